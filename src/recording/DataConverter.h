@@ -1,0 +1,252 @@
+#pragma once
+
+#include "conversion/RGBCalculations.h"
+#include "conversion/ThermalImageConversionSet.h"
+#include "recording/ksDefines.h"
+#include "recording/rawVideoChunk.h"
+
+#include <QFile>
+#include <QImage>
+#include <QObject>
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+// The facade that the window, the controller, the exporters and the tools call.
+// It holds the open recording, the frame index, the working frame and the
+// telemetry of the frame decoded last; the work itself is done by small units
+// (FrameHeader, FrameDecoder, CompressedStream, MovieIndex, AutoRange, the
+// palettes and the telemetry parsers) that take bytes and plain values.
+//
+// Frames are numbered from 1 in every public operation; 0-based indexes are
+// used only inside the converter.
+class DataConverter : public QObject {
+    Q_OBJECT
+public:
+    static constexpr uint32_t kReadBlockSize = 1048576;       // one read, one movie frame buffer
+    static constexpr uint32_t kSingleFrameBufferSize = 2097152; // a whole .THR/.THC file
+    static constexpr uint32_t kRawBufferCapacity = 655360;     // 640 x 1024 values
+    static constexpr uint32_t kSerialBufferSize = 8192;        // holds the largest block whole
+    static constexpr uint32_t kTimeToNextImageMs = 120;
+
+    explicit DataConverter(QObject* parent = nullptr);
+    ~DataConverter() override;
+
+    // ---- Frame record and shared state -------------------------------------
+    bool getCurrentRawVideoChunk(rawVideoChunk& out);
+    int getNumberOfVideoFrames() const { return frameCount; }
+    bool getProcessingState() const { return processingState != 0; }
+    void resetProcessingParameters();
+    void reset_internals_after_inputfile_change();
+    void initializeClassMembers();
+    QString getCurrentFileName() const { return currentFileName; }
+    int getFileVersion() const { return fileVersion; }
+
+    // ---- Single raw frames (.THR) and the frame decoder --------------------
+    // Returns the header length H, or 0 when the header cannot be read.
+    uint32_t readHeader(qint64 offset, int version, ksDefines::serialContent serial);
+    // Decodes a pixel word stream into the working frame. frameIndex is 0-based
+    // and selects the drift offset.
+    void processDataChunk(const uint16_t* words, int64_t count, int frameIndex);
+    bool loadFromRawFile(const QString& fileName, ksDefines::serialContent serial);
+    bool loadDataFromSingleFrameFile(const QString& fileName, ksDefines::serialContent serial);
+    void getImageFromRAW(const QString& fileName, QImage& image, ksDefines::serialContent serial,
+                         bool* ok, ThermalImageConversionSet& set);
+    bool loadBinaryImageFromFile(const QString& fileName, QImage* image);
+    bool determineFileVersion(qint64 offset, int& version);
+    bool openFileForReading(const QString& fileName);
+
+    uint32_t getImageWidth() const { return imageWidth; }
+    uint32_t getImageHeight() const { return imageHeight; }
+    uint32_t getFrameMinRaw() const { return frameMinRaw; }
+    uint32_t getFrameMaxRaw() const { return frameMaxRaw; }
+    uint32_t getMeanRaw() const { return meanRaw; }
+    const std::vector<uint16_t>& getRawBuffer() const { return rawBuffer; }
+
+    // ---- Compressed pixel stream (.THC, .TMC) ------------------------------
+    bool getNextValueFromCompressed(short& value, unsigned char& kind);
+    void processCompressedDataChunk(unsigned short* out, unsigned int& count);
+    bool loadFromCompressedRawFile(const QString& fileName, ksDefines::serialContent serial);
+    void getImageFromCompressedRAW(const QString& fileName, QImage& image, bool* ok,
+                                   ksDefines::serialContent serial, ThermalImageConversionSet& set);
+
+    // ---- Movies (.THM, .TMC) -----------------------------------------------
+    int parseVideoFile(const QString& fileName, bool isCompressed, bool checkFrameCounter);
+    void readFromCompressedVideoFileAndParseRAW(int frameNumber, ksDefines::serialContent serial);
+    void getThermalImageFromVideoRawList(int frameNumber, QImage& image, bool* ok,
+                                         ksDefines::serialContent serial,
+                                         ThermalImageConversionSet& set);
+    const std::vector<int32_t>& getFFCFrames() const { return ffcFrames; }
+    // 0-based frame indexes that the frame-counter check reported ("Bad FC: ").
+    const std::vector<int32_t>& getFrameCounterGaps() const { return frameCounterGaps; }
+    bool isCompressed() const { return isCompressedFile; }
+
+    // ---- Conversion pipeline -----------------------------------------------
+    bool processRawData(QImage& image);
+    bool changeImageParameters(unsigned lower, unsigned upper, int colorMode, bool biColorEnabled,
+                               unsigned biLow, unsigned biHigh, bool inverted, QImage& image);
+    bool autoGenerateImageParameters(QImage& image, int& lower, int& upper);
+    void createHistogram(const std::vector<uint16_t>* raw);
+    bool checkImageParameters() const;
+    float scaleF(float value, float inLow, float inHigh, float outLow, float outHigh);
+    unsigned scaleWithMiddle(unsigned value, unsigned low, unsigned high, unsigned middle,
+                             unsigned outLow, unsigned outHigh);
+    unsigned histogramEquilisation(unsigned char* in, unsigned char* out, unsigned width,
+                                   unsigned height);
+    uint32_t getLowerRawValueBound() const { return conversionParameters.lowerRawValueBound; }
+    uint32_t getUpperRawValueBound() const { return conversionParameters.upperRawValueBound; }
+    uint32_t getLowerBiColorRawValueBound() const {
+        return conversionParameters.lowerBiColorRawValueBound;
+    }
+    uint32_t getUpperBiColorRawValueBound() const {
+        return conversionParameters.upperBiColorRawValueBound;
+    }
+    bool getBiColorEnabled() const { return conversionParameters.biColorEnabled; }
+    uint32_t getColorMode() const { return colorMode; }
+    bool getInverted() const { return inverted; }
+
+    // ---- Radiometry -------------------------------------------------------
+    bool isPixelWithinData(unsigned x, unsigned y) const;
+    unsigned getRawForPixel(unsigned x, unsigned y) const;
+    double getTemperatureForPixel(unsigned x, unsigned y, float resolution) const;
+    double getTemperatureForPixel(unsigned x, unsigned y, float B, float O, float R1,
+                                  float R2) const;
+    static bool isTau2(const QString& partNumber);
+    static int focalLengthFromPartNumber(const QString& partNumber);
+    static void sensorSizeMMFromPartNumber(const QString& partNumber, float& width, float& height);
+
+    // ---- Legend -----------------------------------------------------------
+    QImage generateLegendForImage(QImage& image, bool showTemperatures, float resolution,
+                                  bool useBiColorBounds);
+
+    // ---- Telemetry of the serial data block --------------------------------
+    void invokeSerialDataParsing(char* block, uint32_t length, ksDefines::serialContent kind);
+    QString getSerialDataString() const;
+    double getCurrentLatitude() const { return latitude; }
+    double getCurrentLongitude() const { return longitude; }
+    double getCurrentPitch() const { return pitch; }
+    double getCurrentRoll() const { return roll; }
+    double getCurrentYaw() const { return yaw; }
+    float getCurrentAltitude() const { return float(altitude); }
+    int getCurrentSatellites() const { return satellites; }
+    float getCurrentMagneticHeading() const { return magneticHeading; }
+    float getCurrentTrackHeading() const { return trackHeading; }
+    QString getCurrentDate() const { return date; }
+    QString getCurrentTime() const { return time; }
+    QString getPartNumber() const { return partNumber; }
+    double getTempFPA() const { return tempFPA; }
+    double getTempHousing() const { return tempHousing; }
+    uint32_t getCurrentFrameNumber() const { return currentFrameNumber; }
+    uint32_t getTimeToNextImage() const { return timeToNextImage; }
+    int getHourOffset() const { return hourOffset; }
+    void getImageMetaData(double& latitude, double& longitude, QString& date, QString& time,
+                          double& altitude, int& satellites, float& trackHeading,
+                          float& magneticHeading, unsigned int& currentFrameNumber,
+                          QString& partNumber, float& tempHousing, float& tempFPA);
+    bool parseNMEASerialDataBlock(char* block);
+    bool parseGPRMCString(const QString& sentence);
+    bool parseGPGGAString(const QString& sentence);
+    bool parseGPVTGString(const QString& sentence);
+    static double nmeaToDezimal(const QString& value, bool isLongitude);
+    void parseMAVLink(char* block);
+    bool parseMdDownlink(char* block);
+
+public slots:
+    void changedHourOffset(int hours);
+
+signals:
+    void hotspotAt(uint column, uint row, uint value);
+    void filePercentageChanged(int percent);
+    void enableProgressBar();
+    void disableProgressBar();
+
+private:
+    // Frame conversion step shared by every frame loader: copies the style of
+    // the set into the conversion state, rescales the image to the frame,
+    // applies the manual or automatic window (smoothed only for movie frames),
+    // converts, and writes the used window back into the set.
+    void applyConversionStyle(const ThermalImageConversionSet& set);
+    bool convertDecodedFrame(QImage& image, ThermalImageConversionSet& set, bool movieFrame);
+    void fillCurrentChunk(bool withCameraData);
+    bool readSingleFrameHeader(const QString& fileName, ksDefines::serialContent serial,
+                               uint32_t& headerLength);
+
+    // Input
+    std::unique_ptr<QFile> inputFile;
+    QString currentFileName;
+    int32_t fileVersion = 0;
+    bool isCompressedFile = false;
+    uint8_t processingState = 0;
+
+    // Frame index of the open movie (entry i-1 describes frame i). The tables
+    // grow with the recording instead of stopping at a fixed count.
+    std::vector<uint64_t> frameOffsets;
+    std::vector<int64_t> frameSizes;
+    int32_t frameCount = 0;
+    std::vector<int32_t> ffcFrames;
+    std::vector<int32_t> frameCounterGaps;
+
+    // Reading buffers
+    uint32_t readBlockSize = kReadBlockSize;
+    std::vector<uint8_t> frameBytes;
+    int64_t frameWordCount = 0;
+
+    // Bit reader of the compressed stream
+    uint32_t bitWordIndex = 0;
+    uint32_t bitPos = 0;
+    int32_t decodedCount = 0;
+
+    // Working frame
+    std::vector<uint16_t> rawBuffer;
+    uint32_t imageWidth = 0;
+    uint32_t imageHeight = 0;
+    uint32_t meanRaw = 0;
+    uint32_t frameMinRaw = 16384;
+    uint32_t frameMaxRaw = 0;
+    uint32_t hotspotColumn = 0;
+    uint32_t hotspotRow = 0;
+    uint32_t hotspotValue = 0;
+
+    // Serial data and the telemetry parsed from it
+    std::vector<char> serialBuffer;
+    uint32_t serialDataSize = 0;
+    double latitude = 0.0;
+    double longitude = 0.0;
+    QString date;
+    QString time;
+    double altitude = 0.0;
+    int32_t satellites = 0;
+    double pitch = 0.0;
+    double roll = 0.0;
+    double yaw = 0.0;
+    float magneticHeading = 0.0f;
+    float trackHeading = 0.0f;
+    int32_t hourOffset = 0;
+    QString partNumber;
+    double tempFPA = 0.0;
+    double tempHousing = 0.0;
+    uint32_t currentFrameNumber = 0;
+    uint32_t timeToNextImage = kTimeToNextImageMs;
+
+    rawVideoChunk currentChunk;
+
+    // Correction inputs read by the decoder; each table is consulted only when
+    // its flag is set and only for indexes it covers.
+    std::vector<float> driftOffsets; // per 0-based frame, in raw counts
+    bool driftComputed = false;
+    bool driftEnabled = false;
+    std::vector<int32_t> nucOffsets; // per pixel index
+    bool nucEnabled = false;
+    std::vector<int32_t> lensMap; // per pixel index
+    bool lensCorrectionEnabled = false;
+
+    // Conversion state
+    ConversionParameters conversionParameters;
+    uint32_t colorMode = 0;
+    bool inverted = false;
+    std::array<uint16_t, 16384> histogram{};
+    uint32_t scaleMiddleValue = 0;
+    RGBCalculations rgbCalculations;
+};

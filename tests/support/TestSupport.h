@@ -1,0 +1,42 @@
+#pragma once
+
+#include "app/Report.h"
+
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+namespace testsupport {
+
+struct Report {
+    kx::ReportKind kind;
+    QString title;
+    QString text;
+};
+
+// Records every report and every console line while it lives, so a test can
+// assert the exact texts and fail on anything unexpected.
+class Recorder {
+public:
+    Recorder();
+    ~Recorder();
+    Recorder(const Recorder&) = delete;
+    Recorder& operator=(const Recorder&) = delete;
+
+    std::vector<Report> reports;
+    QString out; // everything written to standard output
+    QString err; // everything written to standard error
+    QStringList outLines() const;
+    void clear();
+
+private:
+    kx::ReportHook m_oldReport;
+    kx::ConsoleHook m_oldConsole;
+};
+
+// The test's private scratch folder (created by CTest for each test program).
+QString scratchDir();
+// A folder of ../shared/testdata, or an empty string when it is absent.
+QString sharedTestData(const QString& subfolder);
+
+} // namespace testsupport
