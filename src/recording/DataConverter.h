@@ -25,10 +25,10 @@
 class DataConverter : public QObject {
     Q_OBJECT
 public:
-    static constexpr uint32_t kReadBlockSize = 1048576;       // one read, one movie frame buffer
+    static constexpr uint32_t kReadBlockSize = 1048576;         // one read, one movie frame buffer
     static constexpr uint32_t kSingleFrameBufferSize = 2097152; // a whole .THR/.THC file
-    static constexpr uint32_t kRawBufferCapacity = 655360;     // 640 x 1024 values
-    static constexpr uint32_t kSerialBufferSize = 8192;        // holds the largest block whole
+    static constexpr uint32_t kRawBufferCapacity = 655360;      // 640 x 1024 values
+    static constexpr uint32_t kSerialBufferSize = 8192;         // holds the largest block whole
     static constexpr uint32_t kTimeToNextImageMs = 120;
 
     explicit DataConverter(QObject* parent = nullptr);
