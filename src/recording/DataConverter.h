@@ -14,6 +14,10 @@
 #include <memory>
 #include <vector>
 
+namespace framedecoder {
+struct Corrections;
+}
+
 // The facade that the window, the controller, the exporters and the tools call.
 // It holds the open recording, the frame index, the working frame and the
 // telemetry of the frame decoded last; the work itself is done by small units
@@ -64,6 +68,11 @@ public:
     uint32_t getFrameMaxRaw() const { return frameMaxRaw; }
     uint32_t getMeanRaw() const { return meanRaw; }
     const std::vector<uint16_t>& getRawBuffer() const { return rawBuffer; }
+    // The hot spot of the frame decoded last, as hotspotAt emitted it.
+    uint32_t getHotspotColumn() const { return hotspotColumn; }
+    uint32_t getHotspotRow() const { return hotspotRow; }
+    uint32_t getHotspotValue() const { return hotspotValue; }
+    uint32_t getSerialDataSize() const { return serialDataSize; }
 
     // ---- Compressed pixel stream (.THC, .TMC) ------------------------------
     bool getNextValueFromCompressed(short& value, unsigned char& kind);
@@ -172,6 +181,8 @@ private:
     void fillCurrentChunk(bool withCameraData);
     bool readSingleFrameHeader(const QString& fileName, ksDefines::serialContent serial,
                                uint32_t& headerLength);
+    // The correction tables the decoder applies, as the enabling flags select them.
+    framedecoder::Corrections decoderCorrections() const;
 
     // Input
     std::unique_ptr<QFile> inputFile;
