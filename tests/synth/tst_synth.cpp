@@ -353,6 +353,7 @@ void TestSynth::rawFrameLayout() {
     const Words words{0x4000, 0xC123, 0x8001};
     const QByteArray frame = synth::makeRawFrame(h, words);
     QCOMPARE(frame.size(), wordsStart + 6);
+    QCOMPARE(frame.left(wordsStart / 2), synth::makeHeader(h));
     QCOMPARE(frame.right(6), QByteArray("\x00\x40\x23\xC1\x01\x80", 6));
     const int h2 = wordsStart / 2;
     if (hasCounter) {

@@ -143,7 +143,9 @@ QByteArray makeRawFrame(const HeaderOptions& header, const std::vector<uint16_t>
     QByteArray frame = makeHeader(header);
     const int h = frame.size();
     frame.append(QByteArray(h, '\0'));
-    if (uint32_t(frame.size()) >= kCounterOffset + 2)
+    // Only the 2,048-byte headers leave the counter's place free; the longer
+    // headers of versions 1 and 2 hold their serial block there.
+    if (uint32_t(h) == 2048)
         putLe16(frame, int(kCounterOffset), header.frameCounter);
     appendWords(frame, words);
     return frame;

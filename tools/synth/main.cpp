@@ -31,7 +31,8 @@ const char* const kHelp =
     "  --long-row N             0-based row N is 5 values longer\n"
     "\n"
     "Header:\n"
-    "  --serial-text TEXT       serial block of every frame when --telemetry is none\n"
+    "  --serial-text TEXT       serial block of every frame when --telemetry is none;\n"
+    "                           \\r \\n \\t \\0 \\\\ and \\xHH stand for their bytes\n"
     "  --part-number TEXT       camera part number, versions 5 and 6\n"
     "                           (default \"4640019S R01234\")\n"
     "  --fpa C                  FPA temperature in degrees C, versions 5 and 6 (default 31.4)\n"
@@ -80,6 +81,49 @@ bool toDouble(const QString& text, double& value) {
     if (ok)
         value = v;
     return ok;
+}
+
+// C-style escapes, so a serial text can hold line ends and binary bytes.
+bool unescape(const QString& text, QByteArray& bytes) {
+    const QByteArray in = text.toLatin1();
+    bytes.clear();
+    for (int i = 0; i < in.size(); ++i) {
+        if (in[i] != '\\') {
+            bytes.append(in[i]);
+            continue;
+        }
+        if (++i >= in.size())
+            return false;
+        switch (in[i]) {
+        case 'r':
+            bytes.append('\r');
+            break;
+        case 'n':
+            bytes.append('\n');
+            break;
+        case 't':
+            bytes.append('\t');
+            break;
+        case '0':
+            bytes.append('\0');
+            break;
+        case '\\':
+            bytes.append('\\');
+            break;
+        case 'x': {
+            bool ok = false;
+            const int value = in.mid(i + 1, 2).toInt(&ok, 16);
+            if (!ok || i + 2 >= in.size())
+                return false;
+            bytes.append(char(value));
+            i += 2;
+            break;
+        }
+        default:
+            return false;
+        }
+    }
+    return true;
 }
 
 bool toIntList(const QString& text, std::vector<int>& values) {
@@ -183,7 +227,8 @@ int main(int argc, char* argv[]) {
             if (!ok || truncateBytes < 0)
                 return usageError(bad);
         } else if (opt == "--serial-text") {
-            options.serialText = value.toLatin1();
+            if (!unescape(value, options.serialText))
+                return usageError(bad);
         } else if (opt == "--part-number") {
             options.partNumber = value.toLatin1();
         } else if (opt == "--fpa") {
