@@ -1,5 +1,6 @@
 #pragma once
 
+#include "conversion/PaletteTable.h"
 #include "conversion/RGBCalculations.h"
 #include "conversion/ThermalImageConversionSet.h"
 #include "recording/ksDefines.h"
@@ -25,10 +26,10 @@
 class DataConverter : public QObject {
     Q_OBJECT
 public:
-    static constexpr uint32_t kReadBlockSize = 1048576;       // one read, one movie frame buffer
+    static constexpr uint32_t kReadBlockSize = 1048576;         // one read, one movie frame buffer
     static constexpr uint32_t kSingleFrameBufferSize = 2097152; // a whole .THR/.THC file
-    static constexpr uint32_t kRawBufferCapacity = 655360;     // 640 x 1024 values
-    static constexpr uint32_t kSerialBufferSize = 8192;        // holds the largest block whole
+    static constexpr uint32_t kRawBufferCapacity = 655360;      // 640 x 1024 values
+    static constexpr uint32_t kSerialBufferSize = 8192;         // holds the largest block whole
     static constexpr uint32_t kTimeToNextImageMs = 120;
 
     explicit DataConverter(QObject* parent = nullptr);
@@ -106,6 +107,10 @@ public:
     bool getBiColorEnabled() const { return conversionParameters.biColorEnabled; }
     uint32_t getColorMode() const { return colorMode; }
     bool getInverted() const { return inverted; }
+    const std::array<uint16_t, 16384>& getHistogram() const { return histogram; }
+    // Installs raw values as the working frame, for frames made in memory (the
+    // tools, the benchmarks and the tests) rather than read from a file.
+    void setRawFrame(std::vector<uint16_t> values, uint32_t width, uint32_t height);
 
     // ---- Radiometry -------------------------------------------------------
     bool isPixelWithinData(unsigned x, unsigned y) const;
@@ -249,4 +254,5 @@ private:
     std::array<uint16_t, 16384> histogram{};
     uint32_t scaleMiddleValue = 0;
     RGBCalculations rgbCalculations;
+    PaletteTable paletteTable;
 };
