@@ -207,8 +207,15 @@ unsigned RGBCalculations::recoverRAWValue(unsigned R, unsigned G, unsigned B) co
     float b = float(B) / 255.0f;
     float hue = 0.0f, saturation = 0.0f, value = 0.0f;
     RgbHsvConversions::RGBtoHSV(r, g, b, hue, saturation, value);
-    const float raw = float((1.0 - double(value)) * 255.0 * 360.0) + hue;
-    return raw <= 0.0f ? 0u : unsigned(std::trunc(raw));
+    // The encoder truncates each channel to 8 bits, which moves the hue of
+    // the decoded colour up to a quarter of a degree below the encoded one
+    // (and the brightness by a fraction of a step); truncating here would
+    // return the neighbouring value for most raws. Both quantities are whole
+    // numbers when encoded, so rounding restores them exactly.
+    const long brightnessSteps = std::lround((1.0 - double(value)) * 255.0);
+    const long hueDegrees = std::lround(hue) % 360;
+    const long raw = brightnessSteps * 360 + hueDegrees;
+    return raw <= 0 ? 0u : unsigned(raw);
 }
 
 void RGBCalculations::calcScaleFactor(float& factor, unsigned a, unsigned b, unsigned c,
