@@ -255,4 +255,10 @@ private:
     uint32_t scaleMiddleValue = 0;
     RGBCalculations rgbCalculations;
     PaletteTable paletteTable;
+
+    // Legend strip of the last legend, decoded once per colour mode and inversion
+    QImage legendStrip;
+    uint32_t legendStripMode = 0;
+    bool legendStripInverted = false;
+    bool legendStripLoaded = false;
 };
