@@ -54,11 +54,11 @@ uint32_t serialLength(int version);
 
 struct HeaderOptions {
     int version = 6;
-    QByteArray serial;           // cut or zero-padded to the version's block length
-    QByteArray partNumber;       // versions 5 and 6, zero-terminated in the header
-    double tempFPACelsius = 0;   // versions 5 and 6, stored in tenths
+    QByteArray serial;             // cut or zero-padded to the version's block length
+    QByteArray partNumber;         // versions 5 and 6, zero-terminated in the header
+    double tempFPACelsius = 0;     // versions 5 and 6, stored in tenths
     double tempHousingCelsius = 0; // versions 5 and 6, stored in hundredths
-    uint16_t frameCounter = 0;   // versions 4-6: the word at frame offset 2050
+    uint16_t frameCounter = 0;     // versions 4-6: the word at frame offset 2050
 };
 // The H header bytes only.
 QByteArray makeHeader(const HeaderOptions& options);
@@ -82,21 +82,21 @@ bool containsSignature(const QByteArray& bytes, int version, int from = 1);
 enum class Telemetry { None, Nmea, MAVLink, MdDownlink };
 
 struct FlightOptions {
-    double originLatitude = 47.3977;  // degrees
-    double originLongitude = 8.5456;  // degrees
-    double altitudeM = 480.0;         // above mean sea level
+    double originLatitude = 47.3977; // degrees
+    double originLongitude = 8.5456; // degrees
+    double altitudeM = 480.0;        // above mean sea level
     double speedMS = 8.0;
-    double legLengthM = 200.0;        // lawn-mower pattern legs
+    double legLengthM = 200.0; // lawn-mower pattern legs
     double legSpacingM = 30.0;
     QDateTime startUtc = QDateTime(QDate(2016, 5, 31), QTime(14, 24, 23), Qt::UTC);
     int satellites = 11;
-    QByteArray nmeaTalker = "GP";     // "GP" or "GN"
+    QByteArray nmeaTalker = "GP"; // "GP" or "GN"
 };
 struct FlightState {
     double latitude = 0;
     double longitude = 0;
     double altitudeM = 0;
-    double trackDeg = 0;       // course over ground, true
+    double trackDeg = 0; // course over ground, true
     double magneticDeg = 0;
     double speedMS = 0;
     double rollDeg = 0, pitchDeg = 0, yawDeg = 0;

@@ -22,7 +22,15 @@ public:
     DataConverter* converter() const { return dataConverter; }
     void insertCustomLogo();
 
+    // ---- Viewer, menus, controller wiring (window) --------------------------
+
+    // ---- Picture export, export driver, command line -------------------------
+
 private:
+    // ---- Viewer, menus, controller wiring (window): private ----------------
+
+    // ---- Picture export, export driver, command line: private ----------------
+
     std::unique_ptr<Ui::Kalorix> ui;
     DataConverter* dataConverter = nullptr; // child of the window
     QImage displayImage;
