@@ -14,6 +14,10 @@
 #include <memory>
 #include <vector>
 
+namespace nmea {
+struct NmeaFields;
+}
+
 // The facade that the window, the controller, the exporters and the tools call.
 // It holds the open recording, the frame index, the working frame and the
 // telemetry of the frame decoded last; the work itself is done by small units
@@ -25,10 +29,10 @@
 class DataConverter : public QObject {
     Q_OBJECT
 public:
-    static constexpr uint32_t kReadBlockSize = 1048576;       // one read, one movie frame buffer
+    static constexpr uint32_t kReadBlockSize = 1048576;         // one read, one movie frame buffer
     static constexpr uint32_t kSingleFrameBufferSize = 2097152; // a whole .THR/.THC file
-    static constexpr uint32_t kRawBufferCapacity = 655360;     // 640 x 1024 values
-    static constexpr uint32_t kSerialBufferSize = 8192;        // holds the largest block whole
+    static constexpr uint32_t kRawBufferCapacity = 655360;      // 640 x 1024 values
+    static constexpr uint32_t kSerialBufferSize = 8192;         // holds the largest block whole
     static constexpr uint32_t kTimeToNextImageMs = 120;
 
     explicit DataConverter(QObject* parent = nullptr);
@@ -210,6 +214,8 @@ private:
     uint32_t hotspotValue = 0;
 
     // Serial data and the telemetry parsed from it
+    nmea::NmeaFields currentNmeaFields() const;
+    void storeNmeaFields(const nmea::NmeaFields& fields);
     std::vector<char> serialBuffer;
     uint32_t serialDataSize = 0;
     double latitude = 0.0;
