@@ -82,14 +82,16 @@ bool MAVService::crcExtra(uint8_t messageId, uint8_t& extra) {
 }
 
 MAVService::MAVService(unsigned char* data, unsigned long length) {
-    decode(data, length, programFramingState());
+    decode(data, length, programFramingState(), FrameObserver());
 }
 
-MAVService::MAVService(const unsigned char* data, unsigned long length, MAVFramingState& state) {
-    decode(data, length, state);
+MAVService::MAVService(const unsigned char* data, unsigned long length, MAVFramingState& state,
+                       const FrameObserver& observer) {
+    decode(data, length, state, observer);
 }
 
-void MAVService::decode(const unsigned char* data, unsigned long length, MAVFramingState& s) {
+void MAVService::decode(const unsigned char* data, unsigned long length, MAVFramingState& s,
+                        const FrameObserver& observer) {
     using Step = MAVFramingState::Step;
     if (!data)
         length = 0;
@@ -148,6 +150,8 @@ void MAVService::decode(const unsigned char* data, unsigned long length, MAVFram
                 known && s.checksumLow == uint8_t(expected & 0xFF) && c == uint8_t(expected >> 8);
             if (good) {
                 std::memset(s.payload.data() + s.length, 0, s.payload.size() - s.length);
+                if (observer)
+                    observer(s);
                 handleFrame(s);
                 s.step = Step::Idle;
             } else if (c == kStartMarker) {

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 
 // Assembly state of the MAVLink 1 frame being read. An autopilot's stream is
 // cut into blocks at arbitrary points (one block per camera frame), so a frame
@@ -39,8 +40,12 @@ public:
     // Uses the one framing state of the program, so that a frame split across
     // the blocks of two consecutive frames is still found.
     MAVService(unsigned char* data, unsigned long length);
+    // Called for every frame whose checksum is good, whatever its id, before
+    // the frame is used; the frame's payload is zero beyond its length.
+    using FrameObserver = std::function<void(const MAVFramingState& frame)>;
     // Uses the caller's framing state (tests, benchmarks, independent streams).
-    MAVService(const unsigned char* data, unsigned long length, MAVFramingState& state);
+    MAVService(const unsigned char* data, unsigned long length, MAVFramingState& state,
+               const FrameObserver& observer = FrameObserver());
 
     bool isValid() const { return valid; }
     uint64_t getUnixTimestamp() const { return unixTimestamp; }
@@ -58,7 +63,8 @@ public:
     static bool crcExtra(uint8_t messageId, uint8_t& extra);
 
 private:
-    void decode(const unsigned char* data, unsigned long length, MAVFramingState& state);
+    void decode(const unsigned char* data, unsigned long length, MAVFramingState& state,
+                const FrameObserver& observer);
     void handleFrame(const MAVFramingState& frame);
 
     bool valid = false;
