@@ -15,6 +15,10 @@
 #include <memory>
 #include <vector>
 
+namespace nmea {
+struct NmeaFields;
+}
+
 // The facade that the window, the controller, the exporters and the tools call.
 // It holds the open recording, the frame index, the working frame and the
 // telemetry of the frame decoded last; the work itself is done by small units
@@ -215,6 +219,8 @@ private:
     uint32_t hotspotValue = 0;
 
     // Serial data and the telemetry parsed from it
+    nmea::NmeaFields currentNmeaFields() const;
+    void storeNmeaFields(const nmea::NmeaFields& fields);
     std::vector<char> serialBuffer;
     uint32_t serialDataSize = 0;
     double latitude = 0.0;
