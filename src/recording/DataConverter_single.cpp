@@ -225,9 +225,10 @@ void DataConverter::getImageFromRAW(const QString& fileName, QImage& image,
                     quoted(fileName));
     fillCurrentChunk(false);
 
-    if (image.isNull())
-        image = QImage(int(imageWidth), int(imageHeight), QImage::Format_RGB32);
-    else
+    if (image.isNull()) {
+        image = QImage(int(imageWidth), int(imageHeight), QImage::Format_RGB888);
+        image.fill(Qt::black);
+    } else
         image = image.scaled(int(imageWidth), int(imageHeight), Qt::IgnoreAspectRatio,
                              Qt::FastTransformation);
 
