@@ -2,6 +2,7 @@
 // touching the same words once (mask and copy).
 #include "recording/DataConverter.h"
 #include "recording/FrameDecoder.h"
+#include "synth/Synth.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdint>
@@ -12,28 +13,18 @@ namespace {
 constexpr int kWidth = 640;
 constexpr int kHeight = 512;
 
-// A smooth scene with noise, rows separated by 2 to 5 blanking words, as the
-// camera sends them.
+// The simulator's scene (smooth background, warm objects, vignetting, sensor
+// noise) streamed as the camera sends it: rows between runs of 2 to 5
+// blanking words.
 const std::vector<uint16_t>& frameWords() {
     static const std::vector<uint16_t> words = [] {
-        std::vector<uint16_t> w;
-        uint32_t state = 12345;
-        auto next = [&state] {
-            state = state * 1664525u + 1013904223u;
-            return state >> 16;
-        };
-        for (int r = 0; r < kHeight; ++r) {
-            const int blanks = 2 + int(next() % 4);
-            for (int k = 0; k < blanks; ++k)
-                w.push_back(uint16_t(0x4000 | (next() & 0x3FFF)));
-            for (int c = 0; c < kWidth; ++c) {
-                const uint32_t value = 7000u + uint32_t(r) + uint32_t(c) / 2u + next() % 16u;
-                w.push_back(uint16_t(0xC000 | value));
-            }
-        }
-        w.push_back(0x4000);
-        w.push_back(0x4000);
-        return w;
+        synth::SceneOptions scene;
+        scene.width = kWidth;
+        scene.height = kHeight;
+        synth::StreamOptions stream;
+        stream.blankingMin = 2;
+        stream.blankingMax = 5;
+        return synth::makeWordStream(synth::renderScene(scene, 0), kWidth, kHeight, stream);
     }();
     return words;
 }

@@ -148,78 +148,135 @@ size_t decodePixelRun(const uint16_t* __restrict src, uint16_t* __restrict dst, 
 // flipped at bit 15 first (v - 32768: the signed order of those is the
 // unsigned order of the values). Pairwise sums go to 32-bit lanes and are
 // moved to 64 bits long before a lane could overflow.
-constexpr size_t kSumFlushWords = 16 * 8192;
+template <bool kDrift>
+class PlainRunSse2 {
+public:
+    explicit PlainRunSse2(uint16_t drift)
+        : m_drift(_mm_set1_epi16(int16_t(drift))) {}
+
+    // Decodes eight words already known to be pixel words.
+    __m128i value(__m128i w) const {
+        const __m128i v = _mm_and_si128(w, _mm_set1_epi16(int16_t(kValueMask)));
+        return kDrift ? _mm_add_epi16(v, m_drift) : v;
+    }
+    // The value in the domain where signed order is unsigned order.
+    static __m128i ordered(__m128i v) {
+        return kDrift ? _mm_xor_si128(v, _mm_set1_epi16(INT16_MIN)) : v;
+    }
+    void account(__m128i o) {
+        m_min = _mm_min_epi16(m_min, o);
+        m_max = _mm_max_epi16(m_max, o);
+        m_sum32 = _mm_add_epi32(m_sum32, _mm_madd_epi16(o, _mm_set1_epi16(1)));
+    }
+    // Two vectors whose values fit 14 bits: their sum still fits a signed lane.
+    void accountPair(__m128i o0, __m128i o1) {
+        m_min = _mm_min_epi16(m_min, _mm_min_epi16(o0, o1));
+        m_max = _mm_max_epi16(m_max, _mm_max_epi16(o0, o1));
+        if (kDrift)
+            m_sum32 = _mm_add_epi32(m_sum32, _mm_add_epi32(_mm_madd_epi16(o0, _mm_set1_epi16(1)),
+                                                           _mm_madd_epi16(o1, _mm_set1_epi16(1))));
+        else
+            m_sum32 =
+                _mm_add_epi32(m_sum32, _mm_madd_epi16(_mm_add_epi16(o0, o1), _mm_set1_epi16(1)));
+    }
+    // Moves the 32-bit lane sums to 64 bits; called long before a lane, which
+    // grows by at most 2 x 32768 per step, could overflow.
+    void flush() {
+        int32_t lanes[4];
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes), m_sum32);
+        m_sum += int64_t(lanes[0]) + lanes[1] + lanes[2] + lanes[3];
+        m_sum32 = _mm_setzero_si128();
+    }
+    void finish(size_t vectorWords, RunStats& stats) {
+        flush();
+        int16_t mins[8];
+        int16_t maxs[8];
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(mins), m_min);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(maxs), m_max);
+        int16_t lo = INT16_MAX;
+        int16_t hi = INT16_MIN;
+        for (int j = 0; j < 8; ++j) {
+            lo = std::min(lo, mins[j]);
+            hi = std::max(hi, maxs[j]);
+        }
+        const uint16_t unflip = kDrift ? 0x8000 : 0;
+        stats.minRaw = vectorWords ? uint16_t(uint16_t(lo) ^ unflip) : uint16_t(0xFFFF);
+        stats.maxRaw = vectorWords ? uint16_t(uint16_t(hi) ^ unflip) : uint16_t(0);
+        stats.sum = uint64_t(m_sum + (kDrift ? int64_t(vectorWords) * 32768 : 0));
+    }
+
+private:
+    const __m128i m_drift;
+    __m128i m_min = _mm_set1_epi16(INT16_MAX);
+    __m128i m_max = _mm_set1_epi16(INT16_MIN);
+    __m128i m_sum32 = _mm_setzero_si128();
+    int64_t m_sum = 0;
+};
+
+// A 32-bit lane sum grows by at most 4 x 32768 per 32 words.
+constexpr size_t kWordsPerFlush = 32 * 4096;
+
+inline __m128i load8(const uint16_t* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+inline void store8(uint16_t* p, __m128i v) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+}
+// The sign bits of sixteen words at once: packing to bytes with signed
+// saturation keeps each word's sign.
+inline int pixelMask16(__m128i w0, __m128i w1) {
+    return _mm_movemask_epi8(_mm_packs_epi16(w0, w1));
+}
 
 template <bool kDrift>
 size_t decodePlainRunSse2(const uint16_t* src, uint16_t* dst, size_t maxN, uint16_t drift,
                           RunStats& stats) {
-    const __m128i valueMask = _mm_set1_epi16(int16_t(kValueMask));
-    const __m128i driftV = _mm_set1_epi16(int16_t(drift));
-    const __m128i flip = _mm_set1_epi16(INT16_MIN);
-    const __m128i ones = _mm_set1_epi16(1);
-    __m128i minV = _mm_set1_epi16(INT16_MAX);
-    __m128i maxV = _mm_set1_epi16(INT16_MIN);
-    int64_t vectorSum = 0;
+    PlainRunSse2<kDrift> run(drift);
     size_t k = 0;
+    // 32 words per step while all of them are pixel words, in chunks after
+    // which the lane sums are flushed.
     bool stopped = false;
-    while (!stopped && k + 16 <= maxN) {
-        const size_t chunkEnd = std::min(maxN, k + kSumFlushWords);
-        __m128i sum32 = _mm_setzero_si128();
-        for (; k + 16 <= chunkEnd; k += 16) {
-            const __m128i w0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + k));
-            const __m128i w1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + k + 8));
-            if (_mm_movemask_epi8(_mm_packs_epi16(w0, w1)) != 0xFFFF) {
+    while (!stopped && k + 32 <= maxN) {
+        const size_t chunkEnd = std::min(maxN, k + kWordsPerFlush);
+        for (; k + 32 <= chunkEnd; k += 32) {
+            const __m128i w0 = load8(src + k);
+            const __m128i w1 = load8(src + k + 8);
+            const __m128i w2 = load8(src + k + 16);
+            const __m128i w3 = load8(src + k + 24);
+            if (pixelMask16(_mm_and_si128(w0, w1), _mm_and_si128(w2, w3)) != 0xFFFF) {
                 stopped = true;
                 break;
             }
-            __m128i v0 = _mm_and_si128(w0, valueMask);
-            __m128i v1 = _mm_and_si128(w1, valueMask);
-            if (kDrift) {
-                v0 = _mm_add_epi16(v0, driftV);
-                v1 = _mm_add_epi16(v1, driftV);
-            }
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + k), v0);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + k + 8), v1);
-            if (kDrift) {
-                v0 = _mm_xor_si128(v0, flip);
-                v1 = _mm_xor_si128(v1, flip);
-            }
-            minV = _mm_min_epi16(minV, _mm_min_epi16(v0, v1));
-            maxV = _mm_max_epi16(maxV, _mm_max_epi16(v0, v1));
-            if (kDrift)
-                sum32 = _mm_add_epi32(
-                    sum32, _mm_add_epi32(_mm_madd_epi16(v0, ones), _mm_madd_epi16(v1, ones)));
-            else // two 14-bit values still fit a signed 16-bit lane
-                sum32 = _mm_add_epi32(sum32, _mm_madd_epi16(_mm_add_epi16(v0, v1), ones));
+            const __m128i v0 = run.value(w0);
+            const __m128i v1 = run.value(w1);
+            const __m128i v2 = run.value(w2);
+            const __m128i v3 = run.value(w3);
+            store8(dst + k, v0);
+            store8(dst + k + 8, v1);
+            store8(dst + k + 16, v2);
+            store8(dst + k + 24, v3);
+            run.accountPair(run.ordered(v0), run.ordered(v1));
+            run.accountPair(run.ordered(v2), run.ordered(v3));
         }
-        int32_t lanes[4];
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes), sum32);
-        vectorSum += int64_t(lanes[0]) + lanes[1] + lanes[2] + lanes[3];
+        run.flush();
     }
-    int16_t mins[8];
-    int16_t maxs[8];
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(mins), minV);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(maxs), maxV);
-    int16_t lo = INT16_MAX;
-    int16_t hi = INT16_MIN;
-    for (int j = 0; j < 8; ++j) {
-        lo = std::min(lo, mins[j]);
-        hi = std::max(hi, maxs[j]);
+    // Then eight at a time up to the first word that is not a pixel word.
+    for (; k + 8 <= maxN; k += 8) {
+        const __m128i w = load8(src + k);
+        if (pixelMask16(w, w) != 0xFFFF)
+            break;
+        const __m128i v = run.value(w);
+        store8(dst + k, v);
+        run.account(run.ordered(v));
     }
-    const uint16_t unflip = kDrift ? 0x8000 : 0;
-    uint64_t sum = uint64_t(vectorSum + (kDrift ? int64_t(k) * 32768 : 0));
-    uint16_t minRaw = k ? uint16_t(uint16_t(lo) ^ unflip) : uint16_t(0xFFFF);
-    uint16_t maxRaw = k ? uint16_t(uint16_t(hi) ^ unflip) : uint16_t(0);
+    run.finish(k, stats);
     for (; k < maxN && isPixel(src[k]); ++k) {
         const uint16_t v = uint16_t((src[k] & kValueMask) + drift);
         dst[k] = v;
-        minRaw = std::min(minRaw, v);
-        maxRaw = std::max(maxRaw, v);
-        sum += v;
+        stats.minRaw = std::min(stats.minRaw, v);
+        stats.maxRaw = std::max(stats.maxRaw, v);
+        stats.sum += v;
     }
-    stats.minRaw = minRaw;
-    stats.maxRaw = maxRaw;
-    stats.sum = sum;
     return k;
 }
 
@@ -260,6 +317,9 @@ public:
         const size_t iterations = m_count + kExtraIterations;
         size_t i = 0;
         while (i < iterations) {
+            // The first pixel word of a row is decoded with the rest of its run.
+            if (m_phase == 1 && i < m_count && isPixel(m_words[i]))
+                startRow();
             if (m_phase == 2 && i < m_count) {
                 const size_t stop = normalDecodeStop();
                 if (m_col < stop) {
@@ -368,11 +428,9 @@ private:
             break;
         case 1:
             if (isPixel(w)) {
-                m_col = 0;
-                ++m_rowsStarted;
+                startRow();
                 if (rowLimit() > 0)
                     store(valueOf(w));
-                m_phase = 2;
             }
             break;
         default: {
@@ -389,6 +447,12 @@ private:
             break;
         }
         }
+    }
+
+    void startRow() {
+        m_col = 0;
+        ++m_rowsStarted;
+        m_phase = 2;
     }
 
     void endRow(size_t i) {
