@@ -53,6 +53,8 @@ constexpr size_t kBlock = 16;
 constexpr uint32_t kRepeatedTail = 3;
 // Iterations past the last word.
 constexpr size_t kExtraIterations = 4;
+// Values the frame buffer grows by while rows are written into it.
+constexpr size_t kGrowValues = 4096;
 
 bool isPixel(uint16_t w) {
     return (w & kPixelFlag) != 0;
@@ -213,7 +215,7 @@ private:
     int64_t m_sum = 0;
 };
 
-// A 32-bit lane sum grows by at most 4 x 32768 per 32 words.
+// A 32-bit lane sum grows by at most 8 x 32768 per 32 words.
 constexpr size_t kWordsPerFlush = 32 * 4096;
 
 inline __m128i load8(const uint16_t* p) {
@@ -310,8 +312,7 @@ public:
         , m_nucCount(corrections.nucOffsets ? corrections.nucCount : 0)
         , m_lens(corrections.lensMap)
         , m_lensCount(corrections.lensMap ? corrections.lensCount : 0)
-        , m_raw(raw)
-        , m_row(new uint16_t[kRowCapacity]) {}
+        , m_raw(raw) {}
 
     void run() {
         const size_t iterations = m_count + kExtraIterations;
@@ -337,6 +338,7 @@ public:
         }
     }
 
+    size_t storedValues() const { return m_pos; }
     bool widthKnown() const { return m_widthKnown; }
     uint32_t rowWidth() const { return m_rowWidth; }
     uint32_t rowsStored() const { return m_rows; }
@@ -349,6 +351,16 @@ public:
     uint32_t hotRow() const { return m_hotRow; }
 
 private:
+    // Makes room for n more values of the current row (within rowLimit) and
+    // returns how many fit. The buffer grows in steps, so only the values
+    // about to be written are zero-filled first, and never past its capacity.
+    size_t reserveRow(size_t n) {
+        const size_t at = m_pos + m_col;
+        if (m_raw.size() < at + n)
+            m_raw.resize(std::min(kFrameCapacity, at + std::max(n, kGrowValues)));
+        return m_raw.size() - at;
+    }
+
     size_t rowLimit() const { return std::min(kRowCapacity, kFrameCapacity - m_pos); }
     bool inLastRow() const { return m_widthKnown && isLastRowOfKnownGeometry(m_rowWidth, m_rows); }
     // Row position up to which pixel words are decoded one by one as they come.
@@ -368,7 +380,8 @@ private:
     }
 
     void store(uint16_t v) {
-        m_row[m_col] = v;
+        reserveRow(1);
+        m_raw[m_pos + m_col] = v;
         m_sum += v;
         m_minRaw = std::min<uint32_t>(m_minRaw, v);
         if (v > m_hotValue) {
@@ -390,7 +403,8 @@ private:
             maxN = std::min(maxN, m_nucCount - p);
         if (lens)
             maxN = std::min(maxN, m_lensCount - p);
-        uint16_t* dst = m_row.get() + m_col;
+        maxN = std::min(maxN, reserveRow(std::min(maxN, kGrowValues)));
+        uint16_t* dst = m_raw.data() + m_pos + m_col;
         RunStats stats;
         size_t n;
         if (nuc && lens)
@@ -438,7 +452,7 @@ private:
             if (lastRow && m_col == m_rowWidth)
                 endRow(i);
             else if (lastRow && m_col + kRepeatedTail >= m_rowWidth && m_col < rowLimit())
-                store(m_row[m_col - 1]);
+                store(m_raw[m_pos + m_col - 1]);
             else if (isPixel(w)) {
                 if (m_col < rowLimit())
                     store(valueOf(w));
@@ -469,7 +483,6 @@ private:
                         QStringLiteral(" "));
             return;
         }
-        m_raw.insert(m_raw.end(), m_row.get(), m_row.get() + m_col);
         m_pos += m_col;
         ++m_rows;
         m_col = 0;
@@ -483,10 +496,10 @@ private:
     const size_t m_nucCount;
     const int32_t* m_lens;
     const size_t m_lensCount;
+    // Stored rows occupy [0, m_pos); the row being collected follows them and
+    // joins the frame only when it ends long enough (a dropped row is simply
+    // overwritten by the next one).
     std::vector<uint16_t>& m_raw;
-    // The row being collected; it joins the frame only when it ends long
-    // enough. Never read beyond the values stored in it.
-    std::unique_ptr<uint16_t[]> m_row;
 
     int m_phase = 0;
     size_t m_col = 0;
@@ -508,8 +521,6 @@ private:
 
 Result decode(const uint16_t* words, size_t count, int frameIndex, const Corrections& corrections,
               std::vector<uint16_t>& raw) {
-    // Rows are appended within the reserved capacity, so nothing is filled
-    // with zeros only to be overwritten.
     raw.clear();
     raw.reserve(kFrameCapacity);
     Decoder decoder(words, words ? count : 0, frameIndex, corrections, raw);
@@ -531,6 +542,7 @@ Result decode(const uint16_t* words, size_t count, int frameIndex, const Correct
                     QString::number(count) + QStringLiteral(" words: frame not decodable"));
         return r;
     }
+    raw.resize(decoder.storedValues());
     r.width = decoder.rowWidth();
     r.height = decoder.rowsStored();
     r.meanRaw = uint32_t(r.sum / r.height / r.width);
