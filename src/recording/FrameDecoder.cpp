@@ -42,6 +42,12 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+// The AVX2 kernel is compiled for that instruction set alone and chosen at run
+// time, so the program still runs on any x86-64 processor.
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define KALORIX_DECODER_AVX2 1
+#include <immintrin.h>
+#endif
 
 namespace framedecoder {
 namespace {
@@ -282,6 +288,111 @@ size_t decodePlainRunSse2(const uint16_t* src, uint16_t* dst, size_t maxN, uint1
     return k;
 }
 
+#if defined(KALORIX_DECODER_AVX2)
+// The same as decodePlainRunSse2 with 256-bit vectors. Everything is written
+// out in this one function: helpers would not inherit its instruction set.
+template <bool kDrift>
+__attribute__((target("avx2"))) size_t decodePlainRunAvx2(const uint16_t* src, uint16_t* dst,
+                                                          size_t maxN, uint16_t drift,
+                                                          RunStats& stats) {
+    const __m256i valueMask = _mm256_set1_epi16(int16_t(kValueMask));
+    const __m256i driftV = _mm256_set1_epi16(int16_t(drift));
+    const __m256i flip = _mm256_set1_epi16(INT16_MIN);
+    const __m256i ones = _mm256_set1_epi16(1);
+    __m256i minV = _mm256_set1_epi16(INT16_MAX);
+    __m256i maxV = _mm256_set1_epi16(INT16_MIN);
+    int64_t vectorSum = 0;
+    size_t k = 0;
+    bool stopped = false;
+    while (!stopped && k + 16 <= maxN) {
+        const size_t chunkEnd = std::min(maxN, k + kWordsPerFlush);
+        __m256i sum32 = _mm256_setzero_si256();
+        // 32 words per step while all of them are pixel words: the sign bits
+        // of the words' high bytes are the odd bits of the byte mask.
+        for (; k + 32 <= chunkEnd; k += 32) {
+            const __m256i w0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + k));
+            const __m256i w1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + k + 16));
+            const uint32_t signs = uint32_t(_mm256_movemask_epi8(_mm256_and_si256(w0, w1)));
+            if ((signs & 0xAAAAAAAAu) != 0xAAAAAAAAu) {
+                stopped = true;
+                break;
+            }
+            __m256i v0 = _mm256_and_si256(w0, valueMask);
+            __m256i v1 = _mm256_and_si256(w1, valueMask);
+            if (kDrift) {
+                v0 = _mm256_add_epi16(v0, driftV);
+                v1 = _mm256_add_epi16(v1, driftV);
+            }
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + k), v0);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + k + 16), v1);
+            if (kDrift) {
+                v0 = _mm256_xor_si256(v0, flip);
+                v1 = _mm256_xor_si256(v1, flip);
+            }
+            minV = _mm256_min_epi16(minV, _mm256_min_epi16(v0, v1));
+            maxV = _mm256_max_epi16(maxV, _mm256_max_epi16(v0, v1));
+            if (kDrift)
+                sum32 = _mm256_add_epi32(sum32, _mm256_add_epi32(_mm256_madd_epi16(v0, ones),
+                                                                 _mm256_madd_epi16(v1, ones)));
+            else // two 14-bit values still fit a signed 16-bit lane
+                sum32 = _mm256_add_epi32(sum32, _mm256_madd_epi16(_mm256_add_epi16(v0, v1), ones));
+        }
+        // Then sixteen at a time up to the first word that is not a pixel word.
+        if (stopped || chunkEnd == maxN) {
+            for (; k + 16 <= maxN; k += 16) {
+                const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + k));
+                if ((uint32_t(_mm256_movemask_epi8(w)) & 0xAAAAAAAAu) != 0xAAAAAAAAu)
+                    break;
+                __m256i v = _mm256_and_si256(w, valueMask);
+                if (kDrift)
+                    v = _mm256_add_epi16(v, driftV);
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + k), v);
+                if (kDrift)
+                    v = _mm256_xor_si256(v, flip);
+                minV = _mm256_min_epi16(minV, v);
+                maxV = _mm256_max_epi16(maxV, v);
+                sum32 = _mm256_add_epi32(sum32, _mm256_madd_epi16(v, ones));
+            }
+            stopped = true;
+        }
+        int32_t lanes[8];
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(lanes), sum32);
+        for (int j = 0; j < 8; ++j)
+            vectorSum += lanes[j];
+    }
+    int16_t mins[16];
+    int16_t maxs[16];
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(mins), minV);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(maxs), maxV);
+    int16_t lo = INT16_MAX;
+    int16_t hi = INT16_MIN;
+    for (int j = 0; j < 16; ++j) {
+        lo = mins[j] < lo ? mins[j] : lo;
+        hi = maxs[j] > hi ? maxs[j] : hi;
+    }
+    const uint16_t unflip = kDrift ? 0x8000 : 0;
+    uint16_t minRaw = k ? uint16_t(uint16_t(lo) ^ unflip) : uint16_t(0xFFFF);
+    uint16_t maxRaw = k ? uint16_t(uint16_t(hi) ^ unflip) : uint16_t(0);
+    uint64_t sum = uint64_t(vectorSum + (kDrift ? int64_t(k) * 32768 : 0));
+    for (; k < maxN && (src[k] & kPixelFlag); ++k) {
+        const uint16_t v = uint16_t((src[k] & kValueMask) + drift);
+        dst[k] = v;
+        minRaw = v < minRaw ? v : minRaw;
+        maxRaw = v > maxRaw ? v : maxRaw;
+        sum += v;
+    }
+    stats.minRaw = minRaw;
+    stats.maxRaw = maxRaw;
+    stats.sum = sum;
+    return k;
+}
+
+bool cpuHasAvx2() {
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+#endif
+
 size_t findFirst(const uint16_t* values, size_t n, uint16_t target) {
     const __m128i t = _mm_set1_epi16(int16_t(target));
     size_t k = 0;
@@ -303,8 +414,9 @@ size_t findFirst(const uint16_t* values, size_t n, uint16_t target) {
 class Decoder {
 public:
     Decoder(const uint16_t* words, size_t count, int frameIndex, const Corrections& corrections,
-            std::vector<uint16_t>& raw)
-        : m_words(words)
+            std::vector<uint16_t>& raw, Kernel kernel)
+        : m_kernel(kernel)
+        , m_words(words)
         , m_count(count)
         , m_lastWord(count ? words[count - 1] : 0)
         , m_drift(driftFor(corrections, frameIndex))
@@ -392,6 +504,24 @@ private:
         ++m_col;
     }
 
+    // A run without per-pixel tables, by the chosen kernel.
+    size_t decodePlain(const uint16_t* src, uint16_t* dst, size_t maxN, RunStats& stats) const {
+        switch (m_kernel) {
+#if defined(KALORIX_DECODER_AVX2)
+        case Kernel::Avx2:
+            return m_drift ? decodePlainRunAvx2<true>(src, dst, maxN, m_drift, stats)
+                           : decodePlainRunAvx2<false>(src, dst, maxN, 0, stats);
+#endif
+#if defined(__SSE2__)
+        case Kernel::Sse2:
+            return m_drift ? decodePlainRunSse2<true>(src, dst, maxN, m_drift, stats)
+                           : decodePlainRunSse2<false>(src, dst, maxN, 0, stats);
+#endif
+        default:
+            return decodePixelRun<false, false>(src, dst, maxN, m_drift, nullptr, nullptr, stats);
+        }
+    }
+
     // Decodes the run of pixel words at src (at most maxN) into the current
     // row and returns its length. A run stops where a correction table ends,
     // so each piece is decoded with the tables that cover all of it.
@@ -414,12 +544,7 @@ private:
         else if (lens)
             n = decodePixelRun<false, true>(src, dst, maxN, m_drift, nullptr, m_lens + p, stats);
         else
-#if defined(__SSE2__)
-            n = m_drift ? decodePlainRunSse2<true>(src, dst, maxN, m_drift, stats)
-                        : decodePlainRunSse2<false>(src, dst, maxN, 0, stats);
-#else
-            n = decodePixelRun<false, false>(src, dst, maxN, m_drift, nullptr, nullptr, stats);
-#endif
+            n = decodePlain(src, dst, maxN, stats);
         if (n == 0)
             return 0;
         m_pixelIndex += n;
@@ -488,6 +613,7 @@ private:
         m_col = 0;
     }
 
+    const Kernel m_kernel;
     const uint16_t* m_words;
     const size_t m_count;
     const uint16_t m_lastWord;
@@ -519,11 +645,41 @@ private:
 
 } // namespace
 
+bool kernelAvailable(Kernel kernel) {
+    switch (kernel) {
+    case Kernel::Best:
+    case Kernel::Portable:
+        return true;
+    case Kernel::Sse2:
+#if defined(__SSE2__)
+        return true;
+#else
+        return false;
+#endif
+    case Kernel::Avx2:
+#if defined(KALORIX_DECODER_AVX2)
+        return cpuHasAvx2();
+#else
+        return false;
+#endif
+    }
+    return false;
+}
+
+Kernel resolvedKernel(Kernel kernel) {
+    if (kernel != Kernel::Best)
+        return kernelAvailable(kernel) ? kernel : Kernel::Portable;
+    for (Kernel k : {Kernel::Avx2, Kernel::Sse2})
+        if (kernelAvailable(k))
+            return k;
+    return Kernel::Portable;
+}
+
 Result decode(const uint16_t* words, size_t count, int frameIndex, const Corrections& corrections,
-              std::vector<uint16_t>& raw) {
+              std::vector<uint16_t>& raw, Kernel kernel) {
     raw.clear();
     raw.reserve(kFrameCapacity);
-    Decoder decoder(words, words ? count : 0, frameIndex, corrections, raw);
+    Decoder decoder(words, words ? count : 0, frameIndex, corrections, raw, resolvedKernel(kernel));
     decoder.run();
 
     Result r;
