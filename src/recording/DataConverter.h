@@ -1,5 +1,6 @@
 #pragma once
 
+#include "conversion/PaletteTable.h"
 #include "conversion/RGBCalculations.h"
 #include "conversion/ThermalImageConversionSet.h"
 #include "recording/ksDefines.h"
@@ -13,6 +14,10 @@
 #include <cstdint>
 #include <memory>
 #include <vector>
+
+namespace nmea {
+struct NmeaFields;
+}
 
 // The facade that the window, the controller, the exporters and the tools call.
 // It holds the open recording, the frame index, the working frame and the
@@ -113,6 +118,10 @@ public:
     bool getBiColorEnabled() const { return conversionParameters.biColorEnabled; }
     uint32_t getColorMode() const { return colorMode; }
     bool getInverted() const { return inverted; }
+    const std::array<uint16_t, 16384>& getHistogram() const { return histogram; }
+    // Installs raw values as the working frame, for frames made in memory (the
+    // tools, the benchmarks and the tests) rather than read from a file.
+    void setRawFrame(std::vector<uint16_t> values, uint32_t width, uint32_t height);
 
     // ---- Radiometry -------------------------------------------------------
     bool isPixelWithinData(unsigned x, unsigned y) const;
@@ -223,6 +232,8 @@ private:
     uint32_t hotspotValue = 0;
 
     // Serial data and the telemetry parsed from it
+    nmea::NmeaFields currentNmeaFields() const;
+    void storeNmeaFields(const nmea::NmeaFields& fields);
     std::vector<char> serialBuffer;
     uint32_t serialDataSize = 0;
     double latitude = 0.0;
@@ -262,4 +273,11 @@ private:
     std::array<uint16_t, 16384> histogram{};
     uint32_t scaleMiddleValue = 0;
     RGBCalculations rgbCalculations;
+    PaletteTable paletteTable;
+
+    // Legend strip of the last legend, decoded once per colour mode and inversion
+    QImage legendStrip;
+    uint32_t legendStripMode = 0;
+    bool legendStripInverted = false;
+    bool legendStripLoaded = false;
 };
