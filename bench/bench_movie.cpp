@@ -6,6 +6,7 @@
 
 #include "recording/CompressedStream.h"
 #include "recording/MovieIndex.h"
+#include "synth/Synth.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -134,6 +135,54 @@ void BM_IndexScan_MovieIndex(benchmark::State& state) {
     state.SetBytesProcessed(int64_t(state.iterations()) * QFileInfo(moviePath()).size());
 }
 BENCHMARK(BM_IndexScan_MovieIndex)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Compressed 640 x 512 frames of the simulated scene (code only, no header).
+const std::vector<QByteArray>& benchCodes() {
+    static const std::vector<QByteArray> codes = [] {
+        std::vector<QByteArray> out;
+        synth::SceneOptions scene;
+        synth::StreamOptions stream;
+        for (int i = 0; i < 8; ++i) {
+            stream.seed = uint32_t(i + 1);
+            const std::vector<uint16_t> words =
+                synth::makeWordStream(synth::renderScene(scene, i), 640, 512, stream);
+            out.push_back(synth::compressWords(words, uint16_t(i + 1)));
+        }
+        return out;
+    }();
+    return codes;
+}
+
+template <compressed::ExpansionResult (*Expand)(const uint8_t*, int64_t, compressed::BitPosition,
+                                                uint16_t*, uint32_t)>
+void expandFrames(benchmark::State& state) {
+    const std::vector<QByteArray>& codes = benchCodes();
+    std::vector<uint16_t> out(compressed::kMaxExpandedWords);
+    size_t frame = 0;
+    uint64_t words = 0;
+    for (auto _ : state) {
+        const QByteArray& code = codes[frame++ % codes.size()];
+        const compressed::ExpansionResult r =
+            Expand(reinterpret_cast<const uint8_t*>(code.constData()), code.size() / 2, {},
+                   out.data(), compressed::kMaxExpandedWords);
+        words += r.count;
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.counters["frames/s"] =
+        benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["words"] = double(words) / double(std::max<int64_t>(state.iterations(), 1));
+}
+
+// Baseline: the same expansion with the bit-at-a-time reader.
+void BM_Expand640x512_BitwiseBaseline(benchmark::State& state) {
+    expandFrames<compressed::expandBitwise>(state);
+}
+BENCHMARK(BM_Expand640x512_BitwiseBaseline)->Unit(benchmark::kMicrosecond);
+
+void BM_Expand640x512_Fast(benchmark::State& state) {
+    expandFrames<compressed::expand>(state);
+}
+BENCHMARK(BM_Expand640x512_Fast)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
