@@ -5,6 +5,7 @@
 // KALORIX_BENCH_MOVIE to use another file).
 
 #include "recording/CompressedStream.h"
+#include "recording/DataConverter.h"
 #include "recording/MovieIndex.h"
 #include "synth/Synth.h"
 
@@ -183,6 +184,58 @@ void BM_Expand640x512_Fast(benchmark::State& state) {
     expandFrames<compressed::expand>(state);
 }
 BENCHMARK(BM_Expand640x512_Fast)->Unit(benchmark::kMicrosecond);
+
+// Decode and convert through the converter, as playback does: read the frame,
+// expand the code (compressed movie), decode the words, automatic window from
+// the histogram, iron palette. Eight simulated 640 x 512 frames in /tmp.
+QString smallMoviePath(bool compressed) {
+    const QString path = compressed ? QStringLiteral("/tmp/kalorix-bench-640x512x8.TMC")
+                                    : QStringLiteral("/tmp/kalorix-bench-640x512x8.THM");
+    if (!QFileInfo::exists(path)) {
+        synth::MovieOptions options;
+        options.frames = 8;
+        options.compressed = compressed;
+        synth::writeFile(path, synth::makeMovie(options));
+    }
+    return path;
+}
+
+void decodeAndConvert(benchmark::State& state, bool compressed) {
+    DataConverter converter;
+    if (converter.parseVideoFile(smallMoviePath(compressed), compressed, false) != 8) {
+        state.SkipWithError("cannot index the movie");
+        return;
+    }
+    QImage image(640, 512, QImage::Format_RGB888);
+    int frame = 0;
+    for (auto _ : state) {
+        ThermalImageConversionSet set;
+        set.autoGainEnabled = true;
+        set.colorMode = 1; // iron
+        bool ok = false;
+        converter.getThermalImageFromVideoRawList(frame % 8 + 1, image, &ok,
+                                                  ksDefines::NoSerialData, set);
+        if (!ok) {
+            state.SkipWithError("frame not converted");
+            return;
+        }
+        ++frame;
+        benchmark::DoNotOptimize(image.constBits());
+    }
+    state.counters["frames/s"] =
+        benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+// Baseline: the same frames stored uncompressed (.THM), no expansion.
+void BM_DecodeConvert640x512_UncompressedBaseline(benchmark::State& state) {
+    decodeAndConvert(state, false);
+}
+BENCHMARK(BM_DecodeConvert640x512_UncompressedBaseline)->Unit(benchmark::kMicrosecond);
+
+void BM_DecodeConvert640x512_Compressed(benchmark::State& state) {
+    decodeAndConvert(state, true);
+}
+BENCHMARK(BM_DecodeConvert640x512_Compressed)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

@@ -1,5 +1,11 @@
 #include "recording/CompressedStream.h"
 
+#if defined(__GNUC__)
+#define KX_LIKELY(x) __builtin_expect(!!(x), 1)
+#else
+#define KX_LIKELY(x) (x)
+#endif
+
 namespace compressed {
 
 namespace {
@@ -157,7 +163,7 @@ ExpansionResult FastCodeReader::expandInto(uint16_t* out, uint32_t limit) {
 
             for (int step = 0; step < 3; ++step) {
                 const detail::PairEntry entry = detail::kPairTable[buffer >> 52];
-                if (entry.length != 0) {
+                if (KX_LIKELY(entry.length != 0)) {
                     const uint16_t first = uint16_t(uint16_t(previous + entry.first) | kPixelFlags);
                     previous = uint16_t(uint16_t(first + entry.second) | kPixelFlags);
                     out[written] = first;
