@@ -15,6 +15,10 @@
 #include <memory>
 #include <vector>
 
+namespace nmea {
+struct NmeaFields;
+}
+
 // The facade that the window, the controller, the exporters and the tools call.
 // It holds the open recording, the frame index, the working frame and the
 // telemetry of the frame decoded last; the work itself is done by small units
@@ -68,6 +72,7 @@ public:
 
     // ---- Compressed pixel stream (.THC, .TMC) ------------------------------
     bool getNextValueFromCompressed(short& value, unsigned char& kind);
+    // out must hold compressed::kMaxExpandedWords (524,288) words.
     void processCompressedDataChunk(unsigned short* out, unsigned int& count);
     bool loadFromCompressedRawFile(const QString& fileName, ksDefines::serialContent serial);
     void getImageFromCompressedRAW(const QString& fileName, QImage& image, bool* ok,
@@ -83,6 +88,12 @@ public:
     // 0-based frame indexes that the frame-counter check reported ("Bad FC: ").
     const std::vector<int32_t>& getFrameCounterGaps() const { return frameCounterGaps; }
     bool isCompressed() const { return isCompressedFile; }
+    // Whether the frame expanded last carried a side value (its frame number)
+    // after an escape; getCurrentFrameNumber keeps an older one otherwise.
+    bool getStreamFrameNumberSeen() const { return streamFrameNumberSeen; }
+    // Byte offset and length of frame n (1-based) in the open movie.
+    uint64_t getFrameOffset(int frameNumber) const;
+    int64_t getFrameSize(int frameNumber) const;
 
     // ---- Conversion pipeline -----------------------------------------------
     bool processRawData(QImage& image);
@@ -202,6 +213,12 @@ private:
     uint32_t bitWordIndex = 0;
     uint32_t bitPos = 0;
     int32_t decodedCount = 0;
+    bool streamFrameNumberSeen = false;
+    // Reused per frame: the expansion output and the uncompressed word stream.
+    std::vector<uint16_t> expandedWords;
+    std::vector<uint16_t> movieWords;
+    int64_t availableCodeWords() const;
+    void markFrameUndecodable();
 
     // Working frame
     std::vector<uint16_t> rawBuffer;
@@ -215,6 +232,8 @@ private:
     uint32_t hotspotValue = 0;
 
     // Serial data and the telemetry parsed from it
+    nmea::NmeaFields currentNmeaFields() const;
+    void storeNmeaFields(const nmea::NmeaFields& fields);
     std::vector<char> serialBuffer;
     uint32_t serialDataSize = 0;
     double latitude = 0.0;
