@@ -1,21 +1,14 @@
 #include "support/TestSupport.h"
 #include "telemetry/Downlink.h"
-#include "telemetry/ExactBlock.h"
+#include "telemetry/TelemetryBlocks.h"
 
 #include <QtTest>
 #include <cmath>
 #include <vector>
 
-namespace {
+using blocks::line;
 
-// A record line with its checksum: 255 minus the 8-bit byte sum through the
-// last comma.
-QByteArray line(const QByteArray& upToLastComma) {
-    unsigned sum = 0;
-    for (const char c : upToLastComma)
-        sum += uint8_t(c);
-    return upToLastComma + QByteArray::number(255 - int(sum % 256));
-}
+namespace {
 
 int analyze(QByteArray text, _DLDEC* dec) {
     text.append('\0');

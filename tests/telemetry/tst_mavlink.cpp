@@ -1,5 +1,6 @@
 #include "support/TestSupport.h"
 #include "telemetry/MAVService.h"
+#include "telemetry/TelemetryBlocks.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -10,86 +11,9 @@
 #include <cmath>
 #include <vector>
 
+using namespace blocks;
+
 namespace {
-
-// CRC-16/MCRF4XX bit by bit, independent of the parser's byte-wise form.
-uint16_t crcBitwise(const QByteArray& bytes) {
-    uint16_t crc = 0xFFFF;
-    for (const char c : bytes) {
-        crc ^= uint8_t(c);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc & 1) ? uint16_t((crc >> 1) ^ 0x8408) : uint16_t(crc >> 1);
-    }
-    return crc;
-}
-
-uint8_t extraOf(uint8_t id) {
-    switch (id) {
-    case 0:
-        return 50;
-    case 2:
-        return 137;
-    case 24:
-        return 24;
-    case 30:
-        return 39;
-    case 33:
-        return 104;
-    default:
-        return 0;
-    }
-}
-
-void putLE(QByteArray& out, uint64_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i)
-        out += char(uint8_t(value >> (8 * i)));
-}
-
-QByteArray frame(uint8_t id, const QByteArray& payload, uint8_t seq = 0) {
-    QByteArray body;
-    body += char(uint8_t(payload.size()));
-    body += char(seq);
-    body += char(1); // system
-    body += char(1); // component
-    body += char(id);
-    body += payload;
-    const uint16_t crc = crcBitwise(body + char(extraOf(id)));
-    QByteArray out(1, char(0xFE));
-    out += body;
-    putLE(out, crc, 2);
-    return out;
-}
-
-QByteArray globalPosition(uint32_t bootMs, int32_t lat, int32_t lon, int32_t alt, uint16_t hdg) {
-    QByteArray p;
-    putLE(p, bootMs, 4);
-    putLE(p, uint32_t(lat), 4);
-    putLE(p, uint32_t(lon), 4);
-    putLE(p, uint32_t(alt), 4);
-    putLE(p, 12345, 4);  // relative_alt
-    putLE(p, 0xFFF0, 6); // vx, vy, vz
-    putLE(p, hdg, 2);
-    return p;
-}
-
-QByteArray gpsRaw(uint64_t timeUsec, uint8_t satellites) {
-    QByteArray p;
-    putLE(p, timeUsec, 8);
-    putLE(p, 0x11223344, 4); // lat
-    putLE(p, 0x55667788, 4); // lon
-    putLE(p, 1000, 4);       // alt
-    putLE(p, 0xAAAABBBB, 8); // eph, epv, vel, cog
-    p += char(3);            // fix_type
-    p += char(satellites);
-    return p;
-}
-
-QByteArray systemTime(uint64_t unixUsec, uint32_t bootMs) {
-    QByteArray p;
-    putLE(p, unixUsec, 8);
-    putLE(p, bootMs, 4);
-    return p;
-}
 
 MAVService parse(const QByteArray& bytes) {
     MAVFramingState state;
