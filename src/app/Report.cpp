@@ -35,7 +35,9 @@ ReportHook setReportHook(ReportHook hook) {
     return old;
 }
 
-void report(ReportKind kind, const QString& title, const QString& text) { reportHook()(kind, title, text); }
+void report(ReportKind kind, const QString& title, const QString& text) {
+    reportHook()(kind, title, text);
+}
 
 ConsoleHook setConsoleHook(ConsoleHook hook) {
     ConsoleHook old = consoleHook();
@@ -43,6 +45,8 @@ ConsoleHook setConsoleHook(ConsoleHook hook) {
     return old;
 }
 
-void consoleWrite(Stream stream, const QString& text) { consoleHook()(stream, text); }
+void consoleWrite(Stream stream, const QString& text) {
+    consoleHook()(stream, text);
+}
 
 } // namespace kx

@@ -17,7 +17,9 @@ using ReportHook = std::function<void(ReportKind kind, const QString& title, con
 // Installs a hook and returns the previous one (so a test can restore it).
 ReportHook setReportHook(ReportHook hook);
 void report(ReportKind kind, const QString& title, const QString& text);
-inline void reportError(const QString& text) { report(ReportKind::Error, QStringLiteral("Error"), text); }
+inline void reportError(const QString& text) {
+    report(ReportKind::Error, QStringLiteral("Error"), text);
+}
 
 enum class Stream { Out, Err };
 using ConsoleHook = std::function<void(Stream stream, const QString& text)>;
@@ -25,7 +27,11 @@ ConsoleHook setConsoleHook(ConsoleHook hook);
 // Writes text as it stands (no line break added).
 void consoleWrite(Stream stream, const QString& text);
 // Writes one diagnostic line to standard output, ending it with a line break.
-inline void console(const QString& line) { consoleWrite(Stream::Out, line + QLatin1Char('\n')); }
-inline void consoleErr(const QString& line) { consoleWrite(Stream::Err, line + QLatin1Char('\n')); }
+inline void console(const QString& line) {
+    consoleWrite(Stream::Out, line + QLatin1Char('\n'));
+}
+inline void consoleErr(const QString& line) {
+    consoleWrite(Stream::Err, line + QLatin1Char('\n'));
+}
 
 } // namespace kx

@@ -19,12 +19,12 @@ public:
                             unsigned& R, unsigned& G, unsigned& B) const;
     void convertToGrayscale(unsigned raw, unsigned lower, unsigned upper, unsigned outMin,
                             unsigned outMax, unsigned& R, unsigned& G, unsigned& B) const;
-    void convertToColorMode1(unsigned raw, unsigned lower, unsigned upper, unsigned& R,
-                             unsigned& G, unsigned& B) const;
-    void convertToColorMode2(unsigned raw, unsigned lower, unsigned upper, unsigned& R,
-                             unsigned& G, unsigned& B) const;
-    void convertToColorMode3(unsigned raw, unsigned lower, unsigned upper, unsigned& R,
-                             unsigned& G, unsigned& B) const;
+    void convertToColorMode1(unsigned raw, unsigned lower, unsigned upper, unsigned& R, unsigned& G,
+                             unsigned& B) const;
+    void convertToColorMode2(unsigned raw, unsigned lower, unsigned upper, unsigned& R, unsigned& G,
+                             unsigned& B) const;
+    void convertToColorMode3(unsigned raw, unsigned lower, unsigned upper, unsigned& R, unsigned& G,
+                             unsigned& B) const;
     void generateLoslessRGB(unsigned raw, unsigned& R, unsigned& G, unsigned& B) const;
     unsigned recoverRAWValue(unsigned R, unsigned G, unsigned B) const;
     void calcScaleFactor(float& factor, unsigned a, unsigned b, unsigned c, unsigned d) const;

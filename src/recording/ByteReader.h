@@ -11,7 +11,8 @@
 class ByteReader {
 public:
     ByteReader(const void* data, size_t size)
-        : m_data(static_cast<const uint8_t*>(data)), m_size(data ? size : 0) {}
+        : m_data(static_cast<const uint8_t*>(data))
+        , m_size(data ? size : 0) {}
 
     size_t size() const { return m_size; }
     size_t pos() const { return m_pos; }
@@ -37,9 +38,15 @@ public:
     int32_t i32() { return static_cast<int32_t>(u32()); }
 
     // Reads at an absolute offset without moving the position.
-    uint8_t u8At(size_t off, bool* ok = nullptr) const { return static_cast<uint8_t>(peekLE(off, 1, ok)); }
-    uint16_t u16At(size_t off, bool* ok = nullptr) const { return static_cast<uint16_t>(peekLE(off, 2, ok)); }
-    uint32_t u32At(size_t off, bool* ok = nullptr) const { return static_cast<uint32_t>(peekLE(off, 4, ok)); }
+    uint8_t u8At(size_t off, bool* ok = nullptr) const {
+        return static_cast<uint8_t>(peekLE(off, 1, ok));
+    }
+    uint16_t u16At(size_t off, bool* ok = nullptr) const {
+        return static_cast<uint16_t>(peekLE(off, 2, ok));
+    }
+    uint32_t u32At(size_t off, bool* ok = nullptr) const {
+        return static_cast<uint32_t>(peekLE(off, 4, ok));
+    }
     uint64_t u64At(size_t off, bool* ok = nullptr) const { return peekLE(off, 8, ok); }
 
     // Copies n bytes to out; on a short span copies nothing and fails.

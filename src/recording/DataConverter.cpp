@@ -50,4 +50,6 @@ bool DataConverter::getCurrentRawVideoChunk(rawVideoChunk& out) {
     return true;
 }
 
-void DataConverter::changedHourOffset(int hours) { hourOffset = hours; }
+void DataConverter::changedHourOffset(int hours) {
+    hourOffset = hours;
+}

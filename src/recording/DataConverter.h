@@ -1,5 +1,6 @@
 #pragma once
 
+#include "conversion/PaletteTable.h"
 #include "conversion/RGBCalculations.h"
 #include "conversion/ThermalImageConversionSet.h"
 #include "recording/ksDefines.h"
@@ -110,6 +111,10 @@ public:
     bool getBiColorEnabled() const { return conversionParameters.biColorEnabled; }
     uint32_t getColorMode() const { return colorMode; }
     bool getInverted() const { return inverted; }
+    const std::array<uint16_t, 16384>& getHistogram() const { return histogram; }
+    // Installs raw values as the working frame, for frames made in memory (the
+    // tools, the benchmarks and the tests) rather than read from a file.
+    void setRawFrame(std::vector<uint16_t> values, uint32_t width, uint32_t height);
 
     // ---- Radiometry -------------------------------------------------------
     bool isPixelWithinData(unsigned x, unsigned y) const;
@@ -255,4 +260,11 @@ private:
     std::array<uint16_t, 16384> histogram{};
     uint32_t scaleMiddleValue = 0;
     RGBCalculations rgbCalculations;
+    PaletteTable paletteTable;
+
+    // Legend strip of the last legend, decoded once per colour mode and inversion
+    QImage legendStrip;
+    uint32_t legendStripMode = 0;
+    bool legendStripInverted = false;
+    bool legendStripLoaded = false;
 };

@@ -7,10 +7,10 @@
 namespace testsupport {
 
 Recorder::Recorder() {
-    m_oldReport = kx::setReportHook([this](kx::ReportKind kind, const QString& title,
-                                           const QString& text) {
-        reports.push_back({kind, title, text});
-    });
+    m_oldReport =
+        kx::setReportHook([this](kx::ReportKind kind, const QString& title, const QString& text) {
+            reports.push_back({kind, title, text});
+        });
     m_oldConsole = kx::setConsoleHook([this](kx::Stream stream, const QString& text) {
         (stream == kx::Stream::Out ? out : err) += text;
     });
@@ -21,7 +21,9 @@ Recorder::~Recorder() {
     kx::setConsoleHook(m_oldConsole);
 }
 
-QStringList Recorder::outLines() const { return out.split(QLatin1Char('\n'), Qt::SkipEmptyParts); }
+QStringList Recorder::outLines() const {
+    return out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
 
 void Recorder::clear() {
     reports.clear();
