@@ -1,5 +1,6 @@
 #include "recording/DataConverter.h"
 #include "support/TestSupport.h"
+#include "synth/Synth.h"
 #include "telemetry/MAVService.h"
 #include "telemetry/TelemetryBlocks.h"
 
@@ -61,6 +62,7 @@ private slots:
     void downlinkMiddleOfThree();
     void downlinkWithoutPosition();
     void randomBlocksOfEveryKind();
+    void simulatedFlight();
 };
 
 void TestSerialBlock::init() {
@@ -405,6 +407,45 @@ void TestSerialBlock::randomBlocksOfEveryKind() {
         parse(dc, bytes, ksDefines::serialContent(round % 4));
         QVERIFY(dc.getSerialDataString().size() <= 8192);
     }
+}
+
+void TestSerialBlock::simulatedFlight() {
+    // Blocks written by the simulator for one moment of a survey flight.
+    synth::FlightOptions options;
+    const synth::FlightState state = synth::flightStateAt(options, 95.5);
+    const QDateTime utc = state.utc;
+    testsupport::Recorder rec;
+    DataConverter dc;
+
+    parse(dc, synth::nmeaBlock(state, "GN"), ksDefines::NMEA);
+    // Four decimals of minutes: within 0.00005 / 60 degrees.
+    QVERIFY(std::fabs(dc.getCurrentLatitude() - state.latitude) < 1e-6);
+    QVERIFY(std::fabs(dc.getCurrentLongitude() - state.longitude) < 1e-6);
+    QVERIFY(std::fabs(dc.getCurrentAltitude() - state.altitudeM) < 0.051);
+    QCOMPARE(dc.getCurrentSatellites(), state.satellites);
+    QCOMPARE(dc.getCurrentDate(), utc.toString(QStringLiteral("dd.MM.yyyy")));
+    QCOMPARE(dc.getCurrentTime(), utc.toString(QStringLiteral("hh:mm:ss")));
+    QVERIFY(std::fabs(dc.getCurrentTrackHeading() - state.trackDeg) < 0.051);
+
+    QByteArray carry;
+    parse(dc, synth::mavlinkBlock(state, 95500, carry, false, 2006), ksDefines::MAVLink);
+    QVERIFY(std::fabs(dc.getCurrentLatitude() - state.latitude) < 1e-7);
+    QVERIFY(std::fabs(dc.getCurrentLongitude() - state.longitude) < 1e-7);
+    QVERIFY(std::fabs(dc.getCurrentAltitude() - state.altitudeM) < 0.001);
+    QCOMPARE(dc.getCurrentSatellites(), state.satellites);
+    QCOMPARE(dc.getCurrentDate(), utc.toString(QStringLiteral("dd.MM.yyyy")));
+    QCOMPARE(dc.getCurrentTime(), utc.toString(QStringLiteral("hh:mm:ss")));
+
+    parse(dc, synth::mdDownlinkBlock(state), ksDefines::MdDownlink);
+    // Whole metres of the Earth-centred position: within about 1e-5 degrees.
+    QVERIFY2(std::fabs(dc.getCurrentLatitude() - state.latitude) < 2e-5,
+             qPrintable(QString::number(dc.getCurrentLatitude(), 'g', 12)));
+    QVERIFY(std::fabs(dc.getCurrentLongitude() - state.longitude) < 2e-5);
+    QCOMPARE(dc.getCurrentDate(), utc.toString(QStringLiteral("yyyy-MM-dd")));
+    QCOMPARE(dc.getCurrentTime(), utc.toString(QStringLiteral("hh:mm:ss")));
+    QVERIFY(std::fabs(dc.getCurrentRoll() - state.rollDeg) < 1e-3);
+    QVERIFY(std::fabs(dc.getCurrentPitch() - state.pitchDeg) < 1e-3);
+    QVERIFY(std::fabs(dc.getCurrentYaw() - state.yawDeg) < 1e-3);
 }
 
 QTEST_GUILESS_MAIN(TestSerialBlock)
