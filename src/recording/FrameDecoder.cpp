@@ -7,8 +7,7 @@
 // The decoder walks three phases: 0 waits for a blanking word, 1 waits for the
 // first pixel word of a row, 2 collects the row. The blanking word that ends a
 // row is consumed by phase 2, so a row is only found after a further blanking
-// word; streams with single blanking words therefore lose every other line, as
-// they always have on this recorder family.
+// word; a stream with single blanking words therefore loses every other line.
 //
 // The first row of at least kMinRowWidth values sets the frame width. Later
 // rows shorter than it are dropped with a console line; longer ones are kept
@@ -26,9 +25,12 @@
 // limit are ignored (not decoded, not counted) until the row ends.
 //
 // Speed: inside a row the decoder takes whole runs of pixel words at once and
-// masks, corrects, copies and accounts them in fixed blocks the compiler turns
-// into vector code. The hot spot is searched only in a run whose maximum beats
-// the frame's, which keeps the first-maximum rule exact.
+// masks, stores and accounts them 32 at a time in SSE2 or AVX2 (chosen at run
+// time), or, for pixels with per-pixel corrections, in fixed-length loops the
+// compiler vectorises. Rows are written in place in the frame buffer; a row
+// that turns out too short is overwritten by the next. The hot spot is searched
+// only in a run whose maximum beats the frame's, which keeps the first-maximum
+// rule exact.
 #include "recording/FrameDecoder.h"
 
 #include "app/Report.h"
@@ -37,7 +39,6 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <memory>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
