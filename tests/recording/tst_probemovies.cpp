@@ -98,7 +98,6 @@ private slots:
     void rawFrameHasNoStreamFrameNumber();
     void png_data();
     void png();
-    void automaticRangePng();
     void refusals_data();
     void refusals();
 };
@@ -264,30 +263,6 @@ void TestProbeMovies::png() {
             QCOMPARE(qBlue(pixel), grays[band]);
         }
     }
-}
-
-void TestProbeMovies::automaticRangePng() {
-    const synth::MovieOptions o = movieOptions(true, 6);
-    const QString file = scratchPath("auto.TMC");
-    QVERIFY(synth::writeFile(file, synth::makeMovie(o)));
-    const QString png = scratchPath("auto.png");
-    QFile::remove(png);
-    const Run run = runProbe({file, "--frame", "2", "--png", png, "--palette", "iron"});
-    QCOMPARE(run.exitCode, 0);
-    QImage image;
-    QVERIFY(image.load(png));
-    QCOMPARE(image.size(), QSize(160, 128));
-    // The automatic window spreads the scene: the hot spot is brighter than
-    // the coldest pixel, and iron is not gray everywhere.
-    const QJsonObject frame = parse(run).value("frame").toObject();
-    const QJsonObject hotspot = frame.value("hotspot").toObject();
-    const QRgb hot =
-        image.pixel(hotspot.value("column").toInt() - 1, hotspot.value("row").toInt() - 1);
-    QVERIFY(qGray(hot) > 150);
-    bool colour = false;
-    for (int x = 0; x < 160 && !colour; ++x)
-        colour = qRed(image.pixel(x, 64)) != qBlue(image.pixel(x, 64));
-    QVERIFY(colour);
 }
 
 void TestProbeMovies::refusals_data() {
