@@ -4,6 +4,7 @@
 #include "recording/DataConverter.h"
 
 #include <QFile>
+#include <QImage>
 #include <QStringList>
 #include <utility>
 
@@ -44,11 +45,22 @@ Result failure(const QString& file, const QString& message) {
     return r;
 }
 
-JsonObject frameObject(const DataConverter& converter, int number, bool ok) {
+JsonObject hotspotObject(const DataConverter& converter) {
     JsonObject hotspot;
     hotspot.add(QStringLiteral("column"), converter.getHotspotColumn())
         .add(QStringLiteral("row"), converter.getHotspotRow())
         .add(QStringLiteral("value"), converter.getHotspotValue());
+    return hotspot;
+}
+
+// The compressed stream's side value of the frame decoded last, or null.
+JsonObject& addStreamFrameNumber(JsonObject& object, const DataConverter& converter) {
+    if (converter.getStreamFrameNumberSeen())
+        return object.add(QStringLiteral("streamFrameNumber"), converter.getCurrentFrameNumber());
+    return object.addNull(QStringLiteral("streamFrameNumber"));
+}
+
+JsonObject frameObject(const DataConverter& converter, int number, bool ok) {
     JsonObject frame;
     frame.add(QStringLiteral("number"), number)
         .add(QStringLiteral("ok"), ok)
@@ -57,12 +69,65 @@ JsonObject frameObject(const DataConverter& converter, int number, bool ok) {
         .add(QStringLiteral("min"), converter.getFrameMinRaw())
         .add(QStringLiteral("max"), converter.getFrameMaxRaw())
         .add(QStringLiteral("mean"), converter.getMeanRaw())
-        .add(QStringLiteral("hotspot"), hotspot)
+        .add(QStringLiteral("hotspot"), hotspotObject(converter))
         .add(QStringLiteral("partNumber"), converter.getPartNumber())
         .add(QStringLiteral("tempFPA"), converter.getTempFPA())
         .add(QStringLiteral("tempHousing"), converter.getTempHousing())
         .add(QStringLiteral("serialBytes"), converter.getSerialDataSize());
-    return frame;
+    return addStreamFrameNumber(frame, converter);
+}
+
+JsonObject frameListEntry(const DataConverter& converter, int number, bool ok) {
+    JsonObject entry;
+    entry.add(QStringLiteral("number"), number)
+        .add(QStringLiteral("ok"), ok)
+        .add(QStringLiteral("min"), converter.getFrameMinRaw())
+        .add(QStringLiteral("max"), converter.getFrameMaxRaw())
+        .add(QStringLiteral("mean"), converter.getMeanRaw())
+        .add(QStringLiteral("hotspot"), hotspotObject(converter));
+    return addStreamFrameNumber(entry, converter);
+}
+
+ThermalImageConversionSet conversionSet(const Options& options) {
+    ThermalImageConversionSet set;
+    set.colorMode = options.palette;
+    set.inverted = options.invert;
+    set.autoGainEnabled = !options.rangeGiven;
+    set.lowerBound = options.rangeLow;
+    set.upperBound = options.rangeHigh;
+    return set;
+}
+
+bool isMovie(const QString& type) {
+    return type == QLatin1String("THM") || type == QLatin1String("TMC");
+}
+
+// Loads the file and decodes the requested frame (converting it when a PNG is
+// wanted). Returns the number of frames, 0 when the file did not load.
+int loadFrame(DataConverter& converter, const QString& type, const Options& options, QImage& image,
+              bool& ok) {
+    ThermalImageConversionSet set = conversionSet(options);
+    const bool compressed = type == QLatin1String("THC") || type == QLatin1String("TMC");
+    if (isMovie(type)) {
+        const int frames = converter.parseVideoFile(options.file, compressed, true);
+        if (frames < 1 || options.frame > frames)
+            return frames;
+        ok = false;
+        converter.getThermalImageFromVideoRawList(options.frame, image, &ok, options.serial, set);
+        return frames;
+    }
+    ok = compressed ? converter.loadFromCompressedRawFile(options.file, options.serial)
+                    : converter.loadFromRawFile(options.file, options.serial);
+    if (!ok)
+        return 0;
+    // The conversion goes through the loader that converts, as the viewer's.
+    if (!options.pngOut.isEmpty()) {
+        if (compressed)
+            converter.getImageFromCompressedRAW(options.file, image, &ok, options.serial, set);
+        else
+            converter.getImageFromRAW(options.file, image, options.serial, &ok, set);
+    }
+    return 1;
 }
 
 } // namespace
@@ -75,30 +140,36 @@ QString fileTypeOf(const QString& fileName) {
     return known.contains(suffix) ? suffix : QString();
 }
 
+int paletteFromName(const QString& name) {
+    static const QStringList names = {QStringLiteral("gray"), QStringLiteral("iron"),
+                                      QStringLiteral("arctic"), QStringLiteral("rainbow")};
+    return int(names.indexOf(name));
+}
+
 Result probeFile(const Options& options) {
     const QString type = fileTypeOf(options.file);
     if (type.isEmpty())
         return failure(options.file, QStringLiteral("kalorix-probe: not a recorder file "
                                                     "(.THR, .THC, .THM, .TMC, .TFC): ") +
                                          options.file);
-    if (type != QLatin1String("THR"))
+    if (type == QLatin1String("TFC"))
         return failure(options.file,
                        QStringLiteral("kalorix-probe: .%1 files are not read yet").arg(type));
 
     DataConverter converter;
+    QImage image;
+    bool ok = false;
     int frames = 0;
-    bool loaded = false;
     {
         ConsoleCapture capture;
-        loaded = converter.loadFromRawFile(options.file, options.serial);
-        if (!loaded) {
-            const QString message = capture.lastLine();
-            return failure(options.file,
-                           message.isEmpty()
-                               ? QStringLiteral("kalorix-probe: the file did not load")
-                               : message);
+        frames = loadFrame(converter, type, options, image, ok);
+        if (frames < 1) {
+            QString message = capture.lastLine();
+            if (message.isEmpty())
+                message = isMovie(type) ? QStringLiteral("kalorix-probe: no frame found")
+                                        : QStringLiteral("kalorix-probe: the file did not load");
+            return failure(options.file, message);
         }
-        frames = 1;
     }
     if (options.frame < 1 || options.frame > frames)
         return failure(options.file, QStringLiteral("kalorix-probe: frame %1 is not in the file "
@@ -110,13 +181,40 @@ Result probeFile(const Options& options) {
                      converter.getRawBuffer()))
         return failure(options.file,
                        QStringLiteral("kalorix-probe: cannot write ") + options.rawOut);
+    if (!options.pngOut.isEmpty()) {
+        if (!ok)
+            return failure(
+                options.file,
+                QStringLiteral("kalorix-probe: frame %1 was not converted").arg(options.frame));
+        if (!image.save(options.pngOut, "PNG"))
+            return failure(options.file,
+                           QStringLiteral("kalorix-probe: cannot write ") + options.pngOut);
+    }
 
     Result r;
     r.json.add(QStringLiteral("file"), options.file)
         .add(QStringLiteral("type"), type)
         .add(QStringLiteral("headerVersion"), converter.getFileVersion())
         .add(QStringLiteral("frames"), frames)
-        .add(QStringLiteral("frame"), frameObject(converter, options.frame, loaded));
+        .add(QStringLiteral("ffcFrames"), converter.getFFCFrames())
+        .add(QStringLiteral("frameCounterGaps"), converter.getFrameCounterGaps())
+        .add(QStringLiteral("frame"), frameObject(converter, options.frame, ok));
+
+    if (options.all) {
+        std::vector<JsonObject> list;
+        if (isMovie(type)) {
+            ConsoleCapture capture;
+            for (int n = 1; n <= frames; ++n) {
+                converter.readFromCompressedVideoFileAndParseRAW(n, options.serial);
+                const bool decoded =
+                    converter.getImageWidth() >= 10 && converter.getImageHeight() >= 10;
+                list.push_back(frameListEntry(converter, n, decoded));
+            }
+        } else {
+            list.push_back(frameListEntry(converter, 1, ok));
+        }
+        r.json.add(QStringLiteral("frameList"), list);
+    }
     r.ok = true;
     return r;
 }

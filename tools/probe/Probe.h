@@ -16,7 +16,19 @@ struct Options {
     int frame = 1;  // 1-based
     QString rawOut; // binary 16-bit PGM of the frame's raw values, when set
     ksDefines::serialContent serial = ksDefines::NoSerialData;
+    bool all = false; // add "frameList", one entry per frame
+    // The converted frame as PNG, when set: palette 0 gray, 1 iron, 2 arctic,
+    // 3 rainbow; the automatic window unless a range is given.
+    QString pngOut;
+    int palette = 0;
+    bool rangeGiven = false;
+    uint32_t rangeLow = 0;
+    uint32_t rangeHigh = 0;
+    bool invert = false;
 };
+
+// The palette number for "gray", "iron", "arctic" or "rainbow"; -1 otherwise.
+int paletteFromName(const QString& name);
 
 struct Result {
     JsonObject json;
