@@ -325,12 +325,19 @@ void TestPalettes::tableMatchesRule_data() {
     QTest::addColumn<unsigned>("mode");
     QTest::addColumn<bool>("inverted");
     QTest::addColumn<bool>("bi");
+    QTest::addColumn<unsigned>("lower");
+    QTest::addColumn<unsigned>("upper");
     for (unsigned mode = 0; mode <= 4; ++mode) {
-        QTest::addRow("mode %u", mode) << mode << false << false;
-        QTest::addRow("mode %u inverted", mode) << mode << true << false;
+        QTest::addRow("mode %u", mode) << mode << false << false << 3000u << 9000u;
+        QTest::addRow("mode %u inverted", mode) << mode << true << false << 3000u << 9000u;
     }
-    QTest::newRow("bi-colour") << 1u << false << true;
-    QTest::newRow("bi-colour inverted") << 1u << true << true;
+    QTest::newRow("bi-colour") << 1u << false << true << 3000u << 9000u;
+    QTest::newRow("bi-colour inverted") << 1u << true << true << 3000u << 9000u;
+    QTest::newRow("window from 0") << 1u << false << false << 0u << 500u;
+    QTest::newRow("window from 0, grey inverted") << 0u << true << false << 0u << 500u;
+    QTest::newRow("window 1..2") << 2u << false << false << 1u << 2u;
+    QTest::newRow("window to 16383") << 3u << true << false << 16000u << 16383u;
+    QTest::newRow("window beyond 14 bits") << 1u << false << false << 100u << 20000u;
 }
 
 // The frame conversion looks colours up in a table; every raw value (and the
@@ -340,6 +347,8 @@ void TestPalettes::tableMatchesRule() {
     QFETCH(unsigned, mode);
     QFETCH(bool, inverted);
     QFETCH(bool, bi);
+    QFETCH(unsigned, lower);
+    QFETCH(unsigned, upper);
     RGBCalculations calc;
     PaletteTable table;
     std::vector<uint16_t> raw(65536);
@@ -356,15 +365,15 @@ void TestPalettes::tableMatchesRule() {
     PaletteTable::Style style;
     style.colorMode = mode;
     style.inverted = inverted;
-    style.window.lowerRawValueBound = 3000;
-    style.window.upperRawValueBound = 9000;
+    style.window.lowerRawValueBound = lower;
+    style.window.upperRawValueBound = upper;
     style.window.biColorEnabled = bi;
     style.window.lowerBiColorRawValueBound = 5000;
     style.window.upperBiColorRawValueBound = 6000;
     table.convert(calc, style, raw.data(), raw.size(), out.data());
     for (unsigned v = 0; v < 65536; ++v) {
         unsigned r = 0, g = 0, b = 0;
-        calc.generateRGB(v, mode, inverted, 3000, 9000, bi, 5000, 6000, 0, 255, r, g, b, false);
+        calc.generateRGB(v, mode, inverted, lower, upper, bi, 5000, 6000, 0, 255, r, g, b, false);
         if (out[3 * v] != r || out[3 * v + 1] != g || out[3 * v + 2] != b)
             QFAIL(qPrintable(QStringLiteral("raw %1: table (%2, %3, %4), rule (%5, %6, %7)")
                                  .arg(v)
