@@ -1,6 +1,7 @@
 #include "Probe.h"
 
 #include "app/Report.h"
+#include "conversion/Legend.h"
 #include "recording/DataConverter.h"
 
 #include <QFile>
@@ -146,6 +147,16 @@ int paletteFromName(const QString& name) {
     return int(names.indexOf(name));
 }
 
+double resolutionFromName(const QString& name) {
+    if (name == QLatin1String("none"))
+        return 4.0;
+    if (name == QLatin1String("high"))
+        return 0.04;
+    if (name == QLatin1String("low"))
+        return 0.4;
+    return -1.0;
+}
+
 Result probeFile(const Options& options) {
     const QString type = fileTypeOf(options.file);
     if (type.isEmpty())
@@ -186,6 +197,12 @@ Result probeFile(const Options& options) {
             return failure(
                 options.file,
                 QStringLiteral("kalorix-probe: frame %1 was not converted").arg(options.frame));
+        // As the window's addLegend does: temperatures only for a T-linear mode.
+        if (options.legend) {
+            const QImage strip = converter.generateLegendForImage(image, options.resolution < 1.0,
+                                                                  float(options.resolution), false);
+            image = legend::appendLegend(image, strip);
+        }
         if (!image.save(options.pngOut, "PNG"))
             return failure(options.file,
                            QStringLiteral("kalorix-probe: cannot write ") + options.pngOut);

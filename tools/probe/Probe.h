@@ -25,10 +25,19 @@ struct Options {
     uint32_t rangeLow = 0;
     uint32_t rangeHigh = 0;
     bool invert = false;
+    // Widen the PNG by the legend strip; its labels show temperatures at this
+    // T-linear resolution (kelvin per count) when it is below 1, else the
+    // words "high" and "low".
+    bool legend = false;
+    double resolution = 0.04;
 };
 
 // The palette number for "gray", "iron", "arctic" or "rainbow"; -1 otherwise.
 int paletteFromName(const QString& name);
+
+// The T-linear resolution for "none" (4.0), "high" (0.04) or "low" (0.4);
+// a negative number otherwise.
+double resolutionFromName(const QString& name);
 
 struct Result {
     JsonObject json;

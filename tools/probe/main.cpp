@@ -1,15 +1,32 @@
 // kalorix-probe FILE [--frame N] [--raw OUT.pgm] [--all] [--png OUT.png --palette
-// gray|iron|arctic|rainbow [--range LOW HIGH] [--invert]]: prints what the
-// converter decodes from a recorder file as one JSON object on standard output.
+// gray|iron|arctic|rainbow [--range LOW HIGH] [--invert] [--legend [--tlinear
+// none|high|low]]]: prints what the converter decodes from a recorder file as
+// one JSON object on standard output.
 #include "Probe.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    // The labels of a legend need the font system of a GUI application. The
+    // probe never shows a window, so it then runs offscreen unless a platform
+    // is named; without a legend it stays a plain console program.
+    const bool legendWanted = std::any_of(argv + 1, argv + argc, [](const char* argument) {
+        return std::strcmp(argument, "--legend") == 0;
+    });
+    if (legendWanted && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QCoreApplication> application;
+    if (legendWanted)
+        application = std::make_unique<QGuiApplication>(argc, argv);
+    else
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    QCoreApplication& app = *application;
     QCoreApplication::setApplicationName(QStringLiteral("kalorix-probe"));
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -42,12 +59,23 @@ int main(int argc, char** argv) {
         QStringLiteral("NAME"), QStringLiteral("gray"));
     const QCommandLineOption invertOption(QStringLiteral("invert"),
                                           QStringLiteral("Invert the palette of the PNG."));
+    const QCommandLineOption legendOption(
+        QStringLiteral("legend"),
+        QStringLiteral("Widen the PNG by the legend strip of its palette, labelled with the "
+                       "window's temperatures or \"high\" and \"low\"."));
+    const QCommandLineOption tlinearOption(
+        QStringLiteral("tlinear"),
+        QStringLiteral("T-linear mode of the legend labels: none (\"high\" and \"low\"), high "
+                       "(0.04 K per count, the default) or low (0.4 K per count)."),
+        QStringLiteral("MODE"), QStringLiteral("high"));
     parser.addOption(frameOption);
     parser.addOption(rawOption);
     parser.addOption(allOption);
     parser.addOption(pngOption);
     parser.addOption(paletteOption);
     parser.addOption(invertOption);
+    parser.addOption(legendOption);
+    parser.addOption(tlinearOption);
     // "--range LOW HIGH" takes two values, which the parser cannot express: it
     // is taken out of the arguments first.
     QStringList arguments = app.arguments();
@@ -74,9 +102,12 @@ int main(int argc, char** argv) {
     bool frameOk = false;
     const int frame = parser.value(frameOption).toInt(&frameOk);
     const int palette = probe::paletteFromName(parser.value(paletteOption));
-    if (files.size() != 1 || !frameOk || frame < 1 || palette < 0 || !rangeOk ||
-        ((rangeGiven || parser.isSet(invertOption) || parser.isSet(paletteOption)) &&
-         !parser.isSet(pngOption))) {
+    const double resolution = probe::resolutionFromName(parser.value(tlinearOption));
+    if (files.size() != 1 || !frameOk || frame < 1 || palette < 0 || !rangeOk || resolution < 0.0 ||
+        ((rangeGiven || parser.isSet(invertOption) || parser.isSet(paletteOption) ||
+          parser.isSet(legendOption)) &&
+         !parser.isSet(pngOption)) ||
+        (parser.isSet(tlinearOption) && !parser.isSet(legendOption))) {
         std::fputs(qPrintable(parser.helpText()), stderr);
         std::fputs("  --range <LOW> <HIGH>      Raw window of the PNG instead of the automatic "
                    "one (0 <= LOW < HIGH <= 16383).\n",
@@ -92,6 +123,8 @@ int main(int argc, char** argv) {
     options.pngOut = parser.value(pngOption);
     options.palette = palette;
     options.invert = parser.isSet(invertOption);
+    options.legend = parser.isSet(legendOption);
+    options.resolution = resolution;
     options.rangeGiven = rangeGiven;
     options.rangeLow = rangeLow;
     options.rangeHigh = rangeHigh;
