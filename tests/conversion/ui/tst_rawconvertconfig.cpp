@@ -547,26 +547,6 @@ private slots:
         QVERIFY(child<QComboBox>(dialog, "cbColorMode")->isEnabled());
     }
 
-    void settersReachTheControls() {
-        RawConvertConfig dialog;
-        dialog.setColorMode(3);
-        QCOMPARE(child<QComboBox>(dialog, "cbColorMode")->currentText(),
-                 QStringLiteral("Rainbow High Contrast"));
-        dialog.setInverted(true);
-        dialog.setAutoGainEnabled(false);
-        dialog.setPercetageChange(37);
-        dialog.setLegendVisibility(true);
-        dialog.setRadiometryOption(2);
-        QCOMPARE(child<QComboBox>(dialog, "cbRadiometry")->currentText(),
-                 QStringLiteral("TLinear low gain"));
-        QCOMPARE(dialog.getColorMode(), 3);
-        QCOMPARE(dialog.getInverted(), true);
-        QCOMPARE(dialog.getAutoGainEnabled(), false);
-        QCOMPARE(dialog.getPercentageChange(), 37);
-        QCOMPARE(dialog.getLegendVisibility(), true);
-        QCOMPARE(dialog.getRadiometryOption(), 2);
-    }
-
     // The threshold setters move the sliders, so the fields and "Gain mid" follow.
     void thresholdSetters() {
         RawConvertConfig dialog;

@@ -288,10 +288,6 @@ private slots:
         QCOMPARE(dialog.skipFrames(), 7);
         dialog.setSkipFrames(0);
         QCOMPARE(dialog.skipFrames(), 1);
-        dialog.setCSVDelimiter(QStringLiteral("\t"));
-        QCOMPARE(dialog.getCSVDelimiter(), QStringLiteral("\t"));
-        dialog.setMetaRAWSelection(true);
-        QCOMPARE(dialog.getMetaRAWSelection(), true);
         dialog.setMetaTypeSelection(3);
         QCOMPARE(dialog.getMetaTypeSelection(), QStringLiteral("kml"));
         dialog.setMetaTypeSelection(2);
