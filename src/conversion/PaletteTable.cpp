@@ -1,6 +1,8 @@
 #include "conversion/PaletteTable.h"
 
+#include <QtEndian>
 #include <algorithm>
+#include <cstring>
 
 namespace {
 constexpr uint32_t kRawValueCount = 16384;
@@ -57,18 +59,24 @@ void PaletteTable::convert(const RGBCalculations& palette, const Style& style, c
     if (!valid || !(built == style))
         rebuild(palette, style);
     const uint32_t* table = colours.data();
-    for (size_t i = 0; i < count; ++i) {
+    auto colourAt = [&](size_t i) {
         const uint16_t v = raw[i];
-        uint32_t colour;
-        if (v < kRawValueCount) {
-            colour = table[v];
-        } else {
-            // Not produced by the decoder (it keeps 14 bits), but a frame set
-            // from elsewhere still gets exactly the per-pixel rule.
-            colour = colourOf(palette, style, v);
-        }
-        out[3 * i] = uint8_t(colour);
-        out[3 * i + 1] = uint8_t(colour >> 8);
-        out[3 * i + 2] = uint8_t(colour >> 16);
+        // Values above 14 bits are not produced by the decoder, but a frame
+        // set from elsewhere still gets exactly the per-pixel rule.
+        return v < kRawValueCount ? table[v] : colourOf(palette, style, v);
+    };
+    if (count == 0)
+        return;
+    // Each pixel is stored as four bytes (R, G, B and a spare byte that the
+    // next pixel overwrites): one store instead of three. The last pixel is
+    // written byte by byte so that nothing lands past the end of the row.
+    const size_t last = count - 1;
+    for (size_t i = 0; i < last; ++i) {
+        const uint32_t bytes = qToLittleEndian(colourAt(i));
+        std::memcpy(out + 3 * i, &bytes, sizeof bytes);
     }
+    const uint32_t colour = colourAt(last);
+    out[3 * last] = uint8_t(colour);
+    out[3 * last + 1] = uint8_t(colour >> 8);
+    out[3 * last + 2] = uint8_t(colour >> 16);
 }

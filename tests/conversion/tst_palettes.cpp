@@ -46,6 +46,7 @@ private slots:
     void scaleFactor();
     void tableMatchesRule_data();
     void tableMatchesRule();
+    void tableWritesOnlyItsPixels();
 };
 
 void TestPalettes::colourModes_data() {
@@ -384,6 +385,33 @@ void TestPalettes::tableMatchesRule() {
                                  .arg(g)
                                  .arg(b)));
     }
+}
+
+// Pixels are stored four bytes at a time; the byte after the last pixel must
+// stay untouched (it is the next row, or past the end of the image).
+void TestPalettes::tableWritesOnlyItsPixels() {
+    RGBCalculations calc;
+    PaletteTable table;
+    PaletteTable::Style style;
+    style.colorMode = 1;
+    style.window.lowerRawValueBound = 1000;
+    style.window.upperRawValueBound = 2000;
+    const uint16_t raw[3] = {1500, 2000, 1500};
+    uint8_t out[10];
+    std::fill(std::begin(out), std::end(out), uint8_t(0xAA));
+    table.convert(calc, style, raw, 3, out);
+    const uint8_t expected[10] = {224, 74, 86, 255, 253, 251, 224, 74, 86, 0xAA};
+    for (int i = 0; i < 10; ++i)
+        QCOMPARE(int(out[i]), int(expected[i]));
+
+    std::fill(std::begin(out), std::end(out), uint8_t(0xAA));
+    table.convert(calc, style, raw + 1, 1, out + 1);
+    QCOMPARE(int(out[0]), 0xAA);
+    QCOMPARE(int(out[1]), 255);
+    QCOMPARE(int(out[3]), 251);
+    QCOMPARE(int(out[4]), 0xAA);
+    table.convert(calc, style, raw, 0, out + 5);
+    QCOMPARE(int(out[5]), 0xAA);
 }
 
 QTEST_GUILESS_MAIN(TestPalettes)
