@@ -10,6 +10,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QtTest>
+#include <cmath>
 
 #include <algorithm>
 
@@ -100,6 +101,8 @@ private slots:
     void png();
     void refusals_data();
     void refusals();
+    void telemetry_data();
+    void telemetry();
 };
 
 void TestProbeMovies::movie_data() {
@@ -315,6 +318,73 @@ void TestProbeMovies::refusals() {
     const QJsonObject root = parse(run);
     QCOMPARE(root.keys(), (QStringList{"error", "file"}));
     QCOMPARE(root.value("error").toString(), QString(error).replace("%P", file));
+}
+
+void TestProbeMovies::telemetry_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("telemetry");
+    QTest::addColumn<double>("tolerance"); // degrees: what the sentence format keeps
+    QTest::addColumn<QString>("date");
+    QTest::addColumn<QString>("time");
+    QTest::addColumn<bool>("attitude");
+    QTest::newRow("nmea") << "nmea" << int(synth::Telemetry::Nmea) << 2e-6 << "31.05.2016"
+                          << "14:24:23" << false;
+    QTest::newRow("mavlink") << "mavlink" << int(synth::Telemetry::MAVLink) << 1e-7 << "31.05.2016"
+                             << "14:24:23" << false;
+    QTest::newRow("md") << "md" << int(synth::Telemetry::MdDownlink) << 1e-5 << "2016-05-31"
+                        << "14:24:23" << true;
+}
+
+// Frame 3 of a simulated flight carries the position of 2/9 s after the start.
+void TestProbeMovies::telemetry() {
+    QFETCH(QString, kind);
+    QFETCH(int, telemetry);
+    QFETCH(double, tolerance);
+    QFETCH(QString, date);
+    QFETCH(QString, time);
+    QFETCH(bool, attitude);
+    synth::MovieOptions o = movieOptions(true, 6);
+    o.frames = 4;
+    o.telemetry = synth::Telemetry(telemetry);
+    const QString file = scratchPath("flight-" + kind + ".TMC");
+    QVERIFY(synth::writeFile(file, synth::makeMovie(o)));
+
+    // MAVLink dates are local time: pin the child's time zone.
+    qputenv("TZ", "UTC");
+    const Run run = runProbe({file, "--serial", kind, "--frame", "3", "--all"});
+    QCOMPARE(run.exitCode, 0);
+    const QJsonObject root = parse(run);
+    const QJsonObject t = root.value("frame").toObject().value("telemetry").toObject();
+    QCOMPARE(t.keys(),
+             (QStringList{"altitude", "date", "latitude", "longitude", "magneticHeading", "pitch",
+                          "roll", "satellites", "serialText", "time", "trackHeading", "yaw"}));
+    QVERIFY(run.out.indexOf("\"latitude\"") < run.out.indexOf("\"serialText\""));
+    const synth::FlightState state = synth::flightStateAt(o.flight, 2 * o.frameIntervalS);
+    QVERIFY2(std::abs(t.value("latitude").toDouble() - state.latitude) < tolerance,
+             qPrintable(QString::number(t.value("latitude").toDouble(), 'f', 9)));
+    QVERIFY(std::abs(t.value("longitude").toDouble() - state.longitude) < tolerance);
+    QCOMPARE(t.value("date").toString(), date);
+    QCOMPARE(t.value("time").toString(), time);
+    if (attitude) {
+        QVERIFY(std::abs(t.value("roll").toDouble() - state.rollDeg) < 1e-4);
+        QVERIFY(std::abs(t.value("pitch").toDouble() - state.pitchDeg) < 1e-4);
+        QVERIFY(std::abs(t.value("yaw").toDouble() - state.yawDeg) < 1e-4);
+    } else {
+        QCOMPARE(t.value("altitude").toDouble(), 480.0);
+        QCOMPARE(t.value("satellites").toInt(), 11);
+    }
+    if (kind == "nmea")
+        QVERIFY(t.value("serialText").toString().startsWith("$GP"));
+
+    const QJsonArray list = root.value("frameList").toArray();
+    QCOMPARE(list.size(), 4);
+    for (const QJsonValue& entry : list)
+        QVERIFY(entry.toObject().value("telemetry").toObject().contains("latitude"));
+
+    const Run without = runProbe({file});
+    QVERIFY(!parse(without).value("frame").toObject().contains("telemetry"));
+    const Run unknown = runProbe({file, "--serial", "gps"});
+    QCOMPARE(unknown.exitCode, 2);
 }
 
 QTEST_GUILESS_MAIN(TestProbeMovies)

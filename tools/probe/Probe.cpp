@@ -61,7 +61,33 @@ JsonObject& addStreamFrameNumber(JsonObject& object, const DataConverter& conver
     return object.addNull(QStringLiteral("streamFrameNumber"));
 }
 
-JsonObject frameObject(const DataConverter& converter, int number, bool ok) {
+// What the chosen parser made of the frame's serial block.
+JsonObject telemetryObject(const DataConverter& converter) {
+    JsonObject telemetry;
+    telemetry.add(QStringLiteral("latitude"), converter.getCurrentLatitude())
+        .add(QStringLiteral("longitude"), converter.getCurrentLongitude())
+        .add(QStringLiteral("altitude"), double(converter.getCurrentAltitude()))
+        .add(QStringLiteral("satellites"), converter.getCurrentSatellites())
+        .add(QStringLiteral("date"), converter.getCurrentDate())
+        .add(QStringLiteral("time"), converter.getCurrentTime())
+        .add(QStringLiteral("trackHeading"), double(converter.getCurrentTrackHeading()))
+        .add(QStringLiteral("magneticHeading"), double(converter.getCurrentMagneticHeading()))
+        .add(QStringLiteral("roll"), converter.getCurrentRoll())
+        .add(QStringLiteral("pitch"), converter.getCurrentPitch())
+        .add(QStringLiteral("yaw"), converter.getCurrentYaw())
+        .add(QStringLiteral("serialText"), converter.getSerialDataString());
+    return telemetry;
+}
+
+JsonObject& addTelemetry(JsonObject& object, const DataConverter& converter,
+                         ksDefines::serialContent serial) {
+    if (serial != ksDefines::NoSerialData)
+        object.add(QStringLiteral("telemetry"), telemetryObject(converter));
+    return object;
+}
+
+JsonObject frameObject(const DataConverter& converter, int number, bool ok,
+                       ksDefines::serialContent serial) {
     JsonObject frame;
     frame.add(QStringLiteral("number"), number)
         .add(QStringLiteral("ok"), ok)
@@ -75,10 +101,11 @@ JsonObject frameObject(const DataConverter& converter, int number, bool ok) {
         .add(QStringLiteral("tempFPA"), converter.getTempFPA())
         .add(QStringLiteral("tempHousing"), converter.getTempHousing())
         .add(QStringLiteral("serialBytes"), converter.getSerialDataSize());
-    return addStreamFrameNumber(frame, converter);
+    return addTelemetry(addStreamFrameNumber(frame, converter), converter, serial);
 }
 
-JsonObject frameListEntry(const DataConverter& converter, int number, bool ok) {
+JsonObject frameListEntry(const DataConverter& converter, int number, bool ok,
+                          ksDefines::serialContent serial) {
     JsonObject entry;
     entry.add(QStringLiteral("number"), number)
         .add(QStringLiteral("ok"), ok)
@@ -86,7 +113,7 @@ JsonObject frameListEntry(const DataConverter& converter, int number, bool ok) {
         .add(QStringLiteral("max"), converter.getFrameMaxRaw())
         .add(QStringLiteral("mean"), converter.getMeanRaw())
         .add(QStringLiteral("hotspot"), hotspotObject(converter));
-    return addStreamFrameNumber(entry, converter);
+    return addTelemetry(addStreamFrameNumber(entry, converter), converter, serial);
 }
 
 ThermalImageConversionSet conversionSet(const Options& options) {
@@ -145,6 +172,18 @@ int paletteFromName(const QString& name) {
     static const QStringList names = {QStringLiteral("gray"), QStringLiteral("iron"),
                                       QStringLiteral("arctic"), QStringLiteral("rainbow")};
     return int(names.indexOf(name));
+}
+
+bool serialFromName(const QString& name, ksDefines::serialContent& serial) {
+    if (name == QLatin1String("nmea"))
+        serial = ksDefines::NMEA;
+    else if (name == QLatin1String("mavlink"))
+        serial = ksDefines::MAVLink;
+    else if (name == QLatin1String("md"))
+        serial = ksDefines::MdDownlink;
+    else
+        return false;
+    return true;
 }
 
 double resolutionFromName(const QString& name) {
@@ -215,7 +254,7 @@ Result probeFile(const Options& options) {
         .add(QStringLiteral("frames"), frames)
         .add(QStringLiteral("ffcFrames"), converter.getFFCFrames())
         .add(QStringLiteral("frameCounterGaps"), converter.getFrameCounterGaps())
-        .add(QStringLiteral("frame"), frameObject(converter, options.frame, ok));
+        .add(QStringLiteral("frame"), frameObject(converter, options.frame, ok, options.serial));
 
     if (options.all) {
         std::vector<JsonObject> list;
@@ -225,10 +264,10 @@ Result probeFile(const Options& options) {
                 converter.readFromCompressedVideoFileAndParseRAW(n, options.serial);
                 const bool decoded =
                     converter.getImageWidth() >= 10 && converter.getImageHeight() >= 10;
-                list.push_back(frameListEntry(converter, n, decoded));
+                list.push_back(frameListEntry(converter, n, decoded, options.serial));
             }
         } else {
-            list.push_back(frameListEntry(converter, 1, ok));
+            list.push_back(frameListEntry(converter, 1, ok, options.serial));
         }
         r.json.add(QStringLiteral("frameList"), list);
     }

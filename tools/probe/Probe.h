@@ -35,6 +35,9 @@ struct Options {
 // The palette number for "gray", "iron", "arctic" or "rainbow"; -1 otherwise.
 int paletteFromName(const QString& name);
 
+// The serial kind for "nmea", "mavlink" or "md"; false for any other name.
+bool serialFromName(const QString& name, ksDefines::serialContent& serial);
+
 // The T-linear resolution for "none" (4.0), "high" (0.04) or "low" (0.4);
 // a negative number otherwise.
 double resolutionFromName(const QString& name);

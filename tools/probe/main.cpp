@@ -68,7 +68,13 @@ int main(int argc, char** argv) {
         QStringLiteral("T-linear mode of the legend labels: none (\"high\" and \"low\"), high "
                        "(0.04 K per count, the default) or low (0.4 K per count)."),
         QStringLiteral("MODE"), QStringLiteral("high"));
+    const QCommandLineOption serialOption(
+        QStringLiteral("serial"),
+        QStringLiteral("Parse each frame's serial block as nmea, mavlink or md and add "
+                       "\"telemetry\" to the frame (and to every entry of \"frameList\")."),
+        QStringLiteral("KIND"));
     parser.addOption(frameOption);
+    parser.addOption(serialOption);
     parser.addOption(rawOption);
     parser.addOption(allOption);
     parser.addOption(pngOption);
@@ -103,7 +109,11 @@ int main(int argc, char** argv) {
     const int frame = parser.value(frameOption).toInt(&frameOk);
     const int palette = probe::paletteFromName(parser.value(paletteOption));
     const double resolution = probe::resolutionFromName(parser.value(tlinearOption));
-    if (files.size() != 1 || !frameOk || frame < 1 || palette < 0 || !rangeOk || resolution < 0.0 ||
+    ksDefines::serialContent serial = ksDefines::NoSerialData;
+    const bool serialOk =
+        !parser.isSet(serialOption) || probe::serialFromName(parser.value(serialOption), serial);
+    if (files.size() != 1 || !serialOk || !frameOk || frame < 1 || palette < 0 || !rangeOk ||
+        resolution < 0.0 ||
         ((rangeGiven || parser.isSet(invertOption) || parser.isSet(paletteOption) ||
           parser.isSet(legendOption)) &&
          !parser.isSet(pngOption)) ||
@@ -120,6 +130,7 @@ int main(int argc, char** argv) {
     options.frame = frame;
     options.rawOut = parser.value(rawOption);
     options.all = parser.isSet(allOption);
+    options.serial = serial;
     options.pngOut = parser.value(pngOption);
     options.palette = palette;
     options.invert = parser.isSet(invertOption);
