@@ -1,0 +1,73 @@
+#pragma once
+
+// Simulated recordings for the recording tests: files in the scratch folder
+// and the frames the decoder must make of them.
+
+#include "support/TestSupport.h"
+#include "synth/Synth.h"
+
+#include <QFile>
+#include <algorithm>
+#include <vector>
+
+namespace recordings {
+
+// The path of name in the scratch folder, holding bytes (no file for a null array).
+inline QString scratch(const QString& name, const QByteArray& bytes = QByteArray()) {
+    const QString path = testsupport::scratchDir() + QLatin1Char('/') + name;
+    QFile::remove(path);
+    if (!bytes.isNull() && !synth::writeFile(path, bytes))
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+// Frames of width x height without drift; frame n has the counter 41 + n.
+inline synth::MovieOptions options(int version, bool compressed = false, int frames = 1,
+                                   int width = 160, int height = 128) {
+    synth::MovieOptions o;
+    o.frames = frames;
+    o.version = version;
+    o.compressed = compressed;
+    o.scene.width = width;
+    o.scene.height = height;
+    o.scene.seed = uint32_t(version * 1000 + width);
+    o.driftPerFrameRaw = 0.0;
+    o.firstCounter = 42;
+    return o;
+}
+
+// Frame n (1-based) as the decoder gives it back: the last three values of a
+// frame of a known geometry repeat the value before them.
+inline std::vector<uint16_t> decoded(const synth::MovieOptions& o, int frame = 1) {
+    std::vector<uint16_t> raw = synth::renderScene(o.scene, frame - 1);
+    std::fill(raw.end() - 3, raw.end(), raw[raw.size() - 4]);
+    return raw;
+}
+
+// "min max mean column row value" of a frame: the statistics and its hot spot,
+// the first maximum in stream order.
+inline QString stats(const std::vector<uint16_t>& raw, int width) {
+    const auto hot = std::max_element(raw.begin(), raw.end());
+    uint64_t sum = 0;
+    for (uint16_t v : raw)
+        sum += v;
+    const long at = long(hot - raw.begin());
+    return QString::asprintf("%u %u %u %ld %ld %u", uint(*std::min_element(raw.begin(), raw.end())),
+                             uint(*hot), uint(sum / (raw.size() / size_t(width)) / size_t(width)),
+                             at % width + 1, at / width + 1, uint(*hot));
+}
+
+// "width height min max mean column row value" of the frame a converter decoded last.
+template <class Converter>
+QString frameStats(const Converter& c) {
+    return QString::asprintf("%u %u %u %u %u %u %u %u", c.getImageWidth(), c.getImageHeight(),
+                             c.getFrameMinRaw(), c.getFrameMaxRaw(), c.getMeanRaw(),
+                             c.getHotspotColumn(), c.getHotspotRow(), c.getHotspotValue());
+}
+
+// Lines with %P replaced by the path.
+inline QString withPath(QString lines, const QString& path) {
+    return lines.replace(QLatin1String("%P"), path);
+}
+
+} // namespace recordings
