@@ -78,8 +78,6 @@ QByteArray randomWords(std::mt19937& rng, int words) {
 class TestCompressedStream : public QObject {
     Q_OBJECT
 private slots:
-    void singleCode_data();
-    void singleCode();
     void cutOffCodes_data();
     void cutOffCodes();
     void startPastTheEndReadsNothing();
@@ -89,68 +87,32 @@ private slots:
     void readersAgree();
 };
 
-void TestCompressedStream::singleCode_data() {
-    QTest::addColumn<QString>("bits");
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<int>("value");
-    QTest::newRow("absolute 2") << "00 00000000000010" << 16 << 2;
-    QTest::newRow("absolute 16383") << "00 11111111111111" << 16 << 16383;
-    QTest::newRow("8-bit d=0 -> +12") << "01 000000" << 8 << 12;
-    QTest::newRow("8-bit d=31 -> +43") << "01 011111" << 8 << 43;
-    QTest::newRow("8-bit d=-1 -> -13") << "01 111111" << 8 << -13;
-    QTest::newRow("8-bit d=-32 -> -44") << "01 100000" << 8 << -44;
-    QTest::newRow("6-bit d=0 -> +4") << "10 0000" << 6 << 4;
-    QTest::newRow("6-bit d=7 -> +11") << "10 0111" << 6 << 11;
-    QTest::newRow("6-bit d=-1 -> -5") << "10 1111" << 6 << -5;
-    QTest::newRow("6-bit d=-8 -> -12") << "10 1000" << 6 << -12;
-    QTest::newRow("5-bit 3") << "11 011" << 5 << 3;
-    QTest::newRow("5-bit -4") << "11 100" << 5 << -4;
-}
-
-void TestCompressedStream::singleCode() {
-    QFETCH(QString, bits);
-    QFETCH(int, kind);
-    QFETCH(int, value);
-    // Zero words after the code take the fast reader off its careful path
-    // near the end of the input.
-    for (int trailingWords : {0, 4}) {
-        const QByteArray bytes = wordsFromBits(bits) + QByteArray(trailingWords * 2, '\0');
-        for (int reader = 0; reader < 2; ++reader) {
-            const Read r = readAll(reader, bytes, bytes.size() / 2).front();
-            QVERIFY(r.ok);
-            QCOMPARE(int(r.kind), kind);
-            QCOMPARE(int(r.value), value);
-            QVERIFY(r.position == (BitPosition{0, uint32_t(kind)}));
-        }
-    }
-}
-
 void TestCompressedStream::cutOffCodes_data() {
     QTest::addColumn<QString>("bits"); // one word
-    QTest::addColumn<int>("completeCodes");
-    QTest::addColumn<int>("kindAfter");  // 99: left unchanged
-    QTest::addColumn<int>("valueAfter"); // -777: left unchanged
-    QTest::newRow("prefix cut") << "11000 11000 11000 1" << 3 << 99 << -777;
-    QTest::newRow("16-bit payload cut") << "11000 11000 00 0001" << 2 << 16 << 1;
+    // kind:value of every read; the last one failed (99 and -777: left unchanged)
+    QTest::addColumn<QString>("reads");
+    QTest::newRow("prefix cut") << "11000 11000 11000 1"
+                                << "5:0 5:0 5:0 99:-777";
+    QTest::newRow("16-bit payload cut") << "11000 11000 00 0001"
+                                        << "5:0 5:0 16:1";
     // The bits so far are reported as they stand, not as a difference.
-    QTest::newRow("8-bit payload cut") << "11000 11000 01 1111" << 2 << 8 << 15;
-    QTest::newRow("6-bit prefix only") << "100000 01000000 10" << 2 << 6 << 0;
-    QTest::newRow("code ending with the input is complete")
-        << "00 00000000000101" << 1 << 99 << -777;
+    QTest::newRow("8-bit payload cut") << "11111 11011 01 1111"
+                                       << "5:-1 5:3 8:15";
+    QTest::newRow("6-bit prefix only") << "100000 01000000 10"
+                                       << "6:4 8:12 6:0";
+    QTest::newRow("code ending with the input is complete") << "00 00000000000101"
+                                                            << "16:5 99:-777";
 }
 
 void TestCompressedStream::cutOffCodes() {
     QFETCH(QString, bits);
-    QFETCH(int, completeCodes);
-    const QByteArray bytes = wordsFromBits(bits);
     for (int reader = 0; reader < 2; ++reader) {
-        const std::vector<Read> results = readAll(reader, bytes, 1);
-        QCOMPARE(int(results.size()), completeCodes + 1);
-        QVERIFY(!results.back().ok);
-        QTEST(int(results.back().kind), "kindAfter");
-        QTEST(int(results.back().value), "valueAfter");
+        QStringList reads;
+        for (const Read& r : readAll(reader, wordsFromBits(bits), 1))
+            reads << QStringLiteral("%1:%2").arg(r.kind).arg(r.value);
+        QTEST(reads.join(' '), "reads");
         // Every bit of the word was taken; the reader stepped to the next word.
-        QVERIFY(results.back().position == (BitPosition{1, 0}));
+        QVERIFY(readAll(reader, wordsFromBits(bits), 1).back().position == (BitPosition{1, 0}));
     }
 }
 
@@ -192,10 +154,14 @@ void TestCompressedStream::expansion_data() {
     // 0xC002 - 44 = 0xBFD6, OR 0xC000 = 0xFFD6 (16342 = 2 - 44 + 16384).
     QTest::newRow("2 - 44 wraps below zero")
         << "00 00000000000010  01 100000" << Words{0xC002, 0xFFD6} << -1;
-    // 100 + 43 + 11 - 12 - 4 = 138 (0x8A).
-    QTest::newRow("chain of differences")
-        << "00 00000001100100  01 011111  10 0111  10 1000  11 100  00 00"
-        << Words{0xC064, 0xC08F, 0xC09A, 0xC08E, 0xC08A} << -1;
+    // Both ends of every range: 100 + 12 - 13 + 43 - 44 + 4 - 5 + 11 - 12 + 3 - 4
+    // = 95.
+    QTest::newRow("every kind of difference")
+        << "00 00000001100100  01 000000  01 111111  01 011111  01 100000  10 0000  10 1111  "
+           "10 0111  10 1000  11 011  11 100"
+        << Words{0xC064, 0xC070, 0xC063, 0xC08E, 0xC062, 0xC066,
+                 0xC061, 0xC06C, 0xC060, 0xC063, 0xC05F}
+        << -1;
     QTest::newRow("last escape decides the side value")
         << "00 00000000000001  00 00000000000111  00 00000000000001  00 00000000001001"
         << Words{0x4000, 0x4000} << 9;
