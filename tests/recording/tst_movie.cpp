@@ -30,12 +30,28 @@ QByteArray indexMovie(int version, const Counters& counters) {
     return bytes;
 }
 
-// Decodes and converts frame n; ok starts at preset and is what the converter left.
-bool frame(DataConverter& converter, int n, bool preset = false,
-           ThermalImageConversionSet set = ThermalImageConversionSet()) {
+// Decodes and converts frame n with the automatic window; ok starts as
+// preset. Returns ok and the window the set holds afterwards ("1 6800 8100").
+QString frame(DataConverter& converter, int n, bool preset = false) {
+    ThermalImageConversionSet set;
+    set.lowerBound = 1;
+    set.upperBound = 2;
     QImage image;
     converter.getThermalImageFromVideoRawList(n, image, &preset, ksDefines::NoSerialData, set);
-    return preset;
+    return QStringLiteral("%1 %2 %3").arg(preset).arg(set.lowerBound).arg(set.upperBound);
+}
+
+// "offset+size" of every frame in the index, then the FFC frames.
+QString index(const DataConverter& converter) {
+    QString text;
+    for (int n = 1; n <= converter.getNumberOfVideoFrames(); ++n)
+        text += QStringLiteral("%1+%2 ")
+                    .arg(converter.getFrameOffset(n))
+                    .arg(converter.getFrameSize(n));
+    text += QLatin1String("FFC:");
+    for (int32_t n : converter.getFFCFrames())
+        text += QLatin1Char(' ') + QString::number(n);
+    return text;
 }
 
 } // namespace
@@ -104,14 +120,11 @@ void TestMovie::ffcFramesOfVersion5Only() {
                                  indexFrame(version, 0x2000 | 14, 2052);
         testsupport::Recorder rec;
         DataConverter converter;
-        QCOMPARE(converter.parseVideoFile(scratch("ffc.TMC", bytes), version == 5, true), 5);
-        QCOMPARE(rec.out, version == 6 ? QString()
-                                       : QStringLiteral("FFC => 2: 11, 0010000000001011\n"
-                                                        "FFC => 3: 12, 0010000000001100\n"));
-        QVERIFY(converter.getFFCFrames() ==
-                (version == 6 ? std::vector<int32_t>{} : std::vector<int32_t>{2, 3}));
-        QCOMPARE(converter.getFileVersion(), version);
-        QCOMPARE(converter.isCompressed(), version == 5);
+        QCOMPARE(converter.parseVideoFile(scratch("ffc.TMC", bytes), false, true), 5);
+        QCOMPARE(rec.out + index(converter).section(':', 1),
+                 version == 6 ? QString()
+                              : QStringLiteral("FFC => 2: 11, 0010000000001011\n"
+                                               "FFC => 3: 12, 0010000000001100\n 2 3"));
     }
 }
 
@@ -145,15 +158,7 @@ void TestMovie::indexTablesAndProgress() {
             [&] { busy = busy && converter.getProcessingState(); });
     QTimer::singleShot(0, this, [&] { eventsRan = converter.getProcessingState(); });
     QCOMPARE(converter.parseVideoFile(path, true, true), 3);
-    QCOMPARE(converter.getNumberOfVideoFrames(), 3);
-    QCOMPARE(QString::asprintf("%llu %llu %llu", qulonglong(converter.getFrameOffset(1)),
-                               qulonglong(converter.getFrameOffset(2)),
-                               qulonglong(converter.getFrameOffset(3))),
-             QStringLiteral("0 1048573 1052573"));
-    QCOMPARE(QString::asprintf("%lld %lld %lld", qlonglong(converter.getFrameSize(1)),
-                               qlonglong(converter.getFrameSize(2)),
-                               qlonglong(converter.getFrameSize(3))),
-             QStringLiteral("1048573 4000 2052"));
+    QCOMPARE(index(converter), QStringLiteral("0+1048573 1048573+4000 1052573+2052 FFC:"));
     // 1,054,625 bytes: reads at 0 and 1048576, then the empty read at the end.
     // (1048576 / 10) / (1054625 / 1000) = 99.42 -> 99.
     QCOMPARE(QList<QVariantList>(spy), (QList<QVariantList>{{0}, {99}, {100}}));
@@ -170,17 +175,13 @@ void TestMovie::refusedFiles() {
     QCOMPARE(converter.parseVideoFile(missing, true, true), 0);
     QCOMPARE(rec.out,
              "DataConverter::parseVideoFile opening of file: \"" + missing + "\" failed\n");
-    rec.clear();
     QSignalSpy spy(&converter, &DataConverter::filePercentageChanged);
     QCOMPARE(converter.parseVideoFile(scratch("empty.TMC", ""), true, true), 0);
     QCOMPARE(QList<QVariantList>(spy), QList<QVariantList>{{100}});
     // The fifth byte is 'x', so "VELM" + 6 inside the file is no signature.
-    QCOMPARE(
-        converter.parseVideoFile(
-            scratch("text.TMC", QByteArray(5000, 'x').replace(100, 5, "VELM\x06")), true, true),
-        0);
-    QCOMPARE(converter.getNumberOfVideoFrames(), 0);
-    QCOMPARE(rec.out, QString());
+    const QByteArray text = QByteArray(5000, 'x').replace(100, 5, "VELM\x06");
+    QCOMPARE(converter.parseVideoFile(scratch("text.TMC", text), true, true), 0);
+    QCOMPARE(index(converter) + QString::number(rec.outLines().size()), QStringLiteral("FFC:1"));
     QVERIFY(!converter.getProcessingState());
 }
 
@@ -205,9 +206,8 @@ void TestMovie::sixtyThousandFramesOpenWhole() {
     const QString path = scratch("long.TMC", indexFrame(6, 0, 64).repeated(60000));
     DataConverter converter;
     QCOMPARE(converter.parseVideoFile(path, true, false), 60000);
-    QCOMPARE(converter.getFrameOffset(50501), quint64(50500 * 64));
-    QCOMPARE(converter.getFrameOffset(60000), quint64(59999 * 64));
-    QCOMPARE(converter.getFrameSize(60000), qint64(64));
+    QCOMPARE(index(converter).section(' ', 50500, 50500), QStringLiteral("3232000+64"));
+    QCOMPARE(index(converter).section(' ', 59999), QStringLiteral("3839936+64 FFC:"));
 }
 
 void TestMovie::framesDecodeExactly_data() {
@@ -230,7 +230,7 @@ void TestMovie::framesDecodeExactly() {
              3);
     // Frames read out of order: nothing of one frame leaks into another.
     for (int n : {3, 1, 2}) {
-        QVERIFY(frame(converter, n));
+        QVERIFY(frame(converter, n).startsWith('1'));
         rawVideoChunk chunk;
         QVERIFY(converter.getCurrentRawVideoChunk(chunk));
         QVERIFY(chunk.rawData == recordings::decoded(o, n));
@@ -248,29 +248,21 @@ void TestMovie::framesDecodeExactly() {
 void TestMovie::refusedFramesKeepTheRecord() {
     // The recorder stopped after writing the header of frame 3.
     const synth::MovieOptions o = recordings::options(6, true, 2);
-    const QString path = scratch("bare.TMC", synth::makeMovie(o) + synth::makeHeader({}));
+    const QByteArray movie = synth::makeMovie(o);
     DataConverter converter;
-    QCOMPARE(converter.parseVideoFile(path, true, false), 3);
-    QCOMPARE(converter.getFrameSize(3), qint64(2048));
-    QVERIFY(frame(converter, 2));
-    const uint32_t lower = converter.getLowerRawValueBound();
-    const uint32_t upper = converter.getUpperRawValueBound();
-    // The bare header decodes to nothing: ok is false. Frames outside the
-    // index leave ok as it was; the converter's window is written back.
-    QVERIFY(!frame(converter, 3, true));
-    for (int n : {0, 4, -1}) {
-        for (bool preset : {true, false}) {
-            ThermalImageConversionSet set;
-            set.lowerBound = 1;
-            set.upperBound = 2;
-            QImage image;
-            bool ok = preset;
-            converter.getThermalImageFromVideoRawList(n, image, &ok, ksDefines::NoSerialData, set);
-            QCOMPARE(ok, preset);
-            QCOMPARE(QString::asprintf("%u %u", set.lowerBound, set.upperBound),
-                     QString::asprintf("%u %u", lower, upper));
-        }
-    }
+    QCOMPARE(
+        converter.parseVideoFile(scratch("bare.TMC", movie + synth::makeHeader({})), true, false),
+        3);
+    QCOMPARE(index(converter).section(' ', 2), QStringLiteral("%1+2048 FFC:").arg(movie.size()));
+    const QString window = frame(converter, 2).mid(1);
+    QVERIFY(window != QLatin1String(" 1 2"));
+    // The bare header decodes to nothing: ok is false, the window not written
+    // back. Frames outside the index leave ok as it was and write the
+    // converter's window back.
+    QCOMPARE(frame(converter, 3, true), QStringLiteral("0 1 2"));
+    for (int n : {0, 4, -1})
+        for (bool preset : {true, false})
+            QCOMPARE(frame(converter, n, preset), QString::number(preset) + window);
     rawVideoChunk chunk;
     converter.getCurrentRawVideoChunk(chunk);
     QVERIFY(chunk.rawData == recordings::decoded(o, 2));
@@ -305,7 +297,7 @@ void TestMovie::truncatedMovie() {
         const int cut = start + (whole.size() - start) * tenth / 10;
         DataConverter converter;
         QCOMPARE(converter.parseVideoFile(scratch("cut.TMC", whole.left(cut)), true, true), 3);
-        const bool ok = frame(converter, 3, true);
+        const bool ok = frame(converter, 3, true).startsWith('1');
         const uint32_t rows = converter.getImageHeight();
         QVERIFY2(rows < 128 && rows * 10 >= uint32_t(128 * (tenth - 1)),
                  qPrintable(QString::number(rows)));
@@ -330,7 +322,7 @@ void TestMovie::garbageStaysWithinBounds() {
         DataConverter converter;
         testsupport::Recorder rec;
         QCOMPARE(converter.parseVideoFile(scratch("noise.TMC", bytes), true, false), 1);
-        const bool ok = frame(converter, 1, true);
+        const bool ok = frame(converter, 1, true).startsWith('1');
         const size_t values = converter.getRawBuffer().size();
         QVERIFY(values <= 655360);
         if (ok)
