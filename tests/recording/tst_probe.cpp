@@ -80,17 +80,27 @@ void TestProbe::singleFrame_data() {
     QTest::addColumn<bool>("compressed");
     QTest::addColumn<int>("width");
     QTest::addColumn<int>("height");
+    QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("header"); // the frame's members from the header
     const QString none = "partNumber=\"\" tempFPA=0 tempHousing=0 serialBytes=";
     const QString camera = "partNumber=\"4640019S R01234\" tempFPA=31.4 tempHousing=29.87 "
                            "serialBytes=";
-    QTest::newRow("v0 160x128") << 0 << false << 160 << 128 << none + "0";
-    QTest::newRow("v1 324x256") << 1 << false << 324 << 256 << none + "8192";
-    QTest::newRow("v2 160x128") << 2 << false << 160 << 128 << none + "8192";
-    QTest::newRow("v4 336x256") << 4 << false << 336 << 256 << none + "2036";
-    QTest::newRow("v5 336x256") << 5 << false << 336 << 256 << camera + "2006";
-    QTest::newRow("v6 640x512") << 6 << false << 640 << 512 << camera + "1978";
-    QTest::newRow("compressed v6") << 6 << true << 160 << 128 << camera + "1978";
+    QTest::newRow("v0 160x128") << 0 << false << 160 << 128 << "" << none + "0";
+    QTest::newRow("v1 324x256") << 1 << false << 324 << 256 << "" << none + "8192";
+    QTest::newRow("v2 160x128") << 2 << false << 160 << 128 << "" << none + "8192";
+    QTest::newRow("v4 336x256") << 4 << false << 336 << 256 << "" << none + "2036";
+    QTest::newRow("v5 336x256") << 5 << false << 336 << 256 << "" << camera + "2006";
+    QTest::newRow("v6 640x512") << 6 << false << 640 << 512 << "" << camera + "1978";
+    // The code starts after the header, 8,200 or 8,204 bytes for versions 1 and 2.
+    QTest::newRow("compressed v1") << 1 << true << 160 << 128 << "" << none + "8192";
+    QTest::newRow("compressed v2") << 2 << true << 324 << 256 << "" << none + "8192";
+    QTest::newRow("compressed v6") << 6 << true << 160 << 128 << "" << camera + "1978";
+    // The three missing values repeat the last one.
+    QTest::newRow("last row three words short")
+        << 6 << false << 640 << 512 << "cut" << camera + "1978";
+    // The stream starts at 16408 and would run past the frame buffer if all
+    // of the file's 1,048,576 words were decoded from there.
+    QTest::newRow("v2 padded to 2 MiB") << 2 << false << 160 << 128 << "pad" << none + "8192";
 }
 
 void TestProbe::singleFrame() {
@@ -98,10 +108,14 @@ void TestProbe::singleFrame() {
     QFETCH(bool, compressed);
     QFETCH(int, width);
     QFETCH(int, height);
+    QFETCH(QString, fault);
     QFETCH(QString, header);
-    const synth::MovieOptions o = recordings::options(version, compressed, 1, width, height);
-    const QString file = scratch(compressed ? "probe.thc" : "probe.thr", // any case
-                                 synth::makeSingleFrameFile(o));
+    synth::MovieOptions o = recordings::options(version, compressed, 1, width, height);
+    o.stream.cutLastRow = fault == QLatin1String("cut");
+    QByteArray bytes = synth::makeSingleFrameFile(o);
+    if (fault == QLatin1String("pad"))
+        bytes.append(QByteArray(2097152 - bytes.size(), '\0'));
+    const QString file = scratch(compressed ? "probe.thc" : "probe.thr", bytes); // any case
     const QString pgm = scratch("probe.pgm");
     const Run run = probe({file, "--raw", pgm, "--all"});
     QCOMPARE(run.exitCode, 0);
