@@ -44,25 +44,19 @@ inline std::vector<uint16_t> decoded(const synth::MovieOptions& o, int frame = 1
     return raw;
 }
 
-// "min max mean column row value" of a frame: the statistics and its hot spot,
-// the first maximum in stream order.
-inline QString stats(const std::vector<uint16_t>& raw, int width) {
+// The statistics of frame n of a recording as the probe writes them: the
+// minimum, maximum and mean, and the hot spot, the first maximum in stream
+// order.
+inline QString stats(const synth::MovieOptions& o, int frame = 1) {
+    const std::vector<uint16_t> raw = decoded(o, frame);
     const auto hot = std::max_element(raw.begin(), raw.end());
     uint64_t sum = 0;
     for (uint16_t v : raw)
         sum += v;
-    const long at = long(hot - raw.begin());
-    return QString::asprintf("%u %u %u %ld %ld %u", uint(*std::min_element(raw.begin(), raw.end())),
-                             uint(*hot), uint(sum / (raw.size() / size_t(width)) / size_t(width)),
-                             at % width + 1, at / width + 1, uint(*hot));
-}
-
-// "width height min max mean column row value" of the frame a converter decoded last.
-template <class Converter>
-QString frameStats(const Converter& c) {
-    return QString::asprintf("%u %u %u %u %u %u %u %u", c.getImageWidth(), c.getImageHeight(),
-                             c.getFrameMinRaw(), c.getFrameMaxRaw(), c.getMeanRaw(),
-                             c.getHotspotColumn(), c.getHotspotRow(), c.getHotspotValue());
+    const long at = long(hot - raw.begin()), width = o.scene.width;
+    return QString::asprintf("min=%u max=%u mean=%u hotspot={ column=%ld row=%ld value=%u",
+                             uint(*std::min_element(raw.begin(), raw.end())), uint(*hot),
+                             uint(sum / raw.size()), at % width + 1, at / width + 1, uint(*hot));
 }
 
 // Lines with %P replaced by the path.
