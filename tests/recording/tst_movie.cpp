@@ -67,12 +67,10 @@ private slots:
     void refusedFiles();
     void secondScanDuringAScanIsRefused();
     void sixtyThousandFramesOpenWhole();
-    void framesDecodeExactly_data();
     void framesDecodeExactly();
     void refusedFramesKeepTheRecord();
     void frameLongerThanOneMiBIsReadWhole();
-    void truncatedMovie();
-    void garbageStaysWithinBounds();
+    void damagedFramesStayWithinBounds();
 };
 
 void TestMovie::counterCheck_data() {
@@ -81,19 +79,13 @@ void TestMovie::counterCheck_data() {
     QTest::addColumn<QString>("lines");
     const QString bad1 = "Bad FC: 1\nFramecounter jump\n";
     QTest::newRow("one up") << Counters{5, 6} << true << "";
-    QTest::newRow("one skipped") << Counters{5, 7} << true << bad1;
-    QTest::newRow("same") << Counters{5, 5} << true << bad1;
-    QTest::newRow("one down") << Counters{6, 5} << true << bad1;
     QTest::newRow("wrap 8191 -> 0") << Counters{8191, 0} << true << "";
     QTest::newRow("wrap to 1") << Counters{8191, 1} << true << bad1;
     QTest::newRow("wrap while the mark clears") << Counters{16382, 16383, 0, 1} << true << "";
     QTest::newRow("wrap with the mark kept") << Counters{16383, 8192} << true << "";
-    QTest::newRow("wrap as the mark is set") << Counters{8191, 8192} << true << "";
     QTest::newRow("mark set with a step") << Counters{100, 8293} << true << "";
     QTest::newRow("mark cleared with a step") << Counters{8292, 101} << true << "";
     QTest::newRow("mark set without a step") << Counters{100, 8292} << true << bad1;
-    QTest::newRow("mark set, two steps") << Counters{100, 8294} << true << bad1;
-    QTest::newRow("mark cleared, no step") << Counters{8292, 100} << true << bad1;
     QTest::newRow("5 -> 7") << Counters{4, 5, 7, 8} << true << "Bad FC: 2\nFramecounter jump\n";
     QTest::newRow("two jumps") << Counters{1, 3, 4, 4} << true
                                << "Bad FC: 1\nBad FC: 3\nFramecounter jump\n";
@@ -210,39 +202,31 @@ void TestMovie::sixtyThousandFramesOpenWhole() {
     QCOMPARE(index(converter).section(' ', 59999), QStringLiteral("3839936+64 FFC:"));
 }
 
-void TestMovie::framesDecodeExactly_data() {
-    QTest::addColumn<bool>("compressed");
-    QTest::addColumn<int>("version");
-    QTest::newRow("TMC v6") << true << 6;
-    QTest::newRow("TMC v5") << true << 5;
-    QTest::newRow("TMC v4") << true << 4;
-    QTest::newRow("THM v6") << false << 6;
-    QTest::newRow("THM v4") << false << 4;
-}
-
 void TestMovie::framesDecodeExactly() {
-    QFETCH(bool, compressed);
-    QFETCH(int, version);
-    const synth::MovieOptions o = recordings::options(version, compressed, 3);
-    testsupport::Recorder rec;
-    DataConverter converter;
-    QCOMPARE(converter.parseVideoFile(scratch("exact.TMC", synth::makeMovie(o)), compressed, true),
-             3);
-    // Frames read out of order: nothing of one frame leaks into another.
-    for (int n : {3, 1, 2}) {
-        QVERIFY(frame(converter, n).startsWith('1'));
-        rawVideoChunk chunk;
-        QVERIFY(converter.getCurrentRawVideoChunk(chunk));
-        QVERIFY(chunk.rawData == recordings::decoded(o, n));
-        QCOMPARE(QString::asprintf("%u %u %u %.10g %.10g", chunk.chunkTag, chunk.width,
-                                   chunk.height, chunk.tempFPA, chunk.tempHousing),
-                 version == 4 ? QStringLiteral("120 160 128 0 0")
-                              : QStringLiteral("120 160 128 31.4 29.87"));
-        // Compressed frames carry their counter as the side value.
-        QCOMPARE(converter.getStreamFrameNumberSeen(), compressed);
-        QCOMPARE(chunk.currentFrameNumber, compressed ? uint32_t(41 + n) : 0u);
+    for (bool compressed : {true, false}) {
+        const synth::MovieOptions o = recordings::options(compressed ? 6 : 4, compressed, 3);
+        testsupport::Recorder rec;
+        DataConverter converter;
+        QCOMPARE(
+            converter.parseVideoFile(scratch("exact.TMC", synth::makeMovie(o)), compressed, true),
+            3);
+        // Frames read out of order: nothing of one frame leaks into another.
+        for (int n : {3, 1, 2}) {
+            rawVideoChunk chunk;
+            QVERIFY(frame(converter, n).startsWith('1') &&
+                    converter.getCurrentRawVideoChunk(chunk));
+            QVERIFY(chunk.rawData == recordings::decoded(o, n));
+            // Version 4 carries no temperatures; a compressed frame carries its
+            // counter as the side value.
+            QCOMPARE(QString::asprintf("%u %u %u %.10g %.10g %u %d", chunk.chunkTag, chunk.width,
+                                       chunk.height, chunk.tempFPA, chunk.tempHousing,
+                                       chunk.currentFrameNumber,
+                                       converter.getStreamFrameNumberSeen()),
+                     compressed ? QString::asprintf("120 160 128 31.4 29.87 %d 1", 41 + n)
+                                : QStringLiteral("120 160 128 0 0 0 0"));
+        }
+        QCOMPARE(rec.out, QString());
     }
-    QCOMPARE(rec.out, QString());
 }
 
 void TestMovie::refusedFramesKeepTheRecord() {
@@ -286,34 +270,20 @@ void TestMovie::frameLongerThanOneMiBIsReadWhole() {
     QVERIFY(converter.getRawBuffer() == expected);
 }
 
-void TestMovie::truncatedMovie() {
-    // The file ends inside the code of frame 3, at every tenth of it: the
-    // rows that arrived whole are frame 3's first rows.
+void TestMovie::damagedFramesStayWithinBounds() {
+    // Frame 3 cut at every tenth of its code: the rows that arrived whole are
+    // its first rows. Then random bits as code, and a .THR file renamed to
+    // .TMC (pixel words read as code): decoded within the buffers or refused.
     const synth::MovieOptions o = recordings::options(6, true, 3);
     const QByteArray whole = synth::makeMovie(o);
     const int start = whole.lastIndexOf(QByteArray("VELM\x06", 5)) + 2048;
     const std::vector<uint16_t> scene = synth::renderScene(o.scene, 2);
-    for (int tenth = 1; tenth < 10; ++tenth) {
-        const int cut = start + (whole.size() - start) * tenth / 10;
-        DataConverter converter;
-        QCOMPARE(converter.parseVideoFile(scratch("cut.TMC", whole.left(cut)), true, true), 3);
-        const bool ok = frame(converter, 3, true).startsWith('1');
-        const uint32_t rows = converter.getImageHeight();
-        QVERIFY2(rows < 128 && rows * 10 >= uint32_t(128 * (tenth - 1)),
-                 qPrintable(QString::number(rows)));
-        QCOMPARE(ok, rows >= 10);
-        QVERIFY(converter.getRawBuffer() ==
-                std::vector<uint16_t>(scene.begin(), scene.begin() + rows * 160));
-    }
-}
-
-void TestMovie::garbageStaysWithinBounds() {
-    // Random bits as the code of a frame, and a .THR file renamed to .TMC
-    // (pixel words read as code): decoded within the buffers or refused.
     std::mt19937 rng(5);
-    for (int round = 0; round < 21; ++round) {
+    for (int round = 1; round < 30; ++round) {
         QByteArray bytes = synth::makeSingleFrameFile(recordings::options(6));
-        if (round > 0) {
+        if (round < 10) {
+            bytes = whole.left(start + (whole.size() - start) * round / 10);
+        } else if (round > 10) {
             QByteArray noise(20000 + int(rng() % 300000), '\0');
             for (char& c : noise)
                 c = char(rng() & 0xFF);
@@ -321,13 +291,17 @@ void TestMovie::garbageStaysWithinBounds() {
         }
         DataConverter converter;
         testsupport::Recorder rec;
-        QCOMPARE(converter.parseVideoFile(scratch("noise.TMC", bytes), true, false), 1);
-        const bool ok = frame(converter, 1, true).startsWith('1');
-        const size_t values = converter.getRawBuffer().size();
-        QVERIFY(values <= 655360);
-        if (ok)
-            QCOMPARE(values, size_t(converter.getImageWidth()) * converter.getImageHeight());
+        const int frames = converter.parseVideoFile(scratch("damaged.TMC", bytes), true, true);
+        const bool ok = frame(converter, frames, true).startsWith('1');
+        const std::vector<uint16_t>& raw = converter.getRawBuffer();
+        const uint32_t rows = converter.getImageHeight();
+        QCOMPARE(ok, rows >= 10 && converter.getImageWidth() >= 10);
+        QVERIFY(raw.size() <= 655360 && (!ok || raw.size() == converter.getImageWidth() * rows));
         QVERIFY(rec.reports.empty());
+        if (round < 10)
+            QVERIFY2(frames == 3 && rows < 128 && rows * 10 >= uint32_t(128 * (round - 1)) &&
+                         raw == std::vector<uint16_t>(scene.begin(), scene.begin() + rows * 160),
+                     qPrintable(QString::number(rows)));
     }
 }
 
