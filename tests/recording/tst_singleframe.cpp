@@ -17,12 +17,6 @@ QByteArray longSerialText() {
     return QByteArray("abcdefghijklmnopqrstuvwxyz").repeated(316).left(8189) + "END";
 }
 
-bool load(DataConverter& converter, const QString& path) {
-    return path.endsWith(QLatin1String(".THC"))
-               ? converter.loadFromCompressedRawFile(path, ksDefines::NoSerialData)
-               : converter.loadFromRawFile(path, ksDefines::NoSerialData);
-}
-
 } // namespace
 
 class TestSingleFrame : public QObject {
@@ -30,12 +24,10 @@ class TestSingleFrame : public QObject {
 private slots:
     void cameraData_data();
     void cameraData();
-    void loaderFailures_data();
-    void loaderFailures();
+    void failures_data();
+    void failures();
     void headerFieldsOfEachFrame();
     void recordCopySemantics();
-    void imageFailures_data();
-    void imageFailures();
     void versionOpenAndPictures();
 };
 
@@ -50,9 +42,7 @@ void TestSingleFrame::cameraData_data() {
     QTest::newRow("v5 largest temperatures")
         << 5 << 65535u << 65535u << QByteArray() << " 6553.5 655.35";
     // Without a terminator the part number runs up to the serial block and
-    // not into it: 16 characters for version 5, 44 for version 6.
-    QTest::newRow("v5 unterminated")
-        << 5 << 0u << 0u << QByteArray(16, 'A') << QString(16, 'A') + " 0 0";
+    // not into it: 44 characters for version 6.
     QTest::newRow("v6 unterminated")
         << 6 << 0u << 0u << QByteArray(44, 'B') << QString(44, 'B') + " 0 0";
     // Version 4 has its serial block at 10: nothing there is a temperature.
@@ -81,54 +71,96 @@ void TestSingleFrame::cameraData() {
           "fields");
 }
 
-void TestSingleFrame::loaderFailures_data() {
+void TestSingleFrame::failures_data() {
     QTest::addColumn<QString>("name");     // .THC: the compressed loader
     QTest::addColumn<QByteArray>("bytes"); // null: no file
-    QTest::addColumn<QString>("lines");    // after "Opening: "
+    QTest::addColumn<QString>("lines");    // after "Opening: "; %F: the converting operation
+    QTest::addColumn<bool>("loaded");      // the conversion failed, also in a box titled "Error"
     const QString signature = "DataConverter::loadFromRawFile Error reading signature: \"%P\"\n";
     const QString header = "DataConverter::loadFromRawFile Error reading header: \"%P\"\n";
     const QString undecodable = "DataConverter::processDataChunk no row of at least 160 values in "
                                 "%1 words: frame not decodable\n"
                                 "DataConverter::loadFromRawFile no frame decoded from: \"%P\"\n";
     const QByteArray v6 = synth::makeSingleFrameFile(recordings::options(6));
-    QTest::newRow("missing") << "missing.THR" << QByteArray()
-                             << "DataConverter::loadFromRawFile opening of file: \"%P\" failed\n";
-    QTest::newRow("empty") << "empty.THR" << QByteArray("") << signature;
-    QTest::newRow("3 bytes") << "three.THR" << QByteArray("VEL") << signature;
+    const QString missing = "DataConverter::loadFromRawFile opening of file: \"%P\" failed\n";
+    QTest::newRow("missing") << "missing.THR" << QByteArray() << missing << false;
+    QTest::newRow("compressed missing") << "missing.THC" << QByteArray() << missing << false;
+    QTest::newRow("empty") << "empty.THR" << QByteArray("") << signature << false;
+    QTest::newRow("3 bytes") << "three.THR" << QByteArray("VEL") << signature << false;
     for (int version : {3, 7, 255})
         QTest::addRow("version %d", version)
-            << "v.THR" << synth::makeSingleFrameFile(recordings::options(version)) << header;
+            << "v.THR" << synth::makeSingleFrameFile(recordings::options(version)) << header
+            << false;
     QTest::newRow("compressed version 3")
-        << "v3.THC" << QByteArray(v6).replace(4, 1, "\x03") << header;
-    QTest::newRow("version 6 cut at 2047 bytes") << "cut6.THR" << v6.left(2047) << header;
+        << "v3.THC" << QByteArray(v6).replace(4, 1, "\x03") << header << false;
+    QTest::newRow("version 6 cut at 2047 bytes") << "cut6.THR" << v6.left(2047) << header << false;
     // Version 0 reads 35 bytes although its header has 23.
     QTest::newRow("version 0 cut at 34 bytes")
-        << "cut0.THR" << synth::makeSingleFrameFile(recordings::options(0)).left(34) << header;
+        << "cut0.THR" << synth::makeSingleFrameFile(recordings::options(0)).left(34) << header
+        << false;
     QByteArray random(10 * 1024 * 1024, '\0');
     QRandomGenerator(2024).fillRange(reinterpret_cast<quint32*>(random.data()), random.size() / 4);
     QTest::newRow("10 MiB of random bytes")
         << "random.THR" << random
         << "DataConverter::loadFromRawFile file too large: \"%P\" has 10485760 bytes, a single "
-           "frame at most 2097152\n";
+           "frame at most 2097152\n"
+        << false;
     // 4096 header bytes + 160 * 128 words: 22528 words, none a blanking word.
     synth::MovieOptions noBlanking = recordings::options(6);
     noBlanking.stream.noBlanking = true;
     QTest::newRow("no blanking") << "noblank.THR" << synth::makeSingleFrameFile(noBlanking)
-                                 << undecodable.arg(22528);
+                                 << undecodable.arg(22528) << false;
     // Header and undecoded area only: 2048 words past 2H, all zero.
-    QTest::newRow("header only") << "headeronly.THR" << v6.left(4096) << undecodable.arg(2048);
+    QTest::newRow("header only") << "headeronly.THR" << v6.left(4096) << undecodable.arg(2048)
+                                 << false;
+    const QString failed = "DataConverter::%F call of DataConverter::processRawData returned "
+                           "false: \"%P\", RAWdata.size: %1\n";
+    // A manual window with its bounds the wrong way round.
+    QTest::newRow("manual window") << "manual.THR" << v6 << failed.arg(20480) << true;
+    // Five rows of 160 decode, but a frame needs ten rows to be converted.
+    const QByteArray five = synth::makeCompressedFrame(
+        synth::HeaderOptions(),
+        synth::makeWordStream(std::vector<uint16_t>(800, 1000), 160, 5, synth::StreamOptions()));
+    QTest::newRow("compressed, five rows") << "five.THC" << five << failed.arg(800) << true;
 }
 
-void TestSingleFrame::loaderFailures() {
+void TestSingleFrame::failures() {
     QFETCH(QString, name);
     QFETCH(QByteArray, bytes);
     QFETCH(QString, lines);
+    QFETCH(bool, loaded);
     const QString path = scratch(name, bytes);
     DataConverter converter;
     testsupport::Recorder rec;
-    QVERIFY(!load(converter, path));
-    QCOMPARE(rec.out, withPath("Opening: %P\n" + lines, path));
-    QVERIFY(rec.reports.empty());
+    ThermalImageConversionSet set;
+    set.autoGainEnabled = !name.startsWith(QLatin1String("manual"));
+    set.lowerBound = 5000;
+    set.upperBound = 100;
+    QImage image(10, 10, QImage::Format_RGB888);
+    bool ok = true;
+    const bool compressed = name.endsWith(QLatin1String(".THC"));
+    if (compressed)
+        converter.getImageFromCompressedRAW(path, image, &ok, ksDefines::NoSerialData, set);
+    else
+        converter.getImageFromRAW(path, image, ksDefines::NoSerialData, &ok, set);
+    QVERIFY(!ok);
+    if (!loaded)
+        lines +=
+            "DataConverter::%F call of DataConverter::loadFromRawFile returned false: \"%P\"\n";
+    QCOMPARE(rec.out,
+             withPath("Opening: %P\n" + lines, path)
+                 .replace("%F", compressed ? "getImageFromCompressedRAW" : "getImageFromRAW"));
+    QCOMPARE(rec.reports.size(), size_t(loaded));
+    for (const testsupport::Report& r : rec.reports)
+        QCOMPARE(r.title + ": " + r.text, "Error: " + rec.outLines().last());
+    QCOMPARE(converter.getCurrentFileName(), path);
+    // The window is written back: the reset one (16383 over 1) when the file
+    // did not load, and an empty 1 x 1 frame when nothing was read.
+    QCOMPARE(QString::asprintf("%u %u", set.lowerBound, set.upperBound),
+             loaded ? QString::asprintf("%u %u", converter.getLowerRawValueBound(),
+                                        converter.getUpperRawValueBound())
+                    : QStringLiteral("16383 1"));
+    QVERIFY(!bytes.isNull() || image.size() == QSize(1, 1));
 }
 
 void TestSingleFrame::headerFieldsOfEachFrame() {
@@ -197,69 +229,6 @@ void TestSingleFrame::recordCopySemantics() {
     QVERIFY(second.rawData == recordings::decoded(b));
     QVERIFY(first.serialData == second.serialData);
     QCOMPARE(QByteArray(first.serialData, 4), QByteArray("BBBB"));
-}
-
-void TestSingleFrame::imageFailures_data() {
-    QTest::addColumn<QString>("name");     // .THC: the compressed loader
-    QTest::addColumn<QByteArray>("bytes"); // null: no file
-    QTest::addColumn<QString>("lines");    // after "Opening: "
-    QTest::addColumn<bool>("boxed");       // the last line also in a box titled "Error"
-    QTest::addColumn<QSize>("size");
-    const QString missing = "DataConverter::loadFromRawFile opening of file: \"%P\" failed\n"
-                            "DataConverter::%1 call of DataConverter::loadFromRawFile returned "
-                            "false: \"%P\"\n";
-    const QString failed =
-        "DataConverter::%1 call of DataConverter::processRawData returned false: "
-        "\"%P\", RAWdata.size: %2\n";
-    QTest::newRow("THR missing") << "none.THR" << QByteArray() << missing.arg("getImageFromRAW")
-                                 << false << QSize(1, 1);
-    QTest::newRow("THC missing") << "none.THC" << QByteArray()
-                                 << missing.arg("getImageFromCompressedRAW") << false
-                                 << QSize(1, 1);
-    // A manual window with its bounds the wrong way round.
-    QTest::newRow("THR not converted")
-        << "bad.THR" << synth::makeSingleFrameFile(recordings::options(6))
-        << failed.arg("getImageFromRAW").arg(20480) << true << QSize(160, 128);
-    // Five rows of 160 decode, but a frame needs ten rows to be converted.
-    const QByteArray five = synth::makeCompressedFrame(
-        synth::HeaderOptions(),
-        synth::makeWordStream(std::vector<uint16_t>(800, 1000), 160, 5, synth::StreamOptions()));
-    QTest::newRow("THC of five rows")
-        << "five.THC" << five << failed.arg("getImageFromCompressedRAW").arg(800) << true
-        << QSize(160, 5);
-}
-
-void TestSingleFrame::imageFailures() {
-    QFETCH(QString, name);
-    QFETCH(QByteArray, bytes);
-    QFETCH(QString, lines);
-    QFETCH(bool, boxed);
-    const QString path = scratch(name, bytes);
-    DataConverter converter;
-    testsupport::Recorder rec;
-    ThermalImageConversionSet set;
-    set.autoGainEnabled = !name.startsWith("bad");
-    set.lowerBound = 5000;
-    set.upperBound = 100;
-    QImage image(10, 10, QImage::Format_RGB888);
-    bool ok = true;
-    if (name.endsWith(QLatin1String(".THC")))
-        converter.getImageFromCompressedRAW(path, image, &ok, ksDefines::NoSerialData, set);
-    else
-        converter.getImageFromRAW(path, image, ksDefines::NoSerialData, &ok, set);
-    QVERIFY(!ok);
-    QCOMPARE(rec.out, withPath("Opening: %P\n" + lines, path));
-    QCOMPARE(rec.reports.size(), size_t(boxed));
-    for (const testsupport::Report& r : rec.reports)
-        QCOMPARE(r.title + ": " + r.text, "Error: " + rec.outLines().last());
-    QTEST(image.size(), "size");
-    QCOMPARE(converter.getCurrentFileName(), path);
-    // The window is written back: the reset one (16383 over 1) when the file
-    // did not load.
-    QCOMPARE(QString::asprintf("%u %u", set.lowerBound, set.upperBound),
-             bytes.isNull() ? QStringLiteral("16383 1")
-                            : QString::asprintf("%u %u", converter.getLowerRawValueBound(),
-                                                converter.getUpperRawValueBound()));
 }
 
 void TestSingleFrame::versionOpenAndPictures() {
