@@ -8,6 +8,7 @@
 
 #include <QFile>
 #include <algorithm>
+#include <numeric>
 #include <vector>
 
 namespace recordings {
@@ -50,18 +51,11 @@ inline std::vector<uint16_t> decoded(const synth::MovieOptions& o, int frame = 1
 inline QString stats(const synth::MovieOptions& o, int frame = 1) {
     const std::vector<uint16_t> raw = decoded(o, frame);
     const auto hot = std::max_element(raw.begin(), raw.end());
-    uint64_t sum = 0;
-    for (uint16_t v : raw)
-        sum += v;
+    const uint64_t sum = std::accumulate(raw.begin(), raw.end(), uint64_t(0));
     const long at = long(hot - raw.begin()), width = o.scene.width;
     return QString::asprintf("min=%u max=%u mean=%u hotspot={ column=%ld row=%ld value=%u",
                              uint(*std::min_element(raw.begin(), raw.end())), uint(*hot),
                              uint(sum / raw.size()), at % width + 1, at / width + 1, uint(*hot));
-}
-
-// Lines with %P replaced by the path.
-inline QString withPath(QString lines, const QString& path) {
-    return lines.replace(QLatin1String("%P"), path);
 }
 
 } // namespace recordings

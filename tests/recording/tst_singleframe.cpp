@@ -8,7 +8,6 @@
 #include <QtTest>
 
 using recordings::scratch;
-using recordings::withPath;
 
 namespace {
 
@@ -148,7 +147,8 @@ void TestSingleFrame::failures() {
         lines +=
             "DataConverter::%F call of DataConverter::loadFromRawFile returned false: \"%P\"\n";
     QCOMPARE(rec.out,
-             withPath("Opening: %P\n" + lines, path)
+             QString("Opening: %P\n" + lines)
+                 .replace("%P", path)
                  .replace("%F", compressed ? "getImageFromCompressedRAW" : "getImageFromRAW"));
     QCOMPARE(rec.reports.size(), size_t(loaded));
     for (const testsupport::Report& r : rec.reports)
