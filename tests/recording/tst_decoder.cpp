@@ -41,15 +41,9 @@ QString stats(const framedecoder::Result& r) {
                              r.meanRaw, r.hotspotColumn, r.hotspotRow, r.hotspotValue);
 }
 
+// Empty tables cover no pixel and no frame: they switch nothing on.
 framedecoder::Corrections corrections(const Floats& drift, const Ints& nuc, const Ints& lens) {
-    framedecoder::Corrections c;
-    c.driftOffsets = drift.empty() ? nullptr : drift.data();
-    c.driftCount = drift.size();
-    c.nucOffsets = nuc.empty() ? nullptr : nuc.data();
-    c.nucCount = nuc.size();
-    c.lensMap = lens.empty() ? nullptr : lens.data();
-    c.lensCount = lens.size();
-    return c;
+    return {drift.data(), drift.size(), nuc.data(), nuc.size(), lens.data(), lens.size()};
 }
 
 framedecoder::Result decode(const Words& words, Words& out, const framedecoder::Corrections& c = {},

@@ -81,9 +81,7 @@ void TestMovie::counterCheck_data() {
     QTest::newRow("wrap 8191 -> 0") << Counters{8191, 0} << true << "";
     QTest::newRow("wrap to 1") << Counters{8191, 1} << true << bad1;
     QTest::newRow("wrap while the mark clears") << Counters{16382, 16383, 0, 1} << true << "";
-    QTest::newRow("wrap with the mark kept") << Counters{16383, 8192} << true << "";
     QTest::newRow("mark set with a step") << Counters{100, 8293} << true << "";
-    QTest::newRow("mark cleared with a step") << Counters{8292, 101} << true << "";
     QTest::newRow("mark set without a step") << Counters{100, 8292} << true << bad1;
     QTest::newRow("5 -> 7") << Counters{4, 5, 7, 8} << true << "Bad FC: 2\nFramecounter jump\n";
     QTest::newRow("two jumps") << Counters{1, 3, 4, 4} << true
@@ -197,7 +195,6 @@ void TestMovie::sixtyThousandFramesOpenWhole() {
     const QString path = scratch("long.TMC", indexFrame(6, 0, 64).repeated(60000));
     DataConverter converter;
     QCOMPARE(converter.parseVideoFile(path, true, false), 60000);
-    QCOMPARE(index(converter).section(' ', 50500, 50500), QStringLiteral("3232000+64"));
     QCOMPARE(index(converter).section(' ', 59999), QStringLiteral("3839936+64 FFC:"));
 }
 

@@ -226,20 +226,17 @@ void TestProbe::refusals() {
 }
 
 void TestProbe::telemetry_data() {
-    QTest::addColumn<QString>("kind");
     QTest::addColumn<int>("telemetry");
     QTest::addColumn<double>("tolerance"); // degrees: what the sentence format keeps
     QTest::addColumn<QString>("dateTime");
-    QTest::newRow("nmea") << "nmea" << int(synth::Telemetry::Nmea) << 2e-6
-                          << "date=\"31.05.2016\" time=\"14:24:23\"";
-    QTest::newRow("mavlink") << "mavlink" << int(synth::Telemetry::MAVLink) << 1e-7
-                             << "date=\"31.05.2016\" time=\"14:24:23\"";
-    QTest::newRow("md") << "md" << int(synth::Telemetry::MdDownlink) << 1e-5
-                        << "date=\"2016-05-31\" time=\"14:24:23\"";
+    const QString date = QStringLiteral("date=\"%1\" time=\"14:24:23\"");
+    QTest::newRow("nmea") << int(synth::Telemetry::Nmea) << 2e-6 << date.arg("31.05.2016");
+    QTest::newRow("mavlink") << int(synth::Telemetry::MAVLink) << 1e-7 << date.arg("31.05.2016");
+    QTest::newRow("md") << int(synth::Telemetry::MdDownlink) << 1e-5 << date.arg("2016-05-31");
 }
 
 void TestProbe::telemetry() {
-    QFETCH(QString, kind);
+    const QString kind = QTest::currentDataTag();
     QFETCH(int, telemetry);
     QFETCH(double, tolerance);
     QFETCH(QString, dateTime);

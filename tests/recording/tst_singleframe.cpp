@@ -32,33 +32,32 @@ private slots:
 
 void TestSingleFrame::cameraData_data() {
     QTest::addColumn<int>("version");
-    QTest::addColumn<uint>("fpaWord");     // at offset 10, tenths of a degree
-    QTest::addColumn<uint>("housingWord"); // at offset 14, hundredths
-    QTest::addColumn<QByteArray>("text");  // at offset 24; the serial block starts "$GP"
-    QTest::addColumn<QString>("fields");   // part number, FPA and housing temperature
-    QTest::newRow("v6") << 6 << 314u << 2987u << QByteArray("4640019S R01234\0junk", 20)
-                        << "4640019S R01234 31.4 29.87";
+    // Bytes 10 to 15: FPA temperature in tenths of a degree, two bytes, and
+    // housing temperature in hundredths.
+    QTest::addColumn<QByteArray>("temperatures");
+    QTest::addColumn<QByteArray>("text"); // at offset 24; the serial block starts "$GP"
+    QTest::addColumn<QString>("fields");  // part number, FPA and housing temperature
+    QTest::newRow("v6") << 6 << QByteArray::fromHex("3a010000ab0b")
+                        << QByteArray("4640019S R01234\0junk", 20) << "4640019S R01234 31.4 29.87";
     QTest::newRow("v5 largest temperatures")
-        << 5 << 65535u << 65535u << QByteArray() << " 6553.5 655.35";
+        << 5 << QByteArray::fromHex("ffff0000ffff") << QByteArray() << " 6553.5 655.35";
     // Without a terminator the part number runs up to the serial block and
     // not into it: 44 characters for version 6.
     QTest::newRow("v6 unterminated")
-        << 6 << 0u << 0u << QByteArray(44, 'B') << QString(44, 'B') + " 0 0";
+        << 6 << QByteArray(6, '\0') << QByteArray(44, 'B') << QString(44, 'B') + " 0 0";
     // Version 4 has its serial block at 10: nothing there is a temperature.
-    QTest::newRow("v4 has none") << 4 << 314u << 2987u << QByteArray("4640019S") << " 0 0";
+    QTest::newRow("v4 has none") << 4 << QByteArray::fromHex("3a010000ab0b")
+                                 << QByteArray("4640019S") << " 0 0";
 }
 
 void TestSingleFrame::cameraData() {
     QFETCH(int, version);
-    QFETCH(uint, fpaWord);
-    QFETCH(uint, housingWord);
+    QFETCH(QByteArray, temperatures);
     QFETCH(QByteArray, text);
     FrameHeaderLayout layout;
     QVERIFY(frameheader::layoutForVersion(version, layout));
     QByteArray b = QByteArray("VELM") + char(version) + QByteArray(2043, '\0');
-    b.replace(int(layout.serialOffset), 3, "$GP");
-    b.replace(10, 2, QByteArray(1, char(fpaWord)) + char(fpaWord >> 8));
-    b.replace(14, 2, QByteArray(1, char(housingWord)) + char(housingWord >> 8));
+    b.replace(int(layout.serialOffset), 3, "$GP").replace(10, 6, temperatures);
     b.replace(24, text.size(), text);
     FrameHeader h;
     QVERIFY(frameheader::parse(version, reinterpret_cast<const uint8_t*>(b.constData()),
@@ -241,10 +240,11 @@ void TestSingleFrame::versionOpenAndPictures() {
     QVERIFY(converter.determineFileVersion(0, version) && version == 'x');
     QVERIFY(!converter.determineFileVersion(6, version) && version == 'x'); // 4 bytes left
 
-    QImage image;
     const QString png = scratch("pic.png");
+    QImage image;
     QVERIFY(QImage(7, 5, QImage::Format_RGB32).save(png));
     QVERIFY(converter.loadBinaryImageFromFile(png, &image) && image.size() == QSize(7, 5));
+    // A file that is no picture leaves the size of the last one.
     QVERIFY(!converter.loadBinaryImageFromFile(scratch("junk.png", "not a picture"), &image));
     QCOMPARE(QSize(int(converter.getImageWidth()), int(converter.getImageHeight())), QSize(7, 5));
 }
