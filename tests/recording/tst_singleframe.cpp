@@ -247,5 +247,5 @@ void TestSingleFrame::versionOpenAndPictures() {
     QCOMPARE(QSize(int(converter.getImageWidth()), int(converter.getImageHeight())), QSize(7, 5));
 }
 
-QTEST_MAIN(TestSingleFrame)
+QTEST_GUILESS_MAIN(TestSingleFrame)
 #include "tst_singleframe.moc"
