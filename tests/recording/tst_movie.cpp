@@ -146,10 +146,10 @@ void TestMovie::indexTablesAndProgress() {
     // While the scan runs, events are processed, the converter is busy and
     // refuses a second scan.
     bool busy = true, eventsRan = false;
-    int inner = -1;
+    int inner = -1, calls = 0;
     connect(&converter, &DataConverter::filePercentageChanged, this, [&](int percent) {
         busy = busy && converter.getProcessingState();
-        if (percent == 0)
+        if (percent == 0 && calls++ == 0)
             inner = converter.parseVideoFile(second, true, true);
     });
     QTimer::singleShot(0, this, [&] { eventsRan = converter.getProcessingState(); });
