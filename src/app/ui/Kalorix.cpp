@@ -54,15 +54,14 @@ Kalorix::Kalorix(int argc, char** argv, QWidget* parent)
     //    exporter, the bit-lane test and the NUC dialog take their places
     //    between these as they are built.
     dataConverter = new DataConverter(this);
-    kalorixController = new KalorixController(dataConverter, this);
+    controller = new KalorixController(dataConverter, this);
     serialDataExplorer = new SerialDataExplorer(this);
     dateTimeSettings = new DateTimeSettings(this);
 
     // 3. Wiring of those objects.
     connect(dateTimeSettings, SIGNAL(timeOffsetChanged(int)), dataConverter,
             SLOT(changedHourOffset(int)));
-    connect(ui->actionTest_TMC_file, SIGNAL(triggered(bool)), kalorixController,
-            SLOT(checkCurrentTMC()));
+    connect(ui->actionTest_TMC_file, SIGNAL(triggered(bool)), controller, SLOT(checkCurrentTMC()));
     // The file test converts every frame through the converter's working
     // frame; show the frame the slider points at again afterwards, so the
     // read-out and the labels describe the picture on screen.
@@ -139,7 +138,7 @@ void Kalorix::insertCustomLogo() {
 }
 
 void Kalorix::connectController() {
-    KalorixController* c = kalorixController;
+    KalorixController* c = controller;
     connect(c, SIGNAL(updateFileNameLabel(QString)), this, SLOT(updateFileNameLabel(QString)));
     connect(c, SIGNAL(updateImageZoom(float)), this, SLOT(updateImageZoom(float)));
     connect(c, SIGNAL(requestDisplayImageResize()), this, SLOT(repaintDisplayImage()));

@@ -38,7 +38,7 @@ public:
     void insertCustomLogo();
 
     // ---- Viewer, menus, controller wiring (window) --------------------------
-    KalorixController* controller() const { return kalorixController; }
+    KalorixController* loadController() const { return controller; }
     RawConvertConfig* rawConfig() const { return rawConvertConfig; }
 
     // Opens a recorder file with the current settings and selects it in the
@@ -174,7 +174,7 @@ private:
     QPoint viewportToPixel(const QPoint& viewportPos) const;
     void fitViewToScene();
 
-    KalorixController* kalorixController = nullptr;
+    KalorixController* controller = nullptr;
     RawConvertConfig* rawConvertConfig = nullptr;
     RadiometricConfig* radiometricConfig = nullptr;
     VideoExportSettings* videoExportSettings = nullptr;

@@ -4,6 +4,7 @@
 
 #include "app/ui/Kalorix.h"
 
+#include "conversion/Legend.h"
 #include "conversion/ui/RawConvertConfig.h"
 #include "recording/DataConverter.h"
 #include "recording/KalorixController.h"
@@ -12,6 +13,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QFileSystemModel>
@@ -100,7 +102,7 @@ bool Kalorix::openInputFile(const QString& fileName) {
     resetDisplayAfterUncheckingParsing();
 
     ThermalImageConversionSet set = conversionSetFromConfig();
-    const bool ok = kalorixController->loadRawDataFile(
+    const bool ok = controller->loadRawDataFile(
         fileName, lastImageWidth, currentSerialContent(), set,
         ui->actionCheck_frame_counter_on_open->isChecked(), displayImage, daylightImage);
 
@@ -140,9 +142,9 @@ bool Kalorix::openInputFile(const QString& fileName) {
     // The failed load replaced the converter's file: open the previous
     // recording again and return to its frame.
     ThermalImageConversionSet previousSet = conversionSetFromConfig();
-    if (kalorixController->loadRawDataFile(
-            previousFile, lastImageWidth, currentSerialContent(), previousSet,
-            ui->actionCheck_frame_counter_on_open->isChecked(), displayImage, daylightImage)) {
+    if (controller->loadRawDataFile(previousFile, lastImageWidth, currentSerialContent(),
+                                    previousSet, ui->actionCheck_frame_counter_on_open->isChecked(),
+                                    displayImage, daylightImage)) {
         ui->lblFilename->setText(previousLabel);
         if (isMovieFile(previousFile) && previousFrame > 1)
             ui->slMovieFiles->setValue(previousFrame);
@@ -155,7 +157,7 @@ bool Kalorix::openInputFile(const QString& fileName) {
 bool Kalorix::openPicture(const QString& fileName) {
     playing = false;
     QImage picture;
-    if (!kalorixController->loadImage(fileName, picture))
+    if (!controller->loadImage(fileName, picture))
         return false;
     displayImage = picture;
     // The image loader does not report success through the load flag; set it
@@ -293,18 +295,10 @@ void Kalorix::resizeEvent(QResizeEvent* event) {
 }
 
 void Kalorix::addLegend(QImage& image) {
-    QImage legend =
+    const QImage strip =
         dataConverter->generateLegendForImage(image, tLinearResolution < 1.0f, tLinearResolution,
                                               rawConvertConfig->getBiColorModeEnabled());
-    QImage widened(image.width() + legend.width(), image.height(), image.format());
-    if (!widened.isNull() && !image.isNull()) {
-        widened.fill(Qt::black);
-        QPainter painter(&widened);
-        painter.drawImage(0, 0, image);
-        if (!legend.isNull())
-            painter.drawImage(image.width(), 0, legend);
-    }
-    image = widened;
+    image = legend::appendLegend(image, strip);
 }
 
 void Kalorix::addLegend(QPixmap& pixmap) {
