@@ -156,11 +156,11 @@ private slots:
     void on_actionParse_MAVLink_data_triggered(bool checked);
     void on_actionDisplay_Serial_Data_triggered(bool checked);
 
+public:
     // ---- Picture export, export driver, command line -------------------------
 
 private:
     // ---- Viewer, menus, controller wiring (window): private ----------------
-    void createDialogs();
     void connectController();
     void setupFileBrowser();
     void showFolder(const QString& path);
