@@ -60,7 +60,7 @@ public:
     // A conversion request filled from the settings dialog.
     ThermalImageConversionSet conversionSetFromConfig() const;
 
-    QString currentFileName() const { return currentFile; }
+    QString getCurrentFileName() const { return currentFileName; }
     ksDefines::FileTypes getCurrentFileType() const { return currentFileType; }
     bool isImageLoadOk() const { return imageLoadOk; }
     bool isPlaying() const { return playing; }
@@ -170,6 +170,8 @@ private:
     bool openDroppedOrSelected(const QString& fileName);
     void parseActionTriggered(QAction* action, bool checked);
     void zoomBy(double factor);
+    // The hot-spot marker at (markerX, markerY), drawn onto the unrotated frame.
+    void paintMarker(QPixmap& pixmap) const;
     bool isMovieFile(const QString& fileName) const;
     QPoint viewportToPixel(const QPoint& viewportPos) const;
     void fitViewToScene();
@@ -187,7 +189,7 @@ private:
 
     QPixmap thermalPixmap;
     QPixmap daylightPixmap;
-    QString currentFile;
+    QString currentFileName;
     QString pendingBrowserSelection;
     QString lastDirectory;
     QStringList openFileNames;

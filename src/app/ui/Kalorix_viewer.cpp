@@ -86,7 +86,7 @@ bool Kalorix::openInputFile(const QString& fileName) {
     playing = false;
 
     // What is shown now, so that a file that fails to open leaves it in place.
-    const QString previousFile = currentFile;
+    const QString previousFile = currentFileName;
     const ksDefines::FileTypes previousType = currentFileType;
     const QImage previousImage = displayImage;
     const bool previousLoadOk = imageLoadOk;
@@ -111,7 +111,7 @@ bool Kalorix::openInputFile(const QString& fileName) {
         if (fusion)
             daylightPixmap = QPixmap::fromImage(daylightImage);
         setDualCamControlsVisible(fusion);
-        currentFile = fileName;
+        currentFileName = fileName;
         // The controller labels a movie by its frame count; the frame row
         // shows that, so this label names the file.
         ui->lblFilename->setText(QFileInfo(fileName).fileName());
@@ -164,7 +164,7 @@ bool Kalorix::openPicture(const QString& fileName) {
     // here so that a picture opened after a failed load is painted.
     imageLoadOk = true;
     currentFileType = ksDefines::Image;
-    currentFile = fileName;
+    currentFileName = fileName;
     setDualCamControlsVisible(false);
     setVideoControlVisibility(false);
     ui->lblFilename->setToolTip(QDir::toNativeSeparators(fileName));
@@ -234,15 +234,8 @@ void Kalorix::repaintDisplayImage() {
         return;
     thermalPixmap = QPixmap::fromImage(displayImage);
     // The hot spot belongs to a recording; a picture has none.
-    if (ui->actionMark_Hotspot->isChecked() && currentFileType == ksDefines::RawRecording) {
-        QPainter painter(&thermalPixmap);
-        const int x = int(markerX);
-        const int y = int(markerY);
-        painter.setPen(QPen(Qt::black, 3, Qt::SolidLine, Qt::SquareCap, Qt::RoundJoin));
-        painter.drawRect(QRect(x - 10, y - 10, 20, 20));
-        painter.setPen(QPen(Qt::white, 1, Qt::SolidLine, Qt::SquareCap, Qt::RoundJoin));
-        painter.drawRect(QRect(x - 11, y - 11, 22, 22));
-    }
+    if (ui->actionMark_Hotspot->isChecked() && currentFileType == ksDefines::RawRecording)
+        paintMarker(thermalPixmap);
 
     QTransform rotation;
     rotation.rotate(rawConvertConfig->getRotation());
@@ -287,6 +280,16 @@ void Kalorix::repaintDisplayImage() {
 
     if (ui->actionDisplay_Serial_Data->isChecked())
         serialDataExplorer->setDisplayData(dataConverter->getSerialDataString());
+}
+
+void Kalorix::paintMarker(QPixmap& pixmap) const {
+    QPainter painter(&pixmap);
+    const int x = int(markerX);
+    const int y = int(markerY);
+    painter.setPen(QPen(Qt::black, 3, Qt::SolidLine, Qt::SquareCap, Qt::RoundJoin));
+    painter.drawRect(QRect(x - 10, y - 10, 20, 20));
+    painter.setPen(QPen(Qt::white, 1, Qt::SolidLine, Qt::SquareCap, Qt::RoundJoin));
+    painter.drawRect(QRect(x - 11, y - 11, 22, 22));
 }
 
 void Kalorix::resizeEvent(QResizeEvent* event) {
@@ -573,7 +576,7 @@ void Kalorix::on_actionStart_playing_movie_triggered() {
     }
     // Only a movie has frames to step through; a single frame or a picture
     // leaves the slider where it is.
-    if (currentFileType != ksDefines::RawRecording || !isMovieFile(currentFile))
+    if (currentFileType != ksDefines::RawRecording || !isMovieFile(currentFileName))
         return;
     playing = true;
     QElapsedTimer timer;
@@ -687,13 +690,13 @@ void Kalorix::on_actionRAW_conversion_parameters_triggered() {
 }
 
 void Kalorix::reloadCurrentImage() {
-    if (currentFile.isEmpty() || currentFileType != ksDefines::RawRecording)
+    if (currentFileName.isEmpty() || currentFileType != ksDefines::RawRecording)
         return;
-    if (isMovieFile(currentFile)) {
+    if (isMovieFile(currentFileName)) {
         bool ok = false;
         getImageFromVideoRawdata(ui->slMovieFiles->value(), ok, false);
     } else {
-        openInputFile(currentFile);
+        openInputFile(currentFileName);
     }
 }
 
