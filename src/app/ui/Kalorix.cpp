@@ -40,7 +40,9 @@ Kalorix::Kalorix(int argc, char** argv, QWidget* parent)
     , ui(std::make_unique<Ui::Kalorix>()) {
     Q_UNUSED(argc);
     Q_UNUSED(argv);
-    // 1. Window, form, working images, T-linear step.
+    // 1. Window, form, working images, T-linear step. The icons live in a
+    //    static library, so their registration is asked for by name.
+    Q_INIT_RESOURCE(resources);
     ui->setupUi(this);
     displayImage = QImage(1, 1, QImage::Format_RGB888);
     daylightImage = QImage(1, 1, QImage::Format_RGB888);
