@@ -1,5 +1,6 @@
 #pragma once
 
+#include "conversion/PaletteTable.h"
 #include "conversion/RGBCalculations.h"
 #include "conversion/ThermalImageConversionSet.h"
 #include "recording/ksDefines.h"
@@ -13,6 +14,10 @@
 #include <cstdint>
 #include <memory>
 #include <vector>
+
+namespace nmea {
+struct NmeaFields;
+}
 
 // The facade that the window, the controller, the exporters and the tools call.
 // It holds the open recording, the frame index, the working frame and the
@@ -67,6 +72,7 @@ public:
 
     // ---- Compressed pixel stream (.THC, .TMC) ------------------------------
     bool getNextValueFromCompressed(short& value, unsigned char& kind);
+    // out must hold compressed::kMaxExpandedWords (524,288) words.
     void processCompressedDataChunk(unsigned short* out, unsigned int& count);
     bool loadFromCompressedRawFile(const QString& fileName, ksDefines::serialContent serial);
     void getImageFromCompressedRAW(const QString& fileName, QImage& image, bool* ok,
@@ -82,6 +88,12 @@ public:
     // 0-based frame indexes that the frame-counter check reported ("Bad FC: ").
     const std::vector<int32_t>& getFrameCounterGaps() const { return frameCounterGaps; }
     bool isCompressed() const { return isCompressedFile; }
+    // Whether the frame expanded last carried a side value (its frame number)
+    // after an escape; getCurrentFrameNumber keeps an older one otherwise.
+    bool getStreamFrameNumberSeen() const { return streamFrameNumberSeen; }
+    // Byte offset and length of frame n (1-based) in the open movie.
+    uint64_t getFrameOffset(int frameNumber) const;
+    int64_t getFrameSize(int frameNumber) const;
 
     // ---- Conversion pipeline -----------------------------------------------
     bool processRawData(QImage& image);
@@ -106,6 +118,10 @@ public:
     bool getBiColorEnabled() const { return conversionParameters.biColorEnabled; }
     uint32_t getColorMode() const { return colorMode; }
     bool getInverted() const { return inverted; }
+    const std::array<uint16_t, 16384>& getHistogram() const { return histogram; }
+    // Installs raw values as the working frame, for frames made in memory (the
+    // tools, the benchmarks and the tests) rather than read from a file.
+    void setRawFrame(std::vector<uint16_t> values, uint32_t width, uint32_t height);
 
     // ---- Radiometry -------------------------------------------------------
     bool isPixelWithinData(unsigned x, unsigned y) const;
@@ -197,6 +213,12 @@ private:
     uint32_t bitWordIndex = 0;
     uint32_t bitPos = 0;
     int32_t decodedCount = 0;
+    bool streamFrameNumberSeen = false;
+    // Reused per frame: the expansion output and the uncompressed word stream.
+    std::vector<uint16_t> expandedWords;
+    std::vector<uint16_t> movieWords;
+    int64_t availableCodeWords() const;
+    void markFrameUndecodable();
 
     // Working frame
     std::vector<uint16_t> rawBuffer;
@@ -210,6 +232,8 @@ private:
     uint32_t hotspotValue = 0;
 
     // Serial data and the telemetry parsed from it
+    nmea::NmeaFields currentNmeaFields() const;
+    void storeNmeaFields(const nmea::NmeaFields& fields);
     std::vector<char> serialBuffer;
     uint32_t serialDataSize = 0;
     double latitude = 0.0;
@@ -249,4 +273,11 @@ private:
     std::array<uint16_t, 16384> histogram{};
     uint32_t scaleMiddleValue = 0;
     RGBCalculations rgbCalculations;
+    PaletteTable paletteTable;
+
+    // Legend strip of the last legend, decoded once per colour mode and inversion
+    QImage legendStrip;
+    uint32_t legendStripMode = 0;
+    bool legendStripInverted = false;
+    bool legendStripLoaded = false;
 };

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QDialog>
+#include <memory>
+
+namespace Ui {
+class SerialDataExplorer;
+}
+
+// Shows the serial data block of the displayed frame as text.
+class SerialDataExplorer : public QDialog {
+    Q_OBJECT
+public:
+    explicit SerialDataExplorer(QWidget* parent = nullptr);
+    ~SerialDataExplorer() override;
+
+    // Replaces the text shown. The block is shown as plain text: serial data
+    // is never markup, and '<' in it must not be taken for a tag.
+    void setDisplayData(const QString& text);
+    QString displayedText() const;
+
+private:
+    std::unique_ptr<Ui::SerialDataExplorer> ui;
+};
