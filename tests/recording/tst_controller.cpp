@@ -120,30 +120,30 @@ private slots:
         QTest::addColumn<int>("lastWidth");
         QTest::addColumn<QStringList>("expected");
         QTest::addColumn<bool>("printsName");
-        const QString tail = QStringLiteral("requestDisplayImageResize,requestUILabelUpdate,"
+        const QString tail = QStringLiteral("requestDisplayImageResize;requestUILabelUpdate;"
                                             "updateCurrentFileType(0)");
         QTest::newRow("THR, new width")
             << "one.THR" << 0
-            << (QStringLiteral("updateImageLoadOkFlag(1),updateMinMaxRAWSliders(5000,9000),"
-                               "setVideoControlVisibility(0),updateFileNameLabel(one.THR),"
-                               "updateImageZoom(1),updateLastImageWidth(160),") +
+            << (QStringLiteral("updateImageLoadOkFlag(1);updateMinMaxRAWSliders(5000,9000);"
+                               "setVideoControlVisibility(0);updateFileNameLabel(one.THR);"
+                               "updateImageZoom(1);updateLastImageWidth(160);") +
                 tail)
-                   .split(QLatin1Char(','))
+                   .split(QLatin1Char(';'))
             << false;
         QTest::newRow("thr lower case, same width")
             << "lower.thr" << 160
-            << (QStringLiteral("updateImageLoadOkFlag(1),updateMinMaxRAWSliders(5000,9000),"
-                               "setVideoControlVisibility(0),updateFileNameLabel(lower.thr),") +
+            << (QStringLiteral("updateImageLoadOkFlag(1);updateMinMaxRAWSliders(5000,9000);"
+                               "setVideoControlVisibility(0);updateFileNameLabel(lower.thr);") +
                 tail)
-                   .split(QLatin1Char(','))
+                   .split(QLatin1Char(';'))
             << false;
         QTest::newRow("THC prints its name")
             << "one.THC" << 0
-            << (QStringLiteral("updateImageLoadOkFlag(1),updateMinMaxRAWSliders(5000,9000),"
-                               "setVideoControlVisibility(0),updateFileNameLabel(one.THC),"
-                               "updateImageZoom(1),updateLastImageWidth(160),") +
+            << (QStringLiteral("updateImageLoadOkFlag(1);updateMinMaxRAWSliders(5000,9000);"
+                               "setVideoControlVisibility(0);updateFileNameLabel(one.THC);"
+                               "updateImageZoom(1);updateLastImageWidth(160);") +
                 tail)
-                   .split(QLatin1Char(','))
+                   .split(QLatin1Char(';'))
             << true;
     }
 
@@ -179,16 +179,16 @@ private slots:
         QImage image;
         QVERIFY(load(controller, path(file), 0, image));
         const QStringList expected =
-            QStringLiteral("initProgressBar(0,100,0),setVideoControlVisibility(0),"
-                           "initUIVideoControls(1,1),setFilenameLableVisibility(0),"
-                           "setProgressBarVisibility(1),updateMinMaxRAWSliders(5000,9000),"
-                           "requestDisplayImageResize,requestUILabelUpdate,"
-                           "updateImageLoadOkFlag(1),initUIVideoControls(5,1),"
-                           "setVideoControlVisibility(1),updateFileNameLabel(1 / 5),"
-                           "requestDisplayImageResize,requestUILabelUpdate,"
-                           "setProgressBarVisibility(0),setFilenameLableVisibility(1),"
+            QStringLiteral("initProgressBar(0,100,0);setVideoControlVisibility(0);"
+                           "initUIVideoControls(1,1);setFilenameLableVisibility(0);"
+                           "setProgressBarVisibility(1);updateMinMaxRAWSliders(5000,9000);"
+                           "requestDisplayImageResize;requestUILabelUpdate;"
+                           "updateImageLoadOkFlag(1);initUIVideoControls(5,1);"
+                           "setVideoControlVisibility(1);updateFileNameLabel(1 / 5);"
+                           "requestDisplayImageResize;requestUILabelUpdate;"
+                           "setProgressBarVisibility(0);setFilenameLableVisibility(1);"
                            "updateCurrentFileType(0)")
-                .split(QLatin1Char(','));
+                .split(QLatin1Char(';'));
         QCOMPARE(log.entries, expected);
         QCOMPARE(converter.getNumberOfVideoFrames(), 5);
         QCOMPARE(recorder.reports.size(), size_t(0));
@@ -211,11 +211,11 @@ private slots:
         // the progress display; no frame signal in between.
         QTest::newRow("movie without frames")
             << "garbage.TMC"
-            << QStringLiteral("initProgressBar(0,100,0),setVideoControlVisibility(0),"
-                              "initUIVideoControls(1,1),setFilenameLableVisibility(0),"
-                              "setProgressBarVisibility(1),setProgressBarVisibility(0),"
-                              "setFilenameLableVisibility(1),updateCurrentFileType(0)")
-                   .split(QLatin1Char(','))
+            << QStringLiteral("initProgressBar(0,100,0);setVideoControlVisibility(0);"
+                              "initUIVideoControls(1,1);setFilenameLableVisibility(0);"
+                              "setProgressBarVisibility(1);setProgressBarVisibility(0);"
+                              "setFilenameLableVisibility(1);updateCurrentFileType(0)")
+                   .split(QLatin1Char(';'))
             << QStringLiteral("Error while loading file \"%1\"")
             << QStringLiteral("Error while loading image");
         // Fusion recordings are refused before anything is touched.
@@ -272,10 +272,10 @@ private slots:
             SignalLog nestedLog(&controller);
             nestedResult = load(controller, path("five.THM"), 0, nestedImage);
             QCOMPARE(nestedLog.entries,
-                     QStringLiteral("initProgressBar(0,100,0),setVideoControlVisibility(0),"
-                                    "initUIVideoControls(1,1),setFilenameLableVisibility(0),"
+                     QStringLiteral("initProgressBar(0,100,0);setVideoControlVisibility(0);"
+                                    "initUIVideoControls(1,1);setFilenameLableVisibility(0);"
                                     "setProgressBarVisibility(1)")
-                         .split(QLatin1Char(',')));
+                         .split(QLatin1Char(';')));
         });
         QImage image;
         QVERIFY(load(controller, path("five.TMC"), 0, image));
@@ -294,10 +294,10 @@ private slots:
         QImage image;
         QVERIFY(controller.loadImage(path("pic.png"), image));
         QCOMPARE(image.size(), QSize(3, 2));
-        QCOMPARE(log.entries, QStringLiteral("updateFileNameLabel(pic.png),updateImageZoom(1),"
-                                             "requestDisplayImageResize,requestUILabelUpdate,"
+        QCOMPARE(log.entries, QStringLiteral("updateFileNameLabel(pic.png);updateImageZoom(1);"
+                                             "requestDisplayImageResize;requestUILabelUpdate;"
                                              "updateCurrentFileType(1)")
-                                  .split(QLatin1Char(',')));
+                                  .split(QLatin1Char(';')));
         log.entries.clear();
         QVERIFY(!controller.loadImage(path("broken.png"), image));
         QCOMPARE(log.entries, QStringList());
@@ -324,9 +324,9 @@ private slots:
         QVERIFY(controller.getThermalImageFromVideoRawdata(5, &ok, ksDefines::NoSerialData, set,
                                                            image));
         QVERIFY(ok);
-        QCOMPARE(log.entries, QStringLiteral("updateMinMaxRAWSliders(6000,9000),"
-                                             "requestDisplayImageResize,requestUILabelUpdate")
-                                  .split(QLatin1Char(',')));
+        QCOMPARE(log.entries, QStringLiteral("updateMinMaxRAWSliders(6000,9000);"
+                                             "requestDisplayImageResize;requestUILabelUpdate")
+                                  .split(QLatin1Char(';')));
         // Frame numbers outside 1..5 leave the flag as it was.
         for (unsigned frame : {0u, 6u}) {
             bool untouched = true;
