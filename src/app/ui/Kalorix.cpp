@@ -75,6 +75,7 @@ Kalorix::Kalorix(int argc, char** argv, QWidget* parent)
     dateTimeSettings->hide();
     ui->wgVideoControls->hide();
     ui->progressBar->hide();
+    ui->btnBitLaneTest->hide();
     setDualCamControlsVisible(false);
 
     // 5. Title.
@@ -165,6 +166,14 @@ void Kalorix::setupFileBrowser() {
     dirModel->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
     dirModel->setRootPath(QString());
     ui->tvFolders->setModel(dirModel);
+    // The tree is read in the background: keep the current folder in sight
+    // while the folders above it arrive.
+    connect(dirModel, &QFileSystemModel::directoryLoaded, this, [this](const QString& path) {
+        const QModelIndex current = ui->tvFolders->currentIndex();
+        const QString currentPath = dirModel->filePath(current);
+        if (current.isValid() && (currentPath == path || currentPath.startsWith(path)))
+            ui->tvFolders->scrollTo(current, QAbstractItemView::PositionAtCenter);
+    });
     for (int column = 1; column < dirModel->columnCount(); ++column)
         ui->tvFolders->hideColumn(column);
 
