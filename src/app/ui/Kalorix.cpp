@@ -119,7 +119,7 @@ Kalorix::Kalorix(int argc, char** argv, QWidget* parent)
     ui->splitter->setStretchFactor(0, 1);
     ui->splitter->setStretchFactor(1, 4);
     ui->splitter->setStretchFactor(2, 1);
-    ui->splitter->setSizes({1, 4, 1});
+    ui->splitter->setSizes({240, 800, 240});
     ui->progressBar->setValue(0);
 
     // 11. Optional logo of the operator.
