@@ -5,7 +5,9 @@
 // KALORIX_BENCH_MOVIE to use another file).
 
 #include "recording/CompressedStream.h"
+#include "recording/DataConverter.h"
 #include "recording/MovieIndex.h"
+#include "synth/Synth.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -134,6 +136,106 @@ void BM_IndexScan_MovieIndex(benchmark::State& state) {
     state.SetBytesProcessed(int64_t(state.iterations()) * QFileInfo(moviePath()).size());
 }
 BENCHMARK(BM_IndexScan_MovieIndex)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Compressed 640 x 512 frames of the simulated scene (code only, no header).
+const std::vector<QByteArray>& benchCodes() {
+    static const std::vector<QByteArray> codes = [] {
+        std::vector<QByteArray> out;
+        synth::SceneOptions scene;
+        synth::StreamOptions stream;
+        for (int i = 0; i < 8; ++i) {
+            stream.seed = uint32_t(i + 1);
+            const std::vector<uint16_t> words =
+                synth::makeWordStream(synth::renderScene(scene, i), 640, 512, stream);
+            out.push_back(synth::compressWords(words, uint16_t(i + 1)));
+        }
+        return out;
+    }();
+    return codes;
+}
+
+template <compressed::ExpansionResult (*Expand)(const uint8_t*, int64_t, compressed::BitPosition,
+                                                uint16_t*, uint32_t)>
+void expandFrames(benchmark::State& state) {
+    const std::vector<QByteArray>& codes = benchCodes();
+    std::vector<uint16_t> out(compressed::kMaxExpandedWords);
+    size_t frame = 0;
+    uint64_t words = 0;
+    for (auto _ : state) {
+        const QByteArray& code = codes[frame++ % codes.size()];
+        const compressed::ExpansionResult r =
+            Expand(reinterpret_cast<const uint8_t*>(code.constData()), code.size() / 2, {},
+                   out.data(), compressed::kMaxExpandedWords);
+        words += r.count;
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.counters["frames/s"] =
+        benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["words"] = double(words) / double(std::max<int64_t>(state.iterations(), 1));
+}
+
+// Baseline: the same expansion with the bit-at-a-time reader.
+void BM_Expand640x512_BitwiseBaseline(benchmark::State& state) {
+    expandFrames<compressed::expandBitwise>(state);
+}
+BENCHMARK(BM_Expand640x512_BitwiseBaseline)->Unit(benchmark::kMicrosecond);
+
+void BM_Expand640x512_Fast(benchmark::State& state) {
+    expandFrames<compressed::expand>(state);
+}
+BENCHMARK(BM_Expand640x512_Fast)->Unit(benchmark::kMicrosecond);
+
+// Decode and convert through the converter, as playback does: read the frame,
+// expand the code (compressed movie), decode the words, automatic window from
+// the histogram, iron palette. Eight simulated 640 x 512 frames in /tmp.
+QString smallMoviePath(bool compressed) {
+    const QString path = compressed ? QStringLiteral("/tmp/kalorix-bench-640x512x8.TMC")
+                                    : QStringLiteral("/tmp/kalorix-bench-640x512x8.THM");
+    if (!QFileInfo::exists(path)) {
+        synth::MovieOptions options;
+        options.frames = 8;
+        options.compressed = compressed;
+        synth::writeFile(path, synth::makeMovie(options));
+    }
+    return path;
+}
+
+void decodeAndConvert(benchmark::State& state, bool compressed) {
+    DataConverter converter;
+    if (converter.parseVideoFile(smallMoviePath(compressed), compressed, false) != 8) {
+        state.SkipWithError("cannot index the movie");
+        return;
+    }
+    QImage image(640, 512, QImage::Format_RGB888);
+    int frame = 0;
+    for (auto _ : state) {
+        ThermalImageConversionSet set;
+        set.autoGainEnabled = true;
+        set.colorMode = 1; // iron
+        bool ok = false;
+        converter.getThermalImageFromVideoRawList(frame % 8 + 1, image, &ok,
+                                                  ksDefines::NoSerialData, set);
+        if (!ok) {
+            state.SkipWithError("frame not converted");
+            return;
+        }
+        ++frame;
+        benchmark::DoNotOptimize(image.constBits());
+    }
+    state.counters["frames/s"] =
+        benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+// Baseline: the same frames stored uncompressed (.THM), no expansion.
+void BM_DecodeConvert640x512_UncompressedBaseline(benchmark::State& state) {
+    decodeAndConvert(state, false);
+}
+BENCHMARK(BM_DecodeConvert640x512_UncompressedBaseline)->Unit(benchmark::kMicrosecond);
+
+void BM_DecodeConvert640x512_Compressed(benchmark::State& state) {
+    decodeAndConvert(state, true);
+}
+BENCHMARK(BM_DecodeConvert640x512_Compressed)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

@@ -124,74 +124,145 @@ constexpr std::array<CodeEntry, 256> buildCodeTable() {
 }
 
 inline constexpr std::array<CodeEntry, 256> kCodeTable = buildCodeTable();
-} // namespace detail
 
-// Reader for the hot path: one 64-bit load per code word, whose four words are
-// put into stream order so that the next 16 bits can be peeked at once. The
-// position is one linear bit counter; only the last four words of the input
-// take the careful path that mirrors the bit-at-a-time reader exactly.
-class FastCodeReader {
-public:
-    FastCodeReader(const uint8_t* bytes, int64_t wordCount, BitPosition start)
-        : m_bytes(bytes)
-        , m_start(start) {
-        m_bitCount = wordCount > 0 ? uint64_t(wordCount) * 16 : 0;
-        m_bit = uint64_t(start.wordIndex) * 16 + std::min<uint32_t>(start.bitPos, 16);
-    }
-
-    bool next(int16_t& value, uint8_t& kind) {
-        if (m_bit + 64 <= m_bitCount) {
-            const uint32_t top = peekFull();
-            const detail::CodeEntry entry = detail::kCodeTable[top >> 8];
-            kind = entry.length;
-            value = entry.length == kKindAbsolute ? int16_t(top & 0x3FFF) : entry.difference;
-            m_bit += entry.length;
-            m_state = State::Read;
-            return true;
-        }
-        return nextNearEnd(value, kind);
-    }
-
-    // The position the bit-at-a-time reader would hold after the same calls.
-    BitPosition position() const {
-        if (m_state == State::None)
-            return m_start;
-        if (m_state == State::Read && m_bit % 16 == 0)
-            return {uint32_t(m_bit / 16 - 1), 16};
-        return {uint32_t(m_bit / 16), uint32_t(m_bit % 16)};
-    }
-
-private:
-    enum class State { None, Read, Failed };
-
-    static uint64_t streamOrder(uint64_t littleEndianWords) {
-        // Words w0..w3 loaded little-endian sit in lanes 0..3; the stream wants
-        // w0 in the top lane.
-        uint64_t x = (littleEndianWords >> 32) | (littleEndianWords << 32);
-        return ((x & 0xFFFF0000FFFF0000ull) >> 16) | ((x & 0x0000FFFF0000FFFFull) << 16);
-    }
-    uint32_t peekFull() const {
-        uint64_t raw;
-        std::memcpy(&raw, m_bytes + (m_bit / 16) * 2, 8);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-        raw = __builtin_bswap64(raw);
-#endif
-        return uint32_t((streamOrder(raw) << (m_bit % 16)) >> 48);
-    }
-    bool nextNearEnd(int16_t& value, uint8_t& kind);
-
-    const uint8_t* m_bytes;
-    BitPosition m_start;
-    uint64_t m_bitCount = 0; // bits in the input
-    uint64_t m_bit = 0;      // bits consumed, counted from the first word
-    State m_state = State::None;
+// The next 12 bits of the code as one or two difference codes: 5+5, 5+6, 6+5
+// and 6+6 bits fit, so the common small differences are taken two at a time.
+// length 0 marks a 16-bit code; second is 0 when only one code was taken.
+struct PairEntry {
+    uint8_t length; // bits taken
+    uint8_t count;  // code words taken (1 or 2)
+    int8_t first;
+    int8_t second;
 };
+constexpr std::array<PairEntry, 4096> buildPairTable() {
+    std::array<PairEntry, 4096> table{};
+    for (int bits = 0; bits < 4096; ++bits) {
+        const uint8_t firstLength = kLengthForPrefix[bits >> 10];
+        if (firstLength == 16)
+            continue; // {0, 0, 0, 0}
+        const int firstPayload = (bits >> (12 - firstLength)) & ((1 << (firstLength - 2)) - 1);
+        PairEntry entry{firstLength, 1, int8_t(decodePayload(firstLength, firstPayload)), 0};
+        const int rest = 12 - firstLength;
+        if (rest >= 2) {
+            const uint8_t secondLength = kLengthForPrefix[(bits >> (rest - 2)) & 3];
+            if (secondLength <= rest) {
+                const int secondPayload =
+                    (bits >> (rest - secondLength)) & ((1 << (secondLength - 2)) - 1);
+                entry.length = uint8_t(firstLength + secondLength);
+                entry.count = 2;
+                entry.second = int8_t(decodePayload(secondLength, secondPayload));
+            }
+        }
+        table[size_t(bits)] = entry;
+    }
+    return table;
+}
+inline constexpr std::array<PairEntry, 4096> kPairTable = buildPairTable();
+} // namespace detail
 
 struct ExpansionResult {
     uint32_t count = 0; // words written
     bool sideValueSeen = false;
     uint16_t sideValue = 0; // payload of the code word after the last escape
     BitPosition end;        // reader position after the last code word read
+};
+
+// Reader for the hot path: a 64-bit bit buffer (next bit at the top) refilled
+// three words at a time, from which each code word is taken with one 16-bit
+// peek. The code length comes from the two prefix bits by shifts alone, so
+// the step from one code word to the next does not wait for a table load.
+// Only the last words of the input take the careful path that mirrors the
+// bit-at-a-time reader exactly.
+class FastCodeReader {
+public:
+    FastCodeReader(const uint8_t* bytes, int64_t wordCount, BitPosition start)
+        : m_bytes(bytes)
+        , m_start(start) {
+        m_wordCount = wordCount > 0 ? uint64_t(wordCount) : 0;
+        m_startBit = uint64_t(start.wordIndex) * 16 + std::min<uint32_t>(start.bitPos, 16);
+        m_nextWord = m_startBit / 16;
+        m_beyond = m_nextWord >= m_wordCount;
+        if (!m_beyond) {
+            const uint32_t skip = uint32_t(m_startBit % 16);
+            m_buffer = uint64_t(word(m_nextWord)) << (48 + skip);
+            m_avail = 16 - skip;
+            ++m_nextWord;
+        }
+    }
+
+    bool next(int16_t& value, uint8_t& kind) {
+        if (m_avail < 16) {
+            refill();
+            if (m_avail < 16)
+                return nextNearEnd(value, kind);
+        }
+        // Lengths 16, 8, 6, 5 for the prefixes 00, 01, 10, 11, one byte each.
+        const uint32_t length = (0x05060810u >> ((m_buffer >> 62) * 8)) & 0xFFu;
+        const int16_t absolute = int16_t((m_buffer >> 48) & 0x3FFF);
+        const int16_t difference = detail::kCodeTable[m_buffer >> 56].difference;
+        kind = uint8_t(length);
+        value = length == kKindAbsolute ? absolute : difference;
+        m_buffer <<= length;
+        m_avail -= length;
+        m_state = State::Read;
+        return true;
+    }
+
+    // The position the bit-at-a-time reader would hold after the same calls.
+    BitPosition position() const {
+        if (m_state == State::None)
+            return m_start;
+        const uint64_t bit = m_beyond ? m_startBit : m_nextWord * 16 - m_avail;
+        if (m_state == State::Read && bit % 16 == 0)
+            return {uint32_t(bit / 16 - 1), 16};
+        return {uint32_t(bit / 16), uint32_t(bit % 16)};
+    }
+
+private:
+    enum class State { None, Read, Failed };
+
+    uint16_t word(uint64_t index) const {
+        return uint16_t(m_bytes[index * 2] | (m_bytes[index * 2 + 1] << 8));
+    }
+    static uint64_t streamOrder(uint64_t littleEndianWords) {
+        // Words w0..w3 loaded little-endian sit in lanes 0..3; the stream wants
+        // w0 in the top lane.
+        const uint64_t x = (littleEndianWords >> 32) | (littleEndianWords << 32);
+        return ((x & 0xFFFF0000FFFF0000ull) >> 16) | ((x & 0x0000FFFF0000FFFFull) << 16);
+    }
+    // Called with fewer than 16 bits in the buffer; leaves 48 or more when the
+    // input still has them.
+    void refill() {
+        if (m_nextWord + 4 <= m_wordCount) {
+            uint64_t raw;
+            std::memcpy(&raw, m_bytes + m_nextWord * 2, 8);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+            raw = __builtin_bswap64(raw);
+#endif
+            m_buffer |= (streamOrder(raw) >> 16) << (16 - m_avail);
+            m_avail += 48;
+            m_nextWord += 3;
+            return;
+        }
+        while (m_avail <= 48 && m_nextWord < m_wordCount) {
+            m_buffer |= uint64_t(word(m_nextWord)) << (48 - m_avail);
+            m_avail += 16;
+            ++m_nextWord;
+        }
+    }
+    bool nextNearEnd(int16_t& value, uint8_t& kind);
+    friend ExpansionResult expand(const uint8_t*, int64_t, BitPosition, uint16_t*, uint32_t);
+    ExpansionResult expandInto(uint16_t* out, uint32_t limit);
+
+    const uint8_t* m_bytes;
+    BitPosition m_start;
+    uint64_t m_wordCount = 0;
+    uint64_t m_startBit = 0;
+    uint64_t m_nextWord = 0; // next word to load into the buffer
+    uint64_t m_buffer = 0;   // unread bits, the next one at bit 63, zeros below
+    uint32_t m_avail = 0;    // unread bits in the buffer
+    bool m_beyond = false;   // started at or past the end: nothing is ever read
+    State m_state = State::None;
 };
 
 // Expands the code from start into out, which receives at most

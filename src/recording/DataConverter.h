@@ -15,6 +15,9 @@
 #include <memory>
 #include <vector>
 
+namespace framedecoder {
+struct Corrections;
+}
 namespace nmea {
 struct NmeaFields;
 }
@@ -69,6 +72,11 @@ public:
     uint32_t getFrameMaxRaw() const { return frameMaxRaw; }
     uint32_t getMeanRaw() const { return meanRaw; }
     const std::vector<uint16_t>& getRawBuffer() const { return rawBuffer; }
+    // The hot spot of the frame decoded last, as hotspotAt emitted it.
+    uint32_t getHotspotColumn() const { return hotspotColumn; }
+    uint32_t getHotspotRow() const { return hotspotRow; }
+    uint32_t getHotspotValue() const { return hotspotValue; }
+    uint32_t getSerialDataSize() const { return serialDataSize; }
 
     // ---- Compressed pixel stream (.THC, .TMC) ------------------------------
     bool getNextValueFromCompressed(short& value, unsigned char& kind);
@@ -188,6 +196,8 @@ private:
     void fillCurrentChunk(bool withCameraData);
     bool readSingleFrameHeader(const QString& fileName, ksDefines::serialContent serial,
                                uint32_t& headerLength);
+    // The correction tables the decoder applies, as the enabling flags select them.
+    framedecoder::Corrections decoderCorrections() const;
 
     // Input
     std::unique_ptr<QFile> inputFile;

@@ -148,7 +148,8 @@ void DataConverter::readFromCompressedVideoFileAndParseRAW(int frameNumber,
         markFrameUndecodable();
         return;
     }
-    rawBuffer.clear();
+    // rawBuffer is not emptied here: the decoder sizes and fills it whole, and
+    // keeping its storage spares zeroing a frame's worth of values each time.
     frameWordCount = got / 2;
 
     if (isCompressedFile) {
@@ -180,8 +181,8 @@ void DataConverter::getThermalImageFromVideoRawList(int frameNumber, QImage& ima
                                                     ksDefines::serialContent serial,
                                                     ThermalImageConversionSet& set) {
     applyConversionStyle(set);
-    rawBuffer.clear();
     if (frameNumber < 1 || frameNumber > frameCount) {
+        rawBuffer.clear();
         set.lowerBound = conversionParameters.lowerRawValueBound;
         set.upperBound = conversionParameters.upperRawValueBound;
         return;

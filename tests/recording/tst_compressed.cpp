@@ -1,4 +1,7 @@
 #include "recording/CompressedStream.h"
+#include "recording/DataConverter.h"
+#include "support/TestSupport.h"
+#include "synth/Synth.h"
 
 #include <QByteArray>
 #include <QString>
@@ -76,6 +79,11 @@ private slots:
     void readersAgreeOnRandomBits();
     void readersAgreeAtEveryCut();
     void expansionsAgreeOnRandomBits();
+    void expansionGivesBackTheSimulatorsWords();
+    void singleCompressedFile_data();
+    void singleCompressedFile();
+    void singleCompressedFileFailures();
+    void conversionFailureIsReported();
 };
 
 void TestCompressedStream::singleCode_data() {
@@ -381,6 +389,156 @@ void TestCompressedStream::expansionsAgreeOnRandomBits() {
         QVERIFY(rb.end == ra.end);
         QVERIFY(std::equal(a.begin(), a.begin() + ra.count, b.begin()));
     }
+}
+
+void TestCompressedStream::expansionGivesBackTheSimulatorsWords() {
+    // A realistic frame: the expansion returns one separator for the escape,
+    // then every word, separators as 0x4000; both readers agree.
+    synth::SceneOptions scene;
+    scene.width = 336;
+    scene.height = 256;
+    synth::StreamOptions stream;
+    stream.separatorWord = 0x0123;
+    const std::vector<uint16_t> words =
+        synth::makeWordStream(synth::renderScene(scene, 3), 336, 256, stream);
+    const QByteArray code = synth::compressWords(words, 0x2ABC);
+    QVERIFY(!code.isEmpty());
+    std::vector<uint16_t> expected{0x4000};
+    for (uint16_t w : words)
+        expected.push_back((w & 0x8000) ? uint16_t(w | 0xC000) : uint16_t(0x4000));
+    for (int reader = 0; reader < 2; ++reader) {
+        std::vector<uint16_t> out(compressed::kMaxExpandedWords);
+        const compressed::ExpansionResult r =
+            reader == 0 ? compressed::expandBitwise(data(code), code.size() / 2, {}, out.data())
+                        : compressed::expand(data(code), code.size() / 2, {}, out.data());
+        QCOMPARE(size_t(r.count), expected.size());
+        QVERIFY(std::equal(expected.begin(), expected.end(), out.begin()));
+        QVERIFY(r.sideValueSeen);
+        QCOMPARE(r.sideValue, quint16(0x2ABC));
+    }
+}
+
+namespace {
+
+synth::MovieOptions singleFrameOptions(int version) {
+    synth::MovieOptions options;
+    options.compressed = true;
+    options.version = version;
+    options.scene.width = 160;
+    options.scene.height = 128;
+    options.scene.seed = 11;
+    options.firstCounter = 42;
+    return options;
+}
+
+QString writeScratch(const QString& name, const QByteArray& bytes) {
+    const QString path = testsupport::scratchDir() + QLatin1Char('/') + name;
+    return synth::writeFile(path, bytes) ? path : QString();
+}
+
+} // namespace
+
+void TestCompressedStream::singleCompressedFile_data() {
+    QTest::addColumn<int>("version");
+    QTest::newRow("v6") << 6;
+    QTest::newRow("v5") << 5;
+    QTest::newRow("v4") << 4;
+    QTest::newRow("v2: code after the 8,204-byte header") << 2;
+    QTest::newRow("v1: code after the 8,200-byte header") << 1;
+}
+
+void TestCompressedStream::singleCompressedFile() {
+    QFETCH(int, version);
+    const synth::MovieOptions options = singleFrameOptions(version);
+    const QString path =
+        writeScratch(QStringLiteral("single.THC"), synth::makeSingleFrameFile(options));
+    QVERIFY(!path.isEmpty());
+    testsupport::Recorder recorder;
+    DataConverter converter;
+    QImage image;
+    bool ok = false;
+    ThermalImageConversionSet set;
+    converter.getImageFromCompressedRAW(path, image, &ok, ksDefines::NoSerialData, set);
+    QVERIFY(ok);
+    QCOMPARE(recorder.outLines(), QStringList{QStringLiteral("Opening: ") + path});
+    QVERIFY(recorder.reports.empty());
+
+    // The scene, with the last three values of the last row repeating the
+    // one before them (the decoder ends a 160 x 128 frame by length).
+    std::vector<uint16_t> expected = synth::renderScene(options.scene, 0);
+    for (size_t i = expected.size() - 3; i < expected.size(); ++i)
+        expected[i] = expected[expected.size() - 4];
+    rawVideoChunk chunk;
+    converter.getCurrentRawVideoChunk(chunk);
+    QCOMPARE(chunk.width, 160u);
+    QCOMPARE(chunk.height, 128u);
+    QVERIFY(chunk.rawData == expected);
+    QCOMPARE(chunk.currentFrameNumber, 42u);
+    QVERIFY(converter.getStreamFrameNumberSeen());
+    QCOMPARE(image.size(), QSize(160, 128));
+    QCOMPARE(converter.getCurrentFileName(), path);
+    QVERIFY(set.lowerBound < set.upperBound);
+}
+
+void TestCompressedStream::singleCompressedFileFailures() {
+    DataConverter converter;
+    QImage image;
+    ThermalImageConversionSet set;
+    {
+        testsupport::Recorder recorder;
+        const QString path = testsupport::scratchDir() + QStringLiteral("/missing.THC");
+        bool ok = true;
+        converter.getImageFromCompressedRAW(path, image, &ok, ksDefines::NoSerialData, set);
+        QVERIFY(!ok);
+        const QString quoted = QLatin1Char('"') + path + QLatin1Char('"');
+        QCOMPARE(
+            recorder.outLines(),
+            (QStringList{"Opening: " + path,
+                         "DataConverter::loadFromRawFile opening of file: " + quoted + " failed",
+                         "DataConverter::getImageFromCompressedRAW call of "
+                         "DataConverter::loadFromRawFile returned false: " +
+                             quoted}));
+        QVERIFY(recorder.reports.empty());
+    }
+    {
+        // Version 3 is not supported.
+        QByteArray bytes = synth::makeSingleFrameFile(singleFrameOptions(6));
+        bytes[4] = 3;
+        const QString path = writeScratch(QStringLiteral("v3.THC"), bytes);
+        testsupport::Recorder recorder;
+        QVERIFY(!converter.loadFromCompressedRawFile(path, ksDefines::NoSerialData));
+        QCOMPARE(
+            recorder.outLines(),
+            (QStringList{"Opening: " + path,
+                         "DataConverter::loadFromRawFile Error reading header: \"" + path + "\""}));
+    }
+}
+
+void TestCompressedStream::conversionFailureIsReported() {
+    // Five rows of 160 decode, but a frame needs ten rows to be converted.
+    synth::SceneOptions scene;
+    scene.width = 160;
+    scene.height = 5;
+    synth::HeaderOptions header;
+    header.version = 6;
+    synth::StreamOptions stream;
+    const QByteArray frame = synth::makeCompressedFrame(
+        header, synth::makeWordStream(synth::renderScene(scene, 0), 160, 5, stream));
+    const QString path = writeScratch(QStringLiteral("five.THC"), frame);
+    testsupport::Recorder recorder;
+    DataConverter converter;
+    QImage image;
+    bool ok = true;
+    ThermalImageConversionSet set;
+    converter.getImageFromCompressedRAW(path, image, &ok, ksDefines::NoSerialData, set);
+    QVERIFY(!ok);
+    const QString text = "DataConverter::getImageFromCompressedRAW call of "
+                         "DataConverter::processRawData returned false: \"" +
+                         path + "\", RAWdata.size: 800";
+    QCOMPARE(recorder.outLines(), (QStringList{"Opening: " + path, text}));
+    QCOMPARE(int(recorder.reports.size()), 1);
+    QCOMPARE(recorder.reports[0].title, QStringLiteral("Error"));
+    QCOMPARE(recorder.reports[0].text, text);
 }
 
 QTEST_GUILESS_MAIN(TestCompressedStream)
