@@ -121,6 +121,14 @@ Kalorix::Kalorix(int argc, char** argv, QWidget* parent)
     ui->splitter->setStretchFactor(2, 1);
     ui->splitter->setSizes({240, 800, 240});
     ui->progressBar->setValue(0);
+    // The overlay's number fields move their sliders; the sliders' handlers
+    // move the fields back without a loop.
+    connect(ui->sbThermoOpacity, QOverload<int>::of(&QSpinBox::valueChanged), ui->slThermoOpacity,
+            &QSlider::setValue);
+    connect(ui->sbShiftX, QOverload<int>::of(&QSpinBox::valueChanged), ui->slShiftX,
+            &QSlider::setValue);
+    connect(ui->sbShiftY, QOverload<int>::of(&QSpinBox::valueChanged), ui->slShiftY,
+            &QSlider::setValue);
 
     // 11. Optional logo of the operator.
     insertCustomLogo();

@@ -284,8 +284,10 @@ void Kalorix::repaintDisplayImage() {
 
 void Kalorix::paintMarker(QPixmap& pixmap) const {
     QPainter painter(&pixmap);
-    const int x = int(markerX);
-    const int y = int(markerY);
+    // The decoder counts the hot spot's column and row from 1; the marker is
+    // centred on that pixel, not on its lower right neighbour.
+    const int x = int(markerX) - 1;
+    const int y = int(markerY) - 1;
     painter.setPen(QPen(Qt::black, 3, Qt::SolidLine, Qt::SquareCap, Qt::RoundJoin));
     painter.drawRect(QRect(x - 10, y - 10, 20, 20));
     painter.setPen(QPen(Qt::white, 1, Qt::SolidLine, Qt::SquareCap, Qt::RoundJoin));
