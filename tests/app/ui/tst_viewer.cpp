@@ -78,6 +78,12 @@ private slots:
         QCOMPARE(child<QLineEdit>(*window, "leEndFrame")->text(), QStringLiteral("5"));
         QCOMPARE(label("lblFilename"), QStringLiteral("five.THM"));
         QVERIFY(showsMovieFrame(options, 1));
+        // The file browser shows the file's folder with the file selected.
+        auto* list = child<QListView>(*window, "lvFiles");
+        auto* files = qobject_cast<QFileSystemModel*>(list->model());
+        QCOMPARE(files->filePath(list->rootIndex()), dir);
+        QTRY_COMPARE(files->filePath(list->currentIndex()), path("five.THM"));
+        QVERIFY(list->selectionModel()->isSelected(list->currentIndex()));
 
         click("btnFrameUp");
         QCOMPARE(slider()->value(), 2);
@@ -102,6 +108,10 @@ private slots:
 
     void keysStepFrames() {
         QVERIFY(window->openInputFile(path("five.THM")));
+        // This window started in the folder remembered by the previous one.
+        auto* list = child<QListView>(*window, "lvFiles");
+        auto* files = qobject_cast<QFileSystemModel*>(list->model());
+        QTRY_COMPARE(files->filePath(list->currentIndex()), path("five.THM"));
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window.get()));
         // A button's shortcut clicks it after its short press animation.
