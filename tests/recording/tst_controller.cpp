@@ -112,7 +112,8 @@ private slots:
         QImage picture(3, 2, QImage::Format_RGB888);
         picture.fill(Qt::red);
         QVERIFY(picture.save(path("pic.png")));
-        QVERIFY(synth::writeFile(path("broken.png"), QByteArray("\x89PNG\r\n\x1a\nbroken", 16)));
+        QVERIFY(synth::writeFile(path("broken.png"),
+                                 QByteArray("\x89PNG\r\n\x1a\n", 8) + QByteArray("broken")));
     }
 
     void singleFrameSignalOrder_data() {
