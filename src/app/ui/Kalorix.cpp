@@ -17,6 +17,7 @@
 #include <QIntValidator>
 #include <QPixmap>
 #include <QSettings>
+#include <QTimer>
 
 namespace {
 
@@ -176,11 +177,16 @@ void Kalorix::setupFileBrowser() {
     ui->tvFolders->setModel(dirModel);
     // The tree is read in the background: keep the current folder in sight
     // while the folders above it arrive.
+    // The rows of a folder arrive just after its directoryLoaded signal.
     connect(dirModel, &QFileSystemModel::directoryLoaded, this, [this](const QString& path) {
-        const QModelIndex current = ui->tvFolders->currentIndex();
-        const QString currentPath = dirModel->filePath(current);
-        if (current.isValid() && (currentPath == path || currentPath.startsWith(path)))
-            ui->tvFolders->scrollTo(current, QAbstractItemView::PositionAtCenter);
+        const QString currentPath = dirModel->filePath(ui->tvFolders->currentIndex());
+        if (!currentPath.startsWith(path))
+            return;
+        QTimer::singleShot(50, this, [this]() {
+            const QModelIndex current = ui->tvFolders->currentIndex();
+            if (current.isValid())
+                ui->tvFolders->scrollTo(current, QAbstractItemView::PositionAtCenter);
+        });
     });
     for (int column = 1; column < dirModel->columnCount(); ++column)
         ui->tvFolders->hideColumn(column);

@@ -112,6 +112,9 @@ private slots:
         auto* list = child<QListView>(*window, "lvFiles");
         auto* files = qobject_cast<QFileSystemModel*>(list->model());
         QTRY_COMPARE(files->filePath(list->currentIndex()), path("five.THM"));
+        QTest::qWait(300);
+        QCOMPARE(files->filePath(list->currentIndex()), path("five.THM"));
+        QVERIFY(list->selectionModel()->isSelected(list->currentIndex()));
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window.get()));
         // A button's shortcut clicks it after its short press animation.
