@@ -1,5 +1,6 @@
 #pragma once
 
+#include "conversion/ThermalImageConversionSet.h"
 #include "recording/ksDefines.h"
 
 #include <QImage>
@@ -22,7 +23,6 @@ class SerialDataExplorer;
 class DateTimeSettings;
 class QFileSystemModel;
 class QGraphicsScene;
-struct ThermalImageConversionSet;
 
 // The main window: owns the converter, the controller and one instance of every
 // dialog and worker, created in a fixed order in the constructor.
