@@ -339,6 +339,9 @@ private slots:
     }
 
     void browserFolderIsRemembered() {
+        // The previous test's window must be gone before the key is removed:
+        // it would write its folder back when it is destroyed.
+        window.reset();
         QSettings(QStringLiteral("Velmora Technology"), QStringLiteral("Kalorix"))
             .remove(QStringLiteral("lastBrowserFolder"));
         window = makeWindow();
