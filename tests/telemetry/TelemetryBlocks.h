@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
+#include <algorithm>
+#include <cstdarg>
 #include <cstdint>
-#include <cstring>
+#include <cstdio>
 #include <memory>
 
 // Hand-made serial blocks for the telemetry tests.
@@ -12,18 +15,34 @@
 struct ExactBlock {
     explicit ExactBlock(const QByteArray& bytes)
         : size(uint32_t(bytes.size()))
-        , data(new char[size_t(bytes.size()) + (bytes.isEmpty() ? 1 : 0)]) {
-        if (size)
-            std::memcpy(data.get(), bytes.constData(), size);
+        , data(new char[size]) {
+        std::copy(bytes.begin(), bytes.end(), data.get());
     }
     char* get() const { return data.get(); }
-    unsigned char* bytes() const { return reinterpret_cast<unsigned char*>(data.get()); }
     QByteArray contents() const { return QByteArray(data.get(), int(size)); }
     uint32_t size;
     std::unique_ptr<char[]> data;
 };
 
 namespace blocks {
+
+// printf formatting of the C library, which keeps the sign of -0.
+inline QString format(const char* pattern, ...) {
+    char text[512];
+    va_list args;
+    va_start(args, pattern);
+    std::vsnprintf(text, sizeof text, pattern, args);
+    va_end(args);
+    return QString::fromLatin1(text);
+}
+
+// value as `bytes` little-endian bytes.
+inline QByteArray le(uint64_t value, int bytes) {
+    QByteArray out;
+    for (int i = 0; i < bytes; ++i)
+        out += char(uint8_t(value >> (8 * i)));
+    return out;
+}
 
 // CRC-16/MCRF4XX bit by bit, independent of the parser's byte-wise form.
 inline uint16_t crcBitwise(const QByteArray& bytes) {
@@ -36,75 +55,30 @@ inline uint16_t crcBitwise(const QByteArray& bytes) {
     return crc;
 }
 
-// CRC_EXTRA of the messages the tests build.
-inline uint8_t extraOf(uint8_t id) {
-    switch (id) {
-    case 0:
-        return 50;
-    case 2:
-        return 137;
-    case 24:
-        return 24;
-    case 30:
-        return 39;
-    case 33:
-        return 104;
-    default:
-        return 0;
-    }
-}
-
-inline void putLE(QByteArray& out, uint64_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i)
-        out += char(uint8_t(value >> (8 * i)));
-}
-
-// A MAVLink 1 frame from system 1, component 1.
+// A MAVLink 1 frame from system 1, component 1, with the CRC_EXTRA of the
+// messages the tests build (HEARTBEAT otherwise).
 inline QByteArray frame(uint8_t id, const QByteArray& payload, uint8_t seq = 0) {
-    QByteArray body;
-    body += char(uint8_t(payload.size()));
-    body += char(seq);
-    body += char(1);
-    body += char(1);
-    body += char(id);
-    body += payload;
-    const uint16_t crc = crcBitwise(body + char(extraOf(id)));
-    QByteArray out(1, char(0xFE));
-    out += body;
-    putLE(out, crc, 2);
-    return out;
+    const int extra = id == 2 ? 137 : id == 24 ? 24 : id == 30 ? 39 : id == 33 ? 104 : 50;
+    const QByteArray body =
+        le(uint8_t(payload.size()), 1) + le(seq, 1) + "\x01\x01" + le(id, 1) + payload;
+    return "\xFE" + body + le(crcBitwise(body + char(extra)), 2);
 }
 
 inline QByteArray globalPosition(uint32_t bootMs, int32_t lat, int32_t lon, int32_t alt,
                                  uint16_t hdg) {
-    QByteArray p;
-    putLE(p, bootMs, 4);
-    putLE(p, uint32_t(lat), 4);
-    putLE(p, uint32_t(lon), 4);
-    putLE(p, uint32_t(alt), 4);
-    putLE(p, 12345, 4);  // relative_alt
-    putLE(p, 0xFFF0, 6); // vx, vy, vz
-    putLE(p, hdg, 2);
-    return p;
+    // relative_alt, vx, vy and vz between alt and hdg
+    return le(bootMs, 4) + le(uint32_t(lat), 4) + le(uint32_t(lon), 4) + le(uint32_t(alt), 4) +
+           le(12345, 4) + le(0xFFF0, 6) + le(hdg, 2);
 }
 
 inline QByteArray gpsRaw(uint64_t timeUsec, uint8_t satellites) {
-    QByteArray p;
-    putLE(p, timeUsec, 8);
-    putLE(p, 0x11223344, 4); // lat
-    putLE(p, 0x55667788, 4); // lon
-    putLE(p, 1000, 4);       // alt
-    putLE(p, 0xAAAABBBB, 8); // eph, epv, vel, cog
-    p += char(3);            // fix_type
-    p += char(satellites);
-    return p;
+    // lat, lon, alt, eph, epv, vel, cog and fix_type before satellites_visible
+    return le(timeUsec, 8) + le(0x5566778811223344, 8) + le(1000, 4) + le(0xAAAABBBB, 8) + "\x03" +
+           le(satellites, 1);
 }
 
 inline QByteArray systemTime(uint64_t unixUsec, uint32_t bootMs) {
-    QByteArray p;
-    putLE(p, unixUsec, 8);
-    putLE(p, bootMs, 4);
-    return p;
+    return le(unixUsec, 8) + le(bootMs, 4);
 }
 
 // A downlink record line with its checksum: 255 minus the 8-bit byte sum
