@@ -47,7 +47,7 @@ QString show(const DataConverter& dc) {
 const QByteArray kRmc = "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\r\n";
 const QByteArray kGga = "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n";
 const QByteArray kVtg = "$GPVTG,054.7,T,034.4,M,005.5,N,010.2,K*48\r\n";
-// kGga + kVtg with hour offset 0
+// show() after kGga + kVtg
 const QString kShown = "48.1173 11.5166666667 545.4 8 54.7 34.4 n/a|n/a 0 0 0";
 
 // value as `bytes` little-endian bytes
@@ -163,11 +163,9 @@ void TestTelemetry::init() {
     tzset();
 }
 
-// ---- NMEA ----------------------------------------------------------------
+// ---- Blocks of the three kinds through the converter ----------------------
 
-// ---- Blocks through the converter -------------------------------------------
-
-// Each block follows an NMEA frame of kGga and kVtg.
+// Each block follows an NMEA block of kGga and kVtg (kShown).
 void TestTelemetry::blocks_data() {
     QTest::addColumn<int>("kind");
     QTest::addColumn<int>("hourOffset");
@@ -209,12 +207,13 @@ void TestTelemetry::blocks_data() {
     // clang-format on
 
     // MAVLink: the track heading becomes 0; times are local, without the hour
-    // offset; without SYSTEM_TIME the time is the epoch; seconds are kept in 32 bits (2^32 + 100
-    // seconds show as second 100). A full frame leaves bytes in the assembly buffer: the shorter
-    // payload after it reads zeros beyond its length. Message 3 has no CRC_EXTRA: its candidate is
-    // dropped, and the byte that ends it (0xFE of the next frame) starts a frame again. Without a
-    // position nothing changes. Checksums, MAVLink 2 frames, extreme values and false starts are
-    // covered by the library's blocks.
+    // offset; without SYSTEM_TIME the time is the epoch; seconds are kept in
+    // 32 bits (2^32 + 100 seconds show as second 100). A full frame leaves
+    // bytes in the assembly buffer: the shorter payload after it reads zeros
+    // beyond its length. Message 3 has no CRC_EXTRA: its candidate is dropped,
+    // and the byte that ends it (0xFE of the next frame) starts a frame again.
+    // Without a position nothing changes. Checksums, MAVLink 2 frames, extreme
+    // values and false starts are covered by the library's blocks.
     // clang-format off
     QTest::newRow("MAVLink worked example") << mavlink << 0 << gpsRaw(7, 13) + position(5000, 481173000, 115166667, 545400, 9000) + position(4000, 1, 2, 3, 4) << "48.1173 11.5166667 545.4 13 0 90 01.01.1970|02:00:00 0 0 0 |";
     QTest::newRow("MAVLink without heading") << mavlink << 0 << position(1000, -337000000, -1512000000, -430000, 65535) << "-33.7 -151.2 -430 0 0 655.35 01.01.1970|02:00:00 0 0 0 |";
@@ -226,11 +225,12 @@ void TestTelemetry::blocks_data() {
     QTest::newRow("MAVLink without position") << mavlink << 0 << gpsRaw(7, 13) + frame(2, le(5000000, 8) + le(3, 4)) << kShown + " |";
     // clang-format on
 
-    // md downlink: dates and times are UTC, without the hour offset; week
-    // 6579 and 23,310,000 ms give the last second of 32 bits. Positions are
-    // taken in whole metres, truncated toward zero. The final line of a frame ends
-    // with the CR LF before the next record 1. Without record 5 the position
-    // stays. A frame that is not decoded changes nothing.
+    // md downlink: dates and times are UTC, without the hour offset; week 6579
+    // and 23,310,000 ms give the last second of 32 bits. Positions are taken
+    // in whole metres, truncated toward zero. The final line of a frame ends
+    // with the CR LF before the next record 1, and is decoded. Without record
+    // 5 the position stays. A frame that is not decoded, or has no complete
+    // line, changes nothing.
     const QByteArray record12 = kRecord1 + line("#12,1,") + line("#7,1,1,1,");
     const QByteArray badEnd = kRecord1 + line("#7,1,1,1,") + "#99,63\r\n";
     const QString ecef = "ECEF TO WGS84 4200000.000000 0.000000 0.000000 0.000000 0.000000\n";
@@ -260,6 +260,8 @@ void TestTelemetry::blocks() {
     parse(dc, bytes, ksDefines::serialContent(kind));
     QCOMPARE(show(dc) + ' ' + rec.out + '|' + rec.err, want);
 }
+
+// ---- The converter's accessors and its copy of the block ------------------
 
 void TestTelemetry::converter() {
     DataConverter dc;
@@ -305,6 +307,8 @@ void TestTelemetry::converter() {
     dc.invokeSerialDataParsing(nullptr, 500, ksDefines::NMEA);
     QCOMPARE(dc.getSerialDataSize(), 0u);
 }
+
+// ---- NMEA receiver logs ----------------------------------------------------
 
 // Every RMC, GGA and VTG line of eight real receiver logs, parsed alone as a
 // block, against the fields listed for it (the others keep the reset values).
