@@ -173,14 +173,14 @@ void TestTelemetry::blocks_data() {
     QTest::addColumn<QString>("want"); // show(), standard output | standard error
     const int nmea = ksDefines::NMEA, mavlink = ksDefines::MAVLink, md = ksDefines::MdDownlink;
     const QByteArray rmc = "$GPRMC,123519,A,4807.038,N,01131.000,E,0,0,";
-    // NMEA: latitude is positive only with "N", longitude negative only with
-    // "W"; checksums are not examined; fractional seconds are dropped; only
-    // seven characters of minutes are read (07.0382 of 07.038247); with
-    // exactly ten fields the RMC date carries the CR; a two-character latitude
-    // has no minutes; the block ends at its first zero byte, else at its
-    // length. "nothing usable" holds RMC and GGA of nine fields, VTG of three,
-    // a line of six characters, a sentence not at the start of its line and
-    // another sentence. Each field keeps the value of the last sentence that
+    // NMEA: latitude is positive only with "N", longitude negative only with "W";
+    // checksums are not examined; fractional seconds are dropped; only seven
+    // characters of minutes are read (07.0382 of 07.038247); with exactly ten
+    // fields the RMC date carries the CR; a two-character latitude has no minutes;
+    // the block ends at its first zero byte, else at its length. "nothing usable"
+    // holds RMC and GGA of nine fields, VTG of three, a line of six characters, a
+    // sentence not at the start of its line, another sentence and a line of three
+    // characters at the end. Each field keeps the value of the last sentence that
     // sets it.
     // clang-format off
     QTest::newRow("RMC") << nmea << 0 << kRmc << "48.1173 11.5166666667 0 0 0 0 23.03.2094|12:35:19 0 0 0 |";
@@ -196,26 +196,27 @@ void TestTelemetry::blocks_data() {
     QTest::newRow("GGA not numbers") << nmea << 0 << "$GPGGA,1,x807.038,N,inf00.0,E,1,1e999,0.9,nan,M"_qba << "0 0 0 0 0 0 n/a|n/a 0 0 0 |";
     QTest::newRow("GNVTG of four fields") << nmea << 0 << "$GNVTG,16.6,T,034.4\r\n"_qba << "0 0 0 0 16.6 34.4 n/a|n/a 0 0 0 |";
     QTest::newRow("VTG beyond a float, hexadecimal") << nmea << 0 << "$GPVTG,1e39,T,0x10,M"_qba << "0 0 0 0 0 0 n/a|n/a 0 0 0 |";
-    QTest::newRow("nothing usable") << nmea << 0 << rmc.left(41) + "\n" + kGga.left(45) + "\n$GPVTG,054.7,T\n$GPVTG\nxx" + kRmc + "$GPGSV,3,1,12*7D\r\n" << "0 0 0 0 0 0 n/a|n/a 0 0 0 |";
+    QTest::newRow("nothing usable") << nmea << 0 << rmc.left(41) + "\n" + kGga.left(45) + "\n$GPVTG,054.7,T\n$GPVTG\nxx" + kRmc + "$GPGSV,3,1,12*7D\r\n$GP" << "0 0 0 0 0 0 n/a|n/a 0 0 0 |";
     QTest::newRow("last sentence wins") << nmea << 0 << "$GPRMC,101010,A,1000.000,N,02000.000,E,0,0,010116,,\r\n$GPGGA,1,1000.000,N,02000.000,E,1,04,0.9,100.0,M\r\n"
                                                         "$GPVTG,10.0,T,11.0,M\r\n$GPRMC,111111,A,3000.000,S,04000.000,W,0,0,020216,,\r\n$GPVTG,20.0,T,21.0,M\r\n"_qba << "-30 -40 100 4 20 21 02.02.2016|11:11:11 0 0 0 |";
     QTest::newRow("GGA after RMC") << nmea << 0 << kRmc + "$GNGGA,1,1000.000,S,01131.000,E,1,08,0.9,545.4,M" << "-10 11.5166666667 545.4 8 0 0 23.03.2094|12:35:19 0 0 0 |";
-    QTest::newRow("text ends at the first zero byte") << nmea << 0 << "$GPVTG,1.0,T,2.0,M\n" + QByteArray(1, '\0') + kGga << "0 0 0 0 1 2 n/a|n/a 0 0 0 |";
+    QTest::newRow("text ends at the first zero byte") << nmea << 0 << "$GPVTG,1.0,T,2.0,M\r\0\n"_qba + kGga << "0 0 0 0 1 2 n/a|n/a 0 0 0 |";
     QTest::newRow("block without zero byte") << nmea << 0 << kGga.left(51) << "48.1173 11.5166666667 545.4 8 0 0 n/a|n/a 0 0 0 |";
     QTest::newRow("RMC of 10,000 characters") << nmea << 0 << "$GPRMC," + QByteArray(10000, 'x') << "0 0 0 0 0 0 n/a|n/a 0 0 0 |";
     QTest::newRow("GGA of 5,000 fields") << nmea << 0 << "$GPGGA" + QByteArray(",9").repeated(5000) << "-0 0 9 9 0 0 n/a|n/a 0 0 0 |";
     // clang-format on
 
     // MAVLink: the track heading becomes 0; times are local, without the hour
-    // offset; without SYSTEM_TIME the time is the epoch; seconds are kept in
-    // 32 bits (2^32 + 100 seconds show as second 100). A full frame leaves
-    // bytes in the assembly buffer: the shorter payload after it reads zeros
-    // beyond its length. Message 3 has no CRC_EXTRA: its candidate is dropped,
-    // and the byte that ends it (0xFE of the next frame) starts a frame again.
-    // Without a position nothing changes. Checksums, MAVLink 2 frames, extreme
-    // values and false starts are covered by the library's blocks.
+    // offset; without SYSTEM_TIME the time is the epoch; seconds are kept in 32
+    // bits (2^32 + 100 seconds show as second 100). A full frame leaves bytes in
+    // the assembly buffer: the shorter payload after it reads zeros beyond its
+    // length. Message 3 has no CRC_EXTRA: its candidate is dropped, and the byte
+    // that ends it (0xFE of the next frame) starts a frame again. The satellites
+    // key is compared in 64 bits. Without a position nothing changes. Checksums,
+    // MAVLink 2 frames, extreme values and false starts are covered by the
+    // library's blocks.
     // clang-format off
-    QTest::newRow("MAVLink worked example") << mavlink << 0 << gpsRaw(7, 13) + position(5000, 481173000, 115166667, 545400, 9000) + position(4000, 1, 2, 3, 4) << "48.1173 11.5166667 545.4 13 0 90 01.01.1970|02:00:00 0 0 0 |";
+    QTest::newRow("MAVLink worked example") << mavlink << 0 << gpsRaw(uint64_t(1) << 32, 13) + gpsRaw(4294967295u, 11) + position(5000, 481173000, 115166667, 545400, 9000) + position(4000, 1, 2, 3, 4) << "48.1173 11.5166667 545.4 13 0 90 01.01.1970|02:00:00 0 0 0 |";
     QTest::newRow("MAVLink without heading") << mavlink << 0 << position(1000, -337000000, -1512000000, -430000, 65535) << "-33.7 -151.2 -430 0 0 655.35 01.01.1970|02:00:00 0 0 0 |";
     QTest::newRow("MAVLink equal keys: the first") << mavlink << 0 << position(7, 10000000) + position(7, 20000000) << "1 0 0 0 0 0 01.01.1970|02:00:00 0 0 0 |";
     QTest::newRow("MAVLink short payload") << mavlink << 0 << position(1, 1, 2, 3, 4) + frame(33, le(2, 4) + le(50000000, 4)) << "5 0 0 0 0 0 01.01.1970|02:00:00 0 0 0 |";
