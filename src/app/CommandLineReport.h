@@ -1,0 +1,19 @@
+#pragma once
+
+#include "app/Report.h"
+
+// A command-line run has no one to close a message box: every report becomes
+// one line on standard error, and the run remembers that something failed so
+// that it can end with a non-zero exit code instead of claiming success.
+namespace kx {
+
+// The line written for a report: "<title>: <text>", or "<kind>: <text>" for
+// the untitled warning boxes; line breaks inside the text become spaces.
+QString commandLineReportLine(ReportKind kind, const QString& title, const QString& text);
+
+// Installs the standard-error hook and clears the failure count.
+void installCommandLineReportHook();
+// Errors and warnings reported since the hook was installed.
+int reportedFailureCount();
+
+} // namespace kx
