@@ -46,3 +46,18 @@ int reportedFailureCount() {
 }
 
 } // namespace kx
+
+namespace kx {
+
+ReportWatch::ReportWatch() {
+    m_previous = setReportHook([this](ReportKind kind, const QString& title, const QString& text) {
+        m_reported = true;
+        m_previous(kind, title, text);
+    });
+}
+
+ReportWatch::~ReportWatch() {
+    setReportHook(m_previous);
+}
+
+} // namespace kx

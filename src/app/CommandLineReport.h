@@ -17,3 +17,22 @@ void installCommandLineReportHook();
 int reportedFailureCount();
 
 } // namespace kx
+
+namespace kx {
+
+// Notes whether anything was reported while it lives, passing every report on
+// to the hook installed before it.
+class ReportWatch {
+public:
+    ReportWatch();
+    ~ReportWatch();
+    ReportWatch(const ReportWatch&) = delete;
+    ReportWatch& operator=(const ReportWatch&) = delete;
+    bool reported() const { return m_reported; }
+
+private:
+    ReportHook m_previous;
+    bool m_reported = false;
+};
+
+} // namespace kx

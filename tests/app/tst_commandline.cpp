@@ -90,6 +90,7 @@ private slots:
     void asksForWork();
     void reportLines_data();
     void reportLines();
+    void reportWatch();
 };
 
 void TestCommandLine::defaults() {
@@ -629,6 +630,22 @@ void TestCommandLine::reportLines() {
     QTEST(kx::reportedFailureCount(), "failures");
     kx::installCommandLineReportHook();
     QCOMPARE(kx::reportedFailureCount(), 0);
+}
+
+void TestCommandLine::reportWatch() {
+    testsupport::Recorder rec;
+    {
+        const kx::ReportWatch watch;
+        QVERIFY(!watch.reported());
+        kx::reportError(QStringLiteral("first"));
+        QVERIFY(watch.reported());
+    }
+    // The watch passed the report on and put the recorder's hook back.
+    kx::reportError(QStringLiteral("second"));
+    QCOMPARE(int(rec.reports.size()), 2);
+    QCOMPARE(rec.reports[0].text, QStringLiteral("first"));
+    QCOMPARE(rec.reports[0].title, QStringLiteral("Error"));
+    QCOMPARE(rec.reports[1].text, QStringLiteral("second"));
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)
