@@ -4,6 +4,7 @@
 #include "app/Report.h"
 #include "conversion/ui/RawConvertConfig.h"
 #include "export/ExportPlan.h"
+#include "export/HotspotMarker.h"
 #include "export/ui/VideoExportSettings.h"
 #include "recording/DataConverter.h"
 #include "ui_Kalorix.h"
@@ -12,8 +13,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QMessageBox>
-#include <QPixmap>
 #include <QTransform>
 
 namespace {
@@ -99,7 +98,7 @@ ksDefines::serialContent Kalorix::selectedSerialContent() const {
 int Kalorix::exportFrameCount() const {
     // A single-frame file has no movie index; it is one frame, so that
     // "-exsf 0 -exef 0" and the range checks treat it like a movie of one.
-    if (isSingleFrameFile(currentFileName))
+    if (isSingleFrameFile(currentFile))
         return imageLoadOk ? 1 : 0;
     return dataConverter->getNumberOfVideoFrames();
 }
@@ -107,11 +106,11 @@ int Kalorix::exportFrameCount() const {
 bool Kalorix::convertExportFrame(uint frame, ksDefines::serialContent serial) {
     ThermalImageConversionSet set = exportConversionSet();
     bool ok = false;
-    const QString suffix = currentFileName.right(3).toLower();
+    const QString suffix = currentFile.right(3).toLower();
     if (suffix == QLatin1String("thr"))
-        dataConverter->getImageFromRAW(currentFileName, exportImage, serial, &ok, set);
+        dataConverter->getImageFromRAW(currentFile, exportImage, serial, &ok, set);
     else if (suffix == QLatin1String("thc"))
-        dataConverter->getImageFromCompressedRAW(currentFileName, exportImage, &ok, serial, set);
+        dataConverter->getImageFromCompressedRAW(currentFile, exportImage, &ok, serial, set);
     else
         dataConverter->getThermalImageFromVideoRawList(int(frame), exportImage, &ok, serial, set);
     exportRefresh = ok;
@@ -121,9 +120,11 @@ bool Kalorix::convertExportFrame(uint frame, ksDefines::serialContent serial) {
 QImage Kalorix::markedExportImage() {
     if (!ui->actionMark_Hotspot->isChecked())
         return exportImage;
-    QPixmap pixmap = QPixmap::fromImage(exportImage);
-    paintMarker(pixmap);
-    return pixmap.toImage();
+    // Drawn straight onto a copy of the frame: the pixels equal those of the
+    // display pixmap's round trip, without two conversions per frame.
+    QImage marked = exportImage.copy();
+    kx::paintHotspotMarker(marked, markerX, markerY);
+    return marked;
 }
 
 bool Kalorix::exportCanStart(const QString& path, const QString& extension) {
