@@ -30,6 +30,8 @@ public:
     // ---- Viewer, menus, controller wiring (window) --------------------------
 
     // ---- Picture export, export driver, command line -------------------------
+public:
+    VideoExportSettings* exportSettings() const { return videoExportSettings; }
     static QString generate4DigitNumberString(int number);
     // Writes one converted frame as a picture, turned by the rotation setting
     // and widened by the legend when it is switched on. The image is not
