@@ -5,6 +5,7 @@
 #include "conversion/ui/RawConvertConfig.h"
 #include "export/ExportPlan.h"
 #include "export/HotspotMarker.h"
+#include "export/PngWriter.h"
 #include "export/ui/VideoExportSettings.h"
 #include "recording/DataConverter.h"
 #include "ui_Kalorix.h"
@@ -52,7 +53,12 @@ bool Kalorix::saveImageToFile(const QString& fileName, const QString& format, co
         kx::reportError(QString::fromLatin1(kUnsupportedFormatText));
         return false;
     }
-    if (picture.save(fileName, format.toLatin1().constData(), 95))
+    // PNG at quality 95 is stored without compression; the stored writer
+    // makes the same file class without the row-filter search.
+    const bool written = key == QLatin1String("png") && kx::canStorePng(picture)
+                             ? kx::writeStoredPng(picture, fileName)
+                             : picture.save(fileName, format.toLatin1().constData(), 95);
+    if (written)
         return true;
     kx::reportError(QStringLiteral("Error while writing image \"") + fileName +
                     QStringLiteral("\" with format ") + format);
