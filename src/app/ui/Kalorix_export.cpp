@@ -104,7 +104,7 @@ ksDefines::serialContent Kalorix::selectedSerialContent() const {
 int Kalorix::exportFrameCount() const {
     // A single-frame file has no movie index; it is one frame, so that
     // "-exsf 0 -exef 0" and the range checks treat it like a movie of one.
-    if (isSingleFrameFile(currentFile))
+    if (isSingleFrameFile(currentFileName))
         return imageLoadOk ? 1 : 0;
     return dataConverter->getNumberOfVideoFrames();
 }
@@ -112,11 +112,11 @@ int Kalorix::exportFrameCount() const {
 bool Kalorix::convertExportFrame(uint frame, ksDefines::serialContent serial) {
     ThermalImageConversionSet set = exportConversionSet();
     bool ok = false;
-    const QString suffix = currentFile.right(3).toLower();
+    const QString suffix = currentFileName.right(3).toLower();
     if (suffix == QLatin1String("thr"))
-        dataConverter->getImageFromRAW(currentFile, exportImage, serial, &ok, set);
+        dataConverter->getImageFromRAW(currentFileName, exportImage, serial, &ok, set);
     else if (suffix == QLatin1String("thc"))
-        dataConverter->getImageFromCompressedRAW(currentFile, exportImage, &ok, serial, set);
+        dataConverter->getImageFromCompressedRAW(currentFileName, exportImage, &ok, serial, set);
     else
         dataConverter->getThermalImageFromVideoRawList(int(frame), exportImage, &ok, serial, set);
     exportRefresh = ok;
