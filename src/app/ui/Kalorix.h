@@ -2,7 +2,6 @@
 
 #include "conversion/ThermalImageConversionSet.h"
 #include "recording/ksDefines.h"
-#include "recording/rawVideoChunk.h"
 
 #include <QImage>
 #include <QMainWindow>
@@ -37,8 +36,6 @@ public:
     // and widened by the legend when it is switched on. The image is not
     // changed. Failures are reported; the result says whether the file exists.
     bool saveImageToFile(const QString& fileName, const QString& format, const QImage* image);
-    void exportDaylightImage(const QString& basePath, int frame, bool refresh,
-                             rawVideoChunk record);
     // Command-line entry of the export driver: start 0 and end 0 mean the
     // whole recording; the file counter is appended to the prefix.
     void executeExport(QString path, QString prefix, QString extension, uint start, uint end,

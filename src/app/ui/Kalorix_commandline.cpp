@@ -42,7 +42,7 @@ void Kalorix::finishCommandLine(int exitCode) {
 void Kalorix::processCommandLineParameters(int argc, char** argv) {
     const kx::CommandLineOptions options = kx::parseCommandLine(argc, argv);
     if (options.helpRequested) {
-        kalorixController->printCommandLineHelp();
+        controller->printCommandLineHelp();
         finishCommandLine(0);
         return;
     }

@@ -211,11 +211,6 @@ void Kalorix::executeFrameExport(QString path, QString prefix, QString extension
             } else {
                 ++exportFailures;
             }
-            if (dualCamera) {
-                rawVideoChunk record;
-                if (dataConverter->getCurrentRawVideoChunk(record))
-                    exportDaylightImage(names.base, int(frame), true, record);
-            }
         }
         ui->progressBar->setValue(i);
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);

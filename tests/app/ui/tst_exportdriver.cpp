@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QImageReader>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QSignalSpy>
@@ -325,12 +326,14 @@ void TestExportDriver::rotationAndLegend() {
         QCOMPARE(picture.pixel(q), frame.pixel(p));
     }
     if (legend) {
-        // The legend is upright: the strip's top row is its hot end, the same
-        // colour whether or not the picture was turned. Its label sits in the
-        // top rows, so compare near the middle where only the colour bar is.
-        const int legendX = size.width() - 61 + 30;
-        QVERIFY(picture.pixel(legendX, size.height() / 2) !=
-                picture.pixel(legendX, 3 * size.height() / 4));
+        // The legend is upright beside the turned picture: its 10-pixel
+        // colour bar runs top to bottom at the strip's left edge (so colours
+        // change down the column), the rest of the 61-pixel strip is black.
+        const int bar = size.width() - 61 + 5;
+        const int h = size.height();
+        QVERIFY(picture.pixel(bar, h / 2) != qRgb(0, 0, 0));
+        QVERIFY(picture.pixel(bar, h / 2) != picture.pixel(bar, 3 * h / 4));
+        QCOMPARE(picture.pixel(bar + 25, h / 2), qRgb(0, 0, 0));
     }
 }
 
