@@ -1,6 +1,9 @@
 #include "export/PngWriter.h"
 
 #include <QSaveFile>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <array>
 #include <cstring>
 #include <vector>
@@ -46,18 +49,6 @@ void putBigEndian(unsigned char* at, uint32_t value) {
     at[3] = uchar(value);
 }
 
-// Appends one chunk: length, type, data, CRC over type and data.
-void appendChunk(QByteArray& out, const char type[4], const unsigned char* data, size_t length) {
-    const int start = out.size();
-    out.resize(start + 12 + int(length));
-    auto* p = reinterpret_cast<unsigned char*>(out.data()) + start;
-    putBigEndian(p, uint32_t(length));
-    std::memcpy(p + 4, type, 4);
-    if (length > 0)
-        std::memcpy(p + 8, data, length);
-    putBigEndian(p + 8 + length, crc32(p + 4, length + 4));
-}
-
 } // namespace
 
 uint32_t crc32(const unsigned char* data, size_t length, uint32_t crc) {
@@ -79,6 +70,45 @@ uint32_t crc32(const unsigned char* data, size_t length, uint32_t crc) {
 uint32_t adler32(const unsigned char* data, size_t length, uint32_t adler) {
     uint32_t a = adler & 0xFFFFu;
     uint32_t b = adler >> 16;
+#if defined(__SSE2__)
+    // Sixteen bytes per step. Over k steps from (a, b):
+    //   a' = a + S, b' = b + 16 k a + 16 P + W,
+    // where S sums all bytes, P sums, before each step, the bytes of the
+    // steps before it, and W weights byte i of a step by 16 - i. The runs are
+    // short enough that no 32-bit lane overflows; b' is formed in 64 bits.
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i weightsLow = _mm_set_epi16(9, 10, 11, 12, 13, 14, 15, 16);
+    const __m128i weightsHigh = _mm_set_epi16(1, 2, 3, 4, 5, 6, 7, 8);
+    while (length >= 16) {
+        const size_t steps = (length < kAdlerRun ? length : kAdlerRun) / 16;
+        __m128i sum = zero;      // S, in the two 64-bit halves
+        __m128i previous = zero; // P, likewise
+        __m128i weighted = zero; // W, in four 32-bit lanes
+        for (size_t k = 0; k < steps; ++k) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data));
+            previous = _mm_add_epi64(previous, sum);
+            sum = _mm_add_epi64(sum, _mm_sad_epu8(bytes, zero));
+            weighted =
+                _mm_add_epi32(weighted, _mm_madd_epi16(_mm_unpacklo_epi8(bytes, zero), weightsLow));
+            weighted = _mm_add_epi32(weighted,
+                                     _mm_madd_epi16(_mm_unpackhi_epi8(bytes, zero), weightsHigh));
+            data += 16;
+        }
+        length -= steps * 16;
+        alignas(16) uint64_t s64[2];
+        alignas(16) uint64_t p64[2];
+        alignas(16) uint32_t w32[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(s64), sum);
+        _mm_store_si128(reinterpret_cast<__m128i*>(p64), previous);
+        _mm_store_si128(reinterpret_cast<__m128i*>(w32), weighted);
+        const uint64_t s = s64[0] + s64[1];
+        const uint64_t p = p64[0] + p64[1];
+        const uint64_t w = uint64_t(w32[0]) + w32[1] + w32[2] + w32[3];
+        const uint64_t bNew = b + 16 * uint64_t(steps) * a + 16 * p + w;
+        a = uint32_t((a + s) % kAdlerModulus);
+        b = uint32_t(bNew % kAdlerModulus);
+    }
+#endif
     while (length > 0) {
         const size_t run = length < kAdlerRun ? length : kAdlerRun;
         length -= run;
@@ -98,103 +128,125 @@ bool canStorePng(const QImage& image) {
            (image.format() == QImage::Format_RGB888 || image.format() == QImage::Format_RGB32);
 }
 
-QByteArray encodeStoredPng(const QImage& image) {
-    if (!canStorePng(image))
-        return QByteArray();
+namespace {
+
+// The whole file into out (resized to fit).
+void encodeInto(const QImage& image, std::vector<unsigned char>& out) {
     const size_t width = size_t(image.width());
     const size_t height = size_t(image.height());
     const size_t rowBytes = 1 + 3 * width;
     const size_t rawBytes = rowBytes * height;
-    const size_t blocks = rawBytes == 0 ? 1 : (rawBytes + kStoredBlockMax - 1) / kStoredBlockMax;
+    const size_t blocks = (rawBytes + kStoredBlockMax - 1) / kStoredBlockMax;
     const size_t zlibBytes = 2 + 5 * blocks + rawBytes + 4;
+    const bool withPhys = image.dotsPerMeterX() > 0 && image.dotsPerMeterY() > 0;
+    const size_t headBytes = 8 + 25 + (withPhys ? 21 : 0);
+    const size_t fileBytes = headBytes + 12 + zlibBytes + 12;
 
-    // The rows go straight into their stored blocks: the block headers are
-    // written around them as the rows are copied.
-    QByteArray zlib(int(zlibBytes), Qt::Uninitialized);
-    auto* z = reinterpret_cast<unsigned char*>(zlib.data());
-    z[0] = 0x78;
-    z[1] = 0x01;
-    unsigned char* out = z + 2;
-    size_t blockLeft = 0;
-    size_t rawLeft = rawBytes;
-    uint32_t adler = 1;
-    auto openBlockIfNeeded = [&]() {
-        if (blockLeft > 0)
-            return;
-        blockLeft = rawLeft < kStoredBlockMax ? rawLeft : kStoredBlockMax;
-        out[0] = blockLeft == rawLeft ? 0x01 : 0x00;
-        out[1] = uchar(blockLeft);
-        out[2] = uchar(blockLeft >> 8);
-        out[3] = uchar(~blockLeft);
-        out[4] = uchar(~blockLeft >> 8);
-        out += 5;
+    // The file is laid out once; the rows are copied straight into their
+    // stored blocks, so every pixel byte is read twice (copy and Adler-32)
+    // and the IDAT bytes once more for the CRC.
+    out.resize(fileBytes);
+    unsigned char* p = out.data();
+    std::memcpy(p, "\x89PNG\r\n\x1a\n", 8);
+    p += 8;
+    auto chunk = [&](const char type[4], size_t length, auto&& fill) {
+        putBigEndian(p, uint32_t(length));
+        std::memcpy(p + 4, type, 4);
+        fill(p + 8);
+        putBigEndian(p + 8 + length, crc32(p + 4, length + 4));
+        p += 12 + length;
     };
-    auto put = [&](const unsigned char* bytes, size_t count) {
-        adler = adler32(bytes, count, adler);
-        while (count > 0) {
-            openBlockIfNeeded();
-            const size_t n = count < blockLeft ? count : blockLeft;
-            std::memcpy(out, bytes, n);
-            out += n;
-            bytes += n;
-            count -= n;
-            blockLeft -= n;
-            rawLeft -= n;
-        }
-    };
-
-    std::vector<unsigned char> row(rowBytes);
-    row[0] = 0; // filter: none
-    for (size_t y = 0; y < height; ++y) {
-        const uchar* line = image.constScanLine(int(y));
-        if (image.format() == QImage::Format_RGB888) {
-            std::memcpy(row.data() + 1, line, 3 * width);
-        } else {
-            const auto* pixels = reinterpret_cast<const QRgb*>(line);
-            unsigned char* p = row.data() + 1;
-            for (size_t x = 0; x < width; ++x) {
-                *p++ = uchar(qRed(pixels[x]));
-                *p++ = uchar(qGreen(pixels[x]));
-                *p++ = uchar(qBlue(pixels[x]));
+    chunk("IHDR", 13, [&](unsigned char* d) {
+        putBigEndian(d, uint32_t(width));
+        putBigEndian(d + 4, uint32_t(height));
+        d[8] = 8;  // bits per sample
+        d[9] = 2;  // colour type: RGB
+        d[10] = 0; // deflate
+        d[11] = 0; // adaptive filtering method (every row says "none")
+        d[12] = 0; // no interlace
+    });
+    if (withPhys) {
+        chunk("pHYs", 9, [&](unsigned char* d) {
+            putBigEndian(d, uint32_t(image.dotsPerMeterX()));
+            putBigEndian(d + 4, uint32_t(image.dotsPerMeterY()));
+            d[8] = 1; // unit: metre
+        });
+    }
+    chunk("IDAT", zlibBytes, [&](unsigned char* z) {
+        z[0] = 0x78;
+        z[1] = 0x01;
+        unsigned char* at = z + 2;
+        size_t blockLeft = 0;
+        size_t rawLeft = rawBytes;
+        uint32_t adler = 1;
+        auto put = [&](const unsigned char* bytes, size_t count) {
+            adler = adler32(bytes, count, adler);
+            while (count > 0) {
+                if (blockLeft == 0) {
+                    blockLeft = rawLeft < kStoredBlockMax ? rawLeft : kStoredBlockMax;
+                    at[0] = blockLeft == rawLeft ? 0x01 : 0x00;
+                    at[1] = uchar(blockLeft);
+                    at[2] = uchar(blockLeft >> 8);
+                    at[3] = uchar(~blockLeft);
+                    at[4] = uchar(~blockLeft >> 8);
+                    at += 5;
+                }
+                const size_t n = count < blockLeft ? count : blockLeft;
+                std::memcpy(at, bytes, n);
+                at += n;
+                bytes += n;
+                count -= n;
+                blockLeft -= n;
+                rawLeft -= n;
             }
+        };
+        const unsigned char filterNone = 0;
+        std::vector<unsigned char> row;
+        if (image.format() != QImage::Format_RGB888)
+            row.resize(3 * width);
+        for (size_t y = 0; y < height; ++y) {
+            put(&filterNone, 1);
+            const uchar* line = image.constScanLine(int(y));
+            if (image.format() == QImage::Format_RGB888) {
+                put(line, 3 * width);
+                continue;
+            }
+            const auto* pixels = reinterpret_cast<const QRgb*>(line);
+            unsigned char* rgb = row.data();
+            for (size_t x = 0; x < width; ++x) {
+                *rgb++ = uchar(qRed(pixels[x]));
+                *rgb++ = uchar(qGreen(pixels[x]));
+                *rgb++ = uchar(qBlue(pixels[x]));
+            }
+            put(row.data(), row.size());
         }
-        put(row.data(), rowBytes);
-    }
-    putBigEndian(out, adler);
+        putBigEndian(at, adler);
+    });
+    chunk("IEND", 0, [](unsigned char*) {});
+}
 
-    QByteArray file;
-    file.reserve(int(zlibBytes) + 8 + 25 + 21 + 12 + 12);
-    file.append("\x89PNG\r\n\x1a\n", 8);
-    unsigned char ihdr[13];
-    putBigEndian(ihdr, uint32_t(width));
-    putBigEndian(ihdr + 4, uint32_t(height));
-    ihdr[8] = 8;  // bits per sample
-    ihdr[9] = 2;  // colour type: RGB
-    ihdr[10] = 0; // deflate
-    ihdr[11] = 0; // adaptive filtering method (every row says "none")
-    ihdr[12] = 0; // no interlace
-    appendChunk(file, "IHDR", ihdr, sizeof ihdr);
-    if (image.dotsPerMeterX() > 0 && image.dotsPerMeterY() > 0) {
-        unsigned char phys[9];
-        putBigEndian(phys, uint32_t(image.dotsPerMeterX()));
-        putBigEndian(phys + 4, uint32_t(image.dotsPerMeterY()));
-        phys[8] = 1; // unit: metre
-        appendChunk(file, "pHYs", phys, sizeof phys);
-    }
-    appendChunk(file, "IDAT", z, zlibBytes);
-    appendChunk(file, "IEND", nullptr, 0);
-    return file;
+} // namespace
+
+QByteArray encodeStoredPng(const QImage& image) {
+    if (!canStorePng(image))
+        return QByteArray();
+    std::vector<unsigned char> bytes;
+    encodeInto(image, bytes);
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), int(bytes.size()));
 }
 
 bool writeStoredPng(const QImage& image, const QString& fileName) {
-    const QByteArray bytes = encodeStoredPng(image);
-    if (bytes.isEmpty())
+    if (!canStorePng(image))
         return false;
+    // One buffer per thread, reused from frame to frame of an export.
+    thread_local std::vector<unsigned char> bytes;
+    encodeInto(image, bytes);
     // A failed write leaves no partial picture behind.
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    if (file.write(bytes) != bytes.size()) {
+    if (file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size())) !=
+        qint64(bytes.size())) {
         file.cancelWriting();
         return false;
     }
