@@ -15,6 +15,9 @@
 #include <memory>
 #include <vector>
 
+namespace framedecoder {
+struct Corrections;
+}
 namespace nmea {
 struct NmeaFields;
 }
@@ -69,9 +72,15 @@ public:
     uint32_t getFrameMaxRaw() const { return frameMaxRaw; }
     uint32_t getMeanRaw() const { return meanRaw; }
     const std::vector<uint16_t>& getRawBuffer() const { return rawBuffer; }
+    // The hot spot of the frame decoded last, as hotspotAt emitted it.
+    uint32_t getHotspotColumn() const { return hotspotColumn; }
+    uint32_t getHotspotRow() const { return hotspotRow; }
+    uint32_t getHotspotValue() const { return hotspotValue; }
+    uint32_t getSerialDataSize() const { return serialDataSize; }
 
     // ---- Compressed pixel stream (.THC, .TMC) ------------------------------
     bool getNextValueFromCompressed(short& value, unsigned char& kind);
+    // out must hold compressed::kMaxExpandedWords (524,288) words.
     void processCompressedDataChunk(unsigned short* out, unsigned int& count);
     bool loadFromCompressedRawFile(const QString& fileName, ksDefines::serialContent serial);
     void getImageFromCompressedRAW(const QString& fileName, QImage& image, bool* ok,
@@ -87,6 +96,12 @@ public:
     // 0-based frame indexes that the frame-counter check reported ("Bad FC: ").
     const std::vector<int32_t>& getFrameCounterGaps() const { return frameCounterGaps; }
     bool isCompressed() const { return isCompressedFile; }
+    // Whether the frame expanded last carried a side value (its frame number)
+    // after an escape; getCurrentFrameNumber keeps an older one otherwise.
+    bool getStreamFrameNumberSeen() const { return streamFrameNumberSeen; }
+    // Byte offset and length of frame n (1-based) in the open movie.
+    uint64_t getFrameOffset(int frameNumber) const;
+    int64_t getFrameSize(int frameNumber) const;
 
     // ---- Conversion pipeline -----------------------------------------------
     bool processRawData(QImage& image);
@@ -181,6 +196,8 @@ private:
     void fillCurrentChunk(bool withCameraData);
     bool readSingleFrameHeader(const QString& fileName, ksDefines::serialContent serial,
                                uint32_t& headerLength);
+    // The correction tables the decoder applies, as the enabling flags select them.
+    framedecoder::Corrections decoderCorrections() const;
 
     // Input
     std::unique_ptr<QFile> inputFile;
@@ -206,6 +223,12 @@ private:
     uint32_t bitWordIndex = 0;
     uint32_t bitPos = 0;
     int32_t decodedCount = 0;
+    bool streamFrameNumberSeen = false;
+    // Reused per frame: the expansion output and the uncompressed word stream.
+    std::vector<uint16_t> expandedWords;
+    std::vector<uint16_t> movieWords;
+    int64_t availableCodeWords() const;
+    void markFrameUndecodable();
 
     // Working frame
     std::vector<uint16_t> rawBuffer;

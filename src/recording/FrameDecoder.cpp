@@ -37,6 +37,11 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <memory>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace framedecoder {
 namespace {
@@ -76,15 +81,21 @@ struct RunStats {
     uint64_t sum = 0;
 };
 
-// Masks, corrects and accounts n pixel words. Values are computed modulo 2^16,
-// which is what storing them as unsigned 16-bit numbers does to the 32-bit sum.
+// Decodes the pixel words at the start of src, at most maxN of them: masks,
+// corrects, stores and accounts them, and returns how many there were. Values
+// are computed modulo 2^16, which is what storing them as unsigned 16-bit
+// numbers does to the corrected 32-bit sum. Whole blocks of pixel words go
+// through fixed-length loops that the compiler turns into vector code; the
+// minimum and maximum are taken on the values with bit 15 flipped, where the
+// signed 16-bit order equals the unsigned one (plain SSE2 has signed 16-bit
+// min/max only).
 template <bool kNuc, bool kLens>
-void decodeSegment(const uint16_t* __restrict src, uint16_t* __restrict dst, size_t n,
-                   uint16_t drift, const int32_t* __restrict nuc, const int32_t* __restrict lens,
-                   RunStats& stats) {
-    uint16_t minRaw = stats.minRaw;
-    uint16_t maxRaw = stats.maxRaw;
-    uint64_t sum = stats.sum;
+size_t decodePixelRun(const uint16_t* __restrict src, uint16_t* __restrict dst, size_t maxN,
+                      uint16_t drift, const int32_t* __restrict nuc, const int32_t* __restrict lens,
+                      RunStats& stats) {
+    int16_t minBiased = INT16_MAX;
+    int16_t maxBiased = INT16_MIN;
+    uint64_t sum = 0;
     auto valueAt = [&](size_t k) {
         uint16_t v = uint16_t((src[k] & kValueMask) + drift);
         if (kNuc)
@@ -94,20 +105,113 @@ void decodeSegment(const uint16_t* __restrict src, uint16_t* __restrict dst, siz
         return v;
     };
     size_t k = 0;
-    for (; k + kBlock <= n; k += kBlock) {
+    for (; k + kBlock <= maxN; k += kBlock) {
+        uint16_t all = 0xFFFF;
+        for (size_t j = 0; j < kBlock; ++j)
+            all &= src[k + j];
+        if (!(all & kPixelFlag))
+            break;
         // 16 values of at most 65535 cannot overflow 32 bits.
         uint32_t blockSum = 0;
         for (size_t j = 0; j < kBlock; ++j) {
             const uint16_t v = valueAt(k + j);
             dst[k + j] = v;
-            minRaw = std::min(minRaw, v);
-            maxRaw = std::max(maxRaw, v);
+            const int16_t biased = int16_t(v ^ 0x8000);
+            minBiased = std::min(minBiased, biased);
+            maxBiased = std::max(maxBiased, biased);
             blockSum += v;
         }
         sum += blockSum;
     }
-    for (; k < n; ++k) {
+    for (; k < maxN && isPixel(src[k]); ++k) {
         const uint16_t v = valueAt(k);
+        dst[k] = v;
+        const int16_t biased = int16_t(v ^ 0x8000);
+        minBiased = std::min(minBiased, biased);
+        maxBiased = std::max(maxBiased, biased);
+        sum += v;
+    }
+    stats.minRaw = uint16_t(uint16_t(minBiased) ^ 0x8000);
+    stats.maxRaw = uint16_t(uint16_t(maxBiased) ^ 0x8000);
+    stats.sum = sum;
+    return k;
+}
+
+// findFirst(values, n, target): position of the first value equal to target
+// in [values, values + n), which holds it.
+#if defined(__SSE2__)
+// The uncorrected run (drift at most), the case of nearly every frame, in
+// explicit SSE2, sixteen words per step. The pixel test packs the words to
+// bytes with signed saturation, which keeps each word's sign bit, and reads the
+// sixteen signs at once. Without drift the values fit 14 bits, so signed 16-bit
+// min/max and sums of adjacent values are exact; with drift the values are
+// flipped at bit 15 first (v - 32768: the signed order of those is the
+// unsigned order of the values). Pairwise sums go to 32-bit lanes and are
+// moved to 64 bits long before a lane could overflow.
+constexpr size_t kSumFlushWords = 16 * 8192;
+
+template <bool kDrift>
+size_t decodePlainRunSse2(const uint16_t* src, uint16_t* dst, size_t maxN, uint16_t drift,
+                          RunStats& stats) {
+    const __m128i valueMask = _mm_set1_epi16(int16_t(kValueMask));
+    const __m128i driftV = _mm_set1_epi16(int16_t(drift));
+    const __m128i flip = _mm_set1_epi16(INT16_MIN);
+    const __m128i ones = _mm_set1_epi16(1);
+    __m128i minV = _mm_set1_epi16(INT16_MAX);
+    __m128i maxV = _mm_set1_epi16(INT16_MIN);
+    int64_t vectorSum = 0;
+    size_t k = 0;
+    bool stopped = false;
+    while (!stopped && k + 16 <= maxN) {
+        const size_t chunkEnd = std::min(maxN, k + kSumFlushWords);
+        __m128i sum32 = _mm_setzero_si128();
+        for (; k + 16 <= chunkEnd; k += 16) {
+            const __m128i w0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + k));
+            const __m128i w1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + k + 8));
+            if (_mm_movemask_epi8(_mm_packs_epi16(w0, w1)) != 0xFFFF) {
+                stopped = true;
+                break;
+            }
+            __m128i v0 = _mm_and_si128(w0, valueMask);
+            __m128i v1 = _mm_and_si128(w1, valueMask);
+            if (kDrift) {
+                v0 = _mm_add_epi16(v0, driftV);
+                v1 = _mm_add_epi16(v1, driftV);
+            }
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + k), v0);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + k + 8), v1);
+            if (kDrift) {
+                v0 = _mm_xor_si128(v0, flip);
+                v1 = _mm_xor_si128(v1, flip);
+            }
+            minV = _mm_min_epi16(minV, _mm_min_epi16(v0, v1));
+            maxV = _mm_max_epi16(maxV, _mm_max_epi16(v0, v1));
+            if (kDrift)
+                sum32 = _mm_add_epi32(
+                    sum32, _mm_add_epi32(_mm_madd_epi16(v0, ones), _mm_madd_epi16(v1, ones)));
+            else // two 14-bit values still fit a signed 16-bit lane
+                sum32 = _mm_add_epi32(sum32, _mm_madd_epi16(_mm_add_epi16(v0, v1), ones));
+        }
+        int32_t lanes[4];
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes), sum32);
+        vectorSum += int64_t(lanes[0]) + lanes[1] + lanes[2] + lanes[3];
+    }
+    int16_t mins[8];
+    int16_t maxs[8];
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(mins), minV);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(maxs), maxV);
+    int16_t lo = INT16_MAX;
+    int16_t hi = INT16_MIN;
+    for (int j = 0; j < 8; ++j) {
+        lo = std::min(lo, mins[j]);
+        hi = std::max(hi, maxs[j]);
+    }
+    const uint16_t unflip = kDrift ? 0x8000 : 0;
+    uint64_t sum = uint64_t(vectorSum + (kDrift ? int64_t(k) * 32768 : 0));
+    uint16_t minRaw = k ? uint16_t(uint16_t(lo) ^ unflip) : uint16_t(0xFFFF);
+    uint16_t maxRaw = k ? uint16_t(uint16_t(hi) ^ unflip) : uint16_t(0);
+    for (; k < maxN && isPixel(src[k]); ++k) {
+        const uint16_t v = uint16_t((src[k] & kValueMask) + drift);
         dst[k] = v;
         minRaw = std::min(minRaw, v);
         maxRaw = std::max(maxRaw, v);
@@ -116,28 +220,31 @@ void decodeSegment(const uint16_t* __restrict src, uint16_t* __restrict dst, siz
     stats.minRaw = minRaw;
     stats.maxRaw = maxRaw;
     stats.sum = sum;
+    return k;
 }
 
-// Number of pixel words at the start of src, at most maxN.
-size_t scanPixelRun(const uint16_t* src, size_t maxN) {
-    size_t n = 0;
-    while (n + kBlock <= maxN) {
-        uint16_t all = 0xFFFF;
-        for (size_t j = 0; j < kBlock; ++j)
-            all &= src[n + j];
-        if (!(all & kPixelFlag))
+size_t findFirst(const uint16_t* values, size_t n, uint16_t target) {
+    const __m128i t = _mm_set1_epi16(int16_t(target));
+    size_t k = 0;
+    for (; k + 8 <= n; k += 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(values + k));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(v, t)))
             break;
-        n += kBlock;
     }
-    while (n < maxN && isPixel(src[n]))
-        ++n;
-    return n;
+    while (k < n && values[k] != target)
+        ++k;
+    return k;
 }
+#else
+size_t findFirst(const uint16_t* values, size_t n, uint16_t target) {
+    return size_t(std::find(values, values + n, target) - values);
+}
+#endif
 
 class Decoder {
 public:
     Decoder(const uint16_t* words, size_t count, int frameIndex, const Corrections& corrections,
-            uint16_t* out)
+            std::vector<uint16_t>& raw)
         : m_words(words)
         , m_count(count)
         , m_lastWord(count ? words[count - 1] : 0)
@@ -146,7 +253,8 @@ public:
         , m_nucCount(corrections.nucOffsets ? corrections.nucCount : 0)
         , m_lens(corrections.lensMap)
         , m_lensCount(corrections.lensMap ? corrections.lensCount : 0)
-        , m_out(out) {}
+        , m_raw(raw)
+        , m_row(new uint16_t[kRowCapacity]) {}
 
     void run() {
         const size_t iterations = m_count + kExtraIterations;
@@ -155,9 +263,8 @@ public:
             if (m_phase == 2 && i < m_count) {
                 const size_t stop = normalDecodeStop();
                 if (m_col < stop) {
-                    const size_t n = scanPixelRun(m_words + i, std::min(m_count - i, stop - m_col));
+                    const size_t n = decodeRun(m_words + i, std::min(m_count - i, stop - m_col));
                     if (n) {
-                        decodeRun(m_words + i, n);
                         i += n;
                         continue;
                     }
@@ -170,7 +277,6 @@ public:
         }
     }
 
-    size_t storedValues() const { return m_pos; }
     bool widthKnown() const { return m_widthKnown; }
     uint32_t rowWidth() const { return m_rowWidth; }
     uint32_t rowsStored() const { return m_rows; }
@@ -202,7 +308,7 @@ private:
     }
 
     void store(uint16_t v) {
-        m_out[m_pos + m_col] = v;
+        m_row[m_col] = v;
         m_sum += v;
         m_minRaw = std::min<uint32_t>(m_minRaw, v);
         if (v > m_hotValue) {
@@ -213,41 +319,45 @@ private:
         ++m_col;
     }
 
-    void decodeRun(const uint16_t* src, size_t n) {
-        uint16_t* dst = m_out + m_pos + m_col;
+    // Decodes the run of pixel words at src (at most maxN) into the current
+    // row and returns its length. A run stops where a correction table ends,
+    // so each piece is decoded with the tables that cover all of it.
+    size_t decodeRun(const uint16_t* src, size_t maxN) {
+        const size_t p = m_pixelIndex;
+        const bool nuc = p < m_nucCount;
+        const bool lens = p < m_lensCount;
+        if (nuc)
+            maxN = std::min(maxN, m_nucCount - p);
+        if (lens)
+            maxN = std::min(maxN, m_lensCount - p);
+        uint16_t* dst = m_row.get() + m_col;
         RunStats stats;
-        size_t done = 0;
-        while (done < n) {
-            const size_t p = m_pixelIndex + done;
-            const bool nuc = p < m_nucCount;
-            const bool lens = p < m_lensCount;
-            size_t len = n - done;
-            if (nuc)
-                len = std::min(len, m_nucCount - p);
-            if (lens)
-                len = std::min(len, m_lensCount - p);
-            const uint16_t* s = src + done;
-            uint16_t* d = dst + done;
-            if (nuc && lens)
-                decodeSegment<true, true>(s, d, len, m_drift, m_nuc + p, m_lens + p, stats);
-            else if (nuc)
-                decodeSegment<true, false>(s, d, len, m_drift, m_nuc + p, nullptr, stats);
-            else if (lens)
-                decodeSegment<false, true>(s, d, len, m_drift, nullptr, m_lens + p, stats);
-            else
-                decodeSegment<false, false>(s, d, len, m_drift, nullptr, nullptr, stats);
-            done += len;
-        }
+        size_t n;
+        if (nuc && lens)
+            n = decodePixelRun<true, true>(src, dst, maxN, m_drift, m_nuc + p, m_lens + p, stats);
+        else if (nuc)
+            n = decodePixelRun<true, false>(src, dst, maxN, m_drift, m_nuc + p, nullptr, stats);
+        else if (lens)
+            n = decodePixelRun<false, true>(src, dst, maxN, m_drift, nullptr, m_lens + p, stats);
+        else
+#if defined(__SSE2__)
+            n = m_drift ? decodePlainRunSse2<true>(src, dst, maxN, m_drift, stats)
+                        : decodePlainRunSse2<false>(src, dst, maxN, 0, stats);
+#else
+            n = decodePixelRun<false, false>(src, dst, maxN, m_drift, nullptr, nullptr, stats);
+#endif
+        if (n == 0)
+            return 0;
         m_pixelIndex += n;
         m_sum += stats.sum;
         m_minRaw = std::min<uint32_t>(m_minRaw, stats.minRaw);
         if (stats.maxRaw > m_hotValue) {
-            const size_t k = size_t(std::find(dst, dst + n, stats.maxRaw) - dst);
             m_hotValue = stats.maxRaw;
-            m_hotColumn = uint32_t(m_col + k + 1);
+            m_hotColumn = uint32_t(m_col + findFirst(dst, n, stats.maxRaw) + 1);
             m_hotRow = m_rowsStarted;
         }
         m_col += n;
+        return n;
     }
 
     void step(uint16_t w, size_t i) {
@@ -270,7 +380,7 @@ private:
             if (lastRow && m_col == m_rowWidth)
                 endRow(i);
             else if (lastRow && m_col + kRepeatedTail >= m_rowWidth && m_col < rowLimit())
-                store(m_out[m_pos + m_col - 1]);
+                store(m_row[m_col - 1]);
             else if (isPixel(w)) {
                 if (m_col < rowLimit())
                     store(valueOf(w));
@@ -295,6 +405,7 @@ private:
                         QStringLiteral(" "));
             return;
         }
+        m_raw.insert(m_raw.end(), m_row.get(), m_row.get() + m_col);
         m_pos += m_col;
         ++m_rows;
         m_col = 0;
@@ -308,7 +419,10 @@ private:
     const size_t m_nucCount;
     const int32_t* m_lens;
     const size_t m_lensCount;
-    uint16_t* m_out;
+    std::vector<uint16_t>& m_raw;
+    // The row being collected; it joins the frame only when it ends long
+    // enough. Never read beyond the values stored in it.
+    std::unique_ptr<uint16_t[]> m_row;
 
     int m_phase = 0;
     size_t m_col = 0;
@@ -330,8 +444,11 @@ private:
 
 Result decode(const uint16_t* words, size_t count, int frameIndex, const Corrections& corrections,
               std::vector<uint16_t>& raw) {
-    raw.resize(kFrameCapacity);
-    Decoder decoder(words, words ? count : 0, frameIndex, corrections, raw.data());
+    // Rows are appended within the reserved capacity, so nothing is filled
+    // with zeros only to be overwritten.
+    raw.clear();
+    raw.reserve(kFrameCapacity);
+    Decoder decoder(words, words ? count : 0, frameIndex, corrections, raw);
     decoder.run();
 
     Result r;
@@ -350,7 +467,6 @@ Result decode(const uint16_t* words, size_t count, int frameIndex, const Correct
                     QString::number(count) + QStringLiteral(" words: frame not decodable"));
         return r;
     }
-    raw.resize(decoder.storedValues());
     r.width = decoder.rowWidth();
     r.height = decoder.rowsStored();
     r.meanRaw = uint32_t(r.sum / r.height / r.width);

@@ -47,8 +47,8 @@ struct Result {
     bool decodable() const { return width != 0 && height != 0; }
 };
 
-// Decodes words[0, count). raw is resized to kFrameCapacity while decoding and
-// then to the values stored (empty for an undecodable frame). frameIndex is
+// Decodes words[0, count) into raw, which receives the rows stored, at most
+// kFrameCapacity values (none for an undecodable frame). frameIndex is
 // the 0-based frame number that selects the drift offset. Rows shorter than
 // the first row, and an undecodable frame, are reported on the console.
 Result decode(const uint16_t* words, size_t count, int frameIndex, const Corrections& corrections,

@@ -1,11 +1,11 @@
 #include "telemetry/Downlink.h"
 
 #include "app/Report.h"
+#include "telemetry/NumberText.h"
 
 #include <QString>
 #include <cctype>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
@@ -15,9 +15,10 @@
 //     comma, in decimal;
 //   - a field counts only when a comma follows it (the one before the
 //     checksum counts), so a line cut short loses its last fields;
-//   - floating fields are read like C atof, integer fields like C atol (on a
-//     64-bit long, saturating); a floating value kept in an integer field is
-//     truncated toward zero and then wrapped to the field's width.
+//   - floating fields are read like C atof in the "C" locale, integer fields
+//     like C atol (on a 64-bit long, saturating); a floating value kept in an
+//     integer field is truncated toward zero and then wrapped to the field's
+//     width.
 // Only the first 255 characters of a line are looked at, and every field is
 // copied into a buffer that can hold the whole line, so no field is cut.
 
@@ -107,7 +108,7 @@ public:
         pos = ScanNextString(pos, field, sizeof field);
         return pos != nullptr;
     }
-    double real() const { return std::strtod(field, nullptr); }
+    double real() const { return numbertext::atofC(field); }
     long long integer() const { return parseLong(field, field + std::strlen(field)); }
     bool reals(double* out, int count) {
         for (int i = 0; i < count; ++i) {

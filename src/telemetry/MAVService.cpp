@@ -95,14 +95,39 @@ void MAVService::decode(const unsigned char* data, unsigned long length, MAVFram
     using Step = MAVFramingState::Step;
     if (!data)
         length = 0;
-    for (unsigned long i = 0; i < length; ++i) {
-        const uint8_t c = data[i];
+    unsigned long i = 0;
+    while (i < length) {
+        // Between frames and inside a payload whole runs of bytes are taken
+        // at once; every other step takes one byte.
+        if (s.step == Step::Idle) {
+            const void* start = std::memchr(data + i, kStartMarker, length - i);
+            if (!start)
+                break;
+            i = static_cast<unsigned long>(static_cast<const unsigned char*>(start) - data) + 1;
+            s.checksum = 0xFFFF;
+            s.step = Step::Length;
+            continue;
+        }
+        if (s.step == Step::Payload) {
+            const unsigned long wanted = s.length - s.received;
+            const unsigned long run = wanted < length - i ? wanted : length - i;
+            uint16_t checksum = s.checksum;
+            uint8_t* out = s.payload.data() + s.received;
+            for (unsigned long k = 0; k < run; ++k) {
+                out[k] = data[i + k];
+                checksum = accumulateChecksum(data[i + k], checksum);
+            }
+            s.checksum = checksum;
+            s.received = uint16_t(s.received + run);
+            i += run;
+            if (s.received == s.length)
+                s.step = Step::ChecksumLow;
+            continue;
+        }
+        const uint8_t c = data[i++];
         switch (s.step) {
         case Step::Idle:
-            if (c == kStartMarker) {
-                s.checksum = 0xFFFF;
-                s.step = Step::Length;
-            }
+        case Step::Payload:
             break;
         case Step::Length:
             s.length = c;
@@ -129,12 +154,6 @@ void MAVService::decode(const unsigned char* data, unsigned long length, MAVFram
             s.messageId = c;
             s.checksum = accumulateChecksum(c, s.checksum);
             s.step = s.length == 0 ? Step::ChecksumLow : Step::Payload;
-            break;
-        case Step::Payload:
-            s.payload[s.received++] = c;
-            s.checksum = accumulateChecksum(c, s.checksum);
-            if (s.received == s.length)
-                s.step = Step::ChecksumLow;
             break;
         case Step::ChecksumLow:
             s.checksumLow = c;

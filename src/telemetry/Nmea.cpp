@@ -1,11 +1,13 @@
 #include "telemetry/Nmea.h"
 
+#include "telemetry/NumberText.h"
+
+#include <QByteArray>
 #include <QDate>
-#include <QDateTime>
-#include <QTime>
-#include <QVector>
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 // Sentences are split at commas with empty pieces kept, so a field keeps its
@@ -17,6 +19,9 @@
 // The hemisphere test is asymmetric: a latitude is positive only with an
 // explicit "N", a longitude negative only with an explicit "W", so a sentence
 // without a fix (blank fields) gives a latitude of -0 and a longitude of +0.
+//
+// The sentences are read as bytes (Latin-1), straight from the block: a block
+// holds some thirty lines and is parsed once per displayed frame.
 
 namespace nmea {
 namespace {
@@ -24,64 +29,179 @@ namespace {
 constexpr int kRmcMinFields = 10;
 constexpr int kGgaMinFields = 10;
 constexpr int kVtgMinFields = 4;
-constexpr int kMinutesChars = 7; // mm.mmmm: finer minutes are dropped
-constexpr int kNameLength = 6;   // "$GPRMC"
-constexpr int kMinLineLength = 7;
+constexpr int kMinutesChars = 7;  // mm.mmmm: finer minutes are dropped
+constexpr size_t kNameLength = 6; // "$GPRMC"
+constexpr size_t kMinLineLength = 7;
+constexpr int kKeptFields = 10; // fields 0 to 9 are all any sentence reads
 
-using Fields = QVector<QStringRef>;
+struct Span {
+    const char* begin = nullptr;
+    const char* end = nullptr;
+    size_t size() const { return size_t(end - begin); }
+    Span mid(size_t from, size_t count) const {
+        const size_t n = size();
+        Span s;
+        s.begin = begin + (from < n ? from : n);
+        const size_t left = size_t(end - s.begin);
+        s.end = s.begin + (count < left ? count : left);
+        return s;
+    }
+    bool is(const char* text) const {
+        const size_t n = std::strlen(text);
+        return size() == n && std::memcmp(begin, text, n) == 0;
+    }
+    QString toString() const { return QString::fromLatin1(begin, int(size())); }
+};
 
-Fields splitFields(const QString& sentence) {
-    return sentence.splitRef(QLatin1Char(','), Qt::KeepEmptyParts);
+struct Fields {
+    Span field[kKeptFields];
+    int count = 0; // all fields of the sentence, also those not kept
+};
+
+Fields split(const char* text, size_t length) {
+    Fields f;
+    const char* p = text;
+    const char* const end = text + length;
+    while (true) {
+        const void* comma = std::memchr(p, ',', size_t(end - p));
+        const char* fieldEnd = comma ? static_cast<const char*>(comma) : end;
+        if (f.count < kKeptFields)
+            f.field[f.count] = Span{p, fieldEnd};
+        ++f.count;
+        if (!comma)
+            break;
+        p = fieldEnd + 1;
+    }
+    return f;
 }
 
-bool refToDecimal(const QStringRef& text, double& value) {
-    bool ok = false;
-    const double v = text.toDouble(&ok);
-    if (!ok || !std::isfinite(v))
-        return false;
-    value = v;
-    return true;
+bool decimal(const Span& s, double& value) {
+    return numbertext::parseDecimal(s.begin, s.end, value);
 }
 
-double refToDezimal(const QStringRef& value, bool isLongitude) {
-    const int degreeChars = isLongitude ? 3 : 2;
+double dezimal(const Span& value, bool isLongitude) {
+    const size_t degreeChars = isLongitude ? 3 : 2;
     double degrees = 0.0;
     double minutes = 0.0;
-    if (!refToDecimal(value.left(degreeChars), degrees))
+    if (!decimal(value.mid(0, degreeChars), degrees))
         return 0.0;
-    if (!refToDecimal(value.mid(degreeChars, kMinutesChars), minutes))
+    if (!decimal(value.mid(degreeChars, kMinutesChars), minutes))
         return 0.0;
     return degrees + minutes / 60.0;
 }
 
 // A float field; values a float cannot hold are not numbers either.
-bool refToFloat(const QStringRef& text, float& value) {
+bool toFloat(const Span& s, float& value) {
     double v = 0.0;
-    if (!refToDecimal(text, v) || std::fabs(v) > double(FLT_MAX))
+    if (!decimal(s, v) || std::fabs(v) > double(FLT_MAX))
         return false;
     value = float(v);
     return true;
 }
 
 // Two digits of a time or date field; false when they are not a number.
-int twoDigits(const QStringRef& field, int from, bool& ok) {
-    bool partOk = false;
-    const int v = field.mid(from, 2).toInt(&partOk);
+int twoDigits(const Span& field, size_t from, bool& ok) {
+    double v = 0.0;
+    const Span part = field.mid(from, 2);
+    const bool integral = std::find_if(part.begin, part.end, [](char c) {
+                              return c == '.' || c == 'e' || c == 'E';
+                          }) == part.end;
+    const bool partOk = integral && decimal(part, v);
     ok = ok && partOk;
-    return v;
+    return partOk ? int(v) : 0;
 }
 
 void readPosition(const Fields& f, int latField, NmeaFields& fields) {
-    fields.longitude = refToDezimal(f[latField + 2], true);
-    fields.latitude = refToDezimal(f[latField], false);
-    if (f[latField + 1] != QLatin1String("N"))
+    fields.longitude = dezimal(f.field[latField + 2], true);
+    fields.latitude = dezimal(f.field[latField], false);
+    if (!f.field[latField + 1].is("N"))
         fields.latitude = -fields.latitude;
-    if (f[latField + 3] == QLatin1String("W"))
+    if (f.field[latField + 3].is("W"))
         fields.longitude = -fields.longitude;
 }
 
-bool nameIs(const QStringRef& name, const char* gp, const char* gn) {
-    return name == QLatin1String(gp) || name == QLatin1String(gn);
+bool named(const Fields& f, const char* gp, const char* gn) {
+    return f.field[0].is(gp) || f.field[0].is(gn);
+}
+
+bool rmc(const char* text, size_t length, int hourOffset, NmeaFields& fields) {
+    const Fields f = split(text, length);
+    if (f.count < kRmcMinFields || !named(f, "$GPRMC", "$GNRMC"))
+        return false;
+    readPosition(f, 3, fields);
+
+    const Span clock = f.field[1];
+    const Span day = f.field[9];
+    const bool haveTime = clock.size() > 5;
+    const bool haveDate = day.size() == 6;
+    if (haveTime)
+        fields.time = clock.mid(0, 2).toString() + QLatin1Char(':') + clock.mid(2, 2).toString() +
+                      QLatin1Char(':') + clock.mid(4, 2).toString();
+    if (haveDate)
+        fields.date = day.mid(0, 2).toString() + QLatin1Char('.') + day.mid(2, 2).toString() +
+                      QLatin1String(".20") + day.mid(4, 2).toString();
+    if (!haveTime || !haveDate)
+        return true;
+
+    bool dateOk = true;
+    const int dd = twoDigits(day, 0, dateOk);
+    const int mm = twoDigits(day, 2, dateOk);
+    const int yy = twoDigits(day, 4, dateOk);
+    const QDate calendar = dateOk ? QDate(2000 + yy, mm, dd) : QDate();
+    if (!calendar.isValid()) {
+        fields.date.clear();
+        fields.time.clear();
+        return true;
+    }
+    bool clockOk = true;
+    const int h = twoDigits(clock, 0, clockOk);
+    const int m = twoDigits(clock, 2, clockOk);
+    const int s = twoDigits(clock, 4, clockOk);
+    // An impossible clock (a 25th hour) counts as midnight.
+    if (!clockOk || h < 0 || h > 23 || m < 0 || m > 59 || s < 0 || s > 59)
+        clockOk = false;
+    const long long seconds = (clockOk ? h * 3600 + m * 60 + s : 0) + hourOffset * 3600LL;
+    // The offset shifts date and time together, so the date rolls over at
+    // midnight (UTC arithmetic: no daylight saving applies).
+    const long long dayShift = seconds >= 0 ? seconds / 86400 : -((-seconds + 86399) / 86400);
+    const long long secondOfDay = seconds - dayShift * 86400;
+    const QDate shifted = calendar.addDays(dayShift);
+    char out[32];
+    std::snprintf(out, sizeof out, "%02d.%02d.%04d", shifted.day(), shifted.month(),
+                  shifted.year());
+    fields.date = QString::fromLatin1(out);
+    std::snprintf(out, sizeof out, "%02d:%02d:%02d", int(secondOfDay / 3600),
+                  int(secondOfDay / 60 % 60), int(secondOfDay % 60));
+    fields.time = QString::fromLatin1(out);
+    return true;
+}
+
+bool gga(const char* text, size_t length, NmeaFields& fields) {
+    const Fields f = split(text, length);
+    if (f.count < kGgaMinFields || !named(f, "$GPGGA", "$GNGGA"))
+        return false;
+    readPosition(f, 2, fields);
+    double altitude = 0.0;
+    fields.altitude = decimal(f.field[9], altitude) ? altitude : 0.0;
+    // Truncated toward zero; a count no 32-bit integer can hold is no count.
+    double satellites = 0.0;
+    if (decimal(f.field[7], satellites) && satellites > -2147483649.0 && satellites < 2147483648.0)
+        fields.satellites = int32_t(satellites);
+    else
+        fields.satellites = 0;
+    return true;
+}
+
+bool vtg(const char* text, size_t length, NmeaFields& fields) {
+    const Fields f = split(text, length);
+    if (f.count < kVtgMinFields || !named(f, "$GPVTG", "$GNVTG"))
+        return false;
+    float magnetic = 0.0f;
+    fields.magneticHeading = toFloat(f.field[3], magnetic) ? magnetic : 0.0f;
+    float track = 0.0f;
+    const bool trackOk = toFloat(f.field[1], track);
+    fields.trackHeading = trackOk ? track : 0.0f;
+    return trackOk;
 }
 
 } // namespace
@@ -98,83 +218,28 @@ void resetFields(NmeaFields& fields) {
 }
 
 bool toDecimal(const QString& text, double& value) {
-    return refToDecimal(QStringRef(&text), value);
+    const QByteArray bytes = text.toLatin1();
+    return numbertext::parseDecimal(bytes.constData(), bytes.constData() + bytes.size(), value);
 }
 
 double nmeaToDezimal(const QString& value, bool isLongitude) {
-    return refToDezimal(QStringRef(&value), isLongitude);
+    const QByteArray bytes = value.toLatin1();
+    return dezimal(Span{bytes.constData(), bytes.constData() + bytes.size()}, isLongitude);
 }
 
 bool parseRMC(const QString& sentence, int hourOffset, NmeaFields& fields) {
-    const Fields f = splitFields(sentence);
-    if (f.size() < kRmcMinFields || !nameIs(f[0], "$GPRMC", "$GNRMC"))
-        return false;
-    readPosition(f, 3, fields);
-
-    const QStringRef clock = f[1];
-    const QStringRef day = f[9];
-    const bool haveTime = clock.size() > 5;
-    const bool haveDate = day.size() == 6;
-    if (haveTime)
-        fields.time = clock.mid(0, 2).toString() + QLatin1Char(':') + clock.mid(2, 2) +
-                      QLatin1Char(':') + clock.mid(4, 2);
-    if (haveDate)
-        fields.date = day.mid(0, 2).toString() + QLatin1Char('.') + day.mid(2, 2) +
-                      QLatin1String(".20") + day.mid(4, 2);
-    if (haveTime && haveDate) {
-        bool dateOk = true;
-        const int dd = twoDigits(day, 0, dateOk);
-        const int mm = twoDigits(day, 2, dateOk);
-        const int yy = twoDigits(day, 4, dateOk);
-        const QDate calendar = dateOk ? QDate(2000 + yy, mm, dd) : QDate();
-        bool clockOk = true;
-        const int h = twoDigits(clock, 0, clockOk);
-        const int m = twoDigits(clock, 2, clockOk);
-        const int s = twoDigits(clock, 4, clockOk);
-        QTime wallClock = clockOk ? QTime(h, m, s, 0) : QTime();
-        if (!wallClock.isValid())
-            wallClock = QTime(0, 0, 0, 0);
-        if (!calendar.isValid()) {
-            fields.date.clear();
-            fields.time.clear();
-        } else {
-            // The offset is applied to date and time together so that the
-            // date rolls over at midnight.
-            const QDateTime shifted =
-                QDateTime(calendar, wallClock, Qt::UTC).addSecs(qint64(hourOffset) * 3600);
-            fields.date = shifted.toString(QStringLiteral("dd.MM.yyyy"));
-            fields.time = shifted.toString(QStringLiteral("hh:mm:ss"));
-        }
-    }
-    return true;
+    const QByteArray bytes = sentence.toLatin1();
+    return rmc(bytes.constData(), size_t(bytes.size()), hourOffset, fields);
 }
 
 bool parseGGA(const QString& sentence, NmeaFields& fields) {
-    const Fields f = splitFields(sentence);
-    if (f.size() < kGgaMinFields || !nameIs(f[0], "$GPGGA", "$GNGGA"))
-        return false;
-    readPosition(f, 2, fields);
-    double altitude = 0.0;
-    fields.altitude = refToDecimal(f[9], altitude) ? altitude : 0.0;
-    // Truncated toward zero; a count no 32-bit integer can hold is no count.
-    double satellites = 0.0;
-    if (refToDecimal(f[7], satellites) && satellites > -2147483649.0 && satellites < 2147483648.0)
-        fields.satellites = int32_t(satellites);
-    else
-        fields.satellites = 0;
-    return true;
+    const QByteArray bytes = sentence.toLatin1();
+    return gga(bytes.constData(), size_t(bytes.size()), fields);
 }
 
 bool parseVTG(const QString& sentence, NmeaFields& fields) {
-    const Fields f = splitFields(sentence);
-    if (f.size() < kVtgMinFields || !nameIs(f[0], "$GPVTG", "$GNVTG"))
-        return false;
-    float magnetic = 0.0f;
-    fields.magneticHeading = refToFloat(f[3], magnetic) ? magnetic : 0.0f;
-    float track = 0.0f;
-    const bool trackOk = refToFloat(f[1], track);
-    fields.trackHeading = trackOk ? track : 0.0f;
-    return trackOk;
+    const QByteArray bytes = sentence.toLatin1();
+    return vtg(bytes.constData(), size_t(bytes.size()), fields);
 }
 
 int parseBlock(char* block, uint32_t length, int hourOffset, NmeaFields& fields) {
@@ -196,19 +261,19 @@ int parseBlock(char* block, uint32_t length, int hourOffset, NmeaFields& fields)
     while (line < end) {
         const void* lf = std::memchr(line, '\n', size_t(end - line));
         const char* lineEnd = lf ? static_cast<const char*>(lf) : end;
-        const int lineLength = int(lineEnd - line);
+        const size_t lineLength = size_t(lineEnd - line);
         if (lineLength >= kMinLineLength) {
             // Only a sentence at the start of a line counts. The carriage
             // return of a CR LF line end stays at the end of the sentence.
-            const auto named = [line](const char* name) {
+            const auto isName = [line](const char* name) {
                 return std::memcmp(line, name, kNameLength) == 0;
             };
-            if (named("$GPRMC") || named("$GNRMC"))
-                taken += parseRMC(QString::fromLatin1(line, lineLength), hourOffset, fields);
-            if (named("$GPGGA") || named("$GNGGA"))
-                taken += parseGGA(QString::fromLatin1(line, lineLength), fields);
-            if (named("$GPVTG") || named("$GNVTG"))
-                taken += parseVTG(QString::fromLatin1(line, lineLength), fields);
+            if (isName("$GPRMC") || isName("$GNRMC"))
+                taken += rmc(line, lineLength, hourOffset, fields) ? 1 : 0;
+            if (isName("$GPGGA") || isName("$GNGGA"))
+                taken += gga(line, lineLength, fields) ? 1 : 0;
+            if (isName("$GPVTG") || isName("$GNVTG"))
+                taken += vtg(line, lineLength, fields) ? 1 : 0;
         }
         if (!lf)
             break;

@@ -140,41 +140,46 @@ void TestLegend::temperatureLabel() {
 }
 
 void TestLegend::labels_data() {
+    QTest::addColumn<int>("mode");
     QTest::addColumn<bool>("showTemperatures");
     QTest::addColumn<float>("resolution");
     QTest::addColumn<bool>("biColour");
     QTest::addColumn<QString>("top");
     QTest::addColumn<QString>("bottom");
+    const QString high = QStringLiteral("high");
+    const QString low = QStringLiteral("low");
     // Window 7000..8000, bi-colour window 7250..7500.
-    QTest::newRow("words without radiometry")
-        << false << 4.0f << false << QStringLiteral("high") << QStringLiteral("low");
-    QTest::newRow("words even with bi-colour bounds")
-        << false << 4.0f << true << QStringLiteral("high") << QStringLiteral("low");
+    QTest::newRow("words without radiometry") << 1 << false << 4.0f << false << high << low;
+    QTest::newRow("words even with bi-colour bounds") << 1 << false << 4.0f << true << high << low;
     QTest::newRow("main window at 0.04")
-        << true << 0.04f << false << QStringLiteral("46.9") << QStringLiteral("6.9");
+        << 1 << true << 0.04f << false << QStringLiteral("46.9") << QStringLiteral("6.9");
     QTest::newRow("bi-colour window at 0.04")
-        << true << 0.04f << true << QStringLiteral("26.9") << QStringLiteral("16.9");
+        << 1 << true << 0.04f << true << QStringLiteral("26.9") << QStringLiteral("16.9");
     QTest::newRow("main window at 0.4")
-        << true << 0.4f << false << QStringLiteral("2926.9") << QStringLiteral("2526.9");
+        << 1 << true << 0.4f << false << QStringLiteral("2926.9") << QStringLiteral("2526.9");
+    QTest::newRow("grey strip, main window at 0.04")
+        << 0 << true << 0.04f << false << QStringLiteral("46.9") << QStringLiteral("6.9");
 }
 
 void TestLegend::labels() {
+    QFETCH(int, mode);
     QFETCH(bool, showTemperatures);
     QFETCH(float, resolution);
     QFETCH(bool, biColour);
     QFETCH(QString, top);
     QFETCH(QString, bottom);
     DataConverter converter;
-    convert(converter, 7000, 8000, 1, true, 7250, 7500, false);
+    convert(converter, 7000, 8000, mode, true, 7250, 7500, false);
     QImage image(640, 512, QImage::Format_RGB888);
     const QImage legendImage =
         converter.generateLegendForImage(image, showTemperatures, resolution, biColour);
     QCOMPARE(legendImage.size(), QSize(61, 512));
-    const QImage expected = expectedLegend(1, false, 512, top, bottom);
+    const QImage expected = expectedLegend(uint(mode), false, 512, top, bottom);
     QCOMPARE(legendImage.convertToFormat(QImage::Format_RGB32),
              expected.convertToFormat(QImage::Format_RGB32));
     // The labels are really there: white text near both baselines.
-    const QImage bare = legend::loadLegendStrip(1, false).scaled(61, 512, Qt::IgnoreAspectRatio);
+    const QImage bare =
+        legend::loadLegendStrip(uint(mode), false).scaled(61, 512, Qt::IgnoreAspectRatio);
     QVERIFY(legendImage.copy(13, 0, 48, 16).convertToFormat(QImage::Format_RGB32) !=
             bare.copy(13, 0, 48, 16).convertToFormat(QImage::Format_RGB32));
     QVERIFY(legendImage.copy(13, 490, 48, 15).convertToFormat(QImage::Format_RGB32) !=

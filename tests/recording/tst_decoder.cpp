@@ -537,9 +537,12 @@ void TestDecoder::matchesWordByWordReading() {
     for (int32_t& x : lens)
         x = -int32_t(rng.bounded(30));
     framedecoder::Corrections c;
-    if (rng.bounded(2)) {
+    const uint mode = rng.bounded(3); // none, drift only, all three
+    if (mode >= 1) {
         c.driftOffsets = drift.data();
         c.driftCount = drift.size();
+    }
+    if (mode == 2) {
         c.nucOffsets = nuc.data();
         c.nucCount = nuc.size();
         c.lensMap = lens.data();

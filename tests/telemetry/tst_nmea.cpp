@@ -1,6 +1,6 @@
 #include "support/TestSupport.h"
-#include "telemetry/ExactBlock.h"
 #include "telemetry/Nmea.h"
+#include "telemetry/TelemetryBlocks.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,0 +1,248 @@
+// Movie index scan and compressed frame expansion, each beside its baseline.
+//
+// The index scan runs over a 1 GiB .TMC in the page cache, made at the first
+// run as /tmp/kalorix-bench-1GiB.TMC (delete it freely; set
+// KALORIX_BENCH_MOVIE to use another file).
+
+#include "recording/CompressedStream.h"
+#include "recording/DataConverter.h"
+#include "recording/MovieIndex.h"
+#include "synth/Synth.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+namespace {
+
+constexpr qint64 kMovieBytes = qint64(1) << 30;
+constexpr uint32_t kBlock = 1048576;
+
+QString moviePath() {
+    const QString path = qEnvironmentVariable("KALORIX_BENCH_MOVIE");
+    return path.isEmpty() ? QStringLiteral("/tmp/kalorix-bench-1GiB.TMC") : path;
+}
+
+// A compressed-looking frame: header, counter, then biased random code bytes
+// without an accidental signature.
+QByteArray benchFrame(std::mt19937& rng, int codeBytes) {
+    QByteArray frame(2048 + codeBytes, '\0');
+    std::memcpy(frame.data(), "VELM\x06", 5);
+    for (int i = 2052; i < frame.size(); ++i)
+        frame[i] = char(rng() & 0xFF);
+    for (int i = 1; i + 5 <= frame.size(); ++i)
+        if (std::memcmp(frame.constData() + i, "VELM\x06", 5) == 0)
+            frame[i] = 'X';
+    return frame;
+}
+
+bool ensureMovie() {
+    const QString path = moviePath();
+    if (QFileInfo(path).size() >= kMovieBytes)
+        return true;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    std::mt19937 rng(3);
+    std::vector<QByteArray> frames;
+    for (int i = 0; i < 16; ++i)
+        frames.push_back(benchFrame(rng, 240000 + int(rng() % 60000)));
+    qint64 written = 0;
+    for (size_t i = 0; written < kMovieBytes; ++i)
+        written += file.write(frames[i % frames.size()]);
+    return true;
+}
+
+void warmCache(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    std::vector<char> buffer(kBlock);
+    while (file.read(buffer.data(), kBlock) > 0) {
+    }
+}
+
+// Baseline: the same 1 MiB reads, memchr for the first signature byte and
+// memcmp for the rest, with the last four bytes carried across reads.
+void BM_IndexScan_MemchrBaseline(benchmark::State& state) {
+    if (!ensureMovie()) {
+        state.SkipWithError("cannot create the movie file");
+        return;
+    }
+    warmCache(moviePath());
+    QFile file(moviePath());
+    file.open(QIODevice::ReadOnly);
+    const char signature[5] = {'V', 'E', 'L', 'M', 6};
+    std::vector<char> buffer(kBlock + 4);
+    size_t frames = 0;
+    for (auto _ : state) {
+        std::vector<uint64_t> offsets;
+        qint64 position = 0;
+        size_t carry = 0;
+        for (;;) {
+            file.seek(position);
+            const qint64 n = file.read(buffer.data() + 4, kBlock);
+            if (n < 1)
+                break;
+            const char* begin = buffer.data() + 4 - carry;
+            const char* end = buffer.data() + 4 + n;
+            const char* p = begin;
+            while (end - p >= 5) {
+                p = static_cast<const char*>(std::memchr(p, signature[0], size_t(end - p - 4)));
+                if (!p)
+                    break;
+                if (std::memcmp(p + 1, signature + 1, 4) == 0)
+                    offsets.push_back(uint64_t(position + (p - (buffer.data() + 4))));
+                ++p;
+            }
+            carry = size_t(std::min<qint64>(4, n + qint64(carry)));
+            std::memmove(buffer.data() + 4 - carry, end - carry, carry);
+            position += n;
+        }
+        frames = offsets.size();
+        benchmark::DoNotOptimize(offsets.data());
+    }
+    state.counters["frames"] = double(frames);
+    state.SetBytesProcessed(int64_t(state.iterations()) * QFileInfo(moviePath()).size());
+}
+BENCHMARK(BM_IndexScan_MemchrBaseline)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_IndexScan_MovieIndex(benchmark::State& state) {
+    if (!ensureMovie()) {
+        state.SkipWithError("cannot create the movie file");
+        return;
+    }
+    warmCache(moviePath());
+    QFile file(moviePath());
+    file.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    int lastPercent = 0;
+    movieindex::ScanHooks hooks;
+    hooks.beforeBlock = [] { QCoreApplication::processEvents(); };
+    hooks.progress = [&](int percent) { lastPercent = percent; };
+    size_t frames = 0;
+    for (auto _ : state) {
+        const movieindex::ScanResult r = movieindex::scanMovie(file, file.size(), kBlock, hooks);
+        frames = r.offsets.size();
+        benchmark::DoNotOptimize(r.offsets.data());
+    }
+    state.counters["frames"] = double(frames);
+    state.counters["percent"] = lastPercent;
+    state.SetBytesProcessed(int64_t(state.iterations()) * QFileInfo(moviePath()).size());
+}
+BENCHMARK(BM_IndexScan_MovieIndex)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Compressed 640 x 512 frames of the simulated scene (code only, no header).
+const std::vector<QByteArray>& benchCodes() {
+    static const std::vector<QByteArray> codes = [] {
+        std::vector<QByteArray> out;
+        synth::SceneOptions scene;
+        synth::StreamOptions stream;
+        for (int i = 0; i < 8; ++i) {
+            stream.seed = uint32_t(i + 1);
+            const std::vector<uint16_t> words =
+                synth::makeWordStream(synth::renderScene(scene, i), 640, 512, stream);
+            out.push_back(synth::compressWords(words, uint16_t(i + 1)));
+        }
+        return out;
+    }();
+    return codes;
+}
+
+template <compressed::ExpansionResult (*Expand)(const uint8_t*, int64_t, compressed::BitPosition,
+                                                uint16_t*, uint32_t)>
+void expandFrames(benchmark::State& state) {
+    const std::vector<QByteArray>& codes = benchCodes();
+    std::vector<uint16_t> out(compressed::kMaxExpandedWords);
+    size_t frame = 0;
+    uint64_t words = 0;
+    for (auto _ : state) {
+        const QByteArray& code = codes[frame++ % codes.size()];
+        const compressed::ExpansionResult r =
+            Expand(reinterpret_cast<const uint8_t*>(code.constData()), code.size() / 2, {},
+                   out.data(), compressed::kMaxExpandedWords);
+        words += r.count;
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.counters["frames/s"] =
+        benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["words"] = double(words) / double(std::max<int64_t>(state.iterations(), 1));
+}
+
+// Baseline: the same expansion with the bit-at-a-time reader.
+void BM_Expand640x512_BitwiseBaseline(benchmark::State& state) {
+    expandFrames<compressed::expandBitwise>(state);
+}
+BENCHMARK(BM_Expand640x512_BitwiseBaseline)->Unit(benchmark::kMicrosecond);
+
+void BM_Expand640x512_Fast(benchmark::State& state) {
+    expandFrames<compressed::expand>(state);
+}
+BENCHMARK(BM_Expand640x512_Fast)->Unit(benchmark::kMicrosecond);
+
+// Decode and convert through the converter, as playback does: read the frame,
+// expand the code (compressed movie), decode the words, automatic window from
+// the histogram, iron palette. Eight simulated 640 x 512 frames in /tmp.
+QString smallMoviePath(bool compressed) {
+    const QString path = compressed ? QStringLiteral("/tmp/kalorix-bench-640x512x8.TMC")
+                                    : QStringLiteral("/tmp/kalorix-bench-640x512x8.THM");
+    if (!QFileInfo::exists(path)) {
+        synth::MovieOptions options;
+        options.frames = 8;
+        options.compressed = compressed;
+        synth::writeFile(path, synth::makeMovie(options));
+    }
+    return path;
+}
+
+void decodeAndConvert(benchmark::State& state, bool compressed) {
+    DataConverter converter;
+    if (converter.parseVideoFile(smallMoviePath(compressed), compressed, false) != 8) {
+        state.SkipWithError("cannot index the movie");
+        return;
+    }
+    QImage image(640, 512, QImage::Format_RGB888);
+    int frame = 0;
+    for (auto _ : state) {
+        ThermalImageConversionSet set;
+        set.autoGainEnabled = true;
+        set.colorMode = 1; // iron
+        bool ok = false;
+        converter.getThermalImageFromVideoRawList(frame % 8 + 1, image, &ok,
+                                                  ksDefines::NoSerialData, set);
+        if (!ok) {
+            state.SkipWithError("frame not converted");
+            return;
+        }
+        ++frame;
+        benchmark::DoNotOptimize(image.constBits());
+    }
+    state.counters["frames/s"] =
+        benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+// Baseline: the same frames stored uncompressed (.THM), no expansion.
+void BM_DecodeConvert640x512_UncompressedBaseline(benchmark::State& state) {
+    decodeAndConvert(state, false);
+}
+BENCHMARK(BM_DecodeConvert640x512_UncompressedBaseline)->Unit(benchmark::kMicrosecond);
+
+void BM_DecodeConvert640x512_Compressed(benchmark::State& state) {
+    decodeAndConvert(state, true);
+}
+BENCHMARK(BM_DecodeConvert640x512_Compressed)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

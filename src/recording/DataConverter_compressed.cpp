@@ -1,0 +1,115 @@
+// Compressed frames: the converter's bit reader over frameBytes, the expansion
+// into the pixel word stream, and the single compressed frame file (.THC).
+#include "app/Report.h"
+#include "recording/CompressedStream.h"
+#include "recording/DataConverter.h"
+
+#include <algorithm>
+
+namespace {
+
+QString quotedName(const QString& name) {
+    return QLatin1Char('"') + name + QLatin1Char('"');
+}
+
+} // namespace
+
+int64_t DataConverter::availableCodeWords() const {
+    // frameWordCount never lets the reader past the bytes actually held.
+    const int64_t held = int64_t(frameBytes.size() / 2);
+    return std::max<int64_t>(0, std::min(frameWordCount, held));
+}
+
+bool DataConverter::getNextValueFromCompressed(short& value, unsigned char& kind) {
+    compressed::BitPosition position{bitWordIndex, bitPos};
+    int16_t v = value;
+    uint8_t k = kind;
+    const bool complete =
+        compressed::readCodeBitwise(frameBytes.data(), availableCodeWords(), position, v, k);
+    value = v;
+    kind = k;
+    bitWordIndex = position.wordIndex;
+    bitPos = position.bitPos;
+    return complete;
+}
+
+void DataConverter::processCompressedDataChunk(unsigned short* out, unsigned int& count) {
+    const compressed::ExpansionResult result =
+        compressed::expand(frameBytes.data(), availableCodeWords(), {bitWordIndex, bitPos}, out);
+    decodedCount = int32_t(result.count);
+    count = result.count;
+    streamFrameNumberSeen = result.sideValueSeen;
+    if (result.sideValueSeen)
+        currentFrameNumber = result.sideValue;
+    bitWordIndex = result.end.wordIndex;
+    bitPos = result.end.bitPos;
+}
+
+bool DataConverter::loadFromCompressedRawFile(const QString& fileName,
+                                              ksDefines::serialContent serial) {
+    bitWordIndex = 0;
+    bitPos = 0;
+    uint32_t headerLength = 0;
+    if (!readSingleFrameHeader(fileName, serial, headerLength))
+        return false;
+
+    // The code starts right after the header; frameBytes holds only the code.
+    const qint64 codeBytes = std::max<qint64>(0, inputFile->size() - qint64(headerLength));
+    qint64 got = 0;
+    if (inputFile->seek(qint64(headerLength)))
+        got = inputFile->read(reinterpret_cast<char*>(frameBytes.data()),
+                              std::min<qint64>(codeBytes, qint64(frameBytes.size())));
+    frameWordCount = std::max<qint64>(got, 0) / 2;
+
+    expandedWords.resize(compressed::kMaxExpandedWords);
+    unsigned int count = 0;
+    processCompressedDataChunk(expandedWords.data(), count);
+    processDataChunk(expandedWords.data(), int64_t(count), 0);
+
+    if (imageWidth == 0 || imageHeight == 0) {
+        kx::console(QStringLiteral("DataConverter::loadFromRawFile no frame decoded from: ") +
+                    quotedName(fileName));
+        return false;
+    }
+    return true;
+}
+
+void DataConverter::getImageFromCompressedRAW(const QString& fileName, QImage& image, bool* ok,
+                                              ksDefines::serialContent serial,
+                                              ThermalImageConversionSet& set) {
+    resetProcessingParameters();
+    applyConversionStyle(set);
+    rawBuffer.clear();
+    imageWidth = 1;
+    imageHeight = 1;
+
+    bool loaded = loadFromCompressedRawFile(fileName, serial);
+    if (!loaded)
+        kx::console(QStringLiteral("DataConverter::getImageFromCompressedRAW call of "
+                                   "DataConverter::loadFromRawFile returned false: ") +
+                    quotedName(fileName));
+    fillCurrentChunk(false);
+
+    if (image.isNull())
+        image = QImage(int(imageWidth), int(imageHeight), QImage::Format_RGB32);
+    else
+        image = image.scaled(int(imageWidth), int(imageHeight), Qt::IgnoreAspectRatio,
+                             Qt::FastTransformation);
+
+    if (loaded) {
+        loaded = convertDecodedFrame(image, set, false);
+        if (!loaded) {
+            const QString text = QStringLiteral("DataConverter::getImageFromCompressedRAW call of "
+                                                "DataConverter::processRawData returned false: ") +
+                                 quotedName(fileName) + QStringLiteral(", RAWdata.size: ") +
+                                 QString::number(rawBuffer.size());
+            kx::console(text);
+            kx::reportError(text);
+        }
+    }
+    currentFileName = fileName;
+    set.lowerBound = conversionParameters.lowerRawValueBound;
+    set.upperBound = conversionParameters.upperRawValueBound;
+    if (ok)
+        *ok = loaded;
+}

@@ -1,0 +1,218 @@
+// Movies (.THM, .TMC): the index scan with the frame-counter check and the FFC
+// list, and frame access by number.
+#include "app/Report.h"
+#include "recording/CompressedStream.h"
+#include "recording/DataConverter.h"
+#include "recording/MovieIndex.h"
+
+#include <QCoreApplication>
+#include <QtEndian>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+QString quotedName(const QString& name) {
+    return QLatin1Char('"') + name + QLatin1Char('"');
+}
+
+// A frame of this recorder is well below 1 MiB; a "frame" of more than this is
+// a file without further signatures (a damaged or foreign file) and is not
+// loaded into memory.
+constexpr int64_t kLargestFrameBytes = int64_t(64) << 20;
+
+// Compressed code starts after the 2,048-byte header of versions 4 to 6. The
+// longer headers of versions 1 and 2 hold serial data where byte 2048 falls,
+// so there the code is taken to start right after the header.
+constexpr uint32_t kCompressedCodeStart = 2048;
+
+} // namespace
+
+uint64_t DataConverter::getFrameOffset(int frameNumber) const {
+    return (frameNumber >= 1 && frameNumber <= frameCount) ? frameOffsets[size_t(frameNumber - 1)]
+                                                           : 0;
+}
+
+int64_t DataConverter::getFrameSize(int frameNumber) const {
+    return (frameNumber >= 1 && frameNumber <= frameCount) ? frameSizes[size_t(frameNumber - 1)]
+                                                           : 0;
+}
+
+int DataConverter::parseVideoFile(const QString& fileName, bool isCompressed,
+                                  bool checkFrameCounter) {
+    // The scan lets the event loop run; a second scan started from an event
+    // would replace the file under the first one.
+    if (processingState != 0) {
+        kx::console(QStringLiteral("DataConverter::parseVideoFile already indexing, refused: ") +
+                    quotedName(fileName));
+        return 0;
+    }
+    ffcFrames.clear();
+    frameCounterGaps.clear();
+    driftComputed = false;
+    nucOffsets.assign(size_t(640) * 512, 0);
+    processingState = 1;
+    frameCount = 0;
+    frameOffsets.clear();
+    frameSizes.clear();
+    isCompressedFile = isCompressed;
+
+    if (inputFile && inputFile->isOpen())
+        inputFile->close();
+    reset_internals_after_inputfile_change();
+    // The scan reads through its own file object, which becomes inputFile when
+    // the scan is done: a loader run from an event meanwhile may replace
+    // inputFile, but never the file under the scan.
+    auto file = std::make_unique<QFile>(fileName);
+    if (!file->open(QIODevice::ReadOnly)) {
+        inputFile = std::move(file);
+        kx::console(QStringLiteral("DataConverter::parseVideoFile opening of file: ") +
+                    quotedName(fileName) + QStringLiteral(" failed"));
+        processingState = 0;
+        return 0;
+    }
+
+    movieindex::ScanHooks hooks;
+    hooks.beforeBlock = [] {
+        if (QCoreApplication::instance())
+            QCoreApplication::processEvents();
+    };
+    hooks.progress = [this](int percent) { emit filePercentageChanged(percent); };
+    movieindex::ScanResult scan = movieindex::scanMovie(*file, file->size(), readBlockSize, hooks);
+    inputFile = std::move(file);
+    fileVersion = scan.version;
+
+    if (checkFrameCounter && !scan.offsets.empty()) {
+        const movieindex::CounterCheck check = movieindex::checkFrameCounters(scan.counters);
+        for (int32_t index : check.badFrames)
+            kx::console(QStringLiteral("Bad FC: ") + QString::number(index));
+        frameCounterGaps = check.badFrames;
+        if (check.failed)
+            kx::console(QStringLiteral("Framecounter jump"));
+    }
+
+    if (fileVersion == 5) {
+        for (int32_t index : movieindex::findFfcFrames(scan)) {
+            kx::console(movieindex::ffcConsoleLine(index, uint16_t(scan.counters[size_t(index)])));
+            ffcFrames.push_back(index + 1);
+        }
+        // The drift map between FFC events is computed here once drift
+        // compensation exists.
+    }
+
+    frameOffsets = std::move(scan.offsets);
+    frameSizes = std::move(scan.sizes);
+    frameCount = int32_t(std::min<size_t>(frameOffsets.size(), size_t(INT32_MAX)));
+    processingState = 0;
+    return frameCount;
+}
+
+void DataConverter::markFrameUndecodable() {
+    rawBuffer.clear();
+    imageWidth = 0;
+    imageHeight = 0;
+}
+
+void DataConverter::readFromCompressedVideoFileAndParseRAW(int frameNumber,
+                                                           ksDefines::serialContent serial) {
+    if (frameNumber < 1 || frameNumber > frameCount || !inputFile || !inputFile->isOpen()) {
+        markFrameUndecodable();
+        return;
+    }
+    const size_t index = size_t(frameNumber - 1);
+    const qint64 offset = qint64(frameOffsets[index]);
+    const int64_t frameSize = frameSizes[index];
+    if (frameSize > kLargestFrameBytes) {
+        kx::console(QStringLiteral("DataConverter::readFromCompressedVideoFileAndParseRAW frame ") +
+                    QString::number(frameNumber) + QStringLiteral(" too large: ") +
+                    QString::number(frameSize) + QStringLiteral(" bytes"));
+        markFrameUndecodable();
+        return;
+    }
+
+    // The whole frame, however long; the buffer keeps at least its usual size.
+    const size_t wanted = size_t(std::max<int64_t>(frameSize, 0));
+    if (frameBytes.size() < std::max<size_t>(wanted, size_t(2) * readBlockSize))
+        frameBytes.resize(std::max<size_t>(wanted, size_t(2) * readBlockSize));
+    qint64 got = -1;
+    if (inputFile->seek(offset))
+        got = inputFile->read(reinterpret_cast<char*>(frameBytes.data()), qint64(wanted));
+    if (got < 1) {
+        markFrameUndecodable();
+        return;
+    }
+
+    const uint32_t headerLength = readHeader(offset, fileVersion, serial);
+    if (headerLength == 0) {
+        markFrameUndecodable();
+        return;
+    }
+    // rawBuffer is not emptied here: the decoder sizes and fills it whole, and
+    // keeping its storage spares zeroing a frame's worth of values each time.
+    frameWordCount = got / 2;
+
+    if (isCompressedFile) {
+        const uint32_t codeStart = std::max(kCompressedCodeStart, headerLength);
+        bitWordIndex = codeStart / 2;
+        bitPos = 0;
+        expandedWords.resize(compressed::kMaxExpandedWords);
+        unsigned int count = 0;
+        processCompressedDataChunk(expandedWords.data(), count);
+        processDataChunk(expandedWords.data(), int64_t(count), frameNumber - 1);
+        return;
+    }
+
+    // The stream starts 2H bytes into the frame and is decoded for as many
+    // words as the whole frame holds, so its last 2H bytes' worth of words lie
+    // past the frame: they read as 0, separators that close an open last row.
+    streamFrameNumberSeen = false;
+    const size_t count = size_t(frameWordCount);
+    const size_t start = size_t(2) * headerLength;
+    const size_t heldBytes = size_t(got) > start ? size_t(got) - start : 0;
+    const size_t heldWords = std::min(heldBytes / 2, count);
+    movieWords.resize(count);
+    qFromLittleEndian<quint16>(frameBytes.data() + start, qsizetype(heldWords), movieWords.data());
+    std::fill(movieWords.begin() + qsizetype(heldWords), movieWords.end(), uint16_t(0));
+    processDataChunk(movieWords.data(), int64_t(count), frameNumber - 1);
+}
+
+void DataConverter::getThermalImageFromVideoRawList(int frameNumber, QImage& image, bool* ok,
+                                                    ksDefines::serialContent serial,
+                                                    ThermalImageConversionSet& set) {
+    applyConversionStyle(set);
+    if (frameNumber < 1 || frameNumber > frameCount) {
+        rawBuffer.clear();
+        set.lowerBound = conversionParameters.lowerRawValueBound;
+        set.upperBound = conversionParameters.upperRawValueBound;
+        return;
+    }
+
+    readFromCompressedVideoFileAndParseRAW(frameNumber, serial);
+    if (imageHeight < 10 || imageWidth < 10) {
+        if (ok)
+            *ok = false;
+        return;
+    }
+
+    fillCurrentChunk(true);
+    if (image.isNull())
+        image = QImage(int(imageWidth), int(imageHeight), QImage::Format_RGB32);
+    else
+        image = image.scaled(int(imageWidth), int(imageHeight), Qt::IgnoreAspectRatio,
+                             Qt::FastTransformation);
+
+    const bool converted = convertDecodedFrame(image, set, true);
+    if (!converted) {
+        const QString text =
+            QStringLiteral("DataConverter::getImageFromVideoRawList2 call of "
+                           "DataConverter::processRawData returned false: RAWdata.size: ") +
+            QString::number(rawBuffer.size());
+        kx::console(text);
+        kx::reportError(text);
+    }
+    if (ok)
+        *ok = converted;
+    set.lowerBound = conversionParameters.lowerRawValueBound;
+    set.upperBound = conversionParameters.upperRawValueBound;
+}

@@ -1,0 +1,259 @@
+// Single raw frames (.THR), the frame header reader and the frame decoder entry
+// point shared by every frame reader of the converter.
+#include "app/Report.h"
+#include "recording/DataConverter.h"
+#include "recording/FrameDecoder.h"
+#include "recording/FrameHeader.h"
+
+#include <QtEndian>
+#include <algorithm>
+
+namespace {
+
+QString quoted(const QString& name) {
+    return QLatin1Char('"') + name + QLatin1Char('"');
+}
+
+} // namespace
+
+uint32_t DataConverter::readHeader(qint64 offset, int version, ksDefines::serialContent serial) {
+    latitude = 0.0;
+    longitude = 0.0;
+    date.clear();
+    time.clear();
+    tempFPA = 0.0;
+    tempHousing = 0.0;
+    pitch = 0.0;
+    roll = 0.0;
+    yaw = 0.0;
+    if (!inputFile || !inputFile->isOpen() || !inputFile->seek(offset))
+        return 0;
+    FrameHeaderLayout layout;
+    if (!frameheader::layoutForVersion(version, layout))
+        return 0;
+    // The telemetry parsers work on the block in place (the NMEA parser
+    // rewrites leading zero bytes), so the header is read into a buffer of its
+    // own rather than parsed from a shared one.
+    std::vector<char> bytes(layout.bytesToRead);
+    if (inputFile->read(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()))
+        return 0;
+    FrameHeader header;
+    if (!frameheader::parse(version, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(),
+                            header))
+        return 0;
+    // Versions 1 and 2 carry 8,192-byte blocks; the serial buffer holds them
+    // whole, so the block is handed on at its full length.
+    if (header.layout.serialLength > 0)
+        invokeSerialDataParsing(bytes.data() + header.layout.serialOffset,
+                                header.layout.serialLength, serial);
+    if (header.layout.hasCameraData) {
+        partNumber = QString::fromLatin1(header.partNumber);
+        tempFPA = header.tempFPACelsius;
+        tempHousing = header.tempHousingCelsius;
+    }
+    return header.layout.headerLength;
+}
+
+framedecoder::Corrections DataConverter::decoderCorrections() const {
+    framedecoder::Corrections c;
+    if (driftComputed && driftEnabled) {
+        c.driftOffsets = driftOffsets.data();
+        c.driftCount = driftOffsets.size();
+    }
+    if (nucEnabled) {
+        c.nucOffsets = nucOffsets.data();
+        c.nucCount = nucOffsets.size();
+    }
+    if (lensCorrectionEnabled) {
+        c.lensMap = lensMap.data();
+        c.lensCount = lensMap.size();
+    }
+    return c;
+}
+
+void DataConverter::processDataChunk(const uint16_t* words, int64_t count, int frameIndex) {
+    frameMinRaw = 16384;
+    frameMaxRaw = 0;
+    const framedecoder::Result r = framedecoder::decode(
+        words, count > 0 ? size_t(count) : 0, frameIndex, decoderCorrections(), rawBuffer);
+    frameMinRaw = r.minRaw;
+    frameMaxRaw = r.maxRaw;
+    hotspotColumn = r.hotspotColumn;
+    hotspotRow = r.hotspotRow;
+    hotspotValue = r.hotspotValue;
+    imageWidth = r.width;
+    imageHeight = r.height;
+    if (r.decodable())
+        meanRaw = r.meanRaw;
+    emit hotspotAt(hotspotColumn, hotspotRow, hotspotValue);
+}
+
+bool DataConverter::openFileForReading(const QString& fileName) {
+    inputFile = std::make_unique<QFile>(fileName);
+    return inputFile->open(QIODevice::ReadOnly);
+}
+
+bool DataConverter::determineFileVersion(qint64 offset, int& version) {
+    if (!inputFile || !inputFile->isOpen() || !inputFile->seek(offset))
+        return false;
+    char signature[5];
+    if (inputFile->read(signature, 5) != 5)
+        return false;
+    version = uint8_t(signature[4]);
+    return true;
+}
+
+bool DataConverter::readSingleFrameHeader(const QString& fileName, ksDefines::serialContent serial,
+                                          uint32_t& headerLength) {
+    frameBytes.assign(kSingleFrameBufferSize, 0);
+    kx::console(QStringLiteral("Opening: ") + fileName);
+    reset_internals_after_inputfile_change();
+    if (!openFileForReading(fileName)) {
+        kx::console(QStringLiteral("DataConverter::loadFromRawFile opening of file: ") +
+                    quoted(fileName) + QStringLiteral(" failed"));
+        return false;
+    }
+    // A single-frame file must fit the frame buffer whole; anything larger is
+    // not one frame of this recorder.
+    const qint64 fileSize = inputFile->size();
+    if (fileSize > qint64(kSingleFrameBufferSize)) {
+        kx::console(QStringLiteral("DataConverter::loadFromRawFile file too large: ") +
+                    quoted(fileName) + QStringLiteral(" has ") + QString::number(fileSize) +
+                    QStringLiteral(" bytes, a single frame at most ") +
+                    QString::number(kSingleFrameBufferSize));
+        inputFile->close();
+        return false;
+    }
+    int version = 0;
+    if (!determineFileVersion(0, version)) {
+        kx::console(QStringLiteral("DataConverter::loadFromRawFile Error reading signature: ") +
+                    quoted(fileName));
+        inputFile->close();
+        return false;
+    }
+    fileVersion = version;
+    headerLength = readHeader(0, version, serial);
+    if (headerLength < 1) {
+        kx::console(QStringLiteral("DataConverter::loadFromRawFile Error reading header: ") +
+                    quoted(fileName));
+        inputFile->close();
+        return false;
+    }
+    return true;
+}
+
+bool DataConverter::loadFromRawFile(const QString& fileName, ksDefines::serialContent serial) {
+    return loadDataFromSingleFrameFile(fileName, serial);
+}
+
+bool DataConverter::loadDataFromSingleFrameFile(const QString& fileName,
+                                                ksDefines::serialContent serial) {
+    uint32_t headerLength = 0;
+    if (!readSingleFrameHeader(fileName, serial, headerLength))
+        return false;
+
+    const qint64 fileSize = inputFile->size();
+    qint64 got = 0;
+    if (inputFile->seek(0))
+        got = inputFile->read(reinterpret_cast<char*>(frameBytes.data()), fileSize);
+    if (got < 0)
+        got = 0;
+    frameWordCount = fileSize / 2;
+
+    // The stream starts at 2H and is decoded for as many words as the whole
+    // file holds: the words past the end of the file are the zeroed rest of
+    // the buffer, i.e. blanking words that close a last row. The count stops at
+    // the buffer's end, which a file with a long header would otherwise pass.
+    const size_t start = 2 * size_t(headerLength);
+    const size_t available = start < frameBytes.size() ? (frameBytes.size() - start) / 2 : 0;
+    const size_t count = std::min(size_t(frameWordCount), available);
+    std::vector<uint16_t> words(count);
+    const uchar* src = frameBytes.data() + start;
+    for (size_t k = 0; k < count; ++k)
+        words[k] = qFromLittleEndian<quint16>(src + 2 * k);
+    processDataChunk(words.data(), int64_t(count), 0);
+
+    if (imageWidth == 0 || imageHeight == 0) {
+        kx::console(QStringLiteral("DataConverter::loadFromRawFile no frame decoded from: ") +
+                    quoted(fileName));
+        return false;
+    }
+    return true;
+}
+
+void DataConverter::fillCurrentChunk(bool withCameraData) {
+    timeToNextImage = kTimeToNextImageMs;
+    currentChunk.chunkTag = timeToNextImage;
+    currentChunk.rawData = rawBuffer;
+    currentChunk.width = imageWidth;
+    currentChunk.height = imageHeight;
+    currentChunk.latitude = latitude;
+    currentChunk.longitude = longitude;
+    currentChunk.date = date;
+    currentChunk.time = time;
+    currentChunk.roll = roll;
+    currentChunk.pitch = pitch;
+    currentChunk.yaw = yaw;
+    currentChunk.altitude = altitude;
+    currentChunk.satellites = satellites;
+    currentChunk.serialData = serialBuffer.data();
+    currentChunk.serialDataSize = serialDataSize;
+    currentChunk.currentFrameNumber = currentFrameNumber;
+    currentChunk.meanRaw = meanRaw;
+    if (withCameraData) {
+        currentChunk.tempFPA = tempFPA;
+        currentChunk.tempHousing = tempHousing;
+        currentChunk.focalLength = focalLengthFromPartNumber(partNumber);
+        sensorSizeMMFromPartNumber(partNumber, currentChunk.sensorWidthMM,
+                                   currentChunk.sensorHeightMM);
+    }
+}
+
+void DataConverter::getImageFromRAW(const QString& fileName, QImage& image,
+                                    ksDefines::serialContent serial, bool* ok,
+                                    ThermalImageConversionSet& set) {
+    resetProcessingParameters();
+    applyConversionStyle(set);
+    rawBuffer.clear();
+    imageWidth = 1;
+    imageHeight = 1;
+
+    bool loaded = loadFromRawFile(fileName, serial);
+    if (!loaded)
+        kx::console(QStringLiteral("DataConverter::getImageFromRAW call of "
+                                   "DataConverter::loadFromRawFile returned false: ") +
+                    quoted(fileName));
+    fillCurrentChunk(false);
+
+    if (image.isNull()) {
+        image = QImage(int(imageWidth), int(imageHeight), QImage::Format_RGB888);
+        image.fill(Qt::black);
+    } else
+        image = image.scaled(int(imageWidth), int(imageHeight), Qt::IgnoreAspectRatio,
+                             Qt::FastTransformation);
+
+    if (loaded) {
+        loaded = convertDecodedFrame(image, set, false);
+        if (!loaded) {
+            const QString text = QStringLiteral("DataConverter::getImageFromRAW call of "
+                                                "DataConverter::processRawData returned false: ") +
+                                 quoted(fileName) + QStringLiteral(", RAWdata.size: ") +
+                                 QString::number(rawBuffer.size());
+            kx::console(text);
+            kx::reportError(text);
+        }
+    }
+    currentFileName = fileName;
+    set.lowerBound = conversionParameters.lowerRawValueBound;
+    set.upperBound = conversionParameters.upperRawValueBound;
+    if (ok)
+        *ok = loaded;
+}
+
+bool DataConverter::loadBinaryImageFromFile(const QString& fileName, QImage* image) {
+    if (!image || !image->load(fileName))
+        return false;
+    imageWidth = uint32_t(image->width());
+    imageHeight = uint32_t(image->height());
+    return true;
+}
