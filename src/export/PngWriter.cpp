@@ -1,6 +1,6 @@
 #include "export/PngWriter.h"
 
-#include <QSaveFile>
+#include <QFile>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -241,16 +241,19 @@ bool writeStoredPng(const QImage& image, const QString& fileName) {
     // One buffer per thread, reused from frame to frame of an export.
     thread_local std::vector<unsigned char> bytes;
     encodeInto(image, bytes);
-    // A failed write leaves no partial picture behind.
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
+    // A failed write leaves no partial picture behind. (No save-and-rename:
+    // its flush to disk per file would cost more than the encoding.)
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
-    if (file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size())) !=
-        qint64(bytes.size())) {
-        file.cancelWriting();
+    const qint64 size = qint64(bytes.size());
+    if (file.write(reinterpret_cast<const char*>(bytes.data()), size) != size || !file.flush()) {
+        file.close();
+        file.remove();
         return false;
     }
-    return file.commit();
+    file.close();
+    return file.error() == QFileDevice::NoError;
 }
 
 } // namespace kx

@@ -175,6 +175,11 @@ void TestCli::failures_data() {
         << QStringList{"Error: Export format \"avi\" is not available in this version; nothing "
                        "was exported"}
         << QStringList{};
+    QTest::newRow("-exfo without its format")
+        << QStringList{"-i", "MOVIE", "-exfo"}
+        << QStringList{"Error: An export needs a directory (-expa), a name (-exfn) and a format "
+                       "(-exfo); nothing was exported"}
+        << QStringList{};
     QTest::newRow("-i without its file")
         << QStringList{"-exsf", "1", "-exef", "1", "-i"}
         << QStringList{"Error: Error while loading file \"\""} << QStringList{};

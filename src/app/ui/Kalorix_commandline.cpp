@@ -92,6 +92,18 @@ void Kalorix::processCommandLineParameters(int argc, char** argv) {
         rawConvertConfig->setAutoGainEnabled(false);
     }
 
+    // An export needs all three; with only some of them the driver would
+    // silently do nothing, and a script would believe it had its pictures.
+    const bool exportNamed = !options.exportDirectory.isEmpty() || !options.namePrefix.isEmpty() ||
+                             !options.exportFormat.isEmpty();
+    const bool exportComplete = !options.exportDirectory.isEmpty() &&
+                                !options.namePrefix.isEmpty() && !options.exportFormat.isEmpty();
+    if (exportNamed && !exportComplete && !options.inputFiles.isEmpty()) {
+        ++exportFailures;
+        kx::reportError(QStringLiteral("An export needs a directory (-expa), a name (-exfn) and a "
+                                       "format (-exfo); nothing was exported"));
+    }
+
     exportProgressLines = options.autoClose && !options.quiet;
     for (int position = 0; position < options.inputFiles.size(); ++position) {
         const QString& file = options.inputFiles.at(position);
