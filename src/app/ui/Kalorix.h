@@ -66,7 +66,7 @@ private:
     ksDefines::serialContent selectedSerialContent() const;
     // Frames of the loaded recording; single-frame files count as one.
     int exportFrameCount() const;
-    bool convertExportFrame(uint frame, ksDefines::serialContent serial);
+    bool convertExportFrame(const QString& fileName, uint frame, ksDefines::serialContent serial);
     // The working image as it is written: with the hot-spot marker when
     // "Mark Hotspot" is checked.
     QImage markedExportImage();

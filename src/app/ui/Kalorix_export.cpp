@@ -102,6 +102,10 @@ ksDefines::serialContent Kalorix::selectedSerialContent() const {
 }
 
 int Kalorix::exportFrameCount() const {
+    // An ordinary picture on show has no frames: exporting would convert the
+    // frames of the recording opened before it under the picture's name.
+    if (currentFileType != ksDefines::RawRecording)
+        return 0;
     // A single-frame file has no movie index; it is one frame, so that
     // "-exsf 0 -exef 0" and the range checks treat it like a movie of one.
     if (isSingleFrameFile(currentFileName))
@@ -109,14 +113,15 @@ int Kalorix::exportFrameCount() const {
     return dataConverter->getNumberOfVideoFrames();
 }
 
-bool Kalorix::convertExportFrame(uint frame, ksDefines::serialContent serial) {
+bool Kalorix::convertExportFrame(const QString& fileName, uint frame,
+                                 ksDefines::serialContent serial) {
     ThermalImageConversionSet set = exportConversionSet();
     bool ok = false;
-    const QString suffix = currentFileName.right(3).toLower();
+    const QString suffix = fileName.right(3).toLower();
     if (suffix == QLatin1String("thr"))
-        dataConverter->getImageFromRAW(currentFileName, exportImage, serial, &ok, set);
+        dataConverter->getImageFromRAW(fileName, exportImage, serial, &ok, set);
     else if (suffix == QLatin1String("thc"))
-        dataConverter->getImageFromCompressedRAW(currentFileName, exportImage, &ok, serial, set);
+        dataConverter->getImageFromCompressedRAW(fileName, exportImage, &ok, serial, set);
     else
         dataConverter->getThermalImageFromVideoRawList(int(frame), exportImage, &ok, serial, set);
     exportRefresh = ok;
@@ -186,6 +191,9 @@ void Kalorix::executeFrameExport(QString path, QString prefix, QString extension
     ui->progressBar->setVisible(true);
     kmlStarted = false;
 
+    // The file is fixed for the whole range: the events processed after each
+    // frame must not switch a single-frame export to another file.
+    const QString sourceFile = currentFileName;
     const kx::ExportNames names(path, prefix);
     // The meta data writer appends to these; earlier runs must not leak in.
     QFile::remove(names.kmlFile());
@@ -196,7 +204,7 @@ void Kalorix::executeFrameExport(QString path, QString prefix, QString extension
     for (int i = 0; i < total; ++i) {
         const uint frame = frames[size_t(i)];
         const ksDefines::serialContent serial = selectedSerialContent();
-        if (!convertExportFrame(frame, serial)) {
+        if (!convertExportFrame(sourceFile, frame, serial)) {
             // The working image still holds the previous frame: writing it
             // under this frame's name would be wrong data.
             ++failedFrames;

@@ -94,6 +94,8 @@ private slots:
     void saveImageToFile();
     void quickExport();
     void quickExportWithoutFolder();
+    void singleFrameFiles_data();
+    void singleFrameFiles();
     void commandLine();
     void commandLineFailures_data();
     void commandLineFailures();
@@ -444,6 +446,37 @@ void TestExportDriver::quickExportWithoutFolder() {
     QCOMPARE(recorder->reports[0].text,
              QStringLiteral("Please open export dialog once and select a folder to store the "
                             "frames into"));
+}
+
+void TestExportDriver::singleFrameFiles_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("compressed");
+    QTest::newRow(".THR") << "single.THR" << false;
+    QTest::newRow(".thc") << "single.thc" << true;
+}
+
+void TestExportDriver::singleFrameFiles() {
+    // A single frame has no movie index: it exports as a recording of one
+    // frame, converted from the file itself, not from the movie opened before.
+    QFETCH(QString, name);
+    QFETCH(bool, compressed);
+    synth::MovieOptions options;
+    options.compressed = compressed;
+    options.scene.seed = 99;
+    const QString file = testsupport::scratchDir() + QLatin1Char('/') + name;
+    QVERIFY(synth::writeFile(file, synth::makeSingleFrameFile(options)));
+    QVERIFY(window->openInputFile(file));
+    const QString dir = freshDir(QStringLiteral("single"));
+    const QImage shown = window->getDisplayImage().convertToFormat(QImage::Format_RGB888);
+    window->executeExport(dir, QStringLiteral("one"), QStringLiteral("png"), 0, 0, 0, 1);
+    QCOMPARE(filesIn(dir), QStringList({"one_000_0001.png"}));
+    QVERIFY(recorder->reports.empty());
+    QCOMPARE(readPicture(dir + "/one_000_0001.png"), shown);
+
+    window->executeFrameExport(dir, QStringLiteral("one"), QStringLiteral("png"), 1, 2, 1);
+    QCOMPARE(int(recorder->reports.size()), 1);
+    QCOMPARE(recorder->reports[0].text,
+             QStringLiteral("End frame is higher than frames in dataset"));
 }
 
 void TestExportDriver::commandLine() {
