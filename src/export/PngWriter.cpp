@@ -4,6 +4,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <wmmintrin.h>
+#endif
 #include <array>
 #include <cstring>
 #include <vector>
@@ -51,9 +54,11 @@ void putBigEndian(unsigned char* at, uint32_t value) {
 
 } // namespace
 
-uint32_t crc32(const unsigned char* data, size_t length, uint32_t crc) {
+namespace {
+
+// The table CRC on the bit-reversed register (no inversions).
+uint32_t crcTableUpdate(uint32_t c, const unsigned char* data, size_t length) {
     const CrcTables& t = crcTables();
-    uint32_t c = ~crc;
     while (length >= 8) {
         const uint32_t lo = c ^ (uint32_t(data[0]) | uint32_t(data[1]) << 8 |
                                  uint32_t(data[2]) << 16 | uint32_t(data[3]) << 24);
@@ -64,7 +69,88 @@ uint32_t crc32(const unsigned char* data, size_t length, uint32_t crc) {
     }
     while (length-- > 0)
         c = (c >> 8) ^ t[0][(c ^ *data++) & 0xFFu];
-    return ~c;
+    return c;
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// Carry-less multiplication folds 64 bytes per step (Intel's "Fast CRC
+// Computation for Generic Polynomials Using PCLMULQDQ", reflected form). The
+// constants are x^k mod P for the CRC-32 polynomial, bit-reflected:
+// R1 = x^(4*128+32), R2 = x^(4*128-32), R3 = x^(128+32), R4 = x^(128-32),
+// R5 = x^64, and the Barrett pair P' and u' = floor(x^64 / P).
+__attribute__((target("pclmul,sse2"))) inline __m128i load(const unsigned char* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+__attribute__((target("pclmul,sse2"))) inline __m128i fold(__m128i x, __m128i k, __m128i next) {
+    return _mm_xor_si128(
+        _mm_xor_si128(_mm_clmulepi64_si128(x, k, 0x00), _mm_clmulepi64_si128(x, k, 0x11)), next);
+}
+
+// Takes at least 64 bytes, a multiple of 16; returns the register.
+__attribute__((target("pclmul,sse2"))) uint32_t crcFold(uint32_t c, const unsigned char* data,
+                                                        size_t length) {
+    const __m128i r2r1 = _mm_set_epi64x(0x1C6E41596LL, 0x154442BD4LL);
+    const __m128i r4r3 = _mm_set_epi64x(0x0CCAA009ELL, 0x1751997D0LL);
+    const __m128i r5 = _mm_set_epi64x(0, 0x163CD6124LL);
+    const __m128i poly = _mm_set_epi64x(0x1F7011641LL, 0x1DB710641LL);
+    const __m128i mask32 = _mm_set_epi32(0, 0, 0, -1);
+    __m128i x1 = _mm_xor_si128(load(data), _mm_cvtsi32_si128(int(c)));
+    __m128i x2 = load(data + 16);
+    __m128i x3 = load(data + 32);
+    __m128i x4 = load(data + 48);
+    data += 64;
+    length -= 64;
+    while (length >= 64) {
+        x1 = fold(x1, r2r1, load(data));
+        x2 = fold(x2, r2r1, load(data + 16));
+        x3 = fold(x3, r2r1, load(data + 32));
+        x4 = fold(x4, r2r1, load(data + 48));
+        data += 64;
+        length -= 64;
+    }
+    x1 = fold(x1, r4r3, x2);
+    x1 = fold(x1, r4r3, x3);
+    x1 = fold(x1, r4r3, x4);
+    while (length >= 16) {
+        x1 = fold(x1, r4r3, load(data));
+        data += 16;
+        length -= 16;
+    }
+    // 128 to 64 bits (R4 times the low half, plus the high half), then 64 to
+    // 32 (R5), then Barrett reduction to the 32-bit remainder.
+    x1 = _mm_xor_si128(_mm_clmulepi64_si128(r4r3, x1, 0x01), _mm_srli_si128(x1, 8));
+    x1 = _mm_xor_si128(_mm_clmulepi64_si128(_mm_and_si128(x1, mask32), r5, 0x00),
+                       _mm_srli_si128(x1, 4));
+    __m128i t = _mm_clmulepi64_si128(_mm_and_si128(x1, mask32), poly, 0x10);
+    t = _mm_clmulepi64_si128(_mm_and_si128(t, mask32), poly, 0x00);
+    x1 = _mm_xor_si128(x1, t);
+    return uint32_t(_mm_cvtsi128_si32(_mm_srli_si128(x1, 4)));
+}
+
+bool haveCarrylessMultiply() {
+    static const bool have = __builtin_cpu_supports("pclmul");
+    return have;
+}
+#endif
+
+} // namespace
+
+uint32_t crc32(const unsigned char* data, size_t length, uint32_t crc) {
+    uint32_t c = ~crc;
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (length >= 64 && haveCarrylessMultiply()) {
+        const size_t folded = length & ~size_t(15);
+        c = crcFold(c, data, folded);
+        data += folded;
+        length -= folded;
+    }
+#endif
+    return ~crcTableUpdate(c, data, length);
+}
+
+uint32_t crc32Portable(const unsigned char* data, size_t length, uint32_t crc) {
+    return ~crcTableUpdate(~crc, data, length);
 }
 
 uint32_t adler32(const unsigned char* data, size_t length, uint32_t adler) {

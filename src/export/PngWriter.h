@@ -23,7 +23,10 @@
 // are big-endian.
 namespace kx {
 
+// CRC-32 of PNG and zlib; carry-less multiplication where the processor has
+// it, tables elsewhere. crc32Portable always takes the tables.
 uint32_t crc32(const unsigned char* data, size_t length, uint32_t crc = 0);
+uint32_t crc32Portable(const unsigned char* data, size_t length, uint32_t crc = 0);
 uint32_t adler32(const unsigned char* data, size_t length, uint32_t adler = 1);
 
 // True for the image formats this writer takes (24-bit RGB and 32-bit

@@ -45,6 +45,7 @@ void TestPngWriter::checksums() {
     QFETCH(QByteArray, data);
     const auto* p = reinterpret_cast<const unsigned char*>(data.constData());
     QTEST(uint(kx::crc32(p, size_t(data.size()))), "crc");
+    QTEST(uint(kx::crc32Portable(p, size_t(data.size()))), "crc");
     QTEST(uint(kx::adler32(p, size_t(data.size()))), "adler");
 }
 
