@@ -26,6 +26,7 @@ public:
                  size_t count, uint8_t* out);
 
 private:
+    static uint32_t colourOf(const RGBCalculations& palette, const Style& style, uint32_t raw);
     void rebuild(const RGBCalculations& palette, const Style& style);
 
     std::vector<uint32_t> colours; // 0x00BBGGRR per raw value

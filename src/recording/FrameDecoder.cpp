@@ -7,8 +7,7 @@
 // The decoder walks three phases: 0 waits for a blanking word, 1 waits for the
 // first pixel word of a row, 2 collects the row. The blanking word that ends a
 // row is consumed by phase 2, so a row is only found after a further blanking
-// word; streams with single blanking words therefore lose every other line, as
-// they always have on this recorder family.
+// word; a stream with single blanking words therefore loses every other line.
 //
 // The first row of at least kMinRowWidth values sets the frame width. Later
 // rows shorter than it are dropped with a console line; longer ones are kept
@@ -26,9 +25,12 @@
 // limit are ignored (not decoded, not counted) until the row ends.
 //
 // Speed: inside a row the decoder takes whole runs of pixel words at once and
-// masks, corrects, copies and accounts them in fixed blocks the compiler turns
-// into vector code. The hot spot is searched only in a run whose maximum beats
-// the frame's, which keeps the first-maximum rule exact.
+// masks, stores and accounts them 32 at a time in SSE2 or AVX2 (chosen at run
+// time), or, for pixels with per-pixel corrections, in fixed-length loops the
+// compiler vectorises. Rows are written in place in the frame buffer; a row
+// that turns out too short is overwritten by the next. The hot spot is searched
+// only in a run whose maximum beats the frame's, which keeps the first-maximum
+// rule exact.
 #include "recording/FrameDecoder.h"
 
 #include "app/Report.h"
@@ -37,10 +39,15 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <memory>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
+// The AVX2 kernel is compiled for that instruction set alone and chosen at run
+// time, so the program still runs on any x86-64 processor.
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define KALORIX_DECODER_AVX2 1
+#include <immintrin.h>
 #endif
 
 namespace framedecoder {
@@ -53,6 +60,8 @@ constexpr size_t kBlock = 16;
 constexpr uint32_t kRepeatedTail = 3;
 // Iterations past the last word.
 constexpr size_t kExtraIterations = 4;
+// Values the frame buffer grows by while rows are written into it.
+constexpr size_t kGrowValues = 4096;
 
 bool isPixel(uint16_t w) {
     return (w & kPixelFlag) != 0;
@@ -148,73 +157,229 @@ size_t decodePixelRun(const uint16_t* __restrict src, uint16_t* __restrict dst, 
 // flipped at bit 15 first (v - 32768: the signed order of those is the
 // unsigned order of the values). Pairwise sums go to 32-bit lanes and are
 // moved to 64 bits long before a lane could overflow.
-constexpr size_t kSumFlushWords = 16 * 8192;
+template <bool kDrift>
+class PlainRunSse2 {
+public:
+    explicit PlainRunSse2(uint16_t drift)
+        : m_drift(_mm_set1_epi16(int16_t(drift))) {}
+
+    // Decodes eight words already known to be pixel words.
+    __m128i value(__m128i w) const {
+        const __m128i v = _mm_and_si128(w, _mm_set1_epi16(int16_t(kValueMask)));
+        return kDrift ? _mm_add_epi16(v, m_drift) : v;
+    }
+    // The value in the domain where signed order is unsigned order.
+    static __m128i ordered(__m128i v) {
+        return kDrift ? _mm_xor_si128(v, _mm_set1_epi16(INT16_MIN)) : v;
+    }
+    void account(__m128i o) {
+        m_min = _mm_min_epi16(m_min, o);
+        m_max = _mm_max_epi16(m_max, o);
+        m_sum32 = _mm_add_epi32(m_sum32, _mm_madd_epi16(o, _mm_set1_epi16(1)));
+    }
+    // Two vectors whose values fit 14 bits: their sum still fits a signed lane.
+    void accountPair(__m128i o0, __m128i o1) {
+        m_min = _mm_min_epi16(m_min, _mm_min_epi16(o0, o1));
+        m_max = _mm_max_epi16(m_max, _mm_max_epi16(o0, o1));
+        if (kDrift)
+            m_sum32 = _mm_add_epi32(m_sum32, _mm_add_epi32(_mm_madd_epi16(o0, _mm_set1_epi16(1)),
+                                                           _mm_madd_epi16(o1, _mm_set1_epi16(1))));
+        else
+            m_sum32 =
+                _mm_add_epi32(m_sum32, _mm_madd_epi16(_mm_add_epi16(o0, o1), _mm_set1_epi16(1)));
+    }
+    // Moves the 32-bit lane sums to 64 bits; called long before a lane, which
+    // grows by at most 2 x 32768 per step, could overflow.
+    void flush() {
+        int32_t lanes[4];
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes), m_sum32);
+        m_sum += int64_t(lanes[0]) + lanes[1] + lanes[2] + lanes[3];
+        m_sum32 = _mm_setzero_si128();
+    }
+    void finish(size_t vectorWords, RunStats& stats) {
+        flush();
+        int16_t mins[8];
+        int16_t maxs[8];
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(mins), m_min);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(maxs), m_max);
+        int16_t lo = INT16_MAX;
+        int16_t hi = INT16_MIN;
+        for (int j = 0; j < 8; ++j) {
+            lo = std::min(lo, mins[j]);
+            hi = std::max(hi, maxs[j]);
+        }
+        const uint16_t unflip = kDrift ? 0x8000 : 0;
+        stats.minRaw = vectorWords ? uint16_t(uint16_t(lo) ^ unflip) : uint16_t(0xFFFF);
+        stats.maxRaw = vectorWords ? uint16_t(uint16_t(hi) ^ unflip) : uint16_t(0);
+        stats.sum = uint64_t(m_sum + (kDrift ? int64_t(vectorWords) * 32768 : 0));
+    }
+
+private:
+    const __m128i m_drift;
+    __m128i m_min = _mm_set1_epi16(INT16_MAX);
+    __m128i m_max = _mm_set1_epi16(INT16_MIN);
+    __m128i m_sum32 = _mm_setzero_si128();
+    int64_t m_sum = 0;
+};
+
+// A 32-bit lane sum grows by at most 8 x 32768 per 32 words.
+constexpr size_t kWordsPerFlush = 32 * 4096;
+
+inline __m128i load8(const uint16_t* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+inline void store8(uint16_t* p, __m128i v) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+}
+// The sign bits of sixteen words at once: packing to bytes with signed
+// saturation keeps each word's sign.
+inline int pixelMask16(__m128i w0, __m128i w1) {
+    return _mm_movemask_epi8(_mm_packs_epi16(w0, w1));
+}
 
 template <bool kDrift>
 size_t decodePlainRunSse2(const uint16_t* src, uint16_t* dst, size_t maxN, uint16_t drift,
                           RunStats& stats) {
-    const __m128i valueMask = _mm_set1_epi16(int16_t(kValueMask));
-    const __m128i driftV = _mm_set1_epi16(int16_t(drift));
-    const __m128i flip = _mm_set1_epi16(INT16_MIN);
-    const __m128i ones = _mm_set1_epi16(1);
-    __m128i minV = _mm_set1_epi16(INT16_MAX);
-    __m128i maxV = _mm_set1_epi16(INT16_MIN);
+    PlainRunSse2<kDrift> run(drift);
+    size_t k = 0;
+    // 32 words per step while all of them are pixel words, in chunks after
+    // which the lane sums are flushed.
+    bool stopped = false;
+    while (!stopped && k + 32 <= maxN) {
+        const size_t chunkEnd = std::min(maxN, k + kWordsPerFlush);
+        for (; k + 32 <= chunkEnd; k += 32) {
+            const __m128i w0 = load8(src + k);
+            const __m128i w1 = load8(src + k + 8);
+            const __m128i w2 = load8(src + k + 16);
+            const __m128i w3 = load8(src + k + 24);
+            if (pixelMask16(_mm_and_si128(w0, w1), _mm_and_si128(w2, w3)) != 0xFFFF) {
+                stopped = true;
+                break;
+            }
+            const __m128i v0 = run.value(w0);
+            const __m128i v1 = run.value(w1);
+            const __m128i v2 = run.value(w2);
+            const __m128i v3 = run.value(w3);
+            store8(dst + k, v0);
+            store8(dst + k + 8, v1);
+            store8(dst + k + 16, v2);
+            store8(dst + k + 24, v3);
+            run.accountPair(run.ordered(v0), run.ordered(v1));
+            run.accountPair(run.ordered(v2), run.ordered(v3));
+        }
+        run.flush();
+    }
+    // Then eight at a time up to the first word that is not a pixel word.
+    for (; k + 8 <= maxN; k += 8) {
+        const __m128i w = load8(src + k);
+        if (pixelMask16(w, w) != 0xFFFF)
+            break;
+        const __m128i v = run.value(w);
+        store8(dst + k, v);
+        run.account(run.ordered(v));
+    }
+    run.finish(k, stats);
+    for (; k < maxN && isPixel(src[k]); ++k) {
+        const uint16_t v = uint16_t((src[k] & kValueMask) + drift);
+        dst[k] = v;
+        stats.minRaw = std::min(stats.minRaw, v);
+        stats.maxRaw = std::max(stats.maxRaw, v);
+        stats.sum += v;
+    }
+    return k;
+}
+
+#if defined(KALORIX_DECODER_AVX2)
+// The same as decodePlainRunSse2 with 256-bit vectors. Everything is written
+// out in this one function: helpers would not inherit its instruction set.
+template <bool kDrift>
+__attribute__((target("avx2"))) size_t decodePlainRunAvx2(const uint16_t* src, uint16_t* dst,
+                                                          size_t maxN, uint16_t drift,
+                                                          RunStats& stats) {
+    const __m256i valueMask = _mm256_set1_epi16(int16_t(kValueMask));
+    const __m256i driftV = _mm256_set1_epi16(int16_t(drift));
+    const __m256i flip = _mm256_set1_epi16(INT16_MIN);
+    const __m256i ones = _mm256_set1_epi16(1);
+    __m256i minV = _mm256_set1_epi16(INT16_MAX);
+    __m256i maxV = _mm256_set1_epi16(INT16_MIN);
     int64_t vectorSum = 0;
     size_t k = 0;
     bool stopped = false;
     while (!stopped && k + 16 <= maxN) {
-        const size_t chunkEnd = std::min(maxN, k + kSumFlushWords);
-        __m128i sum32 = _mm_setzero_si128();
-        for (; k + 16 <= chunkEnd; k += 16) {
-            const __m128i w0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + k));
-            const __m128i w1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + k + 8));
-            if (_mm_movemask_epi8(_mm_packs_epi16(w0, w1)) != 0xFFFF) {
+        const size_t chunkEnd = std::min(maxN, k + kWordsPerFlush);
+        __m256i sum32 = _mm256_setzero_si256();
+        // 32 words per step while all of them are pixel words: the sign bits
+        // of the words' high bytes are the odd bits of the byte mask.
+        for (; k + 32 <= chunkEnd; k += 32) {
+            const __m256i w0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + k));
+            const __m256i w1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + k + 16));
+            const uint32_t signs = uint32_t(_mm256_movemask_epi8(_mm256_and_si256(w0, w1)));
+            if ((signs & 0xAAAAAAAAu) != 0xAAAAAAAAu) {
                 stopped = true;
                 break;
             }
-            __m128i v0 = _mm_and_si128(w0, valueMask);
-            __m128i v1 = _mm_and_si128(w1, valueMask);
+            __m256i v0 = _mm256_and_si256(w0, valueMask);
+            __m256i v1 = _mm256_and_si256(w1, valueMask);
             if (kDrift) {
-                v0 = _mm_add_epi16(v0, driftV);
-                v1 = _mm_add_epi16(v1, driftV);
+                v0 = _mm256_add_epi16(v0, driftV);
+                v1 = _mm256_add_epi16(v1, driftV);
             }
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + k), v0);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + k + 8), v1);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + k), v0);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + k + 16), v1);
             if (kDrift) {
-                v0 = _mm_xor_si128(v0, flip);
-                v1 = _mm_xor_si128(v1, flip);
+                v0 = _mm256_xor_si256(v0, flip);
+                v1 = _mm256_xor_si256(v1, flip);
             }
-            minV = _mm_min_epi16(minV, _mm_min_epi16(v0, v1));
-            maxV = _mm_max_epi16(maxV, _mm_max_epi16(v0, v1));
+            minV = _mm256_min_epi16(minV, _mm256_min_epi16(v0, v1));
+            maxV = _mm256_max_epi16(maxV, _mm256_max_epi16(v0, v1));
             if (kDrift)
-                sum32 = _mm_add_epi32(
-                    sum32, _mm_add_epi32(_mm_madd_epi16(v0, ones), _mm_madd_epi16(v1, ones)));
+                sum32 = _mm256_add_epi32(sum32, _mm256_add_epi32(_mm256_madd_epi16(v0, ones),
+                                                                 _mm256_madd_epi16(v1, ones)));
             else // two 14-bit values still fit a signed 16-bit lane
-                sum32 = _mm_add_epi32(sum32, _mm_madd_epi16(_mm_add_epi16(v0, v1), ones));
+                sum32 = _mm256_add_epi32(sum32, _mm256_madd_epi16(_mm256_add_epi16(v0, v1), ones));
         }
-        int32_t lanes[4];
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes), sum32);
-        vectorSum += int64_t(lanes[0]) + lanes[1] + lanes[2] + lanes[3];
+        // Then sixteen at a time up to the first word that is not a pixel word.
+        if (stopped || chunkEnd == maxN) {
+            for (; k + 16 <= maxN; k += 16) {
+                const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + k));
+                if ((uint32_t(_mm256_movemask_epi8(w)) & 0xAAAAAAAAu) != 0xAAAAAAAAu)
+                    break;
+                __m256i v = _mm256_and_si256(w, valueMask);
+                if (kDrift)
+                    v = _mm256_add_epi16(v, driftV);
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + k), v);
+                if (kDrift)
+                    v = _mm256_xor_si256(v, flip);
+                minV = _mm256_min_epi16(minV, v);
+                maxV = _mm256_max_epi16(maxV, v);
+                sum32 = _mm256_add_epi32(sum32, _mm256_madd_epi16(v, ones));
+            }
+            stopped = true;
+        }
+        int32_t lanes[8];
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(lanes), sum32);
+        for (int j = 0; j < 8; ++j)
+            vectorSum += lanes[j];
     }
-    int16_t mins[8];
-    int16_t maxs[8];
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(mins), minV);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(maxs), maxV);
+    int16_t mins[16];
+    int16_t maxs[16];
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(mins), minV);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(maxs), maxV);
     int16_t lo = INT16_MAX;
     int16_t hi = INT16_MIN;
-    for (int j = 0; j < 8; ++j) {
-        lo = std::min(lo, mins[j]);
-        hi = std::max(hi, maxs[j]);
+    for (int j = 0; j < 16; ++j) {
+        lo = mins[j] < lo ? mins[j] : lo;
+        hi = maxs[j] > hi ? maxs[j] : hi;
     }
     const uint16_t unflip = kDrift ? 0x8000 : 0;
-    uint64_t sum = uint64_t(vectorSum + (kDrift ? int64_t(k) * 32768 : 0));
     uint16_t minRaw = k ? uint16_t(uint16_t(lo) ^ unflip) : uint16_t(0xFFFF);
     uint16_t maxRaw = k ? uint16_t(uint16_t(hi) ^ unflip) : uint16_t(0);
-    for (; k < maxN && isPixel(src[k]); ++k) {
+    uint64_t sum = uint64_t(vectorSum + (kDrift ? int64_t(k) * 32768 : 0));
+    for (; k < maxN && (src[k] & kPixelFlag); ++k) {
         const uint16_t v = uint16_t((src[k] & kValueMask) + drift);
         dst[k] = v;
-        minRaw = std::min(minRaw, v);
-        maxRaw = std::max(maxRaw, v);
+        minRaw = v < minRaw ? v : minRaw;
+        maxRaw = v > maxRaw ? v : maxRaw;
         sum += v;
     }
     stats.minRaw = minRaw;
@@ -222,6 +387,12 @@ size_t decodePlainRunSse2(const uint16_t* src, uint16_t* dst, size_t maxN, uint1
     stats.sum = sum;
     return k;
 }
+
+bool cpuHasAvx2() {
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+#endif
 
 size_t findFirst(const uint16_t* values, size_t n, uint16_t target) {
     const __m128i t = _mm_set1_epi16(int16_t(target));
@@ -244,8 +415,9 @@ size_t findFirst(const uint16_t* values, size_t n, uint16_t target) {
 class Decoder {
 public:
     Decoder(const uint16_t* words, size_t count, int frameIndex, const Corrections& corrections,
-            std::vector<uint16_t>& raw)
-        : m_words(words)
+            std::vector<uint16_t>& raw, Kernel kernel)
+        : m_kernel(kernel)
+        , m_words(words)
         , m_count(count)
         , m_lastWord(count ? words[count - 1] : 0)
         , m_drift(driftFor(corrections, frameIndex))
@@ -253,13 +425,15 @@ public:
         , m_nucCount(corrections.nucOffsets ? corrections.nucCount : 0)
         , m_lens(corrections.lensMap)
         , m_lensCount(corrections.lensMap ? corrections.lensCount : 0)
-        , m_raw(raw)
-        , m_row(new uint16_t[kRowCapacity]) {}
+        , m_raw(raw) {}
 
     void run() {
         const size_t iterations = m_count + kExtraIterations;
         size_t i = 0;
         while (i < iterations) {
+            // The first pixel word of a row is decoded with the rest of its run.
+            if (m_phase == 1 && i < m_count && isPixel(m_words[i]))
+                startRow();
             if (m_phase == 2 && i < m_count) {
                 const size_t stop = normalDecodeStop();
                 if (m_col < stop) {
@@ -277,6 +451,7 @@ public:
         }
     }
 
+    size_t storedValues() const { return m_pos; }
     bool widthKnown() const { return m_widthKnown; }
     uint32_t rowWidth() const { return m_rowWidth; }
     uint32_t rowsStored() const { return m_rows; }
@@ -289,6 +464,16 @@ public:
     uint32_t hotRow() const { return m_hotRow; }
 
 private:
+    // Makes room for n more values of the current row (within rowLimit) and
+    // returns how many fit. The buffer grows in steps, so only the values
+    // about to be written are zero-filled first, and never past its capacity.
+    size_t reserveRow(size_t n) {
+        const size_t at = m_pos + m_col;
+        if (m_raw.size() < at + n)
+            m_raw.resize(std::min(kFrameCapacity, at + std::max(n, kGrowValues)));
+        return m_raw.size() - at;
+    }
+
     size_t rowLimit() const { return std::min(kRowCapacity, kFrameCapacity - m_pos); }
     bool inLastRow() const { return m_widthKnown && isLastRowOfKnownGeometry(m_rowWidth, m_rows); }
     // Row position up to which pixel words are decoded one by one as they come.
@@ -308,7 +493,8 @@ private:
     }
 
     void store(uint16_t v) {
-        m_row[m_col] = v;
+        reserveRow(1);
+        m_raw[m_pos + m_col] = v;
         m_sum += v;
         m_minRaw = std::min<uint32_t>(m_minRaw, v);
         if (v > m_hotValue) {
@@ -317,6 +503,24 @@ private:
             m_hotRow = m_rowsStarted;
         }
         ++m_col;
+    }
+
+    // A run without per-pixel tables, by the chosen kernel.
+    size_t decodePlain(const uint16_t* src, uint16_t* dst, size_t maxN, RunStats& stats) const {
+        switch (m_kernel) {
+#if defined(KALORIX_DECODER_AVX2)
+        case Kernel::Avx2:
+            return m_drift ? decodePlainRunAvx2<true>(src, dst, maxN, m_drift, stats)
+                           : decodePlainRunAvx2<false>(src, dst, maxN, 0, stats);
+#endif
+#if defined(__SSE2__)
+        case Kernel::Sse2:
+            return m_drift ? decodePlainRunSse2<true>(src, dst, maxN, m_drift, stats)
+                           : decodePlainRunSse2<false>(src, dst, maxN, 0, stats);
+#endif
+        default:
+            return decodePixelRun<false, false>(src, dst, maxN, m_drift, nullptr, nullptr, stats);
+        }
     }
 
     // Decodes the run of pixel words at src (at most maxN) into the current
@@ -330,7 +534,8 @@ private:
             maxN = std::min(maxN, m_nucCount - p);
         if (lens)
             maxN = std::min(maxN, m_lensCount - p);
-        uint16_t* dst = m_row.get() + m_col;
+        maxN = std::min(maxN, reserveRow(std::min(maxN, kGrowValues)));
+        uint16_t* dst = m_raw.data() + m_pos + m_col;
         RunStats stats;
         size_t n;
         if (nuc && lens)
@@ -340,12 +545,7 @@ private:
         else if (lens)
             n = decodePixelRun<false, true>(src, dst, maxN, m_drift, nullptr, m_lens + p, stats);
         else
-#if defined(__SSE2__)
-            n = m_drift ? decodePlainRunSse2<true>(src, dst, maxN, m_drift, stats)
-                        : decodePlainRunSse2<false>(src, dst, maxN, 0, stats);
-#else
-            n = decodePixelRun<false, false>(src, dst, maxN, m_drift, nullptr, nullptr, stats);
-#endif
+            n = decodePlain(src, dst, maxN, stats);
         if (n == 0)
             return 0;
         m_pixelIndex += n;
@@ -368,11 +568,9 @@ private:
             break;
         case 1:
             if (isPixel(w)) {
-                m_col = 0;
-                ++m_rowsStarted;
+                startRow();
                 if (rowLimit() > 0)
                     store(valueOf(w));
-                m_phase = 2;
             }
             break;
         default: {
@@ -380,7 +578,7 @@ private:
             if (lastRow && m_col == m_rowWidth)
                 endRow(i);
             else if (lastRow && m_col + kRepeatedTail >= m_rowWidth && m_col < rowLimit())
-                store(m_row[m_col - 1]);
+                store(m_raw[m_pos + m_col - 1]);
             else if (isPixel(w)) {
                 if (m_col < rowLimit())
                     store(valueOf(w));
@@ -389,6 +587,12 @@ private:
             break;
         }
         }
+    }
+
+    void startRow() {
+        m_col = 0;
+        ++m_rowsStarted;
+        m_phase = 2;
     }
 
     void endRow(size_t i) {
@@ -405,12 +609,12 @@ private:
                         QStringLiteral(" "));
             return;
         }
-        m_raw.insert(m_raw.end(), m_row.get(), m_row.get() + m_col);
         m_pos += m_col;
         ++m_rows;
         m_col = 0;
     }
 
+    const Kernel m_kernel;
     const uint16_t* m_words;
     const size_t m_count;
     const uint16_t m_lastWord;
@@ -419,10 +623,10 @@ private:
     const size_t m_nucCount;
     const int32_t* m_lens;
     const size_t m_lensCount;
+    // Stored rows occupy [0, m_pos); the row being collected follows them and
+    // joins the frame only when it ends long enough (a dropped row is simply
+    // overwritten by the next one).
     std::vector<uint16_t>& m_raw;
-    // The row being collected; it joins the frame only when it ends long
-    // enough. Never read beyond the values stored in it.
-    std::unique_ptr<uint16_t[]> m_row;
 
     int m_phase = 0;
     size_t m_col = 0;
@@ -442,13 +646,41 @@ private:
 
 } // namespace
 
+bool kernelAvailable(Kernel kernel) {
+    switch (kernel) {
+    case Kernel::Best:
+    case Kernel::Portable:
+        return true;
+    case Kernel::Sse2:
+#if defined(__SSE2__)
+        return true;
+#else
+        return false;
+#endif
+    case Kernel::Avx2:
+#if defined(KALORIX_DECODER_AVX2)
+        return cpuHasAvx2();
+#else
+        return false;
+#endif
+    }
+    return false;
+}
+
+Kernel resolvedKernel(Kernel kernel) {
+    if (kernel != Kernel::Best)
+        return kernelAvailable(kernel) ? kernel : Kernel::Portable;
+    for (Kernel k : {Kernel::Avx2, Kernel::Sse2})
+        if (kernelAvailable(k))
+            return k;
+    return Kernel::Portable;
+}
+
 Result decode(const uint16_t* words, size_t count, int frameIndex, const Corrections& corrections,
-              std::vector<uint16_t>& raw) {
-    // Rows are appended within the reserved capacity, so nothing is filled
-    // with zeros only to be overwritten.
+              std::vector<uint16_t>& raw, Kernel kernel) {
     raw.clear();
     raw.reserve(kFrameCapacity);
-    Decoder decoder(words, words ? count : 0, frameIndex, corrections, raw);
+    Decoder decoder(words, words ? count : 0, frameIndex, corrections, raw, resolvedKernel(kernel));
     decoder.run();
 
     Result r;
@@ -467,6 +699,7 @@ Result decode(const uint16_t* words, size_t count, int frameIndex, const Correct
                     QString::number(count) + QStringLiteral(" words: frame not decodable"));
         return r;
     }
+    raw.resize(decoder.storedValues());
     r.width = decoder.rowWidth();
     r.height = decoder.rowsStored();
     r.meanRaw = uint32_t(r.sum / r.height / r.width);

@@ -47,11 +47,19 @@ struct Result {
     bool decodable() const { return width != 0 && height != 0; }
 };
 
+// How runs of uncorrected pixel words are decoded. Every kernel gives the same
+// frame; Best picks the fastest one the processor has. Pixels with per-pixel
+// corrections always take the portable loop.
+enum class Kernel { Best, Portable, Sse2, Avx2 };
+bool kernelAvailable(Kernel kernel);
+// The kernel that decode uses for a request (Portable for one not available).
+Kernel resolvedKernel(Kernel kernel);
+
 // Decodes words[0, count) into raw, which receives the rows stored, at most
 // kFrameCapacity values (none for an undecodable frame). frameIndex is
 // the 0-based frame number that selects the drift offset. Rows shorter than
 // the first row, and an undecodable frame, are reported on the console.
 Result decode(const uint16_t* words, size_t count, int frameIndex, const Corrections& corrections,
-              std::vector<uint16_t>& raw);
+              std::vector<uint16_t>& raw, Kernel kernel = Kernel::Best);
 
 } // namespace framedecoder

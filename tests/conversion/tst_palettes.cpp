@@ -46,6 +46,7 @@ private slots:
     void scaleFactor();
     void tableMatchesRule_data();
     void tableMatchesRule();
+    void tableWritesOnlyItsPixels();
 };
 
 void TestPalettes::colourModes_data() {
@@ -325,12 +326,19 @@ void TestPalettes::tableMatchesRule_data() {
     QTest::addColumn<unsigned>("mode");
     QTest::addColumn<bool>("inverted");
     QTest::addColumn<bool>("bi");
+    QTest::addColumn<unsigned>("lower");
+    QTest::addColumn<unsigned>("upper");
     for (unsigned mode = 0; mode <= 4; ++mode) {
-        QTest::addRow("mode %u", mode) << mode << false << false;
-        QTest::addRow("mode %u inverted", mode) << mode << true << false;
+        QTest::addRow("mode %u", mode) << mode << false << false << 3000u << 9000u;
+        QTest::addRow("mode %u inverted", mode) << mode << true << false << 3000u << 9000u;
     }
-    QTest::newRow("bi-colour") << 1u << false << true;
-    QTest::newRow("bi-colour inverted") << 1u << true << true;
+    QTest::newRow("bi-colour") << 1u << false << true << 3000u << 9000u;
+    QTest::newRow("bi-colour inverted") << 1u << true << true << 3000u << 9000u;
+    QTest::newRow("window from 0") << 1u << false << false << 0u << 500u;
+    QTest::newRow("window from 0, grey inverted") << 0u << true << false << 0u << 500u;
+    QTest::newRow("window 1..2") << 2u << false << false << 1u << 2u;
+    QTest::newRow("window to 16383") << 3u << true << false << 16000u << 16383u;
+    QTest::newRow("window beyond 14 bits") << 1u << false << false << 100u << 20000u;
 }
 
 // The frame conversion looks colours up in a table; every raw value (and the
@@ -340,6 +348,8 @@ void TestPalettes::tableMatchesRule() {
     QFETCH(unsigned, mode);
     QFETCH(bool, inverted);
     QFETCH(bool, bi);
+    QFETCH(unsigned, lower);
+    QFETCH(unsigned, upper);
     RGBCalculations calc;
     PaletteTable table;
     std::vector<uint16_t> raw(65536);
@@ -356,15 +366,15 @@ void TestPalettes::tableMatchesRule() {
     PaletteTable::Style style;
     style.colorMode = mode;
     style.inverted = inverted;
-    style.window.lowerRawValueBound = 3000;
-    style.window.upperRawValueBound = 9000;
+    style.window.lowerRawValueBound = lower;
+    style.window.upperRawValueBound = upper;
     style.window.biColorEnabled = bi;
     style.window.lowerBiColorRawValueBound = 5000;
     style.window.upperBiColorRawValueBound = 6000;
     table.convert(calc, style, raw.data(), raw.size(), out.data());
     for (unsigned v = 0; v < 65536; ++v) {
         unsigned r = 0, g = 0, b = 0;
-        calc.generateRGB(v, mode, inverted, 3000, 9000, bi, 5000, 6000, 0, 255, r, g, b, false);
+        calc.generateRGB(v, mode, inverted, lower, upper, bi, 5000, 6000, 0, 255, r, g, b, false);
         if (out[3 * v] != r || out[3 * v + 1] != g || out[3 * v + 2] != b)
             QFAIL(qPrintable(QStringLiteral("raw %1: table (%2, %3, %4), rule (%5, %6, %7)")
                                  .arg(v)
@@ -375,6 +385,33 @@ void TestPalettes::tableMatchesRule() {
                                  .arg(g)
                                  .arg(b)));
     }
+}
+
+// Pixels are stored four bytes at a time; the byte after the last pixel must
+// stay untouched (it is the next row, or past the end of the image).
+void TestPalettes::tableWritesOnlyItsPixels() {
+    RGBCalculations calc;
+    PaletteTable table;
+    PaletteTable::Style style;
+    style.colorMode = 1;
+    style.window.lowerRawValueBound = 1000;
+    style.window.upperRawValueBound = 2000;
+    const uint16_t raw[3] = {1500, 2000, 1500};
+    uint8_t out[10];
+    std::fill(std::begin(out), std::end(out), uint8_t(0xAA));
+    table.convert(calc, style, raw, 3, out);
+    const uint8_t expected[10] = {224, 74, 86, 255, 253, 251, 224, 74, 86, 0xAA};
+    for (int i = 0; i < 10; ++i)
+        QCOMPARE(int(out[i]), int(expected[i]));
+
+    std::fill(std::begin(out), std::end(out), uint8_t(0xAA));
+    table.convert(calc, style, raw + 1, 1, out + 1);
+    QCOMPARE(int(out[0]), 0xAA);
+    QCOMPARE(int(out[1]), 255);
+    QCOMPARE(int(out[3]), 251);
+    QCOMPARE(int(out[4]), 0xAA);
+    table.convert(calc, style, raw, 0, out + 5);
+    QCOMPARE(int(out[5]), 0xAA);
 }
 
 QTEST_GUILESS_MAIN(TestPalettes)

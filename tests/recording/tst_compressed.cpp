@@ -477,6 +477,13 @@ void TestCompressedStream::singleCompressedFile() {
     QVERIFY(converter.getStreamFrameNumberSeen());
     QCOMPARE(image.size(), QSize(160, 128));
     QCOMPARE(converter.getCurrentFileName(), path);
+    // The expansion ended at the zero bits that pad the code's last word: the
+    // reader stands at the end, where not even a prefix can be read.
+    short value = 7;
+    unsigned char kind = 99;
+    QVERIFY(!converter.getNextValueFromCompressed(value, kind));
+    QCOMPARE(int(kind), 99);
+    QCOMPARE(int(value), 7);
     QVERIFY(set.lowerBound < set.upperBound);
 }
 

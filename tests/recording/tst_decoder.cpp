@@ -176,6 +176,29 @@ Seq geometryStream(int width, int height, const QString& variant) {
     return s;
 }
 
+// Every kernel this processor can run; each must give the same frame.
+std::vector<framedecoder::Kernel> kernels() {
+    std::vector<framedecoder::Kernel> out;
+    for (auto k :
+         {framedecoder::Kernel::Portable, framedecoder::Kernel::Sse2, framedecoder::Kernel::Avx2})
+        if (framedecoder::kernelAvailable(k))
+            out.push_back(k);
+    return out;
+}
+
+const char* kernelName(framedecoder::Kernel k) {
+    switch (k) {
+    case framedecoder::Kernel::Portable:
+        return "portable";
+    case framedecoder::Kernel::Sse2:
+        return "sse2";
+    case framedecoder::Kernel::Avx2:
+        return "avx2";
+    default:
+        return "best";
+    }
+}
+
 } // namespace
 
 class TestDecoder : public QObject {
@@ -293,22 +316,25 @@ void TestDecoder::decodesStream() {
     QFETCH(uint, hotCol);
     QFETCH(uint, hotRow);
     QFETCH(uint, hotVal);
-    testsupport::Recorder rec;
-    std::vector<uint16_t> out(7, 1);
-    const framedecoder::Result r =
-        framedecoder::decode(words.data(), words.size(), 0, framedecoder::Corrections(), out);
-    QCOMPARE(rec.out, console);
-    QCOMPARE(r.width, width);
-    QCOMPARE(r.height, height);
-    QCOMPARE(r.minRaw, minRaw);
-    QCOMPARE(r.maxRaw, maxRaw);
-    QCOMPARE(r.meanRaw, mean);
-    QCOMPARE(r.hotspotColumn, hotCol);
-    QCOMPARE(r.hotspotRow, hotRow);
-    QCOMPARE(r.hotspotValue, hotVal);
-    QCOMPARE(out.size(), raw.size());
-    QVERIFY(out == raw);
-    QVERIFY(rec.reports.empty());
+    for (framedecoder::Kernel kernel : kernels()) {
+        qInfo("kernel %s", kernelName(kernel));
+        testsupport::Recorder rec;
+        std::vector<uint16_t> out(7, 1);
+        const framedecoder::Result r = framedecoder::decode(
+            words.data(), words.size(), 0, framedecoder::Corrections(), out, kernel);
+        QCOMPARE(rec.out, console);
+        QCOMPARE(r.width, width);
+        QCOMPARE(r.height, height);
+        QCOMPARE(r.minRaw, minRaw);
+        QCOMPARE(r.maxRaw, maxRaw);
+        QCOMPARE(r.meanRaw, mean);
+        QCOMPARE(r.hotspotColumn, hotCol);
+        QCOMPARE(r.hotspotRow, hotRow);
+        QCOMPARE(r.hotspotValue, hotVal);
+        QCOMPARE(out.size(), raw.size());
+        QVERIFY(out == raw);
+        QVERIFY(rec.reports.empty());
+    }
 }
 
 void TestDecoder::endsLastRowByLength_data() {
@@ -484,8 +510,10 @@ void TestDecoder::keepsHugeRowsWithinBounds() {
 
 void TestDecoder::matchesWordByWordReading_data() {
     QTest::addColumn<uint>("seed");
-    for (uint seed = 1; seed <= 60; ++seed)
-        QTest::addRow("seed %u", seed) << seed;
+    QTest::addColumn<int>("kernel");
+    for (framedecoder::Kernel kernel : kernels())
+        for (uint seed = 1; seed <= 60; ++seed)
+            QTest::addRow("%s seed %u", kernelName(kernel), seed) << seed << int(kernel);
 }
 
 void TestDecoder::matchesWordByWordReading() {
@@ -493,6 +521,7 @@ void TestDecoder::matchesWordByWordReading() {
     // long and broken rows, stray separators, streams cut anywhere, and
     // correction tables of random length.
     QFETCH(uint, seed);
+    QFETCH(int, kernel);
     QRandomGenerator rng(seed);
     const int widths[] = {160, 161, 324, 336, 640, 200};
     const int heights[] = {128, 256, 256, 512};
@@ -556,7 +585,8 @@ void TestDecoder::matchesWordByWordReading() {
     }
     testsupport::Recorder rec;
     std::vector<uint16_t> out;
-    const framedecoder::Result r = framedecoder::decode(words.data(), words.size(), 0, c, out);
+    const framedecoder::Result r =
+        framedecoder::decode(words.data(), words.size(), 0, c, out, framedecoder::Kernel(kernel));
     QCOMPARE(rec.out, ref.console);
     QCOMPARE(r.width, ref.width);
     QCOMPARE(r.height, ref.height);

@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QSignalSpy>
+#include <QTimer>
 #include <QtTest>
 
 #include <random>
@@ -110,6 +111,7 @@ private slots:
     void missingFileIsRefused();
     void emptyAndSignatureFreeFiles();
     void secondScanDuringAScanIsRefused();
+    void eventsRunDuringTheScan();
     void sixtyThousandFramesOpenWhole();
     void framesDecodeExactly_data();
     void framesDecodeExactly();
@@ -268,6 +270,16 @@ void TestMovie::secondScanDuringAScanIsRefused() {
     QCOMPARE(
         recorder.outLines(),
         QStringList{"DataConverter::parseVideoFile already indexing, refused: \"" + second + "\""});
+}
+
+void TestMovie::eventsRunDuringTheScan() {
+    const QString path = writeScratch(QStringLiteral("events.TMC"), movieWithCounters(6, {1, 2}));
+    DataConverter converter;
+    bool fired = false;
+    QTimer::singleShot(0, this, [&] { fired = converter.getProcessingState(); });
+    QCOMPARE(converter.parseVideoFile(path, true, true), 2);
+    // The timer ran inside the scan, not after it.
+    QVERIFY(fired);
 }
 
 void TestMovie::sixtyThousandFramesOpenWhole() {

@@ -1,16 +1,11 @@
 #include "recording/MovieIndex.h"
-#include "support/TestSupport.h"
 
 #include <QBuffer>
-#include <QFile>
 #include <QtTest>
 
 #include <vector>
 
 using movieindex::ScanResult;
-
-Q_DECLARE_METATYPE(std::vector<uint64_t>)
-Q_DECLARE_METATYPE(std::vector<int32_t>)
 
 namespace {
 
@@ -38,37 +33,17 @@ ScanResult scanBytes(const QByteArray& bytes, uint32_t blockSize, std::vector<in
     return movieindex::scanMovie(buffer, copy.size(), blockSize, hooks);
 }
 
-ScanResult scanFile(const QByteArray& bytes, uint32_t blockSize, int* blocks) {
-    const QString path = testsupport::scratchDir() + QStringLiteral("/index.TMC");
-    QFile out(path);
-    out.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    out.write(bytes);
-    out.close();
-    QFile file(path);
-    file.open(QIODevice::ReadOnly);
-    movieindex::ScanHooks hooks;
-    if (blocks)
-        hooks.beforeBlock = [blocks] { ++*blocks; };
-    return movieindex::scanMovie(file, file.size(), blockSize, hooks);
-}
-
 } // namespace
 
 class TestMovieIndex : public QObject {
     Q_OBJECT
 private slots:
     void signatureAcrossEverySplit();
-    void signatureAcrossTheMiBBoundary();
-    void emptyAndSignatureFreeFiles();
     void progressPerBlock();
     void counterStep_data();
     void counterStep();
-    void counterCheck_data();
-    void counterCheck();
     void countersStraddlingBlocks();
     void ffcFrames();
-    void ffcConsoleLine_data();
-    void ffcConsoleLine();
 };
 
 void TestMovieIndex::signatureAcrossEverySplit() {
@@ -91,56 +66,6 @@ void TestMovieIndex::signatureAcrossEverySplit() {
         }
         QVERIFY2(offsets == expected, qPrintable(QStringLiteral("block size %1").arg(blockSize)));
     }
-}
-
-void TestMovieIndex::signatureAcrossTheMiBBoundary() {
-    // Frame 2 starts 2 bytes before the end of the first 1 MiB read: "VE" in
-    // the first block, "LM\x06" in the second.
-    const int first = 1048574;
-    QByteArray bytes = frame(6, 1, first) + frame(6, 2, 5000) + frame(6, 3, 3000);
-    QCOMPARE(bytes.size(), 1056574);
-    const std::vector<uint64_t> offsets{0, 1048574, 1053574};
-    const std::vector<int64_t> sizes{1048574, 5000, 3000};
-    const std::vector<int32_t> counters{1, 2, 3};
-
-    const ScanResult fromBuffer = scanBytes(bytes, 1048576, nullptr);
-    int blocks = 0;
-    const ScanResult fromFile = scanFile(bytes, 1048576, &blocks);
-    for (const ScanResult* r : {&fromBuffer, &fromFile}) {
-        QVERIFY(r->versionRead);
-        QCOMPARE(int(r->version), 6);
-        QVERIFY(r->offsets == offsets);
-        QVERIFY(r->sizes == sizes);
-        QVERIFY(r->counters == counters);
-    }
-    // Two blocks with data and the read that finds the end.
-    QCOMPARE(blocks, 3);
-}
-
-void TestMovieIndex::emptyAndSignatureFreeFiles() {
-    std::vector<int> percents;
-    const ScanResult empty = scanBytes(QByteArray(), 1048576, &percents);
-    QVERIFY(!empty.versionRead);
-    QVERIFY(empty.offsets.empty());
-    QVERIFY(empty.sizes.empty());
-    // One read that finds nothing; an empty file counts as scanned (no 0/0).
-    QCOMPARE(percents, std::vector<int>{100});
-
-    int blocks = 0;
-    const ScanResult emptyFile = scanFile(QByteArray(), 1048576, &blocks);
-    QVERIFY(emptyFile.offsets.empty());
-    QCOMPARE(blocks, 1);
-
-    // "VELM" with other version bytes and a bare "VELM" at the end.
-    QByteArray noSignature(4000, 'z');
-    noSignature.replace(0, 5, "VELM\x06");
-    noSignature.replace(100, 5, "VELM\x05");
-    noSignature.replace(3996, 4, "VELM");
-    noSignature[0] = 'W'; // the first frame's signature is damaged too
-    const ScanResult none = scanBytes(noSignature, 1048576, nullptr);
-    QVERIFY(none.versionRead);
-    QVERIFY(none.offsets.empty());
-    QCOMPARE(scanFile(noSignature, 1048576, nullptr).offsets.size(), size_t(0));
 }
 
 void TestMovieIndex::progressPerBlock() {
@@ -182,36 +107,6 @@ void TestMovieIndex::counterStep() {
     QCOMPARE(movieindex::counterStepAccepted(uint16_t(previous), uint16_t(current)), accepted);
 }
 
-void TestMovieIndex::counterCheck_data() {
-    QTest::addColumn<std::vector<int32_t>>("counters");
-    QTest::addColumn<std::vector<int32_t>>("bad");
-    QTest::addColumn<bool>("failed");
-    const int32_t beyond = movieindex::kCounterBeyondEnd;
-    const int32_t unread = movieindex::kCounterUnread;
-    QTest::newRow("steady") << std::vector<int32_t>{1, 2, 3, 4} << std::vector<int32_t>{} << false;
-    QTest::newRow("8191 -> 0 across an FFC")
-        << std::vector<int32_t>{16382, 16383, 0, 1} << std::vector<int32_t>{} << false;
-    // 5 -> 7 at index 2; then 7 -> 8 is fine again.
-    QTest::newRow("gap") << std::vector<int32_t>{4, 5, 7, 8} << std::vector<int32_t>{2} << true;
-    QTest::newRow("two gaps") << std::vector<int32_t>{1, 3, 4, 9} << std::vector<int32_t>{1, 3}
-                              << true;
-    QTest::newRow("last frame too short to hold a counter")
-        << std::vector<int32_t>{1, 2, beyond} << std::vector<int32_t>{} << false;
-    QTest::newRow("unreadable counter fails without a line")
-        << std::vector<int32_t>{1, unread, 2} << std::vector<int32_t>{} << true;
-    QTest::newRow("first frame has no predecessor")
-        << std::vector<int32_t>{77} << std::vector<int32_t>{} << false;
-}
-
-void TestMovieIndex::counterCheck() {
-    QFETCH(std::vector<int32_t>, counters);
-    QFETCH(std::vector<int32_t>, bad);
-    QFETCH(bool, failed);
-    const movieindex::CounterCheck check = movieindex::checkFrameCounters(counters);
-    QCOMPARE(check.badFrames, bad);
-    QCOMPARE(check.failed, failed);
-}
-
 void TestMovieIndex::countersStraddlingBlocks() {
     // Counter words at file positions 2050, 5051, 8004 and 10104; the last
     // frame is too short for one. Reads of 1 and 2 bytes split the words at odd
@@ -246,23 +141,6 @@ void TestMovieIndex::ffcFrames() {
     const ScanResult v6 = scanBytes(movie(6), 1048576, nullptr);
     QCOMPARE(v6.offsets.size(), size_t(5));
     QVERIFY(movieindex::findFfcFrames(v6).empty());
-}
-
-void TestMovieIndex::ffcConsoleLine_data() {
-    QTest::addColumn<int>("index");
-    QTest::addColumn<uint>("counter");
-    QTest::addColumn<QString>("line");
-    QTest::newRow("frame 5") << 4 << 0x2005u << "FFC => 5: 5, 0010000000000101";
-    QTest::newRow("top of the count") << 0 << 0x3FFFu << "FFC => 1: 8191, 0011111111111111";
-    QTest::newRow("count 0") << 99 << 0x2000u << "FFC => 100: 0, 0010000000000000";
-    QTest::newRow("all bits") << 1 << 0xFFFFu << "FFC => 2: 57343, 1111111111111111";
-}
-
-void TestMovieIndex::ffcConsoleLine() {
-    QFETCH(int, index);
-    QFETCH(uint, counter);
-    QFETCH(QString, line);
-    QCOMPARE(movieindex::ffcConsoleLine(index, uint16_t(counter)), line);
 }
 
 QTEST_GUILESS_MAIN(TestMovieIndex)

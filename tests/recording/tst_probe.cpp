@@ -98,11 +98,29 @@ void TestProbe::describesFrame() {
 
     const Run run = runProbe({file, QStringLiteral("--raw"), pgm});
     QCOMPARE(run.exitCode, 0);
-    QCOMPARE(keysInOrder(run.out),
-             QStringList({"file",   "type",       "headerVersion", "frames",      "frame",
-                          "number", "ok",         "width",         "height",      "min",
-                          "max",    "mean",       "hotspot",       "column",      "row",
-                          "value",  "partNumber", "tempFPA",       "tempHousing", "serialBytes"}));
+    QCOMPARE(keysInOrder(run.out), QStringList({"file",
+                                                "type",
+                                                "headerVersion",
+                                                "frames",
+                                                "ffcFrames",
+                                                "frameCounterGaps",
+                                                "frame",
+                                                "number",
+                                                "ok",
+                                                "width",
+                                                "height",
+                                                "min",
+                                                "max",
+                                                "mean",
+                                                "hotspot",
+                                                "column",
+                                                "row",
+                                                "value",
+                                                "partNumber",
+                                                "tempFPA",
+                                                "tempHousing",
+                                                "serialBytes",
+                                                "streamFrameNumber"}));
     QJsonParseError error;
     const QJsonObject root = QJsonDocument::fromJson(run.out, &error).object();
     QCOMPARE(error.error, QJsonParseError::NoError); // nothing else on standard output

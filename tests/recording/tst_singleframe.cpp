@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QtTest>
 #include <algorithm>
 
@@ -173,6 +174,7 @@ void TestSingleFrame::roundTrip() {
     QCOMPARE(scene.size(), size_t(width) * size_t(height));
 
     DataConverter converter;
+    QSignalSpy hotspot(&converter, &DataConverter::hotspotAt);
     testsupport::Recorder rec;
     QVERIFY(converter.loadFromRawFile(path, ksDefines::NoSerialData));
     QCOMPARE(rec.outLines(), QStringList{QStringLiteral("Opening: ") + path});
@@ -195,6 +197,10 @@ void TestSingleFrame::roundTrip() {
     QCOMPARE(converter.getHotspotColumn(), uint(hotIndex % size_t(width) + 1));
     QCOMPARE(converter.getHotspotRow(), uint(hotIndex / size_t(width) + 1));
     QCOMPARE(converter.getHotspotValue(), uint(*maxIt));
+    QCOMPARE(hotspot.count(), 1);
+    QCOMPARE(hotspot[0][0].toUInt(), uint(hotIndex % size_t(width) + 1));
+    QCOMPARE(hotspot[0][1].toUInt(), uint(hotIndex / size_t(width) + 1));
+    QCOMPARE(hotspot[0][2].toUInt(), uint(*maxIt));
 
     const bool camera = version >= 5;
     QCOMPARE(converter.getPartNumber(), camera ? QStringLiteral("4640019S R01234") : QString());

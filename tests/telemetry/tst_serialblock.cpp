@@ -139,13 +139,17 @@ void TestSerialBlock::copyIsLimitedToTheBuffer() {
     QCOMPARE(dc.getCurrentTrackHeading(), 1.0f);
     QCOMPARE(dc.getCurrentAltitude(), 0.0f);
     QCOMPARE(dc.getCurrentSatellites(), 0);
+    QCOMPARE(dc.getSerialDataSize(), 8192u);
     const QString text = dc.getSerialDataString();
     QCOMPARE(text.size(), 8192);
     QCOMPARE(text, QString::fromLatin1(bytes.left(8192)));
 
     parse(dc, QByteArray(8192, 'A'), ksDefines::NoSerialData);
     QCOMPARE(dc.getSerialDataString(), QString(8192, QLatin1Char('A')));
+    parse(dc, "short", ksDefines::NoSerialData);
+    QCOMPARE(dc.getSerialDataSize(), 5u);
     dc.invokeSerialDataParsing(nullptr, 500, ksDefines::NMEA);
+    QCOMPARE(dc.getSerialDataSize(), 0u);
     QCOMPARE(dc.getSerialDataString(), QString());
     QCOMPARE(dc.getCurrentDate(), QStringLiteral("n/a"));
 }

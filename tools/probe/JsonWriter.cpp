@@ -4,7 +4,7 @@
 #include <cmath>
 
 JsonObject& JsonObject::addEncoded(const QString& key, QByteArray encoded) {
-    m_members.push_back(Member{key, std::move(encoded), nullptr});
+    m_members.push_back(Member{key, std::move(encoded), nullptr, nullptr});
     return *this;
 }
 
@@ -29,7 +29,20 @@ JsonObject& JsonObject::add(const QString& key, bool value) {
 }
 
 JsonObject& JsonObject::add(const QString& key, const JsonObject& value) {
-    m_members.push_back(Member{key, QByteArray(), std::make_shared<JsonObject>(value)});
+    m_members.push_back(Member{key, QByteArray(), std::make_shared<JsonObject>(value), nullptr});
+    return *this;
+}
+
+JsonObject& JsonObject::add(const QString& key, const std::vector<int32_t>& values) {
+    QByteArray out = "[";
+    for (size_t k = 0; k < values.size(); ++k)
+        out += (k ? ", " : "") + QByteArray::number(values[k]);
+    return addEncoded(key, out + ']');
+}
+
+JsonObject& JsonObject::add(const QString& key, const std::vector<JsonObject>& objects) {
+    m_members.push_back(
+        Member{key, QByteArray(), nullptr, std::make_shared<std::vector<JsonObject>>(objects)});
     return *this;
 }
 
@@ -76,7 +89,23 @@ QByteArray JsonObject::toJson(int indent) const {
     for (size_t k = 0; k < m_members.size(); ++k) {
         const Member& m = m_members[k];
         out += inner + quote(m.key) + ": ";
-        out += m.object ? m.object->toJson(indent + 2) : m.scalar;
+        if (m.object) {
+            out += m.object->toJson(indent + 2);
+        } else if (m.objects) {
+            if (m.objects->empty()) {
+                out += "[]";
+            } else {
+                const QByteArray item(indent + 4, ' ');
+                out += "[\n";
+                for (size_t i = 0; i < m.objects->size(); ++i) {
+                    out += item + (*m.objects)[i].toJson(indent + 4);
+                    out += i + 1 < m.objects->size() ? ",\n" : "\n";
+                }
+                out += inner + ']';
+            }
+        } else {
+            out += m.scalar;
+        }
         out += k + 1 < m_members.size() ? ",\n" : "\n";
     }
     return out + QByteArray(indent, ' ') + '}';

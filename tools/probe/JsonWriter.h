@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <cstdint>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -23,6 +24,10 @@ public:
     JsonObject& add(const QString& key, bool value);
     JsonObject& add(const QString& key, const JsonObject& value);
     JsonObject& addNull(const QString& key);
+    // A list of numbers on one line: [1, 2, 3].
+    JsonObject& add(const QString& key, const std::vector<int32_t>& values);
+    // A list of objects, one per line block.
+    JsonObject& add(const QString& key, const std::vector<JsonObject>& objects);
 
     bool isEmpty() const { return m_members.empty(); }
     // Two-space indentation, one member per line, no trailing line break.
@@ -33,8 +38,9 @@ public:
 private:
     struct Member {
         QString key;
-        QByteArray scalar;                  // the encoded value, unless object is set
-        std::shared_ptr<JsonObject> object; // nested object
+        QByteArray scalar;                                // the encoded value, unless object is set
+        std::shared_ptr<JsonObject> object;               // nested object
+        std::shared_ptr<std::vector<JsonObject>> objects; // nested list of objects
     };
     JsonObject& addEncoded(const QString& key, QByteArray encoded);
     std::vector<Member> m_members;

@@ -1,9 +1,11 @@
 #include "Probe.h"
 
 #include "app/Report.h"
+#include "conversion/Legend.h"
 #include "recording/DataConverter.h"
 
 #include <QFile>
+#include <QImage>
 #include <QStringList>
 #include <utility>
 
@@ -44,11 +46,48 @@ Result failure(const QString& file, const QString& message) {
     return r;
 }
 
-JsonObject frameObject(const DataConverter& converter, int number, bool ok) {
+JsonObject hotspotObject(const DataConverter& converter) {
     JsonObject hotspot;
     hotspot.add(QStringLiteral("column"), converter.getHotspotColumn())
         .add(QStringLiteral("row"), converter.getHotspotRow())
         .add(QStringLiteral("value"), converter.getHotspotValue());
+    return hotspot;
+}
+
+// The compressed stream's side value of the frame decoded last, or null.
+JsonObject& addStreamFrameNumber(JsonObject& object, const DataConverter& converter) {
+    if (converter.getStreamFrameNumberSeen())
+        return object.add(QStringLiteral("streamFrameNumber"), converter.getCurrentFrameNumber());
+    return object.addNull(QStringLiteral("streamFrameNumber"));
+}
+
+// What the chosen parser made of the frame's serial block.
+JsonObject telemetryObject(const DataConverter& converter) {
+    JsonObject telemetry;
+    telemetry.add(QStringLiteral("latitude"), converter.getCurrentLatitude())
+        .add(QStringLiteral("longitude"), converter.getCurrentLongitude())
+        .add(QStringLiteral("altitude"), double(converter.getCurrentAltitude()))
+        .add(QStringLiteral("satellites"), converter.getCurrentSatellites())
+        .add(QStringLiteral("date"), converter.getCurrentDate())
+        .add(QStringLiteral("time"), converter.getCurrentTime())
+        .add(QStringLiteral("trackHeading"), double(converter.getCurrentTrackHeading()))
+        .add(QStringLiteral("magneticHeading"), double(converter.getCurrentMagneticHeading()))
+        .add(QStringLiteral("roll"), converter.getCurrentRoll())
+        .add(QStringLiteral("pitch"), converter.getCurrentPitch())
+        .add(QStringLiteral("yaw"), converter.getCurrentYaw())
+        .add(QStringLiteral("serialText"), converter.getSerialDataString());
+    return telemetry;
+}
+
+JsonObject& addTelemetry(JsonObject& object, const DataConverter& converter,
+                         ksDefines::serialContent serial) {
+    if (serial != ksDefines::NoSerialData)
+        object.add(QStringLiteral("telemetry"), telemetryObject(converter));
+    return object;
+}
+
+JsonObject frameObject(const DataConverter& converter, int number, bool ok,
+                       ksDefines::serialContent serial) {
     JsonObject frame;
     frame.add(QStringLiteral("number"), number)
         .add(QStringLiteral("ok"), ok)
@@ -57,12 +96,66 @@ JsonObject frameObject(const DataConverter& converter, int number, bool ok) {
         .add(QStringLiteral("min"), converter.getFrameMinRaw())
         .add(QStringLiteral("max"), converter.getFrameMaxRaw())
         .add(QStringLiteral("mean"), converter.getMeanRaw())
-        .add(QStringLiteral("hotspot"), hotspot)
+        .add(QStringLiteral("hotspot"), hotspotObject(converter))
         .add(QStringLiteral("partNumber"), converter.getPartNumber())
         .add(QStringLiteral("tempFPA"), converter.getTempFPA())
         .add(QStringLiteral("tempHousing"), converter.getTempHousing())
         .add(QStringLiteral("serialBytes"), converter.getSerialDataSize());
-    return frame;
+    return addTelemetry(addStreamFrameNumber(frame, converter), converter, serial);
+}
+
+JsonObject frameListEntry(const DataConverter& converter, int number, bool ok,
+                          ksDefines::serialContent serial) {
+    JsonObject entry;
+    entry.add(QStringLiteral("number"), number)
+        .add(QStringLiteral("ok"), ok)
+        .add(QStringLiteral("min"), converter.getFrameMinRaw())
+        .add(QStringLiteral("max"), converter.getFrameMaxRaw())
+        .add(QStringLiteral("mean"), converter.getMeanRaw())
+        .add(QStringLiteral("hotspot"), hotspotObject(converter));
+    return addTelemetry(addStreamFrameNumber(entry, converter), converter, serial);
+}
+
+ThermalImageConversionSet conversionSet(const Options& options) {
+    ThermalImageConversionSet set;
+    set.colorMode = options.palette;
+    set.inverted = options.invert;
+    set.autoGainEnabled = !options.rangeGiven;
+    set.lowerBound = options.rangeLow;
+    set.upperBound = options.rangeHigh;
+    return set;
+}
+
+bool isMovie(const QString& type) {
+    return type == QLatin1String("THM") || type == QLatin1String("TMC");
+}
+
+// Loads the file and decodes the requested frame (converting it when a PNG is
+// wanted). Returns the number of frames, 0 when the file did not load.
+int loadFrame(DataConverter& converter, const QString& type, const Options& options, QImage& image,
+              bool& ok) {
+    ThermalImageConversionSet set = conversionSet(options);
+    const bool compressed = type == QLatin1String("THC") || type == QLatin1String("TMC");
+    if (isMovie(type)) {
+        const int frames = converter.parseVideoFile(options.file, compressed, true);
+        if (frames < 1 || options.frame > frames)
+            return frames;
+        ok = false;
+        converter.getThermalImageFromVideoRawList(options.frame, image, &ok, options.serial, set);
+        return frames;
+    }
+    ok = compressed ? converter.loadFromCompressedRawFile(options.file, options.serial)
+                    : converter.loadFromRawFile(options.file, options.serial);
+    if (!ok)
+        return 0;
+    // The conversion goes through the loader that converts, as the viewer's.
+    if (!options.pngOut.isEmpty()) {
+        if (compressed)
+            converter.getImageFromCompressedRAW(options.file, image, &ok, options.serial, set);
+        else
+            converter.getImageFromRAW(options.file, image, options.serial, &ok, set);
+    }
+    return 1;
 }
 
 } // namespace
@@ -75,30 +168,58 @@ QString fileTypeOf(const QString& fileName) {
     return known.contains(suffix) ? suffix : QString();
 }
 
+int paletteFromName(const QString& name) {
+    static const QStringList names = {QStringLiteral("gray"), QStringLiteral("iron"),
+                                      QStringLiteral("arctic"), QStringLiteral("rainbow")};
+    return int(names.indexOf(name));
+}
+
+bool serialFromName(const QString& name, ksDefines::serialContent& serial) {
+    if (name == QLatin1String("nmea"))
+        serial = ksDefines::NMEA;
+    else if (name == QLatin1String("mavlink"))
+        serial = ksDefines::MAVLink;
+    else if (name == QLatin1String("md"))
+        serial = ksDefines::MdDownlink;
+    else
+        return false;
+    return true;
+}
+
+double resolutionFromName(const QString& name) {
+    if (name == QLatin1String("none"))
+        return 4.0;
+    if (name == QLatin1String("high"))
+        return 0.04;
+    if (name == QLatin1String("low"))
+        return 0.4;
+    return -1.0;
+}
+
 Result probeFile(const Options& options) {
     const QString type = fileTypeOf(options.file);
     if (type.isEmpty())
         return failure(options.file, QStringLiteral("kalorix-probe: not a recorder file "
                                                     "(.THR, .THC, .THM, .TMC, .TFC): ") +
                                          options.file);
-    if (type != QLatin1String("THR"))
+    if (type == QLatin1String("TFC"))
         return failure(options.file,
                        QStringLiteral("kalorix-probe: .%1 files are not read yet").arg(type));
 
     DataConverter converter;
+    QImage image;
+    bool ok = false;
     int frames = 0;
-    bool loaded = false;
     {
         ConsoleCapture capture;
-        loaded = converter.loadFromRawFile(options.file, options.serial);
-        if (!loaded) {
-            const QString message = capture.lastLine();
-            return failure(options.file,
-                           message.isEmpty()
-                               ? QStringLiteral("kalorix-probe: the file did not load")
-                               : message);
+        frames = loadFrame(converter, type, options, image, ok);
+        if (frames < 1) {
+            QString message = capture.lastLine();
+            if (message.isEmpty())
+                message = isMovie(type) ? QStringLiteral("kalorix-probe: no frame found")
+                                        : QStringLiteral("kalorix-probe: the file did not load");
+            return failure(options.file, message);
         }
-        frames = 1;
     }
     if (options.frame < 1 || options.frame > frames)
         return failure(options.file, QStringLiteral("kalorix-probe: frame %1 is not in the file "
@@ -110,13 +231,46 @@ Result probeFile(const Options& options) {
                      converter.getRawBuffer()))
         return failure(options.file,
                        QStringLiteral("kalorix-probe: cannot write ") + options.rawOut);
+    if (!options.pngOut.isEmpty()) {
+        if (!ok)
+            return failure(
+                options.file,
+                QStringLiteral("kalorix-probe: frame %1 was not converted").arg(options.frame));
+        // As the window's addLegend does: temperatures only for a T-linear mode.
+        if (options.legend) {
+            const QImage strip = converter.generateLegendForImage(image, options.resolution < 1.0,
+                                                                  float(options.resolution), false);
+            image = legend::appendLegend(image, strip);
+        }
+        if (!image.save(options.pngOut, "PNG"))
+            return failure(options.file,
+                           QStringLiteral("kalorix-probe: cannot write ") + options.pngOut);
+    }
 
     Result r;
     r.json.add(QStringLiteral("file"), options.file)
         .add(QStringLiteral("type"), type)
         .add(QStringLiteral("headerVersion"), converter.getFileVersion())
         .add(QStringLiteral("frames"), frames)
-        .add(QStringLiteral("frame"), frameObject(converter, options.frame, loaded));
+        .add(QStringLiteral("ffcFrames"), converter.getFFCFrames())
+        .add(QStringLiteral("frameCounterGaps"), converter.getFrameCounterGaps())
+        .add(QStringLiteral("frame"), frameObject(converter, options.frame, ok, options.serial));
+
+    if (options.all) {
+        std::vector<JsonObject> list;
+        if (isMovie(type)) {
+            ConsoleCapture capture;
+            for (int n = 1; n <= frames; ++n) {
+                converter.readFromCompressedVideoFileAndParseRAW(n, options.serial);
+                const bool decoded =
+                    converter.getImageWidth() >= 10 && converter.getImageHeight() >= 10;
+                list.push_back(frameListEntry(converter, n, decoded, options.serial));
+            }
+        } else {
+            list.push_back(frameListEntry(converter, 1, ok, options.serial));
+        }
+        r.json.add(QStringLiteral("frameList"), list);
+    }
     r.ok = true;
     return r;
 }

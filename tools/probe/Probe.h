@@ -16,7 +16,31 @@ struct Options {
     int frame = 1;  // 1-based
     QString rawOut; // binary 16-bit PGM of the frame's raw values, when set
     ksDefines::serialContent serial = ksDefines::NoSerialData;
+    bool all = false; // add "frameList", one entry per frame
+    // The converted frame as PNG, when set: palette 0 gray, 1 iron, 2 arctic,
+    // 3 rainbow; the automatic window unless a range is given.
+    QString pngOut;
+    int palette = 0;
+    bool rangeGiven = false;
+    uint32_t rangeLow = 0;
+    uint32_t rangeHigh = 0;
+    bool invert = false;
+    // Widen the PNG by the legend strip; its labels show temperatures at this
+    // T-linear resolution (kelvin per count) when it is below 1, else the
+    // words "high" and "low".
+    bool legend = false;
+    double resolution = 0.04;
 };
+
+// The palette number for "gray", "iron", "arctic" or "rainbow"; -1 otherwise.
+int paletteFromName(const QString& name);
+
+// The serial kind for "nmea", "mavlink" or "md"; false for any other name.
+bool serialFromName(const QString& name, ksDefines::serialContent& serial);
+
+// The T-linear resolution for "none" (4.0), "high" (0.04) or "low" (0.4);
+// a negative number otherwise.
+double resolutionFromName(const QString& name);
 
 struct Result {
     JsonObject json;

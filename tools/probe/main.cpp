@@ -1,23 +1,43 @@
-// kalorix-probe FILE [--frame N] [--raw OUT.pgm]: prints what the converter
-// decodes from a recorder file as one JSON object on standard output.
+// kalorix-probe FILE [--frame N] [--raw OUT.pgm] [--all] [--png OUT.png --palette
+// gray|iron|arctic|rainbow [--range LOW HIGH] [--invert] [--legend [--tlinear
+// none|high|low]]]: prints what the converter decodes from a recorder file as
+// one JSON object on standard output.
 #include "Probe.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    // The labels of a legend need the font system of a GUI application. The
+    // probe never shows a window, so it then runs offscreen unless a platform
+    // is named; without a legend it stays a plain console program.
+    const bool legendWanted = std::any_of(argv + 1, argv + argc, [](const char* argument) {
+        return std::strcmp(argument, "--legend") == 0;
+    });
+    if (legendWanted && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QCoreApplication> application;
+    if (legendWanted)
+        application = std::make_unique<QGuiApplication>(argc, argv);
+    else
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    QCoreApplication& app = *application;
     QCoreApplication::setApplicationName(QStringLiteral("kalorix-probe"));
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Loads a Kestrum recorder file as Kalorix does and prints one JSON object: file, type, "
-        "headerVersion, frames and the decoded frame (size, minimum, maximum, mean, hot spot, "
-        "camera part number, temperatures, serial block size). A file that does not load "
-        "gives {\"file\", \"error\"} and exit status 1."));
+        "headerVersion, frames, ffcFrames, frameCounterGaps and the decoded frame (size, "
+        "minimum, maximum, mean, hot spot, camera part number, temperatures, serial block size, "
+        "the compressed stream's frame number or null). A file that does not load gives "
+        "{\"file\", \"error\"} and exit status 1."));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("FILE"),
-                                 QStringLiteral("Recorder file (.THR; other types to follow)."));
+                                 QStringLiteral("Recorder file (.THR, .THC, .THM, .TMC)."));
     const QCommandLineOption frameOption(QStringLiteral("frame"),
                                          QStringLiteral("Frame to describe, from 1 (default 1)."),
                                          QStringLiteral("N"), QStringLiteral("1"));
@@ -26,15 +46,82 @@ int main(int argc, char** argv) {
         QStringLiteral("Also write the frame's raw values as a binary 16-bit PGM (P5, maxval "
                        "65535, big-endian)."),
         QStringLiteral("OUT.pgm"));
+    const QCommandLineOption allOption(
+        QStringLiteral("all"),
+        QStringLiteral("Add \"frameList\": number, ok, min, max, mean, hot spot and the stream's "
+                       "frame number of every frame."));
+    const QCommandLineOption pngOption(QStringLiteral("png"),
+                                       QStringLiteral("Also write the converted frame as PNG."),
+                                       QStringLiteral("OUT.png"));
+    const QCommandLineOption paletteOption(
+        QStringLiteral("palette"),
+        QStringLiteral("Palette of the PNG: gray, iron, arctic or rainbow (default gray)."),
+        QStringLiteral("NAME"), QStringLiteral("gray"));
+    const QCommandLineOption invertOption(QStringLiteral("invert"),
+                                          QStringLiteral("Invert the palette of the PNG."));
+    const QCommandLineOption legendOption(
+        QStringLiteral("legend"),
+        QStringLiteral("Widen the PNG by the legend strip of its palette, labelled with the "
+                       "window's temperatures or \"high\" and \"low\"."));
+    const QCommandLineOption tlinearOption(
+        QStringLiteral("tlinear"),
+        QStringLiteral("T-linear mode of the legend labels: none (\"high\" and \"low\"), high "
+                       "(0.04 K per count, the default) or low (0.4 K per count)."),
+        QStringLiteral("MODE"), QStringLiteral("high"));
+    const QCommandLineOption serialOption(
+        QStringLiteral("serial"),
+        QStringLiteral("Parse each frame's serial block as nmea, mavlink or md and add "
+                       "\"telemetry\" to the frame (and to every entry of \"frameList\")."),
+        QStringLiteral("KIND"));
     parser.addOption(frameOption);
+    parser.addOption(serialOption);
     parser.addOption(rawOption);
-    parser.process(app);
+    parser.addOption(allOption);
+    parser.addOption(pngOption);
+    parser.addOption(paletteOption);
+    parser.addOption(invertOption);
+    parser.addOption(legendOption);
+    parser.addOption(tlinearOption);
+    // "--range LOW HIGH" takes two values, which the parser cannot express: it
+    // is taken out of the arguments first.
+    QStringList arguments = app.arguments();
+    bool rangeGiven = false;
+    bool rangeOk = true;
+    uint rangeLow = 0;
+    uint rangeHigh = 0;
+    const int rangeAt = int(arguments.indexOf(QStringLiteral("--range")));
+    if (rangeAt > 0) {
+        rangeGiven = true;
+        bool lowOk = false;
+        bool highOk = false;
+        if (rangeAt + 2 < arguments.size()) {
+            rangeLow = arguments.at(rangeAt + 1).toUInt(&lowOk);
+            rangeHigh = arguments.at(rangeAt + 2).toUInt(&highOk);
+        }
+        const int taken = std::min(3, int(arguments.size()) - rangeAt);
+        arguments.erase(arguments.begin() + rangeAt, arguments.begin() + rangeAt + taken);
+        rangeOk = lowOk && highOk && rangeLow < rangeHigh && rangeHigh <= 16383;
+    }
+    parser.process(arguments);
 
     const QStringList files = parser.positionalArguments();
     bool frameOk = false;
     const int frame = parser.value(frameOption).toInt(&frameOk);
-    if (files.size() != 1 || !frameOk || frame < 1) {
+    const int palette = probe::paletteFromName(parser.value(paletteOption));
+    const double resolution = probe::resolutionFromName(parser.value(tlinearOption));
+    ksDefines::serialContent serial = ksDefines::NoSerialData;
+    const bool serialOk =
+        !parser.isSet(serialOption) || probe::serialFromName(parser.value(serialOption), serial);
+    if (files.size() != 1 || !serialOk || !frameOk || frame < 1 || palette < 0 || !rangeOk ||
+        resolution < 0.0 ||
+        ((rangeGiven || parser.isSet(invertOption) || parser.isSet(paletteOption) ||
+          parser.isSet(legendOption)) &&
+         !parser.isSet(pngOption)) ||
+        (parser.isSet(tlinearOption) && !parser.isSet(legendOption))) {
         std::fputs(qPrintable(parser.helpText()), stderr);
+        std::fputs("  --range <LOW> <HIGH>      Raw window of the PNG instead of the automatic "
+                   "one (0 <= LOW < HIGH <= 16383).\n",
+                   stderr);
         return 2;
     }
 
@@ -42,6 +129,16 @@ int main(int argc, char** argv) {
     options.file = files.first();
     options.frame = frame;
     options.rawOut = parser.value(rawOption);
+    options.all = parser.isSet(allOption);
+    options.serial = serial;
+    options.pngOut = parser.value(pngOption);
+    options.palette = palette;
+    options.invert = parser.isSet(invertOption);
+    options.legend = parser.isSet(legendOption);
+    options.resolution = resolution;
+    options.rangeGiven = rangeGiven;
+    options.rangeLow = rangeLow;
+    options.rangeHigh = rangeHigh;
     const probe::Result result = probe::probeFile(options);
     const QByteArray json = result.json.toJson() + '\n';
     std::fwrite(json.constData(), 1, size_t(json.size()), stdout);

@@ -11,18 +11,13 @@ namespace {
 const char* const kBuildMonth = "July";
 const char* const kBuildDay = "13th";
 const char* const kBuildYear = "2017";
-
 } // namespace
 
-// The resources live in a static library: without a reference from code the
-// linker would leave them out of programs that never mention them. Qt's macro
-// must be expanded outside any namespace.
+// The resources live in a static library: this reference makes the linker keep
+// them. Qt's macro must be expanded outside any namespace; registering the same
+// data twice is harmless.
 static void initResources() {
-    static const bool done = [] {
-        Q_INIT_RESOURCE(resources);
-        return true;
-    }();
-    Q_UNUSED(done);
+    Q_INIT_RESOURCE(resources);
 }
 
 KX_InfoDialog::KX_InfoDialog(QWidget* parent)

@@ -22,6 +22,9 @@ RawConvertConfig::RawConvertConfig(QWidget* parent)
                             ui->lblGainHigh, ui->lblGainMid},
                            Qt::AlignLeft);
 
+    // Return in a "Gain" field confirms the typed value; it must not close the window.
+    ui->buttonBox->button(QDialogButtonBox::Close)->setAutoDefault(false);
+
     // The form's automatic connections run the handlers first; these plain
     // forwards follow, so a listener sees the controls already settled.
     connect(ui->slLowerBound, &QSlider::valueChanged, this, &RawConvertConfig::parametersChanged);
