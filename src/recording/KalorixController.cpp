@@ -1,5 +1,6 @@
 #include "recording/KalorixController.h"
 
+#include "app/CommandLine.h"
 #include "app/Report.h"
 #include "recording/DataConverter.h"
 
@@ -181,4 +182,8 @@ void KalorixController::checkCurrentTMC() {
         haveLast = true;
     }
     kx::console(corrupt ? QStringLiteral("File CORRUPT") : QStringLiteral("File ok"));
+}
+
+void KalorixController::printCommandLineHelp() const {
+    kx::printCommandLineHelp();
 }

@@ -30,6 +30,8 @@ public:
     // goes to *ok; the result only says whether ok was given at all.
     bool getThermalImageFromVideoRawdata(unsigned frame, bool* ok, ksDefines::serialContent serial,
                                          ThermalImageConversionSet& set, QImage& image);
+    // Writes the command-line help text to standard output.
+    void printCommandLineHelp() const;
 
 public slots:
     // Walks every frame of the open movie and reports gaps in the frame

@@ -39,8 +39,6 @@ void writeSetting(const char* key, const QVariant& value) {
 Kalorix::Kalorix(int argc, char** argv, QWidget* parent)
     : QMainWindow(parent)
     , ui(std::make_unique<Ui::Kalorix>()) {
-    Q_UNUSED(argc);
-    Q_UNUSED(argv);
     // 1. Window, form, working images, T-linear step. The icons live in a
     //    static library, so their registration is asked for by name.
     Q_INIT_RESOURCE(resources);
@@ -90,6 +88,8 @@ Kalorix::Kalorix(int argc, char** argv, QWidget* parent)
     connect(radiometricConfig, SIGNAL(planckOChanged(int)), this, SLOT(planckOValueChanged(int)));
     connect(radiometricConfig, SIGNAL(planckR1Changed(int)), this, SLOT(planckR1ValueChanged(int)));
     connect(radiometricConfig, SIGNAL(planckR2Changed(int)), this, SLOT(planckR2ValueChanged(int)));
+    connect(videoExportSettings, SIGNAL(executeExport(QString, QString, QString, uint, uint, uint)),
+            this, SLOT(executeFrameExport(QString, QString, QString, uint, uint, uint)));
     radiometricConfig->getRadioConstants(planckB, planckO, planckR1, planckR2);
 
     // 7. The controller reports to the window only through its signals.
@@ -134,7 +134,10 @@ Kalorix::Kalorix(int argc, char** argv, QWidget* parent)
     // 11. Optional logo of the operator.
     insertCustomLogo();
 
-    // 12. Command line. 13. Stored settings. 14. Update check. 15. Drift and
+    // 12. Command line (may end the process).
+    processCommandLineParameters(argc, argv);
+
+    // 13. Stored settings. 14. Update check. 15. Drift and
     //     NUC progress wiring: each follows here as it is built.
 }
 
