@@ -137,8 +137,12 @@ Kalorix::Kalorix(int argc, char** argv, QWidget* parent)
     // 12. Command line (may end the process).
     processCommandLineParameters(argc, argv);
 
-    // 13. Stored settings. 14. Update check. 15. Drift and
-    //     NUC progress wiring: each follows here as it is built.
+    // 13. Stored settings: until they are loaded here, the T-linear step follows
+    //     the settings dialog as loading would, so that the legend and the pixel
+    //     read-out agree on whether temperatures are shown.
+    radiometryChanged(rawConvertConfig->getRadiometryOption());
+    // 14. Update check. 15. Drift and NUC progress wiring: each follows here as
+    //     it is built.
 }
 
 Kalorix::~Kalorix() = default;

@@ -62,7 +62,8 @@ private slots:
     }
 
     void startUpState() {
-        QCOMPARE(window->getTLinearResolution(), 0.04f);
+        // The dialog starts in "none": raw values, and "high"/"low" on the legend.
+        QCOMPARE(window->getTLinearResolution(), 4.0f);
         QVERIFY(!window->isImageLoadOk());
         QVERIFY(!window->isDualCamera());
         window->show();
