@@ -134,8 +134,11 @@ Kalorix::Kalorix(int argc, char** argv, QWidget* parent)
     // 11. Optional logo of the operator.
     insertCustomLogo();
 
-    // 12. Command line (may end the process).
+    // 12. Command line. When it ends the program, nothing else starts: main
+    //     returns the exit code without showing the window.
     processCommandLineParameters(argc, argv);
+    if (commandLineExitCode())
+        return;
 
     // 13. Stored settings: until they are loaded here, the T-linear step follows
     //     the settings dialog as loading would, so that the legend and the pixel

@@ -8,8 +8,8 @@
 #include <QMainWindow>
 #include <QPixmap>
 #include <QStringList>
-#include <functional>
 #include <memory>
+#include <optional>
 
 namespace Ui {
 class Kalorix;
@@ -170,11 +170,13 @@ public:
     // whole recording; the file counter is appended to the prefix.
     void executeExport(QString path, QString prefix, QString extension, uint start, uint end,
                        uint fileCounter, uint step);
-    // Applies the command line (may end the process through the exit hook).
+    // Applies the command line. "-c", "-merge" and "-help" end the program:
+    // the exit code is then set, the constructor stops after the command line
+    // and main returns the code instead of showing the window, so the window
+    // and the application object are taken down in order (no exit() while
+    // the file browser's threads run).
     void processCommandLineParameters(int argc, char** argv);
-    // How the command line ends the process; tests replace std::exit.
-    using ProcessExit = std::function<void(int exitCode)>;
-    void setProcessExit(ProcessExit exit) { processExit = std::move(exit); }
+    std::optional<int> commandLineExitCode() const { return exitCodeRequested; }
     // Frames and files that an export or a command line could not deliver
     // since the window was built (range refusals, open failures, frames that
     // did not convert or could not be written).
@@ -264,7 +266,7 @@ private:
     bool kmlStarted = false;    // set by the meta data writer
     int exportFailures = 0;
     bool exportProgressLines = false; // "-c" runs without "-q"
-    ProcessExit processExit;
+    std::optional<int> exitCodeRequested;
 
     std::unique_ptr<Ui::Kalorix> ui;
     DataConverter* dataConverter = nullptr; // child of the window

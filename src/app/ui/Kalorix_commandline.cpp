@@ -12,7 +12,6 @@
 #include "ui_Kalorix.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 namespace {
 
@@ -33,10 +32,7 @@ float tLinearStepForOption(int option) {
 void Kalorix::finishCommandLine(int exitCode) {
     std::fflush(stdout);
     std::fflush(stderr);
-    if (processExit)
-        processExit(exitCode);
-    else
-        std::exit(exitCode);
+    exitCodeRequested = exitCode;
 }
 
 void Kalorix::processCommandLineParameters(int argc, char** argv) {

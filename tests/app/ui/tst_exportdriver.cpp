@@ -1,3 +1,4 @@
+#include "app/ExpectedHelpText.h"
 #include "app/ui/Kalorix.h"
 #include "conversion/ui/RawConvertConfig.h"
 #include "export/ui/VideoExportSettings.h"
@@ -17,6 +18,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -97,13 +99,13 @@ private slots:
     void singleFrameFiles_data();
     void singleFrameFiles();
     void commandLine();
+    void helpEndsTheConstructor();
     void commandLineFailures_data();
     void commandLineFailures();
 
 private:
     std::unique_ptr<testsupport::Recorder> recorder;
     std::unique_ptr<Kalorix> window;
-    int exitCode = -1;
 };
 
 void TestExportDriver::initTestCase() {
@@ -119,8 +121,7 @@ void TestExportDriver::init() {
     char name[] = "kalorix";
     char* argv[] = {name, nullptr};
     window = std::make_unique<Kalorix>(1, argv);
-    exitCode = -1;
-    window->setProcessExit([this](int code) { exitCode = code; });
+    QVERIFY(!window->commandLineExitCode());
     QVERIFY(window->openInputFile(movieFile()));
     QCOMPARE(window->converter()->getNumberOfVideoFrames(), kFrames);
     window->rawConfig()->setLegendVisibility(false);
@@ -503,7 +504,7 @@ void TestExportDriver::commandLine() {
     for (QByteArray& a : args)
         argv.push_back(a.data());
     window->processCommandLineParameters(int(argv.size()), argv.data());
-    QCOMPARE(exitCode, 0);
+    QCOMPARE(window->commandLineExitCode(), std::optional<int>(0));
     QCOMPARE(filesIn(dir), QStringList({"scan_000_0002.png", "scan_000_0003.png"}));
     QCOMPARE(window->rawConfig()->getColorMode(), 0);
     QVERIFY(window->rawConfig()->getLegendVisibility());
@@ -512,6 +513,25 @@ void TestExportDriver::commandLine() {
     QCOMPARE(recorder->outLines(),
              QStringList({"File to open: " + movieFile(), "OPTION: -l => Show legend"}));
     QVERIFY(recorder->err.isEmpty()); // -q: no progress lines
+}
+
+void TestExportDriver::helpEndsTheConstructor() {
+    char program[] = "kalorix";
+    char legend[] = "-L";
+    char help[] = "-HELP";
+    char input[] = "-i";
+    std::string movie = movieFile().toStdString();
+    char* argv[] = {program, legend, help, input, movie.data(), nullptr};
+    recorder->clear();
+    const Kalorix helped(5, argv);
+    QCOMPARE(helped.commandLineExitCode(), std::optional<int>(0));
+    // The legend line first (options before -help act), then the help text;
+    // the file after -help is never opened.
+    QStringList expected = expectedHelpLines();
+    expected.prepend(QStringLiteral("OPTION: -l => Show legend"));
+    QCOMPARE(recorder->out, expected.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+    QVERIFY(!recorder->out.contains(QStringLiteral("File to open")));
+    QVERIFY(helped.getCurrentFileName().isEmpty());
 }
 
 void TestExportDriver::commandLineFailures_data() {
@@ -547,7 +567,8 @@ void TestExportDriver::commandLineFailures() {
     for (QByteArray& a : bytes)
         argv.push_back(a.data());
     window->processCommandLineParameters(int(argv.size()), argv.data());
-    QTEST(exitCode, "exitCode");
+    QVERIFY(window->commandLineExitCode().has_value());
+    QTEST(*window->commandLineExitCode(), "exitCode");
     QStringList texts;
     for (const testsupport::Report& r : recorder->reports)
         texts << r.text;
