@@ -41,7 +41,6 @@ private slots:
         const QString name = QTest::currentDataTag();
         RadiometricConfig dialog;
         QSlider* s = dialog.findChild<QSlider*>("sl" + name);
-        QVERIFY(s);
         QTEST((QList<int>{s->minimum(), s->maximum(), s->singleStep(), s->pageStep(), s->value()}),
               "slider");
         QSignalSpy spy(&dialog,
