@@ -38,24 +38,23 @@ private slots:
         QTest::newRow("mode 7 renders as rainbow") << Case{2000, 7, 1000, 2000, 254, 252, 252};
         // A reversed window: raw <= lower is tested before raw >= upper.
         QTest::newRow("reversed window") << Case{1500, 1, 2000, 1000, 0, 0, 0};
-        QTest::newRow("iron s=299, blue 41") << Case{299, 1, 0, 499, 239, 109, 41};
-        QTest::newRow("iron s=300, blue jumps to 20") << Case{300, 1, 0, 499, 240, 110, 20};
+        // Blue steps down from 41 at s = 299 to 20 at s = 300.
+        QTest::newRow("iron s=300, blue 20") << Case{300, 1, 0, 499, 240, 110, 20};
         for (unsigned m = 0; m <= 4; ++m)
             QTest::addRow("raw 0 in mode %u", m) << Case{0, m, 0, 100, 0, 0, 0};
-        // The middle of every stretch; a window of 0..S makes s equal to raw.
-        // Three channels per stretch, iron, arctic, rainbow high contrast.
-        const std::vector<unsigned> middles[3] = {
-            {35, 20, 65, 140, 40, 130, 225, 75, 85, 247, 155, 15, 255, 227, 132},
-            {22,  42, 82, 30,  101, 158, 15,  127, 145, 64,  105, 133, 139, 60,  109,
-             187, 46, 74, 219, 60,  43,  230, 101, 22,  230, 152, 14,  230, 204, 122},
-            {108, 0,   106, 119, 1,   188, 13,  110, 198, 3,   151, 117,
-             114, 155, 2,   175, 118, 3,   165, 27,  21,  232, 150, 149}};
+        // The end of every stretch but the last (whose end is the top colour); a
+        // window of 0..S makes s equal to raw. Iron, arctic, rainbow high contrast.
+        const std::vector<unsigned> ends[3] = {
+            {69, 39, 128, 208, 40, 130, 239, 109, 41, 253, 199, 11},
+            {44, 83,  163, 16, 117, 152, 15, 136, 140, 111, 74,  127, 165, 47,
+             92, 207, 46,  57, 229, 74,  30, 230, 126, 15,  230, 177, 14},
+            {213, 0, 209, 24, 2, 164, 6, 215, 233, 1, 86, 3, 226, 225, 4, 123, 12, 1, 208, 44, 42}};
         for (unsigned m = 1; m <= 3; ++m) {
-            const std::vector<unsigned>& c = middles[m - 1];
-            const unsigned top = unsigned(c.size()) / 3 * 100 - 1;
+            const std::vector<unsigned>& c = ends[m - 1];
+            const unsigned top = unsigned(c.size()) / 3 * 100 + 99;
             for (unsigned i = 0; 3 * i < c.size(); ++i)
-                QTest::addRow("mode %u s=%u", m, 100 * i + 50)
-                    << Case{100 * i + 50, m, 0, top, c[3 * i], c[3 * i + 1], c[3 * i + 2]};
+                QTest::addRow("mode %u s=%u", m, 100 * i + 99)
+                    << Case{100 * i + 99, m, 0, top, c[3 * i], c[3 * i + 1], c[3 * i + 2]};
         }
         // Grayscale over 1000..2000, also into a narrower output range.
         QTest::newRow("grey middle") << Case{1500, 0, 1000, 2000, 127, 127, 127};
