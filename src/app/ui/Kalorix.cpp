@@ -1,35 +1,148 @@
 #include "app/ui/Kalorix.h"
 
+#include "app/ui/KX_InfoDialog.h"
+#include "conversion/ui/RadiometricConfig.h"
+#include "conversion/ui/RawConvertConfig.h"
+#include "export/ui/VideoExportSettings.h"
 #include "recording/DataConverter.h"
+#include "recording/KalorixController.h"
+#include "telemetry/ui/DateTimeSettings.h"
+#include "telemetry/ui/SerialDataExplorer.h"
 #include "ui_Kalorix.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QFileSystemModel>
+#include <QGraphicsScene>
+#include <QIntValidator>
 #include <QPixmap>
+#include <QSettings>
+#include <QTimer>
+
+namespace {
+
+// The file browser's folder is remembered between runs under this key.
+const char* const kLastBrowserFolderKey = "lastBrowserFolder";
+
+QVariant readSetting(const char* key) {
+    const QSettings settings(QStringLiteral("Velmora Technology"), QStringLiteral("Kalorix"));
+    return settings.value(QLatin1String(key));
+}
+
+void writeSetting(const char* key, const QVariant& value) {
+    QSettings settings(QStringLiteral("Velmora Technology"), QStringLiteral("Kalorix"));
+    settings.setValue(QLatin1String(key), value);
+}
+
+} // namespace
 
 Kalorix::Kalorix(int argc, char** argv, QWidget* parent)
     : QMainWindow(parent)
     , ui(std::make_unique<Ui::Kalorix>()) {
-    Q_UNUSED(argc);
-    Q_UNUSED(argv);
-    // 1. Window, form, working images, T-linear step.
+    // 1. Window, form, working images, T-linear step. The icons live in a
+    //    static library, so their registration is asked for by name.
+    Q_INIT_RESOURCE(resources);
     ui->setupUi(this);
     displayImage = QImage(1, 1, QImage::Format_RGB888);
     daylightImage = QImage(1, 1, QImage::Format_RGB888);
     tLinearResolution = 0.04f;
+    scene = new QGraphicsScene(this);
+    ui->gvImage->setScene(scene);
+    ui->gvImage->viewport()->installEventFilter(this);
+    ui->gvImage->viewport()->setMouseTracking(true);
 
-    // 2. Long-lived objects, in their fixed order.
+    // 2. Long-lived objects, in their fixed order. The merge dialog, the TIFF
+    //    exporter, the bit-lane test and the NUC dialog take their places
+    //    between these as they are built.
     dataConverter = new DataConverter(this);
+    controller = new KalorixController(dataConverter, this);
+    serialDataExplorer = new SerialDataExplorer(this);
+    dateTimeSettings = new DateTimeSettings(this);
+
+    // 3. Wiring of those objects.
+    connect(dateTimeSettings, SIGNAL(timeOffsetChanged(int)), dataConverter,
+            SLOT(changedHourOffset(int)));
+    connect(ui->actionTest_TMC_file, SIGNAL(triggered(bool)), controller, SLOT(checkCurrentTMC()));
+    // The file test converts every frame through the converter's working
+    // frame; show the frame the slider points at again afterwards, so the
+    // read-out and the labels describe the picture on screen.
+    connect(ui->actionTest_TMC_file, &QAction::triggered, this, &Kalorix::reloadCurrentImage);
+    connect(serialDataExplorer, &QDialog::finished, this,
+            [this]() { ui->actionDisplay_Serial_Data->setChecked(false); });
+
+    // 4. Hidden until they are needed.
+    dateTimeSettings->hide();
+    ui->wgVideoControls->hide();
+    ui->progressBar->hide();
+    ui->btnBitLaneTest->hide();
+    setDualCamControlsVisible(false);
 
     // 5. Title.
     setWindowTitle(windowTitle() + QStringLiteral(" ") + QLatin1String(kVersion) +
                    QStringLiteral(" - Velmora Technology"));
 
-    // 10. Progress bar at 0.
+    // 6. Radiometric constants and the export settings.
+    radiometricConfig = new RadiometricConfig(this);
+    videoExportSettings = new VideoExportSettings(this);
+    connect(radiometricConfig, SIGNAL(planckBChanged(int)), this, SLOT(planckBValueChanged(int)));
+    connect(radiometricConfig, SIGNAL(planckOChanged(int)), this, SLOT(planckOValueChanged(int)));
+    connect(radiometricConfig, SIGNAL(planckR1Changed(int)), this, SLOT(planckR1ValueChanged(int)));
+    connect(radiometricConfig, SIGNAL(planckR2Changed(int)), this, SLOT(planckR2ValueChanged(int)));
+    connect(videoExportSettings, SIGNAL(executeExport(QString, QString, QString, uint, uint, uint)),
+            this, SLOT(executeFrameExport(QString, QString, QString, uint, uint, uint)));
+    radiometricConfig->getRadioConstants(planckB, planckO, planckR1, planckR2);
+
+    // 7. The controller reports to the window only through its signals.
+    connectController();
+
+    // 8. Range and palette settings, about dialog.
+    rawConvertConfig = new RawConvertConfig(this);
+    infoDialog = new KX_InfoDialog(this);
+    connect(rawConvertConfig, SIGNAL(orientationChanged()), this, SLOT(orientationChanged()));
+    connect(rawConvertConfig, SIGNAL(autoParametersClicked()), this, SLOT(autoHistogramClicked()));
+    connect(rawConvertConfig, SIGNAL(autoGainToggled(bool)), this, SLOT(autoGainToggled(bool)));
+    connect(dataConverter, SIGNAL(filePercentageChanged(int)), this,
+            SLOT(progressBarPercentageChanged(int)));
+    connect(rawConvertConfig, SIGNAL(radiometryChanged(int)), this, SLOT(radiometryChanged(int)));
+    connect(rawConvertConfig, SIGNAL(legendChanged(bool)), this, SLOT(displayLegendChanged(bool)));
+    connect(rawConvertConfig, SIGNAL(parametersChanged()), this, SLOT(rawParametersChanged()));
+    autoGain = rawConvertConfig->getAutoGainEnabled();
+    legendVisible = rawConvertConfig->getLegendVisibility();
+    ui->actionShow_legend->setChecked(legendVisible);
+
+    // 9. File browser.
+    setupFileBrowser();
+
+    // 10. Frame range fields, drops, pane proportions, progress.
+    ui->leStartFrame->setValidator(new QIntValidator(0, 100000, ui->leStartFrame));
+    ui->leEndFrame->setValidator(new QIntValidator(0, 100000, ui->leEndFrame));
+    setAcceptDrops(true);
+    ui->splitter->setStretchFactor(0, 1);
+    ui->splitter->setStretchFactor(1, 4);
+    ui->splitter->setStretchFactor(2, 1);
+    ui->splitter->setSizes({240, 800, 240});
     ui->progressBar->setValue(0);
-    ui->progressBar->setVisible(false);
+    // The overlay's number fields move their sliders; the sliders' handlers
+    // move the fields back without a loop.
+    connect(ui->sbThermoOpacity, QOverload<int>::of(&QSpinBox::valueChanged), ui->slThermoOpacity,
+            &QSlider::setValue);
+    connect(ui->sbShiftX, QOverload<int>::of(&QSpinBox::valueChanged), ui->slShiftX,
+            &QSlider::setValue);
+    connect(ui->sbShiftY, QOverload<int>::of(&QSpinBox::valueChanged), ui->slShiftY,
+            &QSlider::setValue);
 
     // 11. Optional logo of the operator.
     insertCustomLogo();
+
+    // 12. Command line (may end the process).
+    processCommandLineParameters(argc, argv);
+
+    // 13. Stored settings: until they are loaded here, the T-linear step follows
+    //     the settings dialog as loading would, so that the legend and the pixel
+    //     read-out agree on whether temperatures are shown.
+    radiometryChanged(rawConvertConfig->getRadiometryOption());
+    // 14. Update check. 15. Drift and NUC progress wiring: each follows here as
+    //     it is built.
 }
 
 Kalorix::~Kalorix() = default;
@@ -41,4 +154,83 @@ void Kalorix::insertCustomLogo() {
     QPixmap pixmap;
     if (pixmap.load(logo.filePath()))
         ui->lblLogo->setPixmap(pixmap);
+}
+
+void Kalorix::connectController() {
+    KalorixController* c = controller;
+    connect(c, SIGNAL(updateFileNameLabel(QString)), this, SLOT(updateFileNameLabel(QString)));
+    connect(c, SIGNAL(updateImageZoom(float)), this, SLOT(updateImageZoom(float)));
+    connect(c, SIGNAL(requestDisplayImageResize()), this, SLOT(repaintDisplayImage()));
+    connect(c, SIGNAL(requestUILabelUpdate()), this, SLOT(setLables()));
+    connect(c, SIGNAL(updateCurrentFileType(ksDefines::FileTypes)), this,
+            SLOT(updateCurrentFileType(ksDefines::FileTypes)));
+    connect(c, SIGNAL(setVideoControlVisibility(bool)), this,
+            SLOT(setVideoControlVisibility(bool)));
+    connect(c, SIGNAL(updateImageLoadOkFlag(bool)), this, SLOT(setImageLoadOK(bool)));
+    connect(c, SIGNAL(updateMinMaxRAWSliders(uint, uint)), this,
+            SLOT(updateMinMaxRAWSliders(uint, uint)));
+    connect(c, SIGNAL(updateLastImageWidth(int)), this, SLOT(updateLastImageWidth(int)));
+    connect(c, SIGNAL(setFilenameLableVisibility(bool)), ui->lblFilename, SLOT(setVisible(bool)));
+    connect(c, SIGNAL(setProgressBarVisibility(bool)), ui->progressBar, SLOT(setVisible(bool)));
+    connect(c, SIGNAL(initUIVideoControls(int, int)), this, SLOT(initUIVideoControls(int, int)));
+    connect(dataConverter, SIGNAL(hotspotAt(uint, uint, uint)), this,
+            SLOT(updateMarkerPosition(uint, uint, uint)));
+}
+
+void Kalorix::setupFileBrowser() {
+    dirModel = new QFileSystemModel(this);
+    dirModel->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
+    dirModel->setRootPath(QString());
+    ui->tvFolders->setModel(dirModel);
+    // The tree is read in the background: keep the current folder in sight
+    // while the folders above it arrive.
+    // The rows of a folder arrive just after its directoryLoaded signal.
+    connect(dirModel, &QFileSystemModel::directoryLoaded, this, [this](const QString& path) {
+        const QString currentPath = dirModel->filePath(ui->tvFolders->currentIndex());
+        if (!currentPath.startsWith(path))
+            return;
+        QTimer::singleShot(50, this, [this]() {
+            const QModelIndex current = ui->tvFolders->currentIndex();
+            if (current.isValid())
+                ui->tvFolders->scrollTo(current, QAbstractItemView::PositionAtCenter);
+        });
+    });
+    for (int column = 1; column < dirModel->columnCount(); ++column)
+        ui->tvFolders->hideColumn(column);
+
+    fileModel = new QFileSystemModel(this);
+    fileModel->setFilter(QDir::Files | QDir::NoSymLinks);
+    // Pictures are listed beside the recordings because selecting one shows
+    // it; the model compares the patterns without regard to case.
+    fileModel->setNameFilters({QStringLiteral("*.TMC"), QStringLiteral("*.THM"),
+                               QStringLiteral("*.THR"), QStringLiteral("*.TFC"),
+                               QStringLiteral("*.JPG"), QStringLiteral("*.JPEG"),
+                               QStringLiteral("*.PNG")});
+    fileModel->setNameFilterDisables(false);
+    ui->lvFiles->setModel(fileModel);
+    connect(ui->lvFiles->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &Kalorix::handleSelectionChanged);
+    // A file opened before its folder was read is selected once it is.
+    connect(fileModel, &QFileSystemModel::directoryLoaded, this, [this]() {
+        if (!pendingBrowserSelection.isEmpty())
+            selectFileInBrowser(pendingBrowserSelection);
+    });
+
+    QString start = readSetting(kLastBrowserFolderKey).toString();
+    if (start.isEmpty() || !QFileInfo(start).isDir())
+        start = QDir::homePath();
+    showFolder(start);
+}
+
+void Kalorix::showFolder(const QString& path) {
+    const QModelIndex dirIndex = dirModel->index(path);
+    ui->tvFolders->setCurrentIndex(dirIndex);
+    ui->tvFolders->expand(dirIndex);
+    ui->tvFolders->scrollTo(dirIndex, QAbstractItemView::PositionAtCenter);
+    fileModel->setRootPath(path);
+    ui->lvFiles->setRootIndex(fileModel->index(path));
+}
+
+void Kalorix::rememberBrowserFolder(const QString& path) {
+    writeSetting(kLastBrowserFolderKey, path);
 }

@@ -1,13 +1,29 @@
 #pragma once
 
+#include "conversion/ThermalImageConversionSet.h"
+#include "recording/ksDefines.h"
+
 #include <QImage>
+#include <QItemSelection>
 #include <QMainWindow>
+#include <QPixmap>
+#include <QStringList>
+#include <functional>
 #include <memory>
 
 namespace Ui {
 class Kalorix;
 }
 class DataConverter;
+class KalorixController;
+class RawConvertConfig;
+class RadiometricConfig;
+class VideoExportSettings;
+class KX_InfoDialog;
+class SerialDataExplorer;
+class DateTimeSettings;
+class QFileSystemModel;
+class QGraphicsScene;
 
 // The main window: owns the converter, the controller and one instance of every
 // dialog and worker, created in a fixed order in the constructor.
@@ -23,13 +39,232 @@ public:
     void insertCustomLogo();
 
     // ---- Viewer, menus, controller wiring (window) --------------------------
+    KalorixController* loadController() const { return controller; }
+    RawConvertConfig* rawConfig() const { return rawConvertConfig; }
 
+    // Opens a recorder file with the current settings and selects it in the
+    // file browser. A failure keeps the recording or picture shown before.
+    bool openInputFile(const QString& fileName);
+    // Widens the argument by the legend strip of the current conversion.
+    void addLegend(QImage& image);
+    void addLegend(QPixmap& pixmap);
+    QString parse_Tau_Partnumber(const QString& partNumber) const;
+    // Shows the read-out of pixel (x, y) of the displayed frame in the status
+    // bar; the temperature goes to *temperature when given and radiometric.
+    void processPixel(int x, int y, double* temperature);
+    void getImageFromVideoRawdata(int frame, bool& ok, bool forceAutomatic);
+    // The open-file dialog; the chosen names are in chosenFileNames().
+    bool getFileNames();
+    QStringList chosenFileNames() const { return openFileNames; }
+    // The serial data kind chosen by the three parse actions.
+    ksDefines::serialContent currentSerialContent() const;
+    // A conversion request filled from the settings dialog.
+    ThermalImageConversionSet conversionSetFromConfig() const;
+
+    QString getCurrentFileName() const { return currentFileName; }
+    ksDefines::FileTypes getCurrentFileType() const { return currentFileType; }
+    bool isImageLoadOk() const { return imageLoadOk; }
+    bool isPlaying() const { return playing; }
+    unsigned getPlaySpeed() const { return playSpeed; }
+    double getZoomFactor() const { return zoomFactor; }
+    float getTLinearResolution() const { return tLinearResolution; }
+    bool isDualCamera() const { return dualCamera; }
+    unsigned getMarkerX() const { return markerX; }
+    unsigned getMarkerY() const { return markerY; }
+    unsigned getMarkerValue() const { return markerValue; }
+    const QImage& getDisplayImage() const { return displayImage; }
+    double getPlanckB() const { return planckB; }
+    double getPlanckO() const { return planckO; }
+    double getPlanckR1() const { return planckR1; }
+    double getPlanckR2() const { return planckR2; }
+
+public slots:
+    void repaintDisplayImage();
+    void setLables();
+    void resetDisplayAfterUncheckingParsing();
+    void reloadCurrentImage();
+    void updateMarkerPosition(uint x, uint y, uint value);
+    void setDualCamControlsVisible(bool visible);
+
+    // Controller signals
+    void updateFileNameLabel(const QString& text);
+    void updateImageZoom(float zoom);
+    void updateCurrentFileType(ksDefines::FileTypes type);
+    void setVideoControlVisibility(bool visible);
+    void setImageLoadOK(bool ok);
+    void updateMinMaxRAWSliders(uint lower, uint upper);
+    void updateLastImageWidth(int width);
+    void initUIVideoControls(int frameCount, int frame);
+    void initProgressBar(uint min, uint max, uint value);
+    void progressBarPercentageChanged(int percent);
+
+    // Settings dialogs
+    void orientationChanged();
+    void autoHistogramClicked();
+    void autoGainToggled(bool enabled);
+    void radiometryChanged(int option);
+    void displayLegendChanged(bool visible);
+    void rawParametersChanged();
+    void planckBValueChanged(int value);
+    void planckOValueChanged(int value);
+    void planckR1ValueChanged(int value);
+    void planckR2ValueChanged(int value);
+
+    // File browser
+    void handleSelectionChanged(const QItemSelection& selection);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private slots:
+    // Viewer
+    void on_actionZoom_in_triggered();
+    void on_actionZoom_out_triggered();
+    void on_actionZoom_fit_triggered();
+    void on_actionZoom_to_original_size_triggered();
+    void on_actionToogle_mouse_dragging_triggered();
+    void on_actionMark_Hotspot_triggered();
+    void on_actionStart_playing_movie_triggered();
+    void on_actionShow_legend_triggered(bool checked);
+    void on_actionRAW_conversion_parameters_triggered();
+    void on_actionRadiometric_Parameters_triggered();
+    void on_slMovieFiles_valueChanged(int frame);
+    void on_btnFrameDown_clicked();
+    void on_btnFrameUp_clicked();
+    void on_btnSetBegin_clicked();
+    void on_btnSetEnd_clicked();
+    void on_btnPlayVideo_clicked();
+    void on_btnPlayDoubleSpeed_clicked();
+    void on_btnPlayTrippleSpeed_clicked();
+    void on_slThermoOpacity_valueChanged(int value);
+    void on_slShiftX_valueChanged(int value);
+    void on_slShiftY_valueChanged(int value);
+    void on_sbScale_valueChanged(double value);
+    void on_tvFolders_clicked(const QModelIndex& index);
+
+    // Menus and telemetry actions
+    void on_actionOpen_File_triggered();
+    void on_actionQuit_triggered();
+    void on_actionAbout_Kalorix_triggered();
+    void on_actionDate_Time_settings_triggered();
+    void on_actionParse_NMEA_Data_triggered(bool checked);
+    void on_actionParse_md_downlink_data_triggered(bool checked);
+    void on_actionParse_MAVLink_data_triggered(bool checked);
+    void on_actionDisplay_Serial_Data_triggered(bool checked);
+
+public:
     // ---- Picture export, export driver, command line -------------------------
+public:
+    VideoExportSettings* exportSettings() const { return videoExportSettings; }
+    static QString generate4DigitNumberString(int number);
+    // Writes one converted frame as a picture, turned by the rotation setting
+    // and widened by the legend when it is switched on. The image is not
+    // changed. Failures are reported; the result says whether the file exists.
+    bool saveImageToFile(const QString& fileName, const QString& format, const QImage* image);
+    // Command-line entry of the export driver: start 0 and end 0 mean the
+    // whole recording; the file counter is appended to the prefix.
+    void executeExport(QString path, QString prefix, QString extension, uint start, uint end,
+                       uint fileCounter, uint step);
+    // Applies the command line (may end the process through the exit hook).
+    void processCommandLineParameters(int argc, char** argv);
+    // How the command line ends the process; tests replace std::exit.
+    using ProcessExit = std::function<void(int exitCode)>;
+    void setProcessExit(ProcessExit exit) { processExit = std::move(exit); }
+    // Frames and files that an export or a command line could not deliver
+    // since the window was built (range refusals, open failures, frames that
+    // did not convert or could not be written).
+    int exportFailureCount() const { return exportFailures; }
+
+public slots:
+    void executeFrameExport(QString path, QString prefix, QString extension, uint start, uint end,
+                            uint step);
+    void enableProgressBar();
+    void disableProgressBar();
+    void on_actionExport_frames_triggered();
+    void on_btnQuickExport_clicked();
 
 private:
     // ---- Viewer, menus, controller wiring (window): private ----------------
+    void connectController();
+    void setupFileBrowser();
+    void showFolder(const QString& path);
+    void selectFileInBrowser(const QString& fileName);
+    void rememberBrowserFolder(const QString& path);
+    bool openPicture(const QString& fileName);
+    bool openDroppedOrSelected(const QString& fileName);
+    void parseActionTriggered(QAction* action, bool checked);
+    void zoomBy(double factor);
+    // The hot-spot marker at (markerX, markerY), drawn onto the unrotated frame.
+    void paintMarker(QPixmap& pixmap) const;
+    bool isMovieFile(const QString& fileName) const;
+    QPoint viewportToPixel(const QPoint& viewportPos) const;
+    void fitViewToScene();
+
+    KalorixController* controller = nullptr;
+    RawConvertConfig* rawConvertConfig = nullptr;
+    RadiometricConfig* radiometricConfig = nullptr;
+    VideoExportSettings* videoExportSettings = nullptr;
+    KX_InfoDialog* infoDialog = nullptr;
+    SerialDataExplorer* serialDataExplorer = nullptr;
+    DateTimeSettings* dateTimeSettings = nullptr;
+    QFileSystemModel* dirModel = nullptr;
+    QFileSystemModel* fileModel = nullptr;
+    QGraphicsScene* scene = nullptr;
+
+    QPixmap thermalPixmap;
+    QPixmap daylightPixmap;
+    QString currentFileName;
+    QString pendingBrowserSelection;
+    QString lastDirectory;
+    QStringList openFileNames;
+    ksDefines::FileTypes currentFileType = ksDefines::RawRecording;
+    bool imageLoadOk = false;
+    bool dualCamera = false;
+    bool playing = false;
+    bool autoGain = true;
+    bool legendVisible = false;
+    // The view follows its pane until the user zooms by hand.
+    bool fitToPane = true;
+    unsigned playSpeed = 1;
+    double zoomFactor = 1.0;
+    int lastImageWidth = 0;
+    uint32_t markerX = 0;
+    uint32_t markerY = 0;
+    uint32_t markerValue = 0;
+    uint32_t pixelX = 0;
+    uint32_t pixelY = 0;
+    int32_t fusionOffsetX = 0;
+    int32_t fusionOffsetY = 0;
+    double planckB = 1600.0;
+    double planckO = -5030.0;
+    double planckR1 = 16030.0;
+    double planckR2 = 0.0953;
 
     // ---- Picture export, export driver, command line: private ----------------
+    ThermalImageConversionSet exportConversionSet() const;
+    ksDefines::serialContent selectedSerialContent() const;
+    // Frames of the loaded recording; single-frame files count as one.
+    int exportFrameCount() const;
+    bool convertExportFrame(const QString& fileName, uint frame, ksDefines::serialContent serial);
+    // The working image as it is written: with the hot-spot marker when
+    // "Mark Hotspot" is checked.
+    QImage markedExportImage();
+    // Refuses, with one message, exports whose writer this build lacks and
+    // targets that cannot be written; true when the export may start.
+    bool exportCanStart(const QString& path, const QString& extension);
+    void finishCommandLine(int exitCode);
+
+    QImage exportImage;         // working image of the export loop
+    bool exportRefresh = false; // filled by the conversion
+    bool kmlStarted = false;    // set by the meta data writer
+    int exportFailures = 0;
+    bool exportProgressLines = false; // "-c" runs without "-q"
+    ProcessExit processExit;
 
     std::unique_ptr<Ui::Kalorix> ui;
     DataConverter* dataConverter = nullptr; // child of the window

@@ -1,0 +1,189 @@
+#include "recording/KalorixController.h"
+
+#include "app/CommandLine.h"
+#include "app/Report.h"
+#include "recording/DataConverter.h"
+
+#include <QFileInfo>
+
+namespace {
+
+QString quoted(const QString& text) {
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+} // namespace
+
+KalorixController::KalorixController(DataConverter* converter, QObject* parent)
+    : QObject(parent)
+    , converter(converter) {}
+
+bool KalorixController::loadRawDataFile(const QString& fileName, int lastImageWidth,
+                                        ksDefines::serialContent serial,
+                                        ThermalImageConversionSet& set, bool checkFrameCounter,
+                                        QImage& thermalImage, QImage& daylightImage) {
+    Q_UNUSED(daylightImage);
+    // The recorder's contract is the extension, compared on its last three
+    // characters whatever their case.
+    const QString extension = fileName.right(3).toLower();
+    if (extension == QLatin1String("thr"))
+        return loadSingleFrame(fileName, false, lastImageWidth, serial, set, thermalImage);
+    if (extension == QLatin1String("thc"))
+        return loadSingleFrame(fileName, true, lastImageWidth, serial, set, thermalImage);
+    if (extension == QLatin1String("thm") || extension == QLatin1String("tmc"))
+        return loadMovie(fileName, extension == QLatin1String("tmc"), serial, set,
+                         checkFrameCounter, thermalImage);
+    if (extension == QLatin1String("tfc")) {
+        // This build has no reader for fusion recordings yet. The file is
+        // refused before anything is touched, so the window keeps the
+        // recording it shows, and the user is told instead of being left with
+        // a selection that silently does nothing.
+        kx::console(QStringLiteral("Error while loading video file"));
+        kx::reportError(QStringLiteral("Error while loading video file ") + quoted(fileName));
+        return false;
+    }
+    return false;
+}
+
+bool KalorixController::loadSingleFrame(const QString& fileName, bool compressed,
+                                        int lastImageWidth, ksDefines::serialContent serial,
+                                        ThermalImageConversionSet& set, QImage& thermalImage) {
+    bool ok = false;
+    if (compressed)
+        converter->getImageFromCompressedRAW(fileName, thermalImage, &ok, serial, set);
+    else
+        converter->getImageFromRAW(fileName, thermalImage, serial, &ok, set);
+    // Both single-frame types report the outcome, so that a frame that loads
+    // after a failed one is painted again (the window paints nothing while
+    // the flag is false).
+    emit updateImageLoadOkFlag(ok);
+    if (!ok) {
+        kx::console(QStringLiteral("Error while loading image"));
+        kx::reportError(QStringLiteral("Error while loading image (in Kalorix::loadRawImage) ") +
+                        quoted(fileName));
+        return false;
+    }
+    const QString shortName = QFileInfo(fileName).fileName();
+    emit updateMinMaxRAWSliders(set.lowerBound, set.upperBound);
+    emit setVideoControlVisibility(false);
+    if (compressed)
+        kx::console(shortName);
+    emit updateFileNameLabel(shortName);
+    if (thermalImage.width() != lastImageWidth) {
+        emit updateImageZoom(1.0f);
+        emit updateLastImageWidth(thermalImage.width());
+    }
+    emit requestDisplayImageResize();
+    emit requestUILabelUpdate();
+    emit updateCurrentFileType(ksDefines::RawRecording);
+    return true;
+}
+
+void KalorixController::startMovieProgress() {
+    emit initProgressBar(0, 100, 0);
+    emit setVideoControlVisibility(false);
+    emit initUIVideoControls(1, 1);
+    emit setFilenameLableVisibility(false);
+    emit setProgressBarVisibility(true);
+}
+
+bool KalorixController::finishMovie(bool ok) {
+    emit setProgressBarVisibility(false);
+    emit setFilenameLableVisibility(true);
+    emit updateCurrentFileType(ksDefines::RawRecording);
+    return ok;
+}
+
+bool KalorixController::loadMovie(const QString& fileName, bool compressed,
+                                  ksDefines::serialContent serial, ThermalImageConversionSet& set,
+                                  bool checkFrameCounter, QImage& thermalImage) {
+    startMovieProgress();
+    if (converter->getProcessingState()) {
+        // Another index scan is under way (started from an event handled
+        // during it); its own end hides the progress bar again.
+        kx::console(QStringLiteral("Error while loading video file"));
+        return false;
+    }
+    bool ok = false;
+    const int frames = converter->parseVideoFile(fileName, compressed, checkFrameCounter);
+    if (frames > 0) {
+        converter->getThermalImageFromVideoRawList(1, thermalImage, &ok, serial, set);
+        emit updateMinMaxRAWSliders(set.lowerBound, set.upperBound);
+        emit requestDisplayImageResize();
+        emit requestUILabelUpdate();
+        emit updateImageLoadOkFlag(ok);
+        if (ok) {
+            emit initUIVideoControls(frames, 1);
+            emit setVideoControlVisibility(true);
+            emit updateFileNameLabel(QStringLiteral("1 / ") + QString::number(frames));
+            emit requestDisplayImageResize();
+            emit requestUILabelUpdate();
+            return finishMovie(true);
+        }
+    }
+    kx::console(QStringLiteral("Error while loading image"));
+    kx::reportError(QStringLiteral("Error while loading file ") + quoted(fileName));
+    return finishMovie(false);
+}
+
+bool KalorixController::loadImage(const QString& fileName, QImage& image) {
+    if (!converter->loadBinaryImageFromFile(fileName, &image)) {
+        kx::console(QStringLiteral("Error while loading image"));
+        kx::reportError(QStringLiteral("Error while loading image ") + quoted(fileName));
+        return false;
+    }
+    emit updateFileNameLabel(QFileInfo(fileName).fileName());
+    emit updateImageZoom(1.0f);
+    emit requestDisplayImageResize();
+    emit requestUILabelUpdate();
+    emit updateCurrentFileType(ksDefines::Image);
+    return true;
+}
+
+bool KalorixController::getThermalImageFromVideoRawdata(unsigned frame, bool* ok,
+                                                        ksDefines::serialContent serial,
+                                                        ThermalImageConversionSet& set,
+                                                        QImage& image) {
+    converter->getThermalImageFromVideoRawList(int(frame), image, ok, serial, set);
+    if (ok == nullptr)
+        return false;
+    emit updateMinMaxRAWSliders(set.lowerBound, set.upperBound);
+    emit requestDisplayImageResize();
+    emit requestUILabelUpdate();
+    return true;
+}
+
+void KalorixController::checkCurrentTMC() {
+    kx::console(QStringLiteral("Testing TMC file"));
+    QImage image(1, 1, QImage::Format_RGB888);
+    bool corrupt = false;
+    bool haveLast = false;
+    uint32_t last = 0;
+    const int frames = converter->getNumberOfVideoFrames();
+    for (int i = 1; i <= frames; ++i) {
+        ThermalImageConversionSet set;
+        set.lowerBound = 0;
+        set.upperBound = 0;
+        set.autoGainEnabled = true;
+        set.percentageChange = 1.0f;
+        bool ok = false;
+        converter->getThermalImageFromVideoRawList(i, image, &ok, ksDefines::NoSerialData, set);
+        const uint32_t current = converter->getCurrentFrameNumber();
+        if (haveLast) {
+            const qint64 diff = qint64(current) - qint64(last);
+            if (diff != 1) {
+                kx::console(QStringLiteral("Current: ") + QString::number(current) +
+                            QStringLiteral("  |  Last: ") + QString::number(last) +
+                            QStringLiteral("  |  Diff: ") + QString::number(diff));
+                corrupt = true;
+            }
+        }
+        last = current;
+        haveLast = true;
+    }
+    kx::console(corrupt ? QStringLiteral("File CORRUPT") : QStringLiteral("File ok"));
+}
+
+void KalorixController::printCommandLineHelp() const {
+    kx::printCommandLineHelp();
+}
