@@ -1,18 +1,20 @@
 #include "conversion/AutoRange.h"
+#include "conversion/RGBCalculations.h"
 #include "recording/DataConverter.h"
 #include "support/TestSupport.h"
+#include "synth/Synth.h"
 
 #include <QtTest>
+#include <numeric>
 
 namespace {
 using Values = std::vector<uint16_t>;
 
 // n copies of each value, in order.
-Values repeated(std::initializer_list<uint16_t> values, int copies) {
+Values copies(std::initializer_list<uint16_t> values, int n = 2) {
     Values out;
     for (uint16_t v : values)
-        for (int i = 0; i < copies; ++i)
-            out.push_back(v);
+        out.insert(out.end(), size_t(n), v);
     return out;
 }
 
@@ -21,415 +23,267 @@ Values operator+(Values a, const Values& b) {
     return a;
 }
 
-QRgb rgb(int r, int g, int b) {
-    return qRgb(r, g, b);
+// A 160 x 128 frame holding first + i mod count at pixel i: every value occurs
+// at least twice, so its window is first + 3 .. first + count - 3.
+Values cycle(uint16_t first, uint16_t count) {
+    Values raw(160 * 128);
+    for (size_t i = 0; i < raw.size(); ++i)
+        raw[i] = uint16_t(first + i % count);
+    return raw;
 }
+
+// The window chosen for one frame from the previous window and the histogram's.
+struct Step {
+    bool smooth;
+    float factor;
+    bool movie;
+    uint32_t prevLower, prevUpper, lower, upper;
+};
 } // namespace
 
-Q_DECLARE_METATYPE(std::vector<uint16_t>)
+Q_DECLARE_METATYPE(Values)
+Q_DECLARE_METATYPE(Step)
 
 class TestConversion : public QObject {
     Q_OBJECT
 private slots:
-    void histogramWindow_data();
-    void histogramWindow();
-    void histogramCountersWrap();
-    void tailNeverMovesWindow();
-    void smoothing_data();
-    void smoothing();
-    void frameWindow_data();
-    void frameWindow();
-    void processRefusesEmptyWindow_data();
-    void processRefusesEmptyWindow();
-    void processConvertsPixels();
-    void pixelsBeyondRawAreBlack();
-    void processConvertsOtherFormats();
-    void changeImageParametersStoresState();
-    void autoGenerate();
-    void autoGenerateFailsWithoutRepeats();
-    void checkImageParameters_data();
-    void checkImageParameters();
-    void scaleF_data();
-    void scaleF();
-    void scaleWithMiddle_data();
-    void scaleWithMiddle();
-    void histogramEquilisation();
-};
-
-void TestConversion::histogramWindow_data() {
-    QTest::addColumn<Values>("values");
-    QTest::addColumn<uint>("lower");
-    QTest::addColumn<uint>("upper");
-    const Values tail(10, 9000); // the last ten values are never counted
-
-    QTest::newRow("seven values, trimmed 3 at the bottom, 2 at the top")
-        << repeated({100, 110, 120, 130, 140, 150, 160}, 2) + tail << 130u << 140u;
-    QTest::newRow("spread of 20 is not trimmed")
-        << repeated({100, 102, 104, 106, 108, 110, 112, 114, 116, 118, 120}, 2) + tail << 100u
-        << 120u;
-    QTest::newRow("spread of 21 is trimmed")
-        << repeated({100, 102, 104, 106, 108, 110, 112, 114, 116, 118, 121}, 2) + tail << 106u
-        << 116u;
-    QTest::newRow("four values: not trimmed")
-        << repeated({100, 200, 300, 400}, 2) + tail << 100u << 400u;
-    QTest::newRow("five values: lower passes upper")
-        << repeated({100, 200, 300, 400, 500}, 2) + tail << 400u << 300u;
-    QTest::newRow("values seen once are noise")
-        << repeated({100, 200}, 2) + Values{5000, 20, 7000} + tail << 100u << 200u;
-    QTest::newRow("0 and 16383 never bound the window")
-        << repeated({0, 16383}, 5) + repeated({500, 510}, 2) + tail << 500u << 510u;
-    QTest::newRow("values above 14 bits are skipped")
-        << repeated({20000, 65535}, 4) + repeated({600, 650}, 3) + tail << 600u << 650u;
-    QTest::newRow("one repeated value") << repeated({777}, 3) + tail << 777u << 777u;
-    QTest::newRow("every value once")
-        << Values{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12} << 16383u << 1u;
-    QTest::newRow("only 0 and 16383") << repeated({0, 16383}, 10) + tail << 16383u << 1u;
-    QTest::newRow("ten values: nothing counted") << repeated({300, 400}, 5) << 16383u << 1u;
-    QTest::newRow("eleven values: the first one counted alone")
-        << repeated({300}, 2) + Values(9, 400) << 16383u << 1u;
-    QTest::newRow("twelve values: two counted")
-        << repeated({300}, 2) + Values(10, 400) << 300u << 300u;
-    QTest::newRow("empty") << Values{} << 16383u << 1u;
-}
-
-void TestConversion::histogramWindow() {
-    QFETCH(Values, values);
-    QFETCH(uint, lower);
-    QFETCH(uint, upper);
-    DataConverter converter;
-    converter.createHistogram(&values);
-    QCOMPARE(converter.getLowerRawValueBound(), lower);
-    QCOMPARE(converter.getUpperRawValueBound(), upper);
-}
-
-void TestConversion::histogramCountersWrap() {
-    // 65,536 copies of 700 wrap its 16-bit counter to 0; 65,537 leave 1.
-    Values values = Values(65536, 700) + Values(65537, 900) + repeated({800}, 2) + Values(10, 5);
-    DataConverter converter;
-    converter.createHistogram(&values);
-    QCOMPARE(converter.getHistogram()[700], uint16_t(0));
-    QCOMPARE(converter.getHistogram()[900], uint16_t(1));
-    QCOMPARE(converter.getHistogram()[800], uint16_t(2));
-    QCOMPARE(converter.getHistogram()[5], uint16_t(0));
-    QCOMPARE(converter.getLowerRawValueBound(), 800u);
-    QCOMPARE(converter.getUpperRawValueBound(), 800u);
-
-    // A second frame starts from cleared counters.
-    Values second = repeated({1000, 1010}, 2) + Values(10, 5);
-    converter.createHistogram(&second);
-    QCOMPARE(converter.getHistogram()[800], uint16_t(0));
-    QCOMPARE(converter.getLowerRawValueBound(), 1000u);
-    QCOMPARE(converter.getUpperRawValueBound(), 1010u);
-}
-
-void TestConversion::tailNeverMovesWindow() {
-    const Values body = repeated({2000, 2005, 2010}, 3);
-    for (uint16_t tailValue : {uint16_t(1), uint16_t(2001), uint16_t(9999), uint16_t(16382)}) {
-        Values values = body + Values(10, tailValue);
-        DataConverter converter;
-        converter.createHistogram(&values);
-        QCOMPARE(converter.getLowerRawValueBound(), 2000u);
-        QCOMPARE(converter.getUpperRawValueBound(), 2010u);
+    // The last ten values are never counted; values seen once are noise.
+    void histogramWindow_data() {
+        QTest::addColumn<Values>("values");
+        QTest::addColumn<QString>("window");
+        const Values t(10, 9000);
+        // Three qualifying values are dropped at the bottom, two at the top.
+        QTest::newRow("7 values") << copies({100, 110, 120, 130, 140, 150, 160}) + t << "130..140";
+        QTest::newRow("spread 20") << copies({100, 104, 108, 112, 116, 120}) + t << "100..120";
+        QTest::newRow("spread 21") << copies({100, 104, 108, 112, 116, 121}) + t << "112..112";
+        QTest::newRow("4 values") << copies({100, 200, 300, 400}) + t << "100..400";
+        QTest::newRow("5 values") << copies({100, 200, 300, 400, 500}) + t << "400..300";
+        QTest::newRow("noise") << copies({100, 200}) + Values{5000, 20, 7000} + t << "100..200";
+        QTest::newRow("0, 16383") << copies({0, 16383}, 5) + copies({500, 510}) + t << "500..510";
+        QTest::newRow("> 14 bits") << copies({20000, 65535}) + copies({600, 650}) + t << "600..650";
+        QTest::newRow("once") << Values{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12} << "16383..1";
+        QTest::newRow("11 values: one counted") << copies({300}) + Values(9, 400) << "16383..1";
+        QTest::newRow("empty") << Values{} << "16383..1";
+        // 16-bit counters: 65,536 copies of 700 wrap to 0, 65,537 of 900 leave 1.
+        QTest::newRow("wrapping counters")
+            << Values(65536, 700) + Values(65537, 900) + copies({800}) + t << "800..800";
     }
-}
+    void histogramWindow() {
+        QFETCH(Values, values);
+        DataConverter converter;
+        Values before = copies({50, 60, 70}, 3) + Values(10, 1); // counters start cleared
+        converter.createHistogram(&before);
+        converter.createHistogram(&values);
+        QTEST(QString::asprintf("%u..%u", converter.getLowerRawValueBound(),
+                                converter.getUpperRawValueBound()),
+              "window");
+    }
 
-void TestConversion::smoothing_data() {
-    QTest::addColumn<uint>("newBound");
-    QTest::addColumn<uint>("oldBound");
-    QTest::addColumn<float>("factor");
-    QTest::addColumn<uint>("expected");
-    QTest::newRow("1003 from 1000 by half truncates to 1001") << 1003u << 1000u << 0.5f << 1001u;
-    QTest::newRow("997 from 1000 by half truncates to 998") << 997u << 1000u << 0.5f << 998u;
-    QTest::newRow("factor 1 takes the new bound") << 1003u << 1000u << 1.0f << 1003u;
-    QTest::newRow("factor 0 keeps the old bound") << 1003u << 1000u << 0.0f << 1000u;
-    QTest::newRow("quarter step") << 2000u << 1000u << 0.25f << 1250u;
-    QTest::newRow("downward by 0.3") << 1000u << 2000u << 0.3f << 1700u;
-    QTest::newRow("overshoot below zero clamps to 0") << 0u << 1u << 2.0f << 0u;
-}
+    // Automatic gain; the histogram gives 1003..1997.
+    void frameWindow_data() {
+        QTest::addColumn<Step>("s");
+        // 1000 + 3 x 0.5 and 2000 - 3 x 0.5, truncated toward zero.
+        QTest::newRow("smoothed") << Step{true, 0.5f, true, 1000, 2000, 1001, 1998};
+        QTest::newRow("factor 0") << Step{true, 0.0f, true, 1000, 2000, 1000, 2000};
+        QTest::newRow("smoothing off") << Step{false, 0.5f, true, 1000, 2000, 1003, 1997};
+        QTest::newRow("after reset") << Step{true, 0.5f, true, 16383, 1, 1003, 1997};
+        QTest::newRow("after 1500..1500") << Step{true, 0.5f, true, 1500, 1500, 1003, 1997};
+        QTest::newRow("single frame") << Step{true, 0.5f, false, 1000, 2000, 1003, 1997};
+    }
+    void frameWindow() {
+        QFETCH(Step, s);
+        const ThermalImageConversionSet set{0, 0, 0, false, 0, 0, false, true, s.factor, s.smooth};
+        const autorange::RawWindow w =
+            autorange::frameWindow(set, {s.prevLower, s.prevUpper}, {1003, 1997}, s.movie);
+        QCOMPARE((QList<uint>{w.lower, w.upper}), (QList<uint>{s.lower, s.upper}));
+    }
 
-void TestConversion::smoothing() {
-    QFETCH(uint, newBound);
-    QFETCH(uint, oldBound);
-    QFETCH(float, factor);
-    QFETCH(uint, expected);
-    QCOMPARE(autorange::smoothBound(newBound, oldBound, factor), expected);
-}
+    // Every 16-bit raw word gets the colour of the per-pixel rule, also after a
+    // conversion in another style (colours come from a table built per style).
+    void conversionFollowsRule_data() {
+        QTest::addColumn<QList<uint>>("s"); // mode, inverted, lower, upper, bi, biLow, biHigh
+        QTest::newRow("mode 4") << QList<uint>{4, 0, 3000, 9000, 0, 0, 0};
+        QTest::newRow("bi-colour inverted") << QList<uint>{1, 1, 3000, 9000, 1, 5000, 6000};
+        QTest::newRow("arctic 1..2") << QList<uint>{2, 0, 1, 2, 0, 0, 0};
+        QTest::newRow("rainbow to 16383") << QList<uint>{3, 1, 16000, 16383, 0, 0, 0};
+        QTest::newRow("beyond 14 bits") << QList<uint>{1, 0, 100, 20000, 0, 0, 0};
+    }
+    void conversionFollowsRule() {
+        QFETCH(QList<uint>, s);
+        Values raw(65536);
+        std::iota(raw.begin(), raw.end(), uint16_t(0));
+        DataConverter converter;
+        converter.setRawFrame(raw, 256, 256);
+        QImage image(256, 256, QImage::Format_RGB888);
+        QVERIFY(converter.changeImageParameters(10, 60, 2, false, 0, 0, false, image));
+        QVERIFY(converter.changeImageParameters(s[2], s[3], s[0], s[4], s[5], s[6], s[1], image));
+        for (uint v = 0; v < 65536; ++v) {
+            unsigned r = 0, g = 0, b = 0;
+            RGBCalculations().generateRGB(v, s[0], s[1], s[2], s[3], s[4], s[5], s[6], 0, 255, r, g,
+                                          b, false);
+            if (image.pixel(int(v % 256), int(v / 256)) != qRgb(int(r), int(g), int(b)))
+                QFAIL(qPrintable(QStringLiteral("raw %1 differs from the rule").arg(v)));
+        }
+    }
 
-void TestConversion::frameWindow_data() {
-    QTest::addColumn<bool>("autoGain");
-    QTest::addColumn<bool>("smooth");
-    QTest::addColumn<float>("factor");
-    QTest::addColumn<bool>("movie");
-    QTest::addColumn<uint>("prevLower");
-    QTest::addColumn<uint>("prevUpper");
-    QTest::addColumn<uint>("lower");
-    QTest::addColumn<uint>("upper");
-    // Histogram window 1003..2003; manual bounds 111..222.
-    QTest::newRow("manual") << false << true << 0.5f << true << 1000u << 2000u << 111u << 222u;
-    QTest::newRow("movie, smoothed")
-        << true << true << 0.5f << true << 1000u << 2000u << 1001u << 2001u;
-    QTest::newRow("movie, factor 0 keeps the window")
-        << true << true << 0.0f << true << 1000u << 2000u << 1000u << 2000u;
-    QTest::newRow("movie, smoothing off")
-        << true << false << 0.5f << true << 1000u << 2000u << 1003u << 2003u;
-    QTest::newRow("movie after reset is not smoothed")
-        << true << true << 0.5f << true << 16383u << 1u << 1003u << 2003u;
-    QTest::newRow("movie after an equal window is not smoothed")
-        << true << true << 0.5f << true << 1500u << 1500u << 1003u << 2003u;
-    QTest::newRow("single frame never smooths")
-        << true << true << 0.5f << false << 1000u << 2000u << 1003u << 2003u;
-}
+    void processRawData() {
+        testsupport::Recorder recorder;
+        DataConverter converter;
+        converter.setRawFrame({1500, 1500, 1500}, 2, 2);
+        QImage image(2, 2, QImage::Format_RGB888);
+        image.fill(QColor(10, 20, 30));
+        // An empty or reversed window leaves the image untouched but is stored.
+        QVERIFY(!converter.changeImageParameters(1500, 1500, 1, false, 0, 0, false, image));
+        QVERIFY(!converter.changeImageParameters(2000, 1000, 3, true, 7, 8, true, image));
+        QCOMPARE(image.pixel(1, 1), qRgb(10, 20, 30));
+        QCOMPARE(QString::asprintf(
+                     "%u..%u mode %u bi %d %u..%u inverted %d", converter.getLowerRawValueBound(),
+                     converter.getUpperRawValueBound(), converter.getColorMode(),
+                     converter.getBiColorEnabled(), converter.getLowerBiColorRawValueBound(),
+                     converter.getUpperBiColorRawValueBound(), converter.getInverted()),
+                 QStringLiteral("2000..1000 mode 3 bi 1 7..8 inverted 1"));
+        QVERIFY(converter.changeImageParameters(1000, 2000, 1, false, 0, 0, false, image));
+        QCOMPARE(image.pixel(0, 1), qRgb(224, 74, 86));
+        QCOMPARE(image.pixel(1, 1), qRgb(0, 0, 0)); // no raw value left for it
+        QCOMPARE(recorder.out, QString());
+        QImage null;
+        QVERIFY(converter.changeImageParameters(1000, 2000, 1, false, 0, 0, false, null));
+        for (QSize size : {QSize(9, 10), QSize(10, 9), QSize(10, 10)}) {
+            converter.setRawFrame({}, uint32_t(size.width()), uint32_t(size.height()));
+            QCOMPARE(converter.checkImageParameters(), size == QSize(10, 10));
+        }
+    }
 
-void TestConversion::frameWindow() {
-    QFETCH(bool, autoGain);
-    QFETCH(bool, smooth);
-    QFETCH(float, factor);
-    QFETCH(bool, movie);
-    QFETCH(uint, prevLower);
-    QFETCH(uint, prevUpper);
-    QFETCH(uint, lower);
-    QFETCH(uint, upper);
-    ThermalImageConversionSet set;
-    set.lowerBound = 111;
-    set.upperBound = 222;
-    set.autoGainEnabled = autoGain;
-    set.smoothAutoGain = smooth;
-    set.percentageChange = factor;
-    const autorange::RawWindow w = autorange::frameWindow(
-        set, autorange::RawWindow{prevLower, prevUpper}, autorange::RawWindow{1003, 2003}, movie);
-    QCOMPARE(w.lower, lower);
-    QCOMPARE(w.upper, upper);
-}
+    void autoGenerate() {
+        DataConverter converter;
+        converter.setRawFrame(copies({100, 110, 120, 130, 140, 150, 160}) + Values(10, 9000), 12,
+                              2);
+        QImage image(12, 2, QImage::Format_RGB888);
+        int lower = 0, upper = 0;
+        QVERIFY(converter.autoGenerateImageParameters(image, lower, upper));
+        QCOMPARE((QList<int>{lower, upper}), (QList<int>{130, 140}));
+        QCOMPARE(image.pixel(9, 0), qRgb(255, 255, 255)); // 140, grayscale after construction
+        Values once(100);                                 // every value once: no window
+        std::iota(once.begin(), once.end(), uint16_t(1));
+        converter.setRawFrame(once, 10, 10);
+        QVERIFY(!converter.autoGenerateImageParameters(image, lower, upper));
+        QCOMPARE((QList<int>{lower, upper}), (QList<int>{16383, 1}));
+    }
 
-void TestConversion::processRefusesEmptyWindow_data() {
-    QTest::addColumn<uint>("lower");
-    QTest::addColumn<uint>("upper");
-    QTest::newRow("equal") << 1500u << 1500u;
-    QTest::newRow("reversed") << 2000u << 1000u;
-    QTest::newRow("reset state") << 16383u << 1u;
-}
+    void scaleHelpers() {
+        testsupport::Recorder recorder;
+        DataConverter c;
+        QCOMPARE(c.scaleF(30, 20, 60, 100, 200), 125.0f);
+        QCOMPARE(c.scaleF(0, -10, 10, 0, 100), 0.0f);  // value <= 0
+        QCOMPARE(c.scaleF(5, 3, 3, 0, 100), 0.0f);     // empty input range
+        QCOMPARE(c.scaleF(2, 3, 10, 7, 100), 7.0f);    // below the input range
+        QCOMPARE(c.scaleF(5, 0, 10, -100, 100), 0.0f); // r <= 0
+        // Middle 200 in 100..300, output 0..255: the halves run 0..128 and 127..255.
+        QCOMPARE(c.scaleWithMiddle(150, 100, 300, 200, 0, 255), 64u);
+        QCOMPARE(c.scaleWithMiddle(250, 100, 300, 200, 0, 255), 191u);
+        QCOMPARE(c.scaleWithMiddle(0, 100, 300, 200, 0, 255), 0u);
+        QCOMPARE(c.scaleWithMiddle(150, 100, 100, 200, 0, 255), 0u);
+        QCOMPARE(recorder.out, QStringLiteral("Boundaries equal: 100, 100\n"));
+        // Counts: 0 twice, 100 and 255 once; k = 255 / 4 = 63.75.
+        unsigned char in[4] = {0, 100, 0, 255}, out[4] = {};
+        QCOMPARE(c.histogramEquilisation(in, out, 2, 2), 4u);
+        QCOMPARE(QByteArray(reinterpret_cast<char*>(out), 4).toHex(), QByteArray("7fbf7fff"));
+    }
 
-void TestConversion::processRefusesEmptyWindow() {
-    QFETCH(uint, lower);
-    QFETCH(uint, upper);
-    testsupport::Recorder recorder;
-    DataConverter converter;
-    converter.setRawFrame(Values(4, 1500), 2, 2);
-    QImage image(2, 2, QImage::Format_RGB888);
-    image.fill(QColor(10, 20, 30));
-    const QImage before = image;
-    QVERIFY(!converter.changeImageParameters(lower, upper, 1, false, 0, 0, false, image));
-    QCOMPARE(image, before);
-    QCOMPARE(image.pixel(1, 1), rgb(10, 20, 30));
-    QCOMPARE(recorder.out, QString());
-}
+    // The frame conversion step as the movie loader runs it: the window per
+    // frame, written back into the caller's set, and the colours it gives.
+    void movieFrameStep() {
+        // Windows 1000..2000, 1003..2004, none (all zeros), 1000..2000.
+        QByteArray movie;
+        for (const Values& f :
+             {cycle(997, 1006), cycle(1000, 1007), Values(20480, 0), cycle(997, 1006)})
+            movie += synth::makeRawFrame({}, synth::makeWordStream(f, 160, 128, {}));
+        const QString path = testsupport::scratchDir() + QStringLiteral("/movie.THM");
+        QVERIFY(synth::writeFile(path, movie));
+        testsupport::Recorder recorder;
+        DataConverter converter;
+        QCOMPARE(converter.parseVideoFile(path, false, false), 4);
+        QImage image(7, 3, QImage::Format_ARGB32);
+        // Iron, automatic, smoothed by half.
+        ThermalImageConversionSet set{0, 0, 1, false, 0, 0, false, true, 0.5f, true};
+        bool ok = false;
+        // Success, the window written back, the image size and the colour at pixel
+        // 503 (raw 1500 in frames 1 and 4, 1503 in frame 2).
+        auto load = [&](int frame) {
+            converter.getThermalImageFromVideoRawList(frame, image, &ok, ksDefines::NoSerialData,
+                                                      set);
+            return QString::asprintf("%d %u..%u %dx%d %x", ok, set.lowerBound, set.upperBound,
+                                     image.width(), image.height(), image.pixel(23, 3));
+        };
+        // The first frame after the reset state is not smoothed; the next is
+        // 1000 + 3 x 0.5 .. 2000 + 4 x 0.5, where 1503 has s = 250.
+        QCOMPARE(load(1), QStringLiteral("1 1000..2000 160x128 ffe04a56"));
+        QCOMPARE(image.format(), QImage::Format_RGB888);
+        QCOMPARE(load(2), QStringLiteral("1 1001..2002 160x128 ffe14b55"));
+        QVERIFY(recorder.reports.empty());
+        // No window: (16383, 1) smoothed against 1001..2002 is reversed, the
+        // conversion fails and keeps the image, and the window is written back.
+        QCOMPARE(load(3), QStringLiteral("0 8692..1001 160x128 ffe14b55"));
+        const QString text = QStringLiteral("DataConverter::getImageFromVideoRawList2 call of "
+                                            "DataConverter::processRawData returned false: "
+                                            "RAWdata.size: 20480");
+        QCOMPARE(recorder.outLines(), QStringList{text});
+        QCOMPARE(recorder.reports.size(), size_t(1));
+        QCOMPARE(recorder.reports[0].title + ": " + recorder.reports[0].text, "Error: " + text);
+        // Nothing is smoothed against the reversed window.
+        QCOMPARE(load(4), QStringLiteral("1 1000..2000 160x128 ffe04a56"));
+        // Manual bounds 1200..1800, inverted: s = 249 again.
+        set = ThermalImageConversionSet{1200, 1800, 1, false, 0, 0, true, false, 0.5f, true};
+        QCOMPARE(load(1), QStringLiteral("1 1200..1800 160x128 ff1fb5a9"));
+    }
+    void pixels() {
+        // 4 x 3 frame holding index + 1, with 7500 at (1, 1).
+        DataConverter c;
+        c.setRawFrame({1, 2, 3, 4, 5, 7500, 7, 8, 9, 10, 11, 12}, 4, 3);
+        QCOMPARE(c.getRawForPixel(3, 2), 12u);
+        QVERIFY(c.isPixelWithinData(3, 2) && !c.isPixelWithinData(0, 3));
+        QVERIFY(!c.isPixelWithinData(0xFFFFFFFFu, 0));
+        QCOMPARE(c.getRawForPixel(0, 0xFFFFFFFFu), 0u);
+        // float(v) x resolution in single precision, minus 273.15, narrowed to float.
+        QCOMPARE(c.getTemperatureForPixel(1, 1, 0.04f), double(26.85f));
+        QCOMPARE(c.getTemperatureForPixel(1, 1, 0.4f), double(2726.85f));
+        QCOMPARE(c.getTemperatureForPixel(9, 9, 0.04f), double(-273.15f)); // outside: raw 0
+        // 1600 / ln(16030 / (2470 x 0.0953) + 1) - 273.15 = 104.60523
+        const double planck = c.getTemperatureForPixel(1, 1, 1600.0f, -5030.0f, 16030.0f, 0.0953f);
+        QVERIFY2(qAbs(planck - 104.60523) < 1e-4, qPrintable(QString::number(planck, 'f', 6)));
+        // Outside the frame the formula sees raw 0 and gives no temperature.
+        QVERIFY(qIsNaN(c.getTemperatureForPixel(100, 100, 1600.0f, -5030.0f, 16030.0f, 0.0953f)));
+    }
 
-void TestConversion::processConvertsPixels() {
-    DataConverter converter;
-    converter.setRawFrame({1500, 1000, 2000, 0, 1700, 1300}, 3, 2);
-    QImage image(3, 2, QImage::Format_RGB888);
-    image.fill(Qt::white);
-    QVERIFY(converter.changeImageParameters(1000, 2000, 1, false, 0, 0, false, image));
-    QCOMPARE(image.format(), QImage::Format_RGB888);
-    QCOMPARE(image.pixel(0, 0), rgb(224, 74, 86));
-    QCOMPARE(image.pixel(1, 0), rgb(0, 0, 0));
-    QCOMPARE(image.pixel(2, 0), rgb(255, 253, 251));
-    QCOMPARE(image.pixel(0, 1), rgb(0, 0, 0));
-    // 1700: s = 700 * 499 / 1000 = 349, t = floor(49 * 2^20 / 100) = 513802.
-    QCOMPARE(image.pixel(1, 1), rgb(246, 154, 16));
-    // 1300: s = 149, t = 513802 in the second stretch.
-    QCOMPARE(image.pixel(2, 1), rgb(138, 40, 130));
-
-    // Same frame inverted, in grayscale with bi-colour 1400..1600.
-    QVERIFY(converter.changeImageParameters(1000, 2000, 0, true, 1400, 1600, true, image));
-    QCOMPARE(image.pixel(0, 0), rgb(31, 181, 169));
-    QCOMPARE(image.pixel(1, 1), rgb(77, 77, 77));
-    QCOMPARE(image.pixel(0, 1), rgb(255, 255, 255));
-}
-
-void TestConversion::pixelsBeyondRawAreBlack() {
-    DataConverter converter;
-    converter.setRawFrame({1500, 1500, 1500, 1500, 1500}, 4, 2);
-    QImage image(4, 2, QImage::Format_RGB888);
-    image.fill(Qt::white);
-    QVERIFY(converter.changeImageParameters(1000, 2000, 1, false, 0, 0, false, image));
-    for (int x = 0; x < 4; ++x)
-        QCOMPARE(image.pixel(x, 0), rgb(224, 74, 86));
-    QCOMPARE(image.pixel(0, 1), rgb(224, 74, 86));
-    QCOMPARE(image.pixel(1, 1), rgb(0, 0, 0));
-    QCOMPARE(image.pixel(2, 1), rgb(0, 0, 0));
-    QCOMPARE(image.pixel(3, 1), rgb(0, 0, 0));
-
-    // An empty raw buffer gives an all-black image, not a failure.
-    converter.setRawFrame({}, 4, 2);
-    image.fill(Qt::white);
-    QVERIFY(converter.changeImageParameters(1000, 2000, 1, false, 0, 0, false, image));
-    QCOMPARE(image.pixel(0, 0), rgb(0, 0, 0));
-    QCOMPARE(image.pixel(3, 1), rgb(0, 0, 0));
-}
-
-void TestConversion::processConvertsOtherFormats() {
-    DataConverter converter;
-    converter.setRawFrame({1500, 2000}, 2, 1);
-    QImage image(2, 1, QImage::Format_ARGB32);
-    image.fill(Qt::white);
-    QVERIFY(converter.changeImageParameters(1000, 2000, 1, false, 0, 0, false, image));
-    QCOMPARE(image.format(), QImage::Format_RGB888);
-    QCOMPARE(image.size(), QSize(2, 1));
-    QCOMPARE(image.pixel(0, 0), rgb(224, 74, 86));
-    QCOMPARE(image.pixel(1, 0), rgb(255, 253, 251));
-
-    QImage null;
-    QVERIFY(converter.changeImageParameters(1000, 2000, 1, false, 0, 0, false, null));
-    QVERIFY(null.isNull());
-}
-
-void TestConversion::changeImageParametersStoresState() {
-    DataConverter converter;
-    converter.setRawFrame(Values(100, 1200), 10, 10);
-    QImage image(10, 10, QImage::Format_RGB888);
-    QVERIFY(converter.changeImageParameters(1100, 1900, 2, true, 1300, 1400, true, image));
-    QCOMPARE(converter.getLowerRawValueBound(), 1100u);
-    QCOMPARE(converter.getUpperRawValueBound(), 1900u);
-    QCOMPARE(converter.getColorMode(), 2u);
-    QCOMPARE(converter.getBiColorEnabled(), true);
-    QCOMPARE(converter.getLowerBiColorRawValueBound(), 1300u);
-    QCOMPARE(converter.getUpperBiColorRawValueBound(), 1400u);
-    QCOMPARE(converter.getInverted(), true);
-    // Even a refused conversion keeps the stored values.
-    QVERIFY(!converter.changeImageParameters(500, 500, 3, false, 1, 2, false, image));
-    QCOMPARE(converter.getLowerRawValueBound(), 500u);
-    QCOMPARE(converter.getColorMode(), 3u);
-    QCOMPARE(converter.getBiColorEnabled(), false);
-}
-
-void TestConversion::autoGenerate() {
-    DataConverter converter;
-    // 12 x 2 frame: 100 .. 160 twice each (14 values), then the ten values of the tail.
-    Values values = repeated({100, 110, 120, 130, 140, 150, 160}, 2) + Values(10, 9000);
-    converter.setRawFrame(values, 12, 2);
-    QImage image(12, 2, QImage::Format_RGB888);
-    int lower = 0, upper = 0;
-    QVERIFY(converter.autoGenerateImageParameters(image, lower, upper));
-    QCOMPARE(lower, 130);
-    QCOMPARE(upper, 140);
-    // Grayscale (mode 0 after construction) over 130..140.
-    QCOMPARE(image.pixel(0, 0), rgb(0, 0, 0));        // 100
-    QCOMPARE(image.pixel(7, 0), rgb(0, 0, 0));        // 130
-    QCOMPARE(image.pixel(9, 0), rgb(255, 255, 255));  // 140
-    QCOMPARE(image.pixel(11, 1), rgb(255, 255, 255)); // 9000
-}
-
-void TestConversion::autoGenerateFailsWithoutRepeats() {
-    DataConverter converter;
-    Values values;
-    for (uint16_t v = 1; v <= 100; ++v)
-        values.push_back(v);
-    converter.setRawFrame(values, 10, 10);
-    QImage image(10, 10, QImage::Format_RGB888);
-    image.fill(QColor(1, 2, 3));
-    int lower = 0, upper = 0;
-    QVERIFY(!converter.autoGenerateImageParameters(image, lower, upper));
-    QCOMPARE(lower, 16383);
-    QCOMPARE(upper, 1);
-    QCOMPARE(image.pixel(5, 5), rgb(1, 2, 3));
-}
-
-void TestConversion::checkImageParameters_data() {
-    QTest::addColumn<uint>("width");
-    QTest::addColumn<uint>("height");
-    QTest::addColumn<bool>("ok");
-    QTest::newRow("10 x 10") << 10u << 10u << true;
-    QTest::newRow("9 x 10") << 9u << 10u << false;
-    QTest::newRow("10 x 9") << 10u << 9u << false;
-    QTest::newRow("640 x 512") << 640u << 512u << true;
-    QTest::newRow("0 x 0") << 0u << 0u << false;
-}
-
-void TestConversion::checkImageParameters() {
-    QFETCH(uint, width);
-    QFETCH(uint, height);
-    QFETCH(bool, ok);
-    DataConverter converter;
-    converter.setRawFrame({}, width, height);
-    QCOMPARE(converter.checkImageParameters(), ok);
-}
-
-void TestConversion::scaleF_data() {
-    QTest::addColumn<float>("value");
-    QTest::addColumn<float>("inLow");
-    QTest::addColumn<float>("inHigh");
-    QTest::addColumn<float>("outLow");
-    QTest::addColumn<float>("outHigh");
-    QTest::addColumn<float>("expected");
-    QTest::newRow("middle") << 5.0f << 0.0f << 10.0f << 0.0f << 100.0f << 50.0f;
-    QTest::newRow("quarter") << 30.0f << 20.0f << 60.0f << 100.0f << 200.0f << 125.0f;
-    QTest::newRow("zero value") << 0.0f << -10.0f << 10.0f << 0.0f << 100.0f << 0.0f;
-    QTest::newRow("negative value") << -1.0f << -10.0f << 10.0f << 0.0f << 100.0f << 0.0f;
-    QTest::newRow("empty input range") << 5.0f << 3.0f << 3.0f << 0.0f << 100.0f << 0.0f;
-    QTest::newRow("below input") << 2.0f << 3.0f << 10.0f << 7.0f << 100.0f << 7.0f;
-    QTest::newRow("above input") << 12.0f << 3.0f << 10.0f << 7.0f << 100.0f << 100.0f;
-    QTest::newRow("result at zero clamps to 0")
-        << 5.0f << 0.0f << 10.0f << -100.0f << 100.0f << 0.0f;
-    QTest::newRow("signed output") << 7.0f << 0.0f << 10.0f << -100.0f << 100.0f << 40.0f;
-}
-
-void TestConversion::scaleF() {
-    QFETCH(float, value);
-    QFETCH(float, inLow);
-    QFETCH(float, inHigh);
-    QFETCH(float, outLow);
-    QFETCH(float, outHigh);
-    QFETCH(float, expected);
-    DataConverter converter;
-    QCOMPARE(converter.scaleF(value, inLow, inHigh, outLow, outHigh), expected);
-}
-
-void TestConversion::scaleWithMiddle_data() {
-    QTest::addColumn<uint>("value");
-    QTest::addColumn<uint>("low");
-    QTest::addColumn<uint>("high");
-    QTest::addColumn<uint>("expected");
-    QTest::addColumn<QString>("console");
-    // Middle 200, output 0..255: the lower half runs 0..128, the upper 127..255.
-    QTest::newRow("lower half") << 150u << 100u << 300u << 64u << QString();
-    QTest::newRow("middle") << 200u << 100u << 300u << 128u << QString();
-    QTest::newRow("upper half") << 250u << 100u << 300u << 191u << QString();
-    QTest::newRow("just below high") << 299u << 100u << 300u << 253u << QString();
-    QTest::newRow("zero") << 0u << 100u << 300u << 0u << QString();
-    QTest::newRow("at low returns low") << 100u << 100u << 300u << 100u << QString();
-    QTest::newRow("above high returns high") << 400u << 100u << 300u << 300u << QString();
-    QTest::newRow("equal bounds") << 150u << 100u << 100u << 0u
-                                  << QStringLiteral("Boundaries equal: 100, 100\n");
-}
-
-void TestConversion::scaleWithMiddle() {
-    QFETCH(uint, value);
-    QFETCH(uint, low);
-    QFETCH(uint, high);
-    QFETCH(uint, expected);
-    QFETCH(QString, console);
-    testsupport::Recorder recorder;
-    DataConverter converter;
-    QCOMPARE(converter.scaleWithMiddle(value, low, high, 200, 0, 255), expected);
-    QCOMPARE(recorder.out, console);
-}
-
-void TestConversion::histogramEquilisation() {
-    DataConverter converter;
-    // Counts: 0 twice, 100 and 255 once; k = 255 / 4 = 63.75.
-    unsigned char in[4] = {0, 100, 0, 255};
-    unsigned char out[4] = {9, 9, 9, 9};
-    QCOMPARE(converter.histogramEquilisation(in, out, 2, 2), 4u);
-    QCOMPARE(int(out[0]), 127);
-    QCOMPARE(int(out[1]), 191);
-    QCOMPARE(int(out[2]), 127);
-    QCOMPARE(int(out[3]), 255);
-
-    unsigned char untouched[1] = {42};
-    QCOMPARE(converter.histogramEquilisation(in, untouched, 0, 7), 0u);
-    QCOMPARE(int(untouched[0]), 42);
-}
+    void partNumbers_data() {
+        QTest::addColumn<QString>("part");
+        QTest::addColumn<QString>("decoded"); // Tau 2, focal length, sensor size (-1: unchanged)
+        auto row = [](const QString& part, const char* decoded) {
+            QTest::newRow(qPrintable(part.left(20))) << part << QString(decoded);
+        };
+        row("4664001900SR000", "1 19 10.88x8.704");
+        row("4833602500SR00", "1 25 5.712x4.352"); // 14 characters
+        row("4632401300SR0000", "1 13 8.1x6.4");   // 16 characters
+        row("4616000900SR000", "1 9 -1x-1");
+        row("4764001900SR000", "0 1 -1x-1");
+        row("46640x1900SR000", "1 0 10.88x8.704");
+        row("", "0 1 -1x-1");
+        row("466", "1 0 -1x-1");
+        row("46640019" + QString(292, 'Z'), "1 19 10.88x8.704");
+        row(QString::fromUtf8("46\xc3\xbc"
+                              "4001900SR000"),
+            "1 19 -1x-1");
+    }
+    void partNumbers() {
+        QFETCH(QString, part);
+        float w = -1.0f, h = -1.0f;
+        DataConverter::sensorSizeMMFromPartNumber(part, w, h);
+        QTEST(QString::asprintf("%d %d %.7gx%.7g", DataConverter::isTau2(part),
+                                DataConverter::focalLengthFromPartNumber(part), double(w),
+                                double(h)),
+              "decoded");
+    }
+};
 
 QTEST_GUILESS_MAIN(TestConversion)
 #include "tst_conversion.moc"

@@ -1,56 +1,34 @@
 #include "app/ui/KX_InfoDialog.h"
 
-#include <QAbstractButton>
-#include <QLabel>
-#include <QPixmap>
 #include <QtTest>
-
-namespace {
-
-QLabel* label(const KX_InfoDialog& dialog, const char* name) {
-    QLabel* l = dialog.findChild<QLabel*>(QLatin1String(name));
-    if (!l)
-        qFatal("label %s is missing", name);
-    return l;
-}
-
-} // namespace
+#include <QtWidgets>
 
 class TestInfoDialog : public QObject {
     Q_OBJECT
 private slots:
-    void texts() {
-        KX_InfoDialog dialog;
-        QCOMPARE(dialog.windowTitle(), QStringLiteral("About Kalorix"));
-        QCOMPARE(label(dialog, "lblVersion")->text(), QStringLiteral("2.1.3"));
-        QCOMPARE(label(dialog, "lblBuildDateCaption")->text(), QStringLiteral("Built on"));
-        QCOMPARE(label(dialog, "lblBuildDate")->text(), QStringLiteral("July, 13th 2017"));
-        const QString rights = label(dialog, "lblRights")->text();
-        QVERIFY2(rights.contains(QLatin1String("Velmora Technology")), qPrintable(rights));
-        QVERIFY2(rights.contains(QLatin1String("All rights reserved")), qPrintable(rights));
-        const QString warranty = label(dialog, "lblWarranty")->text();
-        QVERIFY2(warranty.contains(QLatin1String("without warranty of any kind")),
-                 qPrintable(warranty));
-    }
-
-    void logoFromResources() {
-        KX_InfoDialog dialog; // registers the resources of the widgets library
+    void dialog() {
+        KX_InfoDialog d; // also registers the resources of the widgets library
+        QStringList texts{d.windowTitle()};
+        for (const char* name : {"lblVersion", "lblBuildDateCaption", "lblBuildDate"})
+            texts << d.findChild<QLabel*>(name)->text();
+        QCOMPARE(texts.join('|'), QStringLiteral("About Kalorix|2.1.3|Built on|July, 13th 2017"));
+        const QString legal =
+            d.findChild<QLabel*>("lblRights")->text() + d.findChild<QLabel*>("lblWarranty")->text();
+        for (const char* part :
+             {"Velmora Technology", "All rights reserved", "without warranty of any kind"})
+            QVERIFY2(legal.contains(QLatin1String(part)), part);
+        // The small logo of the resources, small enough to fit the dialog.
         const QPixmap logo(QStringLiteral(":/Velmora_logo_small.png"));
-        QVERIFY(!logo.isNull());
-        QVERIFY(logo.width() <= 256 && logo.height() <= 96); // "small": fits the dialog
-        const QPixmap shown = label(dialog, "lblLogo")->pixmap(Qt::ReturnByValue);
-        QVERIFY(!shown.isNull());
-        QCOMPARE(shown.toImage(), logo.toImage());
-    }
-
-    void oneButtonCloses() {
-        KX_InfoDialog dialog;
-        dialog.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        const QList<QAbstractButton*> buttons = dialog.findChildren<QAbstractButton*>();
+        QVERIFY(!logo.isNull() && logo.width() <= 256 && logo.height() <= 96);
+        QCOMPARE(d.findChild<QLabel*>("lblLogo")->pixmap(Qt::ReturnByValue).toImage(),
+                 logo.toImage());
+        // One button, and it closes the dialog.
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        const QList<QAbstractButton*> buttons = d.findChildren<QAbstractButton*>();
         QCOMPARE(buttons.size(), 1);
         buttons.first()->click();
-        QVERIFY(!dialog.isVisible());
+        QVERIFY(!d.isVisible());
     }
 };
 

@@ -1,297 +1,155 @@
 #include "export/ui/VideoExportSettings.h"
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QSignalSpy>
-#include <QSpinBox>
-#include <QStandardPaths>
 #include <QtTest>
+#include <QtWidgets>
 
 namespace {
-
-template <typename T>
-T* child(const VideoExportSettings& dialog, const char* name) {
+template <typename T = QWidget>
+T* child(const QObject& dialog, const char* name) {
     T* w = dialog.findChild<T*>(QLatin1String(name));
-    if (!w)
-        qFatal("control %s is missing", name);
-    return w;
+    return w ? w : (qFatal("control %s is missing", name), nullptr);
 }
 
-QStringList items(const QComboBox* box) {
+QString items(const QObject& dialog, const char* name) {
     QStringList list;
-    for (int i = 0; i < box->count(); ++i)
-        list << box->itemText(i);
-    return list;
+    for (int i = 0; i < child<QComboBox>(dialog, name)->count(); ++i)
+        list << child<QComboBox>(dialog, name)->itemText(i);
+    return list.join('|');
 }
 
-const QStringList kAllMetaTypes{"one CSV per frame", "one CSV for all frames",
-                                "one CSV for all frames (Pix4D)", "kml"};
-
+const QString kAllMetaTypes =
+    QStringLiteral("one CSV per frame|one CSV for all frames|one CSV for all frames (Pix4D)|kml");
 } // namespace
 
 class TestVideoExportSettings : public QObject {
     Q_OBJECT
 private slots:
     void defaults() {
-        VideoExportSettings dialog;
-        QCOMPARE(dialog.windowTitle(), QStringLiteral("Frame export"));
-        const QSpinBox* start = child<QSpinBox>(dialog, "sbStartFrame");
-        const QSpinBox* end = child<QSpinBox>(dialog, "sbEndFrame");
-        const QSpinBox* skip = child<QSpinBox>(dialog, "sbSkip");
-        QCOMPARE((QList<int>{start->minimum(), start->maximum(), end->minimum(), end->maximum()}),
-                 (QList<int>{0, 50500, 0, 50500}));
-        QCOMPARE((QList<int>{skip->minimum(), skip->maximum(), skip->value()}),
-                 (QList<int>{1, 999, 1}));
-        QCOMPARE(child<QLabel>(dialog, "lblStartFrame")->text(), QStringLiteral("Start Frame: "));
-        QCOMPARE(child<QLabel>(dialog, "lblEndFrame")->text(), QStringLiteral("End Frame:"));
-        QCOMPARE(child<QLabel>(dialog, "lblSkip")->text(), QStringLiteral("Frame Step:"));
-
-        QCOMPARE(dialog.getPath(),
-                 QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
-        QCOMPARE(dialog.getFileNamePrefix(), QStringLiteral("name"));
-        QCOMPARE(child<QLabel>(dialog, "lblFilenamePreview")->text(),
-                 QStringLiteral("name_ABCD.rjpg"));
-        QCOMPARE(items(child<QComboBox>(dialog, "cbExtension")),
-                 (QStringList{"RJPG", "PNG", "JPG", "TIF", "CSV", "AVI", "SEQ", "Meta_only"}));
-        QCOMPARE(dialog.getExtension(), QStringLiteral("RJPG"));
-
-        QCOMPARE(child<QCheckBox>(dialog, "cbMetaCSV")->text(), QStringLiteral("Create meta data"));
-        QCOMPARE(dialog.getMetaCsvSelection(), false);
-        QCOMPARE(items(child<QComboBox>(dialog, "cbMetaType")), kAllMetaTypes);
-        QCOMPARE(dialog.getMetaTypeSelection(), QStringLiteral("one CSV per frame"));
-        QVERIFY(!child<QComboBox>(dialog, "cbMetaType")->isEnabled());
-        QCOMPARE(child<QCheckBox>(dialog, "cbMetaRAW")->text(),
-                 QStringLiteral("Export meta data as RAW"));
-        QCOMPARE(dialog.getMetaRAWSelection(), false);
-        QCOMPARE(dialog.getCSVDelimiter(), QStringLiteral(";"));
-        QCOMPARE(child<QLabel>(dialog, "lblDelimiter")->text(), QStringLiteral("Delimiter:"));
-        QVERIFY(child<QLabel>(dialog, "lblDelimiter")->isHidden());
-        QVERIFY(child<QLineEdit>(dialog, "leDelimiter")->isHidden());
-
-        QCOMPARE(child<QPushButton>(dialog, "btnExport")->text(), QStringLiteral("Export"));
-        QCOMPARE(child<QPushButton>(dialog, "btnCancel")->text(), QStringLiteral("Cancel"));
-        QCOMPARE(dialog.focusWidget(), child<QWidget>(dialog, "btnExport"));
+        VideoExportSettings d;
+        QStringList shown{d.windowTitle(), items(d, "cbExtension"), items(d, "cbMetaType")};
+        for (const char* name :
+             {"lblStartFrame", "lblEndFrame", "lblSkip", "lblFilenamePreview", "cbMetaCSV",
+              "cbMetaRAW", "lblDelimiter", "btnExport", "btnCancel", "gbAutomaticFrameSelection",
+              "cbAutomaticFrameDetection", "lblHeightOverGround", "lblOverlap"})
+            shown << child(d, name)->property(name[0] == 'g' ? "title" : "text").toString();
+        for (const char* name : {"sbStartFrame", "sbEndFrame", "sbSkip"})
+            shown << QString::asprintf("%d..%d", child<QSpinBox>(d, name)->minimum(),
+                                       child<QSpinBox>(d, name)->maximum());
+        shown << d.getPath() << d.getFileNamePrefix() << d.getExtension()
+              << d.getMetaTypeSelection() << d.getCSVDelimiter();
+        QCOMPARE(shown.join('/'),
+                 "Frame export/RJPG|PNG|JPG|TIF|CSV|AVI|SEQ|Meta_only/" + kAllMetaTypes +
+                     "/Start Frame: /End Frame:/Frame Step:/name_ABCD.rjpg/Create meta data/"
+                     "Export meta data as RAW/Delimiter:/Export/Cancel/Automatic/"
+                     "Detect frames automatically/Height over ground [m]:/Overlap:/0..50500/"
+                     "0..50500/1..999/" +
+                     QStandardPaths::writableLocation(QStandardPaths::DesktopLocation) +
+                     "/name/RJPG/one CSV per frame/;");
+        QVERIFY(!d.getMetaCsvSelection() && !d.getMetaRAWSelection() && d.skipFrames() == 1);
+        QVERIFY(!child(d, "cbMetaType")->isEnabled() && child(d, "lblDelimiter")->isHidden());
+        QVERIFY(child(d, "leDelimiter")->isHidden() && d.focusWidget() == child(d, "btnExport"));
+        QCOMPARE(child<QSpinBox>(d, "sbOverlap")->value(), 90);
+        // "Create meta data" enables the list of meta data types.
+        child<QAbstractButton>(d, "cbMetaCSV")->click();
+        QVERIFY(d.getMetaCsvSelection() && child(d, "cbMetaType")->isEnabled());
+        d.setMetaCsvSelection(false);
+        QVERIFY(!child(d, "cbMetaType")->isEnabled());
+        // The automatic group stays hidden; automatic detection swaps the frame
+        // step for the overlap and height fields.
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        QVERIFY(!child(d, "gbAutomaticFrameSelection")->isVisible());
+        for (bool automatic : {true, false}) {
+            d.setAutomaticFrameDetectionEnabled(automatic);
+            QCOMPARE(
+                (QList<bool>{child(d, "sbSkip")->isEnabled(), child(d, "sbOverlap")->isEnabled(),
+                             child(d, "sbHeightOverGround")->isEnabled(),
+                             child<QCheckBox>(d, "cbAutomaticFrameDetection")->isChecked()}),
+                (QList<bool>{!automatic, automatic, automatic, automatic}));
+        }
+        child<QCheckBox>(d, "cbAutomaticFrameDetection")->setChecked(true);
+        QVERIFY(!child(d, "sbSkip")->isEnabled() && child(d, "sbOverlap")->isEnabled());
     }
 
-    void automaticGroupHidden() {
-        VideoExportSettings dialog;
-        dialog.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        const QGroupBox* group = child<QGroupBox>(dialog, "gbAutomaticFrameSelection");
-        QVERIFY(!group->isVisible());
-        QCOMPARE(group->title(), QStringLiteral("Automatic"));
-        QCOMPARE(child<QCheckBox>(dialog, "cbAutomaticFrameDetection")->text(),
-                 QStringLiteral("Detect frames automatically"));
-        QCOMPARE(child<QLabel>(dialog, "lblHeightOverGround")->text(),
-                 QStringLiteral("Height over ground [m]:"));
-        QCOMPARE(child<QLabel>(dialog, "lblOverlap")->text(), QStringLiteral("Overlap:"));
-        QCOMPARE(child<QSpinBox>(dialog, "sbOverlap")->value(), 90);
-    }
-
-    void automaticDetectionRule_data() {
-        QTest::addColumn<QString>("how");
-        QTest::addColumn<bool>("automatic");
-        QTest::newRow("setter on") << "setter" << true;
-        QTest::newRow("setter off") << "setter" << false;
-        QTest::newRow("check box on") << "toggle" << true;
-    }
-    void automaticDetectionRule() {
-        QFETCH(QString, how);
-        QFETCH(bool, automatic);
-        VideoExportSettings dialog;
-        QVERIFY(child<QSpinBox>(dialog, "sbSkip")->isEnabled());
-        QVERIFY(!child<QSpinBox>(dialog, "sbOverlap")->isEnabled());
-        QVERIFY(!child<QSpinBox>(dialog, "sbHeightOverGround")->isEnabled());
-        if (how == QLatin1String("setter"))
-            dialog.setAutomaticFrameDetectionEnabled(automatic);
-        else
-            child<QCheckBox>(dialog, "cbAutomaticFrameDetection")->setChecked(automatic);
-        QCOMPARE(child<QSpinBox>(dialog, "sbSkip")->isEnabled(), !automatic);
-        QCOMPARE(child<QSpinBox>(dialog, "sbOverlap")->isEnabled(), automatic);
-        QCOMPARE(child<QSpinBox>(dialog, "sbHeightOverGround")->isEnabled(), automatic);
-        QCOMPARE(child<QCheckBox>(dialog, "cbAutomaticFrameDetection")->isChecked(), automatic);
-        QVERIFY(child<QGroupBox>(dialog, "gbAutomaticFrameSelection")->isHidden());
-    }
-
-    void metaCsvEnablesType() {
-        VideoExportSettings dialog;
-        const QComboBox* type = child<QComboBox>(dialog, "cbMetaType");
-        child<QCheckBox>(dialog, "cbMetaCSV")->click();
-        QVERIFY(type->isEnabled());
-        QVERIFY(dialog.getMetaCsvSelection());
-        dialog.setMetaCsvSelection(false);
-        QVERIFY(!type->isEnabled());
-    }
-
-    // Each row picks the listed formats in turn, starting from the given meta
-    // data type.
+    // Formats picked in turn, from a meta data type: the preview, the meta data
+    // types offered (all, or for a movie all but the per-frame CSV), the type
+    // kept and whether the delimiter shows.
     void extensionUpdate_data() {
-        QTest::addColumn<QStringList>("formats");
+        QTest::addColumn<QString>("formats");
         QTest::addColumn<int>("metaType");
-        QTest::addColumn<QString>("preview");
-        QTest::addColumn<QStringList>("metaTypes");
-        QTest::addColumn<QString>("selectedType");
-        QTest::addColumn<bool>("delimiterShown");
-        const QStringList withoutPerFrame = kAllMetaTypes.mid(1);
-        QTest::newRow("AVI") << QStringList{"AVI"} << 0 << "name.avi" << withoutPerFrame
-                             << "one CSV for all frames" << false;
-        QTest::newRow("AVI then PNG") << QStringList{"AVI", "PNG"} << 0 << "name_ABCD.png"
-                                      << kAllMetaTypes << "one CSV for all frames" << false;
-        QTest::newRow("AVI keeps Pix4D") << QStringList{"AVI"} << 2 << "name.avi" << withoutPerFrame
-                                         << "one CSV for all frames (Pix4D)" << false;
-        QTest::newRow("AVI, SEQ, AVI, TIF") << QStringList{"AVI", "SEQ", "AVI", "TIF"} << 3
-                                            << "name_ABCD.tif" << kAllMetaTypes << "kml" << false;
-        QTest::newRow("CSV") << QStringList{"CSV"} << 0 << "name_ABCD.csv" << kAllMetaTypes
-                             << "one CSV per frame" << true;
-        QTest::newRow("CSV then JPG") << QStringList{"CSV", "JPG"} << 0 << "name_ABCD.jpg"
-                                      << kAllMetaTypes << "one CSV per frame" << false;
-        QTest::newRow("meta only") << QStringList{"Meta_only"} << 1 << "name_ABCD.meta_only"
-                                   << kAllMetaTypes << "one CSV for all frames" << false;
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("AVI") << "AVI" << 0 << "name.avi/movie/one CSV for all frames/0";
+        QTest::newRow("AVI, PNG") << "AVI PNG" << 0 << "name_ABCD.png/all/one CSV for all frames/0";
+        QTest::newRow("AVI, Pix4D")
+            << "AVI" << 2 << "name.avi/movie/one CSV for all frames (Pix4D)/0";
+        QTest::newRow("TIF") << "AVI SEQ AVI TIF" << 3 << "name_ABCD.tif/all/kml/0";
+        QTest::newRow("CSV") << "CSV" << 0 << "name_ABCD.csv/all/one CSV per frame/1";
+        QTest::newRow("CSV, JPG") << "CSV JPG" << 0 << "name_ABCD.jpg/all/one CSV per frame/0";
+        QTest::newRow("meta") << "Meta_only" << 1
+                              << "name_ABCD.meta_only/all/one CSV for all frames/0";
     }
     void extensionUpdate() {
-        QFETCH(QStringList, formats);
+        QFETCH(QString, formats);
         QFETCH(int, metaType);
-        QFETCH(bool, delimiterShown);
-        VideoExportSettings dialog;
-        dialog.setMetaTypeSelection(metaType);
-        QComboBox* extension = child<QComboBox>(dialog, "cbExtension");
-        for (const QString& format : formats)
-            extension->setCurrentText(format);
-        QCOMPARE(dialog.getExtension(), formats.last());
-        QTEST(child<QLabel>(dialog, "lblFilenamePreview")->text(), "preview");
-        QTEST(items(child<QComboBox>(dialog, "cbMetaType")), "metaTypes");
-        QTEST(dialog.getMetaTypeSelection(), "selectedType");
-        QCOMPARE(!child<QLabel>(dialog, "lblDelimiter")->isHidden(), delimiterShown);
-        QCOMPARE(!child<QLineEdit>(dialog, "leDelimiter")->isHidden(), delimiterShown);
+        VideoExportSettings d;
+        d.setMetaTypeSelection(metaType);
+        for (const QString& format : formats.split(' '))
+            child<QComboBox>(d, "cbExtension")->setCurrentText(format);
+        QCOMPARE(d.getExtension(), formats.section(' ', -1));
+        const bool delimiter = !child(d, "lblDelimiter")->isHidden();
+        QCOMPARE(delimiter, !child(d, "leDelimiter")->isHidden());
+        QString offered = items(d, "cbMetaType").replace(kAllMetaTypes, "all");
+        QTEST(child<QLabel>(d, "lblFilenamePreview")->text() + '/' +
+                  offered.replace(kAllMetaTypes.mid(18), "movie") + '/' + d.getMetaTypeSelection() +
+                  '/' + QString::number(delimiter),
+              "expected");
+        // A typed prefix shows at once.
+        const QString preview = child<QLabel>(d, "lblFilenamePreview")->text();
+        QTest::keyClicks(child(d, "leFilename"), "_2");
+        QCOMPARE(child<QLabel>(d, "lblFilenamePreview")->text(), "name_2" + preview.mid(4));
     }
 
-    void filenameUpdatesPreview_data() {
-        QTest::addColumn<QString>("format");
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("preview");
-        QTest::newRow("rjpg") << "RJPG"
-                              << "scan"
-                              << "scan_ABCD.rjpg";
-        QTest::newRow("avi") << "AVI"
-                             << "flight 3"
-                             << "flight 3.avi";
-        QTest::newRow("empty") << "PNG"
-                               << ""
-                               << "_ABCD.png";
-    }
-    void filenameUpdatesPreview() {
-        QFETCH(QString, format);
-        QFETCH(QString, typed);
-        VideoExportSettings dialog;
-        child<QComboBox>(dialog, "cbExtension")->setCurrentText(format);
-        QLineEdit* name = child<QLineEdit>(dialog, "leFilename");
-        name->clear();
-        QTest::keyClicks(name, typed);
-        QCOMPARE(dialog.getFileNamePrefix(), typed);
-        QTEST(child<QLabel>(dialog, "lblFilenamePreview")->text(), "preview");
-    }
-
-    void executeExportArguments_data() {
-        QTest::addColumn<QString>("format");
-        QTest::addColumn<QString>("extension");
-        QTest::newRow("rjpg") << "RJPG"
-                              << "rjpg";
-        QTest::newRow("tif") << "TIF"
-                             << "tif";
-        QTest::newRow("meta only") << "Meta_only"
-                                   << "meta_only";
-        QTest::newRow("avi") << "AVI"
-                             << "avi";
-    }
-    void executeExportArguments() {
-        QFETCH(QString, format);
-        VideoExportSettings dialog;
-        dialog.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        child<QLineEdit>(dialog, "lePath")->setText(QStringLiteral("/data/out"));
-        child<QLineEdit>(dialog, "leFilename")->setText(QStringLiteral("scan"));
-        child<QComboBox>(dialog, "cbExtension")->setCurrentText(format);
-        dialog.setFrames(3, 17);
-        dialog.setSkipFrames(2);
-        bool visibleAtEmit = true;
-        connect(&dialog, &VideoExportSettings::executeExport,
-                [&] { visibleAtEmit = dialog.isVisible(); });
-        QSignalSpy spy(&dialog, &VideoExportSettings::executeExport);
-        child<QPushButton>(dialog, "btnExport")->click();
-        QCOMPARE(spy.count(), 1);
-        const QList<QVariant> args = spy.at(0);
-        QCOMPARE(args.at(0).toString(), QStringLiteral("/data/out"));
-        QCOMPARE(args.at(1).toString(), QStringLiteral("scan"));
-        QTEST(args.at(2).toString(), "extension");
-        QCOMPARE(args.at(3).value<uint>(), 3u);
-        QCOMPARE(args.at(4).value<uint>(), 17u);
-        QCOMPARE(args.at(5).value<uint>(), 2u);
-        QVERIFY(!visibleAtEmit); // closed first, so the export runs without the dialog
-        QCOMPARE(dialog.getExtension(), format); // the list itself keeps its case
-    }
-
-    void returnExportsAndCancelDoesNot() {
-        VideoExportSettings dialog;
-        QSignalSpy spy(&dialog, &VideoExportSettings::executeExport);
-        dialog.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        child<QPushButton>(dialog, "btnCancel")->click();
-        QVERIFY(!dialog.isVisible());
-        QCOMPARE(spy.count(), 0);
-        dialog.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        QTest::keyClick(child<QLineEdit>(dialog, "leFilename"), Qt::Key_Return);
-        QCOMPARE(spy.count(), 1);
-        QVERIFY(!dialog.isVisible());
-    }
-
-    void chooseDirectory_data() {
-        QTest::addColumn<QString>("answer");
-        QTest::addColumn<QString>("path");
-        QTest::newRow("chosen") << "/media/card/flight"
-                                << "/media/card/flight";
-        QTest::newRow("cancelled") << ""
-                                   << "";
-    }
-    void chooseDirectory() {
-        QFETCH(QString, answer);
-        VideoExportSettings dialog;
-        dialog.setCSVDelimiter(QStringLiteral(","));
-        child<QLineEdit>(dialog, "lePath")->setText(QStringLiteral("/home/pilot"));
-        QString askedFrom;
-        QWidget* askedParent = nullptr;
-        int asked = 0;
-        dialog.setDirectoryChooser([&](QWidget* parent, const QString& start) {
-            ++asked;
-            askedParent = parent;
-            askedFrom = start;
-            return answer;
+    // The dialog closes first and then reports the choice; Return exports,
+    // "Cancel" does not; a cancelled directory choice leaves an empty path.
+    void exportAndChoices() {
+        VideoExportSettings d;
+        child<QLineEdit>(d, "lePath")->setText(QStringLiteral("/home/pilot"));
+        QStringList asked;
+        d.setDirectoryChooser([&](QWidget* parent, const QString& start) {
+            asked << QString::number(parent == &d) + start;
+            return asked.size() == 1 ? QStringLiteral("/data/out") : QString();
         });
-        child<QPushButton>(dialog, "btnChooseDirectory")->click();
-        QCOMPARE(asked, 1);
-        QCOMPARE(askedParent, static_cast<QWidget*>(&dialog));
-        QCOMPARE(askedFrom, QStringLiteral("/home/pilot"));
-        QTEST(dialog.getPath(), "path");
-        QCOMPARE(dialog.getCSVDelimiter(), QStringLiteral(","));
-    }
-
-    void accessors() {
-        VideoExportSettings dialog;
-        dialog.setFrames(5, 60000);
-        QCOMPARE(child<QSpinBox>(dialog, "sbStartFrame")->value(), 5);
-        QCOMPARE(child<QSpinBox>(dialog, "sbEndFrame")->value(), 50500); // the index limit
-        dialog.setSkipFrames(7);
-        QCOMPARE(dialog.skipFrames(), 7);
-        dialog.setSkipFrames(0);
-        QCOMPARE(dialog.skipFrames(), 1);
-        dialog.setMetaTypeSelection(3);
-        QCOMPARE(dialog.getMetaTypeSelection(), QStringLiteral("kml"));
-        dialog.setMetaTypeSelection(2);
-        QCOMPARE(dialog.getMetaTypeSelection(), QStringLiteral("one CSV for all frames (Pix4D)"));
+        child<QPushButton>(d, "btnChooseDirectory")->click();
+        child<QLineEdit>(d, "leFilename")->setText(QStringLiteral("scan"));
+        child<QComboBox>(d, "cbExtension")->setCurrentText("Meta_only");
+        d.setFrames(3, 17);
+        d.setSkipFrames(2);
+        QStringList exports;
+        connect(&d, &VideoExportSettings::executeExport,
+                [&](QString p, QString n, QString e, uint start, uint end, uint step) {
+                    exports << p + ' ' + n + ' ' + e +
+                                   QString::asprintf(" %u %u %u %d", start, end, step,
+                                                     d.isVisible());
+                });
+        d.show();
+        child<QPushButton>(d, "btnExport")->click();
+        d.show();
+        child<QPushButton>(d, "btnCancel")->click();
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        QTest::keyClick(child(d, "leFilename"), Qt::Key_Return);
+        const QString once = "/data/out scan meta_only 3 17 2 0";
+        QCOMPARE(exports, (QStringList{once, once}));
+        QVERIFY(!d.isVisible() && d.getExtension() == "Meta_only"); // the list keeps its case
+        child<QPushButton>(d, "btnChooseDirectory")->click();
+        QCOMPARE(d.getPath(), QString());
+        QCOMPARE(asked, (QStringList{"1/home/pilot", "1/data/out"}));
+        // The end frame is capped at the index limit; a step of 0 is taken as 1.
+        d.setFrames(5, 60000);
+        d.setSkipFrames(0);
+        QCOMPARE(QString::asprintf("%d %d %d", child<QSpinBox>(d, "sbStartFrame")->value(),
+                                   child<QSpinBox>(d, "sbEndFrame")->value(), d.skipFrames()),
+                 QStringLiteral("5 50500 1"));
     }
 };
 
