@@ -203,21 +203,24 @@ void Kalorix::setupFileBrowser() {
 
     fileModel = new QFileSystemModel(this);
     fileModel->setFilter(QDir::Files | QDir::NoSymLinks);
-    // Pictures are listed beside the recordings because selecting one shows
-    // it; the model compares the patterns without regard to case.
+    // Single compressed frames and pictures are listed beside the recordings
+    // because selecting one opens it; the model compares the patterns without
+    // regard to case.
     fileModel->setNameFilters({QStringLiteral("*.TMC"), QStringLiteral("*.THM"),
                                QStringLiteral("*.THR"), QStringLiteral("*.TFC"),
-                               QStringLiteral("*.JPG"), QStringLiteral("*.JPEG"),
-                               QStringLiteral("*.PNG")});
+                               QStringLiteral("*.THC"), QStringLiteral("*.JPG"),
+                               QStringLiteral("*.JPEG"), QStringLiteral("*.PNG")});
     fileModel->setNameFilterDisables(false);
     ui->lvFiles->setModel(fileModel);
     connect(ui->lvFiles->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &Kalorix::handleSelectionChanged);
     // A file opened before its folder was read is selected once it is.
-    connect(fileModel, &QFileSystemModel::directoryLoaded, this, [this]() {
+    const auto retrySelection = [this]() {
         if (!pendingBrowserSelection.isEmpty())
             selectFileInBrowser(pendingBrowserSelection);
-    });
+    };
+    connect(fileModel, &QFileSystemModel::directoryLoaded, this, retrySelection);
+    connect(fileModel, &QFileSystemModel::rowsInserted, this, retrySelection, Qt::QueuedConnection);
 
     QString start = readSetting(kLastBrowserFolderKey).toString();
     if (start.isEmpty() || !QFileInfo(start).isDir())

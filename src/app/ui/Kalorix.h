@@ -265,6 +265,7 @@ private:
     bool exportRefresh = false; // filled by the conversion
     bool kmlStarted = false;    // set by the meta data writer
     int exportFailures = 0;
+    bool exportRunning = false;       // the file browser must not switch files meanwhile
     bool exportProgressLines = false; // "-c" runs without "-q"
     std::optional<int> exitCodeRequested;
 

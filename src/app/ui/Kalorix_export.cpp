@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopedValueRollback>
 #include <QTransform>
 
 namespace {
@@ -199,6 +200,10 @@ void Kalorix::executeFrameExport(QString path, QString prefix, QString extension
     QFile::remove(names.kmlFile());
     QFile::remove(names.allFramesMetaCsv());
 
+    // Events are processed after every frame; a selection announced by the
+    // file browser then (new files appearing in the listed folder) must not
+    // open another recording under the running export.
+    const QScopedValueRollback<bool> running(exportRunning, true);
     int failedFrames = 0;
     const int total = int(frames.size());
     for (int i = 0; i < total; ++i) {

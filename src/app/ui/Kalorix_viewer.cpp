@@ -189,6 +189,11 @@ void Kalorix::handleSelectionChanged(const QItemSelection& selection) {
     const QString fileName = fileModel->filePath(indexes.first());
     if (fileModel->isDir(indexes.first()))
         return;
+    // The model re-announces a selection when rows arrive or move (new files
+    // written by an export, a folder read in the background); only a file other
+    // than the one on show is a request to open something.
+    if (fileName == currentFileName || exportRunning)
+        return;
     openDroppedOrSelected(fileName);
     // The NUC dialog's frame range follows here once it is built.
     repaintDisplayImage();
@@ -217,7 +222,10 @@ void Kalorix::selectFileInBrowser(const QString& fileName) {
     }
     const QModelIndex fileIndex = fileModel->index(path);
     if (!fileIndex.isValid()) {
-        // The folder is still being read; directoryLoaded retries.
+        // The folder is still being read, or the file is new to it; the model's
+        // next rows retry. The file opened before must not stay selected or
+        // current meanwhile: the view would announce it again and reopen it.
+        ui->lvFiles->selectionModel()->clear();
         pendingBrowserSelection = path;
         return;
     }
