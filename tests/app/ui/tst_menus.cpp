@@ -366,7 +366,8 @@ private slots:
         fileModel = qobject_cast<QFileSystemModel*>(list->model());
         QCOMPARE(fileModel->filePath(list->rootIndex()), folder);
         // Only recordings and pictures are listed.
-        QCOMPARE(fileModel->nameFilters(), split("*.TMC *.THM *.THR *.TFC *.JPG *.JPEG *.PNG"));
+        QCOMPARE(fileModel->nameFilters(),
+                 split("*.TMC *.THM *.THR *.TFC *.THC *.JPG *.JPEG *.PNG"));
         QVERIFY(!fileModel->nameFilterDisables());
     }
 
