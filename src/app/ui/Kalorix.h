@@ -248,8 +248,6 @@ private:
     double planckR2 = 0.0953;
 
     // ---- Picture export, export driver, command line: private ----------------
-    ThermalImageConversionSet exportConversionSet() const;
-    ksDefines::serialContent selectedSerialContent() const;
     // Frames of the loaded recording; single-frame files count as one.
     int exportFrameCount() const;
     bool convertExportFrame(const QString& fileName, uint frame, ksDefines::serialContent serial);

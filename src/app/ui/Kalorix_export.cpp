@@ -76,32 +76,6 @@ void Kalorix::disableProgressBar() {
     ui->lblFilename->setVisible(true);
 }
 
-ThermalImageConversionSet Kalorix::exportConversionSet() const {
-    // The change factor and the smoothing keep the set's defaults: smoothing
-    // off makes every exported frame's automatic window independent of the
-    // frame exported before it.
-    ThermalImageConversionSet set;
-    set.lowerBound = uint32_t(qMax(0, rawConvertConfig->getLowerBound()));
-    set.upperBound = uint32_t(qMax(0, rawConvertConfig->getUpperBound()));
-    set.colorMode = rawConvertConfig->getColorMode();
-    set.biColorModeEnabled = rawConvertConfig->getBiColorModeEnabled();
-    set.biLow = uint32_t(qMax(0, rawConvertConfig->getBiLow()));
-    set.biHigh = uint32_t(qMax(0, rawConvertConfig->getBiHigh()));
-    set.inverted = rawConvertConfig->getInverted();
-    set.autoGainEnabled = rawConvertConfig->getAutoGainEnabled();
-    return set;
-}
-
-ksDefines::serialContent Kalorix::selectedSerialContent() const {
-    if (ui->actionParse_NMEA_Data->isChecked())
-        return ksDefines::NMEA;
-    if (ui->actionParse_md_downlink_data->isChecked())
-        return ksDefines::MdDownlink;
-    if (ui->actionParse_MAVLink_data->isChecked())
-        return ksDefines::MAVLink;
-    return ksDefines::NoSerialData;
-}
-
 int Kalorix::exportFrameCount() const {
     // An ordinary picture on show has no frames: exporting would convert the
     // frames of the recording opened before it under the picture's name.
@@ -116,7 +90,9 @@ int Kalorix::exportFrameCount() const {
 
 bool Kalorix::convertExportFrame(const QString& fileName, uint frame,
                                  ksDefines::serialContent serial) {
-    ThermalImageConversionSet set = exportConversionSet();
+    // The viewer's set has smoothing off: every exported frame's automatic
+    // window is independent of the frame exported before it.
+    ThermalImageConversionSet set = conversionSetFromConfig();
     bool ok = false;
     const QString suffix = fileName.right(3).toLower();
     if (suffix == QLatin1String("thr"))
@@ -208,7 +184,7 @@ void Kalorix::executeFrameExport(QString path, QString prefix, QString extension
     const int total = int(frames.size());
     for (int i = 0; i < total; ++i) {
         const uint frame = frames[size_t(i)];
-        const ksDefines::serialContent serial = selectedSerialContent();
+        const ksDefines::serialContent serial = currentSerialContent();
         if (!convertExportFrame(sourceFile, frame, serial)) {
             // The working image still holds the previous frame: writing it
             // under this frame's name would be wrong data.
