@@ -193,6 +193,11 @@ private:
     // converts, and writes the used window back into the set.
     void applyConversionStyle(const ThermalImageConversionSet& set);
     bool convertDecodedFrame(QImage& image, ThermalImageConversionSet& set, bool movieFrame);
+    // getImageFromRAW and getImageFromCompressedRAW: the same steps around
+    // their own loader and with their own name in the messages.
+    void loadAndConvertSingleFrame(const QString& fileName, QImage& image,
+                                   ksDefines::serialContent serial, bool* ok,
+                                   ThermalImageConversionSet& set, bool compressed);
     void fillCurrentChunk(bool withCameraData);
     bool readSingleFrameHeader(const QString& fileName, ksDefines::serialContent serial,
                                uint32_t& headerLength);

@@ -77,39 +77,5 @@ bool DataConverter::loadFromCompressedRawFile(const QString& fileName,
 void DataConverter::getImageFromCompressedRAW(const QString& fileName, QImage& image, bool* ok,
                                               ksDefines::serialContent serial,
                                               ThermalImageConversionSet& set) {
-    resetProcessingParameters();
-    applyConversionStyle(set);
-    rawBuffer.clear();
-    imageWidth = 1;
-    imageHeight = 1;
-
-    bool loaded = loadFromCompressedRawFile(fileName, serial);
-    if (!loaded)
-        kx::console(QStringLiteral("DataConverter::getImageFromCompressedRAW call of "
-                                   "DataConverter::loadFromRawFile returned false: ") +
-                    quotedName(fileName));
-    fillCurrentChunk(false);
-
-    if (image.isNull())
-        image = QImage(int(imageWidth), int(imageHeight), QImage::Format_RGB32);
-    else
-        image = image.scaled(int(imageWidth), int(imageHeight), Qt::IgnoreAspectRatio,
-                             Qt::FastTransformation);
-
-    if (loaded) {
-        loaded = convertDecodedFrame(image, set, false);
-        if (!loaded) {
-            const QString text = QStringLiteral("DataConverter::getImageFromCompressedRAW call of "
-                                                "DataConverter::processRawData returned false: ") +
-                                 quotedName(fileName) + QStringLiteral(", RAWdata.size: ") +
-                                 QString::number(rawBuffer.size());
-            kx::console(text);
-            kx::reportError(text);
-        }
-    }
-    currentFileName = fileName;
-    set.lowerBound = conversionParameters.lowerRawValueBound;
-    set.upperBound = conversionParameters.upperRawValueBound;
-    if (ok)
-        *ok = loaded;
+    loadAndConvertSingleFrame(fileName, image, serial, ok, set, true);
 }

@@ -212,16 +212,26 @@ void DataConverter::fillCurrentChunk(bool withCameraData) {
 void DataConverter::getImageFromRAW(const QString& fileName, QImage& image,
                                     ksDefines::serialContent serial, bool* ok,
                                     ThermalImageConversionSet& set) {
+    loadAndConvertSingleFrame(fileName, image, serial, ok, set, false);
+}
+
+void DataConverter::loadAndConvertSingleFrame(const QString& fileName, QImage& image,
+                                              ksDefines::serialContent serial, bool* ok,
+                                              ThermalImageConversionSet& set, bool compressed) {
+    const QString caller = compressed ? QStringLiteral("DataConverter::getImageFromCompressedRAW")
+                                      : QStringLiteral("DataConverter::getImageFromRAW");
     resetProcessingParameters();
     applyConversionStyle(set);
     rawBuffer.clear();
     imageWidth = 1;
     imageHeight = 1;
 
-    bool loaded = loadFromRawFile(fileName, serial);
+    bool loaded = compressed ? loadFromCompressedRawFile(fileName, serial)
+                             : loadFromRawFile(fileName, serial);
     if (!loaded)
-        kx::console(QStringLiteral("DataConverter::getImageFromRAW call of "
-                                   "DataConverter::loadFromRawFile returned false: ") +
+        kx::console(caller +
+                    QStringLiteral(" call of DataConverter::loadFromRawFile returned "
+                                   "false: ") +
                     quoted(fileName));
     fillCurrentChunk(false);
 
@@ -235,8 +245,9 @@ void DataConverter::getImageFromRAW(const QString& fileName, QImage& image,
     if (loaded) {
         loaded = convertDecodedFrame(image, set, false);
         if (!loaded) {
-            const QString text = QStringLiteral("DataConverter::getImageFromRAW call of "
-                                                "DataConverter::processRawData returned false: ") +
+            const QString text = caller +
+                                 QStringLiteral(" call of DataConverter::processRawData returned "
+                                                "false: ") +
                                  quoted(fileName) + QStringLiteral(", RAWdata.size: ") +
                                  QString::number(rawBuffer.size());
             kx::console(text);
