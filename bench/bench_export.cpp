@@ -152,27 +152,21 @@ void BM_KalorixCommandLinePng(benchmark::State& state) {
         QStringLiteral("png"));
 }
 
+// ffmpeg reading the same frames as raw RGB, one thread, with the encoder
+// options of its format; files named like ours in the target folder.
+QStringList ffmpegArguments(const QString& out, const QStringList& encoder, const QString& suffix) {
+    return QStringList{"-v",    "error", "-y",      "-f", "rawvideo",          "-pix_fmt",
+                       "rgb24", "-s",    "640x512", "-i", fixture().rgbFrames, "-threads",
+                       "1"} +
+           encoder + QStringList{out + "/ff_%04d." + suffix};
+}
+
 // Qt writes PNG at quality 95 with zlib level (100 - 95) * 9 / 91 = 0.
 void BM_FfmpegPngLevel0(benchmark::State& state) {
     runExport(
         state, QStringLiteral("ffmpeg"),
         [](const QString& out) {
-            return QStringList{"-v",
-                               "error",
-                               "-y",
-                               "-f",
-                               "rawvideo",
-                               "-pix_fmt",
-                               "rgb24",
-                               "-s",
-                               "640x512",
-                               "-i",
-                               fixture().rgbFrames,
-                               "-threads",
-                               "1",
-                               "-compression_level",
-                               "0",
-                               out + "/ff_%04d.png"};
+            return ffmpegArguments(out, {"-compression_level", "0"}, QStringLiteral("png"));
         },
         QStringLiteral("png"));
 }
@@ -189,24 +183,8 @@ void BM_FfmpegJpegQ2(benchmark::State& state) {
     runExport(
         state, QStringLiteral("ffmpeg"),
         [](const QString& out) {
-            return QStringList{"-v",
-                               "error",
-                               "-y",
-                               "-f",
-                               "rawvideo",
-                               "-pix_fmt",
-                               "rgb24",
-                               "-s",
-                               "640x512",
-                               "-i",
-                               fixture().rgbFrames,
-                               "-threads",
-                               "1",
-                               "-pix_fmt",
-                               "yuvj420p",
-                               "-q:v",
-                               "2",
-                               out + "/ff_%04d.jpg"};
+            return ffmpegArguments(out, {"-pix_fmt", "yuvj420p", "-q:v", "2"},
+                                   QStringLiteral("jpg"));
         },
         QStringLiteral("jpg"));
 }
