@@ -127,12 +127,13 @@ inline constexpr std::array<CodeEntry, 256> kCodeTable = buildCodeTable();
 
 // The next 12 bits of the code as one or two difference codes: 5+5, 5+6, 6+5
 // and 6+6 bits fit, so the common small differences are taken two at a time.
-// length 0 marks a 16-bit code; second is 0 when only one code was taken.
+// length 0 marks a 16-bit code. sum is the change over the whole entry, first
+// the change up to its first code (equal to sum when one code was taken).
 struct PairEntry {
     uint8_t length; // bits taken
     uint8_t count;  // code words taken (1 or 2)
     int8_t first;
-    int8_t second;
+    int8_t sum;
 };
 constexpr std::array<PairEntry, 4096> buildPairTable() {
     std::array<PairEntry, 4096> table{};
@@ -141,7 +142,8 @@ constexpr std::array<PairEntry, 4096> buildPairTable() {
         if (firstLength == 16)
             continue; // {0, 0, 0, 0}
         const int firstPayload = (bits >> (12 - firstLength)) & ((1 << (firstLength - 2)) - 1);
-        PairEntry entry{firstLength, 1, int8_t(decodePayload(firstLength, firstPayload)), 0};
+        const int first = decodePayload(firstLength, firstPayload);
+        PairEntry entry{firstLength, 1, int8_t(first), int8_t(first)};
         const int rest = 12 - firstLength;
         if (rest >= 2) {
             const uint8_t secondLength = kLengthForPrefix[(bits >> (rest - 2)) & 3];
@@ -150,7 +152,7 @@ constexpr std::array<PairEntry, 4096> buildPairTable() {
                     (bits >> (rest - secondLength)) & ((1 << (secondLength - 2)) - 1);
                 entry.length = uint8_t(firstLength + secondLength);
                 entry.count = 2;
-                entry.second = int8_t(decodePayload(secondLength, secondPayload));
+                entry.sum = int8_t(first + decodePayload(secondLength, secondPayload));
             }
         }
         table[size_t(bits)] = entry;
@@ -158,7 +160,16 @@ constexpr std::array<PairEntry, 4096> buildPairTable() {
     return table;
 }
 inline constexpr std::array<PairEntry, 4096> kPairTable = buildPairTable();
+
+// Words w0..w3 loaded little-endian sit in lanes 0..3; the code wants w0 in
+// the top lane.
+inline uint64_t streamOrder(uint64_t littleEndianWords) {
+    const uint64_t x = (littleEndianWords >> 32) | (littleEndianWords << 32);
+    return ((x & 0xFFFF0000FFFF0000ull) >> 16) | ((x & 0x0000FFFF0000FFFFull) << 16);
+}
 } // namespace detail
+
+class Expander;
 
 struct ExpansionResult {
     uint32_t count = 0; // words written
@@ -212,7 +223,7 @@ public:
     BitPosition position() const {
         if (m_state == State::None)
             return m_start;
-        const uint64_t bit = m_beyond ? m_startBit : m_nextWord * 16 - m_avail;
+        const uint64_t bit = bitOffset();
         if (m_state == State::Read && bit % 16 == 0)
             return {uint32_t(bit / 16 - 1), 16};
         return {uint32_t(bit / 16), uint32_t(bit % 16)};
@@ -224,12 +235,6 @@ private:
     uint16_t word(uint64_t index) const {
         return uint16_t(m_bytes[index * 2] | (m_bytes[index * 2 + 1] << 8));
     }
-    static uint64_t streamOrder(uint64_t littleEndianWords) {
-        // Words w0..w3 loaded little-endian sit in lanes 0..3; the stream wants
-        // w0 in the top lane.
-        const uint64_t x = (littleEndianWords >> 32) | (littleEndianWords << 32);
-        return ((x & 0xFFFF0000FFFF0000ull) >> 16) | ((x & 0x0000FFFF0000FFFFull) << 16);
-    }
     // Called with fewer than 16 bits in the buffer; leaves 48 or more when the
     // input still has them.
     void refill() {
@@ -239,7 +244,7 @@ private:
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
             raw = __builtin_bswap64(raw);
 #endif
-            m_buffer |= (streamOrder(raw) >> 16) << (16 - m_avail);
+            m_buffer |= (detail::streamOrder(raw) >> 16) << (16 - m_avail);
             m_avail += 48;
             m_nextWord += 3;
             return;
@@ -251,8 +256,11 @@ private:
         }
     }
     bool nextNearEnd(int16_t& value, uint8_t& kind);
-    friend ExpansionResult expand(const uint8_t*, int64_t, BitPosition, uint16_t*, uint32_t);
-    ExpansionResult expandInto(uint16_t* out, uint32_t limit);
+    // Bits of the input before the next unread one.
+    uint64_t bitOffset() const {
+        return m_beyond ? m_startBit : m_nextWord * 16 - m_avail;
+    }
+    friend class Expander;
 
     const uint8_t* m_bytes;
     BitPosition m_start;
@@ -268,6 +276,14 @@ private:
 // Expands the code from start into out, which receives at most
 // min(capacity, kMaxExpandedWords) words. An escape whose side value is cut off
 // by the end of the input ends the expansion without writing its separator.
+//
+// A long input is read by two readers in one loop, the second starting at the
+// middle word, so that the latency chains of the two overlap. The second
+// reader may start inside a code word; its output is used from the first code
+// word where both readers stand at the same bit, and its differences up to its
+// first absolute value are shifted by what the first reader had there. When
+// the readers never meet, or the output would reach the limit, the first
+// reader simply goes on alone: the result is always the sequential one.
 ExpansionResult expand(const uint8_t* bytes, int64_t wordCount, BitPosition start, uint16_t* out,
                        uint32_t capacity = kMaxExpandedWords);
 // The same with the bit-at-a-time reader; the reference the fast path is held to.

@@ -1,4 +1,5 @@
 #include "recording/CompressedStream.h"
+#include "synth/Synth.h"
 
 #include <QtTest>
 #include <random>
@@ -68,6 +69,8 @@ private slots:
     void expansion();
     void expansionStopsAt524288Words();
     void readersAgree();
+    void longInputsMatchTheBitwiseReading_data();
+    void longInputsMatchTheBitwiseReading();
 };
 
 void TestCompressedStream::cutOffCodes_data() {
@@ -187,6 +190,135 @@ void TestCompressedStream::readersAgree() {
         for (uint32_t bit = 0; bit < 40; ++bit)
             QCOMPARE(readAll(1, bytes, words, {bit / 16, bit % 16}),
                      readAll(0, bytes, words, {bit / 16, bit % 16}));
+}
+
+namespace {
+
+QByteArray syntheticFrameCode(uint32_t seed) {
+    synth::SceneOptions scene;
+    scene.width = 320;
+    scene.height = 256;
+    synth::StreamOptions stream;
+    stream.seed = seed;
+    const std::vector<uint16_t> words = synth::makeWordStream(synth::renderScene(scene, int(seed)),
+                                                              scene.width, scene.height, stream);
+    return synth::compressWords(words, uint16_t(seed));
+}
+
+// Random code words, absolute ones with the given weight out of 64 (escapes
+// among them), so that the reader from the middle starts inside all kinds.
+QByteArray randomCode(uint32_t seed, int words, int absoluteWeight) {
+    std::mt19937 rng(seed);
+    QString bits;
+    while (bits.size() < words * 16) {
+        const int roll = int(rng() % 64);
+        const int length = roll < absoluteWeight ? 16 : roll % 3 == 0 ? 8 : roll % 3 == 1 ? 6 : 5;
+        const uint32_t payload = rng();
+        if (length == 16) {
+            const uint32_t v = rng() % 8 == 0 ? 1 : payload & 0x3FFF; // escapes
+            bits += QStringLiteral("00") + QString::number(v, 2).rightJustified(14, '0');
+        } else {
+            const QString prefix = length == 8 ? "01" : length == 6 ? "10" : "11";
+            bits += prefix + QString::number(payload & ((1u << (length - 2)) - 1), 2)
+                                 .rightJustified(length - 2, '0');
+        }
+    }
+    bits.truncate(words * 16);
+    return wordsFromBits(bits);
+}
+
+} // namespace
+
+void TestCompressedStream::longInputsMatchTheBitwiseReading_data() {
+    QTest::addColumn<QByteArray>("code");
+    QTest::addColumn<int>("words");    // input words given to the readers
+    QTest::addColumn<int>("startBit"); // reading starts here
+    QTest::addColumn<int>("capacity");
+
+    const int all = int(compressed::kMaxExpandedWords);
+    for (uint32_t seed = 1; seed <= 3; ++seed) {
+        const QByteArray frame = syntheticFrameCode(seed);
+        const int n = frame.size() / 2;
+        const QByteArray name = "frame " + QByteArray::number(seed);
+        QTest::newRow(name + " whole") << frame << n << 0 << all;
+        QTest::newRow(name + " cut in a code word") << frame << n - 7 << 0 << all;
+        QTest::newRow(name + " from bit 37") << frame << n << 37 << all;
+        QTest::newRow(name + " shortest long input") << frame << 8192 << 0 << all;
+        QTest::newRow(name + " just too short for two readers") << frame << 8191 << 0 << all;
+    }
+    // Output limits around the frame's word count (in the frame of seed 1):
+    // the sequential reading stops at the limit and reads one more code word.
+    const QByteArray frame = syntheticFrameCode(1);
+    Words out(compressed::kMaxExpandedWords);
+    const int count =
+        int(compressed::expandBitwise(data(frame), frame.size() / 2, {}, out.data()).count);
+    for (int capacity : {count - 1, count, count + 1, count / 2, 8192})
+        QTest::newRow(qPrintable(QStringLiteral("limit %1").arg(capacity)))
+            << frame << int(frame.size() / 2) << 0 << capacity;
+
+    for (uint32_t seed = 10; seed < 20; ++seed)
+        QTest::newRow(qPrintable(QStringLiteral("random code %1").arg(seed)))
+            << randomCode(seed, 9000 + int(seed) * 37, int(seed % 5) * 4 + 1)
+            << 9000 + int(seed) * 37 << int(seed) << all;
+    // No absolute value after the first: the words after the middle all
+    // depend on the value before it (the second run is too long for the
+    // second reader to look for an absolute value to the end).
+    for (int groups : {9000, 12000}) {
+        QString flat = QStringLiteral("0000000001100100");
+        flat += QStringLiteral("11001 10 0001 01 000011").repeated(groups);
+        const QByteArray flatCode = wordsFromBits(flat);
+        QTest::newRow(qPrintable(QStringLiteral("differences only, %1 groups").arg(groups)))
+            << flatCode << int(flatCode.size() / 2) << 0 << all;
+    }
+    // Differences dropped past the middle word before the first value.
+    const QByteArray late =
+        wordsFromBits(QStringLiteral("11001").repeated(30000) + QStringLiteral("0000000001100100") +
+                      QStringLiteral("10 0001").repeated(2000));
+    QTest::newRow("first value after the middle") << late << int(late.size() / 2) << 0 << all;
+    // The reader from the middle word (5002 of 10000) starts two bits into
+    // "01 000000", so it takes an escape that is not one; the side value
+    // stays the true escape's 7.
+    const QByteArray falseEscape = wordsFromBits(
+        QStringLiteral("00 00000000000001  00 00000000000111  00 00000001100100") +
+        QStringLiteral("11000").repeated(15994) + QStringLiteral("100001").repeated(2) +
+        QStringLiteral("01 000000  00 00000001000011") + QStringLiteral("100001").repeated(13324));
+    QTest::newRow("false escape at the middle") << falseEscape << 10000 << 0 << all;
+    // Escapes with their side values on both sides of the middle word.
+    QString escapes = QStringLiteral("0000000001100100");
+    for (int i = 0; i < 9000; ++i)
+        escapes += i % 97 == 0 ? QStringLiteral("00 00000000000001 00 00000001000001")
+                               : QStringLiteral("11001 10 0001 11111");
+    const QByteArray escapeCode = wordsFromBits(escapes);
+    QTest::newRow("escapes") << escapeCode << int(escapeCode.size() / 2) << 0 << all;
+}
+
+void TestCompressedStream::longInputsMatchTheBitwiseReading() {
+    QFETCH(QByteArray, code);
+    QFETCH(int, words);
+    QFETCH(int, startBit);
+    QFETCH(int, capacity);
+    const BitPosition start{uint32_t(startBit / 16), uint32_t(startBit % 16)};
+    // The fast output is exactly the capacity long, so a sanitizer build
+    // catches a write past it.
+    Words expected(size_t(capacity), 0);
+    Words actual(size_t(capacity), 0);
+    const compressed::ExpansionResult e =
+        compressed::expandBitwise(data(code), words, start, expected.data(), uint32_t(capacity));
+    const compressed::ExpansionResult a =
+        compressed::expand(data(code), words, start, actual.data(), uint32_t(capacity));
+    QCOMPARE(a.count, e.count);
+    QVERIFY(e.count > 1000);
+    for (uint32_t i = 0; i < e.count; ++i)
+        if (actual[i] != expected[i])
+            QFAIL(qPrintable(QStringLiteral("word %1 of %2: %3, expected %4")
+                                 .arg(i)
+                                 .arg(e.count)
+                                 .arg(actual[i], 4, 16)
+                                 .arg(expected[i], 4, 16)));
+    QCOMPARE(a.sideValueSeen, e.sideValueSeen);
+    QCOMPARE(a.sideValue, e.sideValue);
+    QCOMPARE(a.end.wordIndex, e.end.wordIndex);
+    QCOMPARE(a.end.bitPos, e.end.bitPos);
 }
 
 QTEST_GUILESS_MAIN(TestCompressedStream)
