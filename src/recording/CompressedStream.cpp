@@ -129,6 +129,27 @@ struct Sink {
     uint16_t* lastEscape = nullptr;
 };
 
+// The pair table split into one array per field, so that each field is one
+// load with its extension and the sum is added straight from memory.
+struct PairColumns {
+    std::array<uint8_t, 4096> length;
+    std::array<uint8_t, 4096> count;
+    std::array<int8_t, 4096> first;
+    std::array<uint32_t, 4096> sum; // two's complement
+};
+constexpr PairColumns buildPairColumns() {
+    PairColumns columns{};
+    for (size_t i = 0; i < 4096; ++i) {
+        const detail::PairEntry& entry = detail::kPairTable[i];
+        columns.length[i] = entry.length;
+        columns.count[i] = entry.count;
+        columns.first[i] = entry.first;
+        columns.sum[i] = uint32_t(int32_t(entry.sum));
+    }
+    return columns;
+}
+constexpr PairColumns kPairColumns = buildPairColumns();
+
 // Registers of one reader in the hot loop.
 struct Lane {
     uint64_t buffer;
@@ -164,14 +185,16 @@ KX_ALWAYS_INLINE bool hotSteps(Lane& lane, const uint8_t* bytes) {
 #pragma GCC unroll 3
 #endif
     for (int step = 0; step < 3; ++step) {
-        const detail::PairEntry entry = detail::kPairTable[lane.buffer >> 52];
-        if (KX_LIKELY(entry.length != 0)) {
-            lane.out[0] = uint16_t((lane.value + uint32_t(int32_t(entry.first))) | kPixelFlags);
-            lane.value += uint32_t(int32_t(entry.sum));
+        const size_t index = size_t(lane.buffer >> 52);
+        const uint32_t length = kPairColumns.length[index];
+        if (KX_LIKELY(length != 0)) {
+            lane.out[0] =
+                uint16_t((lane.value + uint32_t(int32_t(kPairColumns.first[index]))) | kPixelFlags);
+            lane.value += kPairColumns.sum[index];
             lane.out[1] = uint16_t(lane.value | kPixelFlags);
-            lane.out += entry.count;
-            lane.buffer <<= entry.length;
-            lane.avail -= entry.length;
+            lane.out += kPairColumns.count[index];
+            lane.buffer <<= length;
+            lane.avail -= length;
             continue;
         }
         const uint32_t absolute = uint32_t(lane.buffer >> 48) & 0x3FFFu;
