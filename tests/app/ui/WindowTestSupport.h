@@ -1,22 +1,24 @@
 #pragma once
 
 // Shared by the main window's test programs: a private settings store and
-// home folder, recorder files with hand-made pixel values, and small helpers
-// that drive the window the way a user does.
+// home folder, recorder files with hand-made pixel values, and a fixture that
+// drives the window the way a user does.
 
 #include "app/ui/Kalorix.h"
+#include "recording/DataConverter.h"
 #include "support/TestSupport.h"
 #include "synth/Synth.h"
 
-#include <QAbstractItemView>
+#include <QAction>
 #include <QApplication>
-#include <QDir>
 #include <QFileSystemModel>
 #include <QGraphicsPixmapItem>
-#include <QGraphicsScene>
 #include <QGraphicsView>
+#include <QLabel>
 #include <QListView>
 #include <QMouseEvent>
+#include <QPushButton>
+#include <QSlider>
 #include <QStatusBar>
 #include <QtTest>
 #include <memory>
@@ -28,27 +30,19 @@ namespace windowtest {
 constexpr int kWidth = 160;
 constexpr int kHeight = 120;
 
-// Raw value of pixel (x, y) of the ramp frame: 1000 + x + 50 y, so every
-// pixel's value can be worked out by hand (1000 at the top left, 7109 at the
-// bottom right).
-inline uint16_t rampValue(int x, int y) {
-    return uint16_t(1000 + x + 50 * y);
-}
-
-// A .THR frame holding the ramp, with an optional single hot pixel.
+// A .THR frame whose pixel (x, y) holds 1000 + x + 50 y (1000 at the top
+// left, 7109 at the bottom right), with an optional single hot pixel.
 inline QByteArray rampFrame(int hotX = -1, int hotY = -1, uint16_t hotValue = 0) {
     std::vector<uint16_t> raw(size_t(kWidth) * kHeight);
-    for (int y = 0; y < kHeight; ++y)
-        for (int x = 0; x < kWidth; ++x)
-            raw[size_t(y) * kWidth + x] = rampValue(x, y);
+    for (size_t i = 0; i < raw.size(); ++i)
+        raw[i] = uint16_t(1000 + i % kWidth + 50 * (i / kWidth));
     if (hotX >= 0)
         raw[size_t(hotY) * kWidth + size_t(hotX)] = hotValue;
     synth::HeaderOptions header;
     header.version = 6;
     header.partNumber = "4640019S R01234";
-    const std::vector<uint16_t> words =
-        synth::makeWordStream(raw, kWidth, kHeight, synth::StreamOptions());
-    return synth::makeRawFrame(header, words);
+    return synth::makeRawFrame(header,
+                               synth::makeWordStream(raw, kWidth, kHeight, synth::StreamOptions()));
 }
 
 inline synth::MovieOptions smallMovie(int frames, bool compressed) {
@@ -66,10 +60,11 @@ inline synth::MovieOptions smallMovie(int frames, bool compressed) {
 // so a run never reads or changes the user's. Call before QApplication.
 inline void usePrivateEnvironment() {
     const QString base = testsupport::scratchDir();
-    QDir().mkpath(base + QStringLiteral("/config"));
-    QDir().mkpath(base + QStringLiteral("/home"));
-    qputenv("XDG_CONFIG_HOME", (base + QStringLiteral("/config")).toLocal8Bit());
-    qputenv("HOME", (base + QStringLiteral("/home")).toLocal8Bit());
+    for (const char* var : {"XDG_CONFIG_HOME", "HOME"}) {
+        const QString folder = base + QLatin1Char('/') + QLatin1String(var);
+        QDir().mkpath(folder);
+        qputenv(var, folder.toLocal8Bit());
+    }
 }
 
 inline std::unique_ptr<Kalorix> makeWindow() {
@@ -86,49 +81,88 @@ T* child(const Kalorix& window, const char* name) {
     return found;
 }
 
-inline QGraphicsView* view(const Kalorix& window) {
-    return child<QGraphicsView>(window, "gvImage");
+// Every report as "kind|title|text", kind E, W or I, to compare in one go.
+inline QStringList reportList(const testsupport::Recorder& recorder) {
+    QStringList list;
+    for (const testsupport::Report& r : recorder.reports)
+        list << QString::fromLatin1("EWI" + int(r.kind), 1) + '|' + r.title + '|' + r.text;
+    return list;
 }
 
-// The picture the image pane shows, as the scene holds it.
-inline QImage shownImage(const Kalorix& window) {
-    const QList<QGraphicsItem*> items = view(window)->scene()->items();
-    for (QGraphicsItem* item : items) {
-        if (auto* pixmapItem = dynamic_cast<QGraphicsPixmapItem*>(item))
-            return pixmapItem->pixmap().toImage().convertToFormat(QImage::Format_RGB32);
+// A fresh window and report recorder for every test function; the window
+// goes first, so that what it reports while closing is still recorded.
+struct Fixture {
+    QString dir;
+    std::unique_ptr<testsupport::Recorder> recorder;
+    std::unique_ptr<Kalorix> window;
+
+    void start(bool show) {
+        window.reset();
+        recorder.reset(); // before the next one hooks in: it restores the hooks it found
+        recorder = std::make_unique<testsupport::Recorder>();
+        window = makeWindow();
+        if (show) {
+            window->resize(1280, 800);
+            window->show();
+            QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        }
     }
-    return QImage();
-}
+    QString path(const QString& name) const { return dir + QLatin1Char('/') + name; }
+    template <typename T = QWidget>
+    T* get(const char* name) const {
+        return child<T>(*window, name);
+    }
+    QString label(const char* name) const { return get<QLabel>(name)->text(); }
+    QSlider* slider() const { return get<QSlider>("slMovieFiles"); }
+    void trigger(const char* action) const { get<QAction>(action)->trigger(); }
+    void click(const char* button) const { get<QPushButton>(button)->click(); }
+    QStringList reports() const { return reportList(*recorder); }
+    QGraphicsView* view() const { return get<QGraphicsView>("gvImage"); }
 
-// Moves the pointer over scene pixel (x, y) and returns the status bar text.
-// The view's scroll offset is whole pixels and the mapping rounds, so a
-// quarter pixel inside lands on the pixel itself.
-inline QString pointAt(Kalorix& window, int x, int y) {
-    QGraphicsView* v = view(window);
-    const QPoint pos = v->mapFromScene(QPointF(x + 0.25, y + 0.25));
-    QMouseEvent move(QEvent::MouseMove, QPointF(pos), v->viewport()->mapToGlobal(pos), Qt::NoButton,
-                     Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(v->viewport(), &move);
-    return window.statusBar()->currentMessage();
-}
+    // The picture the image pane shows, as the scene holds it.
+    QImage shownImage() const {
+        for (QGraphicsItem* item : view()->scene()->items()) {
+            if (auto* pixmapItem = dynamic_cast<QGraphicsPixmapItem*>(item))
+                return pixmapItem->pixmap().toImage().convertToFormat(QImage::Format_RGB32);
+        }
+        return QImage();
+    }
 
-// Selects a file in the file list as a click does, once the list has read
-// the file's folder.
-inline bool chooseInFileList(Kalorix& window, const QString& fileName) {
-    auto* list = child<QListView>(window, "lvFiles");
-    auto* model = qobject_cast<QFileSystemModel*>(list->model());
-    if (model == nullptr)
-        return false;
-    QModelIndex index;
-    QElapsedTimer timer;
-    timer.start();
-    while (!(index = model->index(QFileInfo(fileName).absoluteFilePath())).isValid() &&
-           timer.elapsed() < 10000)
-        QTest::qWait(20);
-    if (!index.isValid())
-        return false;
-    list->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect);
-    return true;
-}
+    // The converter's current raw frame must be frame `frame` of the scene.
+    bool showsMovieFrame(const synth::MovieOptions& options, int frame) const {
+        rawVideoChunk chunk;
+        window->converter()->getCurrentRawVideoChunk(chunk);
+        return chunk.rawData == synth::renderScene(options.scene, frame - 1);
+    }
+
+    // Moves the pointer over scene pixel (x, y) and returns the status bar
+    // text. The view's scroll offset is whole pixels and the mapping rounds,
+    // so a quarter pixel inside lands on the pixel itself.
+    QString pointAt(int x, int y) const {
+        QGraphicsView* v = view();
+        const QPoint pos = v->mapFromScene(QPointF(x + 0.25, y + 0.25));
+        QMouseEvent move(QEvent::MouseMove, QPointF(pos), v->viewport()->mapToGlobal(pos),
+                         Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(v->viewport(), &move);
+        return window->statusBar()->currentMessage();
+    }
+
+    // Selects a file in the file list as a click does, once the list has
+    // read the file's folder.
+    bool chooseInFileList(const QString& fileName) const {
+        auto* list = get<QListView>("lvFiles");
+        auto* model = qobject_cast<QFileSystemModel*>(list->model());
+        QModelIndex index;
+        QElapsedTimer timer;
+        timer.start();
+        while (model && !(index = model->index(QFileInfo(fileName).absoluteFilePath())).isValid() &&
+               timer.elapsed() < 10000)
+            QTest::qWait(20);
+        if (!index.isValid())
+            return false;
+        list->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect);
+        return true;
+    }
+};
 
 } // namespace windowtest

@@ -1,36 +1,62 @@
+#include "app/ui/KX_InfoDialog.h"
 #include "app/ui/WindowTestSupport.h"
-#include "conversion/ui/RadiometricConfig.h"
-#include "conversion/ui/RawConvertConfig.h"
-#include "recording/DataConverter.h"
+#include "telemetry/ui/DateTimeSettings.h"
+#include "telemetry/ui/SerialDataExplorer.h"
 
-#include <QAction>
 #include <QDoubleSpinBox>
-#include <QIntValidator>
-#include <QLabel>
+#include <QFileDialog>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QProcess>
 #include <QProgressBar>
-#include <QPushButton>
-#include <QSlider>
+#include <QSettings>
 #include <QSpinBox>
 #include <QSplitter>
+#include <QToolBar>
+#include <QTreeView>
 
 using namespace windowtest;
 
-class TestMainWindow : public QObject {
+namespace {
+
+// Object names of a menu's or tool bar's entries, "|" for a separator.
+QStringList entries(const QList<QAction*>& actions) {
+    QStringList names;
+    for (QAction* action : actions)
+        names << (action->isSeparator() ? QStringLiteral("|") : action->objectName());
+    return names;
+}
+
+QStringList split(const char* list) {
+    return QString::fromLatin1(list).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
+const QString kNmeaCamera = QStringLiteral("KS 640, 19mm\nslow video\nradiometric");
+
+} // namespace
+
+class TestMainWindow : public QObject, Fixture {
     Q_OBJECT
 
-private:
-    QString dir;
-    std::unique_ptr<Kalorix> window;
-    std::unique_ptr<testsupport::Recorder> recorder;
-
-    QString path(const QString& name) const { return dir + QLatin1Char('/') + name; }
-    QString label(const char* name) const { return child<QLabel>(*window, name)->text(); }
+    // Answers the next file dialog the window opens.
+    void onFileDialog(std::function<void(QFileDialog*)> answer) {
+        QTimer::singleShot(0, this, [answer]() {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog != nullptr);
+            answer(dialog);
+        });
+    }
 
 private slots:
     void initTestCase() {
-        dir = testsupport::scratchDir() + QStringLiteral("/mainwindow");
-        QDir().mkpath(dir);
+        dir = testsupport::scratchDir() + QStringLiteral("/window");
+        QDir().mkpath(dir + QStringLiteral("/other"));
+        QVERIFY(synth::writeFile(path("a.THR"), rampFrame()));
+        QVERIFY(synth::writeFile(path("b.THR"), rampFrame(3, 3, 9000)));
+        QVERIFY(synth::writeFile(path("c.THM"), synth::makeMovie(smallMovie(3, false))));
+        QVERIFY(synth::writeFile(path("other/d.TMC"), synth::makeMovie(smallMovie(4, true))));
         synth::MovieOptions nmea = smallMovie(3, false);
         nmea.telemetry = synth::Telemetry::Nmea;
         nmea.partNumber = "4664001900SR123";
@@ -51,44 +77,29 @@ private slots:
         }
     }
 
-    void init() {
-        recorder = std::make_unique<testsupport::Recorder>();
-        window = makeWindow();
-    }
-
-    void cleanup() {
-        window.reset();
-        recorder.reset();
-    }
+    void init() { start(true); }
 
     void startUpState() {
+        QCOMPARE(window->windowTitle(), QStringLiteral("Kalorix 2.1.3 - Velmora Technology"));
         // The dialog starts in "none": raw values, and "high"/"low" on the legend.
         QCOMPARE(window->getTLinearResolution(), 4.0f);
         QVERIFY(!window->isImageLoadOk());
         QVERIFY(!window->isDualCamera());
-        window->show();
-        QVERIFY(!child<QWidget>(*window, "wgVideoControls")->isVisible());
-        QVERIFY(!child<QProgressBar>(*window, "progressBar")->isVisible());
-        QCOMPARE(child<QProgressBar>(*window, "progressBar")->value(), 0);
-        QVERIFY(child<QLabel>(*window, "lblFilename")->isVisible());
+        QVERIFY(get("lblFilename")->isVisible());
+        QCOMPARE(get<QProgressBar>("progressBar")->value(), 0);
         for (const char* name :
-             {"slThermoOpacity", "sbThermoOpacity", "slShiftX", "sbShiftX", "slShiftY", "sbShiftY",
-              "sbScale", "lblThermoOpacity", "lblShiftX", "lblShiftY", "lblScale"})
-            QVERIFY2(!child<QWidget>(*window, name)->isVisible(), name);
-        QCOMPARE(child<QPushButton>(*window, "btnQuickExport")->toolTip(),
+             {"wgVideoControls", "progressBar", "slThermoOpacity", "sbThermoOpacity", "slShiftX",
+              "sbShiftX", "slShiftY", "sbShiftY", "sbScale", "lblThermoOpacity", "lblShiftX",
+              "lblShiftY", "lblScale"})
+            QVERIFY2(!get(name)->isVisible(), name);
+        QCOMPARE(get("btnQuickExport")->toolTip(),
                  QStringLiteral("Exports the current frame using settings from export dialog"));
-        QVERIFY(!child<QAction>(*window, "actionExport_frames")->isEnabled());
-        auto* splitter = child<QSplitter>(*window, "splitter");
+        QVERIFY(!get<QAction>("actionExport_frames")->isEnabled());
+        auto* splitter = get<QSplitter>("splitter");
         QCOMPARE(splitter->count(), 3);
-        QCOMPARE(splitter->widget(0)->sizePolicy().horizontalStretch(), 1);
-        QCOMPARE(splitter->widget(1)->sizePolicy().horizontalStretch(), 4);
-        QCOMPARE(splitter->widget(2)->sizePolicy().horizontalStretch(), 1);
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(splitter->widget(i)->sizePolicy().horizontalStretch(), i == 1 ? 4 : 1);
         QVERIFY(window->acceptDrops());
-        // Planck constants start at the dialog's defaults.
-        QCOMPARE(window->getPlanckB(), 1600.0);
-        QCOMPARE(window->getPlanckO(), -5030.0);
-        QCOMPARE(window->getPlanckR1(), 16030.0);
-        QCOMPARE(window->getPlanckR2(), 0.0953);
     }
 
     void frameFieldsTakeWholeNumbersUpTo100000_data() {
@@ -105,45 +116,37 @@ private slots:
 
     void frameFieldsTakeWholeNumbersUpTo100000() {
         QFETCH(QString, input);
-        QFETCH(int, state);
         for (const char* name : {"leStartFrame", "leEndFrame"}) {
-            const QValidator* validator = child<QLineEdit>(*window, name)->validator();
+            const QValidator* validator = get<QLineEdit>(name)->validator();
             QVERIFY(validator != nullptr);
             int pos = 0;
-            QString text = input;
-            QCOMPARE(int(validator->validate(text, pos)), state);
+            QTEST(int(validator->validate(input, pos)), "state");
         }
     }
 
     void overlayControls() {
-        auto* opacity = child<QSlider>(*window, "slThermoOpacity");
-        auto* shiftX = child<QSlider>(*window, "slShiftX");
-        auto* shiftY = child<QSlider>(*window, "slShiftY");
-        auto* scale = child<QDoubleSpinBox>(*window, "sbScale");
-        QCOMPARE(opacity->minimum(), 0);
-        QCOMPARE(opacity->maximum(), 100);
-        QCOMPARE(opacity->value(), 50);
-        QCOMPARE(shiftX->minimum(), -200);
-        QCOMPARE(shiftX->maximum(), 200);
-        QCOMPARE(shiftX->value(), -36);
-        QCOMPARE(shiftY->minimum(), -200);
-        QCOMPARE(shiftY->maximum(), 200);
-        QCOMPARE(shiftY->value(), -20);
+        // Slider: minimum, maximum, start value; the number field moves with it.
+        const std::tuple<const char*, const char*, int, int, int> sliders[] = {
+            {"slThermoOpacity", "sbThermoOpacity", 0, 100, 50},
+            {"slShiftX", "sbShiftX", -200, 200, -36},
+            {"slShiftY", "sbShiftY", -200, 200, -20}};
+        for (const auto& [name, field, min, max, value] : sliders) {
+            auto* slider = get<QSlider>(name);
+            QCOMPARE(QList<int>({slider->minimum(), slider->maximum(), slider->value()}),
+                     QList<int>({min, max, value}));
+            slider->setValue(17);
+            QCOMPARE(get<QSpinBox>(field)->value(), 17);
+            get<QSpinBox>(field)->setValue(30);
+            QCOMPARE(slider->value(), 30);
+        }
+        auto* scale = get<QDoubleSpinBox>("sbScale");
         QCOMPARE(scale->decimals(), 2);
         QCOMPARE(scale->maximum(), 99.99);
         QCOMPARE(scale->value(), 49.0);
-        // Slider and number field move together.
-        shiftX->setValue(17);
-        QCOMPARE(child<QSpinBox>(*window, "sbShiftX")->value(), 17);
-        child<QSpinBox>(*window, "sbShiftY")->setValue(-150);
-        QCOMPARE(shiftY->value(), -150);
-        child<QSpinBox>(*window, "sbThermoOpacity")->setValue(80);
-        QCOMPARE(opacity->value(), 80);
         window->setDualCamControlsVisible(true);
-        window->show();
         QVERIFY(window->isDualCamera());
         QVERIFY(scale->isVisible());
-        QVERIFY(child<QLabel>(*window, "lblShiftY")->isVisible());
+        QVERIFY(get("lblShiftY")->isVisible());
     }
 
     void radiometrySetsTheResolution_data() {
@@ -165,28 +168,29 @@ private slots:
         QCOMPARE(window->getTLinearResolution(), resolution);
     }
 
-    void planckSlots() {
+    void planckConstants() {
+        // They start at the dialog's defaults; R2 arrives in ten-thousandths.
+        const auto constants = [&]() {
+            return QList<double>({window->getPlanckB(), window->getPlanckO(), window->getPlanckR1(),
+                                  window->getPlanckR2()});
+        };
+        QCOMPARE(constants(), QList<double>({1600.0, -5030.0, 16030.0, 0.0953}));
         window->planckBValueChanged(1410);
         window->planckOValueChanged(-6990);
         window->planckR1ValueChanged(15001);
         window->planckR2ValueChanged(999);
-        QCOMPARE(window->getPlanckB(), 1410.0);
-        QCOMPARE(window->getPlanckO(), -6990.0);
-        QCOMPARE(window->getPlanckR1(), 15001.0);
-        QCOMPARE(window->getPlanckR2(), 0.0999);
+        QCOMPARE(constants(), QList<double>({1410.0, -6990.0, 15001.0, 0.0999}));
     }
 
     void partNumbers_data() {
         QTest::addColumn<QString>("partNumber");
         QTest::addColumn<QString>("description");
-        QTest::newRow("640, 19 mm") << "4664001900SR123"
-                                    << "KS 640, 19mm\nslow video\nradiometric";
-        QTest::newRow("lower case s and r") << "4632402500sr000"
-                                            << "KS 324, 25mm\nslow video\nradiometric";
+        const QString camera324 = QStringLiteral("KS 324, 25mm\nslow video\nradiometric");
+        QTest::newRow("640, 19 mm") << "4664001900SR123" << kNmeaCamera;
+        QTest::newRow("lower case s and r") << "4632402500sr000" << camera324;
         QTest::newRow("fast, non radiometric") << "4833600900FN000"
                                                << "KS 336, 9mm\nfast video\nnon radiometric";
-        QTest::newRow("trailing blank") << "4664001900SR12 "
-                                        << "KS 640, 19mm\nslow video\nradiometric";
+        QTest::newRow("trailing blank") << "4664001900SR12 " << kNmeaCamera;
         QTest::newRow("letters in the focal length") << "46640A1900SR123"
                                                      << "KS 640, 0mm\nslow video\nradiometric";
         QTest::newRow("14 characters") << "4664001900SR12"
@@ -199,41 +203,39 @@ private slots:
 
     void partNumbers() {
         QFETCH(QString, partNumber);
-        QFETCH(QString, description);
-        QCOMPARE(window->parse_Tau_Partnumber(partNumber), description);
+        QTEST(window->parse_Tau_Partnumber(partNumber), "description");
     }
 
     void telemetryLabels() {
-        QVERIFY(child<QAction>(*window, "actionParse_NMEA_Data")->isChecked());
+        QVERIFY(get<QAction>("actionParse_NMEA_Data")->isChecked());
         QVERIFY(window->openInputFile(path("nmea.THM")));
+        const char* const telemetry[] = {"lblLatitude",     "lblLongitude", "lblAltitude",
+                                         "lblSatellites",   "lblDate",      "lblTime",
+                                         "lblTrackHeading", "lblMagHeading"};
+        QStringList texts;
+        for (const char* name : telemetry)
+            texts << label(name);
         // The flight starts at 47.3977 N, 8.5456 E, 480 m, 11 satellites,
-        // 31.05.2016 14:24:23 UTC.
-        QCOMPARE(label("lblLatitude"), QStringLiteral("47.39770"));
-        QCOMPARE(label("lblLongitude"), QStringLiteral("8.54560"));
-        QCOMPARE(label("lblAltitude"), QStringLiteral("480.0"));
-        QCOMPARE(label("lblSatellites"), QStringLiteral("11"));
-        QCOMPARE(label("lblDate"), QStringLiteral("31.05.2016"));
-        QCOMPARE(label("lblTime"), QStringLiteral("14:24:23"));
-        QCOMPARE(label("lblTempFPA"), QStringLiteral("31.4"));
-        QCOMPARE(label("lblTempHousing"), QStringLiteral("29.87"));
-        QCOMPARE(label("lblCamera"), QStringLiteral("KS 640, 19mm\nslow video\nradiometric"));
-        QVERIFY(!label("lblTrackHeading").isEmpty());
-        QVERIFY(!label("lblMagHeading").isEmpty());
+        // 31.05.2016 14:24:23 UTC; the headings move with the flight.
+        QCOMPARE(texts.mid(0, 6), split("47.39770 8.54560 480.0 11 31.05.2016 14:24:23"));
+        QVERIFY(!texts[6].isEmpty() && !texts[7].isEmpty());
+        const auto header = [&]() {
+            return label("lblTempFPA") + " " + label("lblTempHousing") + " " + label("lblCamera");
+        };
+        QCOMPARE(header(), "31.4 29.87 " + kNmeaCamera);
 
-        // Unchecking blanks the eight telemetry labels; the header's values stay.
-        child<QAction>(*window, "actionParse_NMEA_Data")->trigger();
-        for (const char* name : {"lblDate", "lblTime", "lblLatitude", "lblLongitude", "lblAltitude",
-                                 "lblSatellites", "lblTrackHeading", "lblMagHeading"})
+        // Unchecking blanks the eight telemetry labels; the header's values
+        // stay, and stepping on without parsing leaves them blank.
+        trigger("actionParse_NMEA_Data");
+        for (const char* name : telemetry)
             QVERIFY2(label(name).isEmpty(), name);
-        QCOMPARE(label("lblTempFPA"), QStringLiteral("31.4"));
-        QCOMPARE(label("lblCamera"), QStringLiteral("KS 640, 19mm\nslow video\nradiometric"));
-        // Stepping on without parsing leaves them blank.
-        child<QSlider>(*window, "slMovieFiles")->setValue(2);
+        QCOMPARE(header(), "31.4 29.87 " + kNmeaCamera);
+        slider()->setValue(2);
         QCOMPARE(label("lblLatitude"), QString());
 
         // Checking again reloads the frame with parsing.
-        child<QAction>(*window, "actionParse_NMEA_Data")->trigger();
-        QCOMPARE(child<QSlider>(*window, "slMovieFiles")->value(), 2);
+        trigger("actionParse_NMEA_Data");
+        QCOMPARE(slider()->value(), 2);
         QVERIFY(label("lblLatitude").startsWith(QLatin1String("47.39")));
         QCOMPARE(label("lblDate"), QStringLiteral("31.05.2016"));
     }
@@ -242,46 +244,332 @@ private slots:
         QVERIFY(window->openInputFile(path("ffc.TMC")));
         QCOMPARE(window->converter()->getCurrentFrameNumber(), 8193u);
         QCOMPARE(label("lblFrameNumber"), QStringLiteral("1"));
-        child<QSlider>(*window, "slMovieFiles")->setValue(2);
+        slider()->setValue(2);
         QCOMPARE(window->converter()->getCurrentFrameNumber(), 2u);
         QCOMPARE(label("lblFrameNumber"), QStringLiteral("2"));
     }
 
-    void cameraFromWidth_data() {
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<QString>("camera");
-        QTest::newRow("160") << "w160.THR"
-                             << "KS 160";
-        QTest::newRow("336") << "w336.THR"
-                             << "KS 336";
-        QTest::newRow("324") << "w324.THR"
-                             << "KS 324";
-    }
-
     void cameraFromWidth() {
-        QFETCH(QString, file);
-        QFETCH(QString, camera);
-        QVERIFY(window->openInputFile(path(file)));
-        QCOMPARE(label("lblCamera"), camera);
+        for (const char* width : {"160", "336", "324"}) {
+            QVERIFY(window->openInputFile(path(QStringLiteral("w%1.THR").arg(width))));
+            QCOMPARE(label("lblCamera"), QStringLiteral("KS ") + width);
+        }
     }
 
     void customLogo() {
         const QString logo = QDir::currentPath() + QStringLiteral("/logo.png");
         QFile::remove(logo);
-        QVERIFY(child<QLabel>(*window, "lblLogo")->pixmap(Qt::ReturnByValue).isNull());
+        QVERIFY(get<QLabel>("lblLogo")->pixmap(Qt::ReturnByValue).isNull());
         QImage picture(30, 12, QImage::Format_RGB32);
         picture.fill(Qt::darkGreen);
         QVERIFY(picture.save(logo));
         window = makeWindow();
-        QCOMPARE(child<QLabel>(*window, "lblLogo")->pixmap(Qt::ReturnByValue).size(),
-                 QSize(30, 12));
+        QCOMPARE(get<QLabel>("lblLogo")->pixmap(Qt::ReturnByValue).size(), QSize(30, 12));
         QVERIFY(QFile::remove(logo));
+    }
+
+    // Text, shortcut, checkable/checked and tool tip of the 32 actions, in
+    // the form's order. "Show legend" follows the settings dialog's switch,
+    // which starts off.
+    void actions() {
+        enum { Plain, Checkable, Checked };
+        struct Row {
+            const char* name;
+            const char* text;
+            const char* shortcut;
+            int state;
+            const char* toolTip;
+        };
+        const Row rows[] = {
+            {"actionOpen_File", "Open Raw Data File(s)", "Ctrl+O", Plain, ""},
+            {"actionOpen_Files", "Open Files", "", Plain, ""},
+            {"actionQuit", "Quit", "", Plain, ""},
+            {"actionRadiometric_Parameters", "Radiometric parameters", "", Plain, ""},
+            {"actionRAW_conversion_parameters", "RAW conversion parameters", "", Plain,
+             "Display RAW conversion parameters dialog"},
+            {"actionParse_NMEA_Data", "Parse NMEA data", "", Checked, ""},
+            {"actionHelp", "Help", "F1", Plain, ""},
+            {"actionAbout_Kalorix", "About Kalorix", "", Plain, ""},
+            {"actionParse_md_downlink_data", "Parse md downlink data", "", Checkable, ""},
+            {"actionBatch_conversion", "Batch conversion (for THR files)", "", Plain, ""},
+            {"actionStart_playing_movie", "Start playing movie", "", Plain, ""},
+            {"actionShow_legend", "Show legend", "", Checkable, "Toggle display of legend"},
+            {"actionExport_frames", "Export frames", "", Plain,
+             "Export frames into other file formats"},
+            {"actionZoom_in", "Zoom in", "Ctrl++", Plain, ""},
+            {"actionZoom_out", "Zoom out", "Ctrl+-", Plain, ""},
+            {"actionZoom_to_original_size", "Zoom to original size", "", Plain, ""},
+            {"actionMerge", "Merge Files", "", Plain, "Merge multiple files into one"},
+            {"actionMark_Hotspot", "Mark Hotspot", "", Checkable,
+             "Enable/Disable display of hotspot marker"},
+            {"actionToogle_mouse_dragging", "Toogle mouse dragging", "", Checkable,
+             "Toogle mouse dragging for image preview pane"},
+            {"actionDisplay_Serial_Data", "Display Serial Data", "", Checkable,
+             "<html><head/><body><p>Displays serial data for each individual frame</p></body>"
+             "</html>"},
+            {"actionExport_To_Tiff", "Export To Tiff", "", Plain, ""},
+            {"actionSplit_file", "Split file", "", Plain,
+             "Exports the frames defined by \"Set begin\" and \"Set end\" to a new .TMC file"},
+            {"actionTEST", "TEST", "", Plain, ""},
+            {"actionParse_MAVLink_data", "Parse Mavlink data", "", Checkable, ""},
+            {"actionTest_TMC_file", "Test TMC file", "Ctrl+Alt+T", Plain, ""},
+            {"actionCheck_frame_counter_on_open", "Check frame counter on open", "", Checkable, ""},
+            {"actionDrift_compensation_beta", "Drift compensation (beta)", "", Checkable, ""},
+            {"actionDate_Time_settings", "Date / Time settings", "", Plain, ""},
+            {"actionDrift_compensation", "Drift compensation", "", Checkable, ""},
+            {"actionAutomatic_Updates", "Disable Automatic Updates", "", Checked, ""},
+            {"actionZoom_fit", "Zoom fit", "", Plain, ""},
+            {"actionNUC_Settings", "NUC Settings", "", Plain, ""}};
+        QStringList names;
+        for (QAction* action :
+             window->findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly))
+            if (action->objectName().startsWith(QLatin1String("action")))
+                names << action->objectName();
+        QStringList expectedNames;
+        for (const Row& row : rows) {
+            expectedNames << QLatin1String(row.name);
+            const QAction* action = get<QAction>(row.name);
+            QCOMPARE(action->text(), QString::fromUtf8(row.text));
+            QCOMPARE(action->shortcut(), QKeySequence(QLatin1String(row.shortcut)));
+            QCOMPARE(action->isCheckable(), row.state != Plain);
+            QCOMPARE(action->isChecked(), row.state == Checked);
+            if (*row.toolTip != 0)
+                QCOMPARE(action->toolTip(), QString::fromUtf8(row.toolTip));
+        }
+        QCOMPARE(names, expectedNames);
+    }
+
+    void menusAndToolBar() {
+        QStringList titles;
+        for (QAction* menu : window->menuBar()->actions())
+            titles << menu->text();
+        QCOMPARE(titles, split("File Edit Settings View Help"));
+        const auto menu = [&](const char* name) { return entries(get<QMenu>(name)->actions()); };
+        QCOMPARE(
+            menu("menuFile"),
+            split("actionOpen_File | actionBatch_conversion actionExport_frames | actionQuit"));
+        // "Test TMC file" joins the editing of files.
+        QCOMPARE(menu("menuEdit"), split("actionSplit_file actionMerge | actionTest_TMC_file"));
+        // "Radiometric parameters" sits beside the other conversion parameters.
+        QCOMPARE(menu("menuSettings"),
+                 split("actionRAW_conversion_parameters actionRadiometric_Parameters | "
+                       "actionParse_NMEA_Data actionParse_md_downlink_data "
+                       "actionParse_MAVLink_data actionDate_Time_settings | "
+                       "actionToogle_mouse_dragging | actionMark_Hotspot "
+                       "actionDisplay_Serial_Data actionCheck_frame_counter_on_open | "
+                       "actionDrift_compensation_beta actionDrift_compensation | "
+                       "actionNUC_Settings | actionAutomatic_Updates"));
+        QCOMPARE(menu("menuView"),
+                 split("actionZoom_in actionZoom_out actionZoom_to_original_size actionZoom_fit | "
+                       "actionShow_legend actionStart_playing_movie"));
+        QCOMPARE(menu("menuHelp"), split("actionHelp | actionAbout_Kalorix"));
+        QCOMPARE(entries(get<QToolBar>("mainToolBar")->actions()),
+                 split("actionOpen_File | actionExport_frames | actionRAW_conversion_parameters | "
+                       "actionZoom_in actionZoom_out actionZoom_to_original_size actionZoom_fit | "
+                       "actionMerge actionSplit_file | actionToogle_mouse_dragging "
+                       "actionNUC_Settings"));
+        // Every offered action has an icon.
+        const QStringList withoutIcon =
+            split("actionOpen_Files actionTEST actionParse_NMEA_Data actionParse_md_downlink_data "
+                  "actionParse_MAVLink_data actionCheck_frame_counter_on_open "
+                  "actionDrift_compensation_beta actionDrift_compensation actionAutomatic_Updates");
+        for (QAction* action : window->findChildren<QAction*>()) {
+            if (action->objectName().startsWith(QLatin1String("action")) &&
+                !withoutIcon.contains(action->objectName()))
+                QVERIFY2(!action->icon().pixmap(24).isNull(), qPrintable(action->objectName()));
+        }
+    }
+
+    void helpIsDisabled() {
+        QVERIFY(!get<QAction>("actionHelp")->isEnabled());
+        QSignalSpy triggered(get<QAction>("actionHelp"), &QAction::triggered);
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QTest::keyClick(window.get(), Qt::Key_F1);
+        QCOMPARE(triggered.count(), 0);
+    }
+
+    void openFromMenuOpensTheFirstFile() {
+        bool dialogSeen = false;
+        onFileDialog([&](QFileDialog* dialog) {
+            dialogSeen = true;
+            QCOMPARE(dialog->windowTitle(), QStringLiteral("Open raw file(s)"));
+            QCOMPARE(dialog->nameFilters(),
+                     QStringList{QStringLiteral("Kestrum (*.thr *.thc *.thm *.tmc *.tfc)")});
+            QCOMPARE(dialog->fileMode(), QFileDialog::ExistingFiles);
+            dialog->setDirectory(dir);
+            dialog->selectFile(QStringLiteral("\"b.THR\" \"a.THR\" \"c.THM\""));
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        trigger("actionOpen_File");
+        QVERIFY(dialogSeen);
+        QCOMPARE(window->chosenFileNames().size(), 3);
+        QCOMPARE(window->getCurrentFileName(), path("b.THR"));
+        QCOMPARE(window->getMarkerX(), 4u); // hot pixel in column 3, counted from 1
+        QCOMPARE(reports(), QStringList());
+        QVERIFY(get<QAction>("actionExport_frames")->isEnabled());
+
+        // The next dialog starts in that folder; cancelling opens nothing.
+        onFileDialog([&](QFileDialog* dialog) {
+            QCOMPARE(dialog->directory().absolutePath(), dir);
+            dialog->reject();
+        });
+        trigger("actionOpen_File");
+        QCOMPARE(window->getCurrentFileName(), path("b.THR"));
+    }
+
+    void dialogsFollowTheirActions() {
+        auto* about = window->findChild<KX_InfoDialog*>();
+        auto* dateTime = window->findChild<DateTimeSettings*>();
+        auto* explorer = window->findChild<SerialDataExplorer*>();
+        QVERIFY(about && dateTime && explorer);
+        QVERIFY(!about->isVisible() && !dateTime->isVisible() && !explorer->isVisible());
+        trigger("actionAbout_Kalorix");
+        QVERIFY(about->isVisible());
+        trigger("actionDate_Time_settings");
+        QVERIFY(dateTime->isVisible());
+        dateTime->setHourOffset(-5);
+        QCOMPARE(window->converter()->getHourOffset(), -5);
+
+        trigger("actionDisplay_Serial_Data");
+        QVERIFY(explorer->isVisible());
+        trigger("actionDisplay_Serial_Data");
+        QVERIFY(!explorer->isVisible());
+        // Closing the window itself unchecks the action.
+        trigger("actionDisplay_Serial_Data");
+        explorer->reject();
+        QVERIFY(!get<QAction>("actionDisplay_Serial_Data")->isChecked());
+    }
+
+    void parseActionsExcludeEachOther() {
+        const auto state = [&]() {
+            QString checked;
+            for (const char* name : {"actionParse_NMEA_Data", "actionParse_md_downlink_data",
+                                     "actionParse_MAVLink_data"})
+                checked += get<QAction>(name)->isChecked() ? 'x' : '-';
+            return checked;
+        };
+        QCOMPARE(state(), QStringLiteral("x--"));
+        QCOMPARE(window->currentSerialContent(), ksDefines::NMEA);
+        trigger("actionParse_MAVLink_data");
+        QCOMPARE(state(), QStringLiteral("--x"));
+        QCOMPARE(window->currentSerialContent(), ksDefines::MAVLink);
+        trigger("actionParse_md_downlink_data");
+        QCOMPARE(state(), QStringLiteral("-x-"));
+        QCOMPARE(window->currentSerialContent(), ksDefines::MdDownlink);
+        trigger("actionParse_md_downlink_data");
+        QCOMPARE(state(), QStringLiteral("---"));
+        QCOMPARE(window->currentSerialContent(), ksDefines::NoSerialData);
+    }
+
+    void fileTestReportsAndRestoresTheFrame() {
+        QVERIFY(window->openInputFile(path("other/d.TMC")));
+        slider()->setValue(2);
+        recorder->clear();
+        trigger("actionTest_TMC_file");
+        QCOMPARE(recorder->outLines(), QStringList({"Testing TMC file", "File ok"}));
+        // The test walked to frame 4; the window shows frame 2 again.
+        QVERIFY(showsMovieFrame(smallMovie(4, true), 2));
+    }
+
+    void droppedFilesOpen() {
+        const auto drop = [&](const QString& fileName) {
+            QMimeData mime;
+            mime.setUrls({QUrl::fromLocalFile(fileName)});
+            QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &mime, Qt::LeftButton,
+                                  Qt::NoModifier);
+            QApplication::sendEvent(window.get(), &enter);
+            QVERIFY(enter.isAccepted());
+            QDropEvent dropEvent(QPointF(100, 100), Qt::CopyAction, &mime, Qt::LeftButton,
+                                 Qt::NoModifier);
+            QApplication::sendEvent(window.get(), &dropEvent);
+        };
+        drop(path("c.THM"));
+        QCOMPARE(window->getCurrentFileName(), path("c.THM"));
+        QCOMPARE(slider()->maximum(), 3);
+        QImage picture(4, 3, QImage::Format_RGB32);
+        picture.fill(Qt::blue);
+        QVERIFY(picture.save(path("dropped.png")));
+        drop(path("dropped.png"));
+        QCOMPARE(window->getCurrentFileType(), ksDefines::Image);
+        QCOMPARE(window->getDisplayImage().size(), QSize(4, 3));
+        // Anything else is ignored.
+        drop(path("notes.txt"));
+        QCOMPARE(window->getCurrentFileName(), path("dropped.png"));
+        QCOMPARE(reports(), QStringList());
+    }
+
+    void browserFolderIsRemembered() {
+        // The previous test's window must be gone before the key is removed:
+        // it would write its folder back when it is destroyed.
+        window.reset();
+        QSettings(QStringLiteral("Velmora Technology"), QStringLiteral("Kalorix"))
+            .remove(QStringLiteral("lastBrowserFolder"));
+        start(true);
+        auto* tree = get<QTreeView>("tvFolders");
+        auto* dirModel = qobject_cast<QFileSystemModel*>(tree->model());
+        QVERIFY(dirModel != nullptr);
+        // The first start shows the home folder.
+        QCOMPARE(dirModel->filePath(tree->currentIndex()), QDir::homePath());
+        const QString folder = dir + QStringLiteral("/other");
+        QModelIndex index;
+        QTRY_VERIFY((index = dirModel->index(folder)).isValid());
+        tree->scrollTo(index);
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          tree->visualRect(index).center());
+        for (int round = 0; round < 2; ++round) {
+            auto* list = get<QListView>("lvFiles");
+            auto* fileModel = qobject_cast<QFileSystemModel*>(list->model());
+            QCOMPARE(fileModel->filePath(list->rootIndex()), folder);
+            // Only recordings and pictures are listed.
+            QCOMPARE(fileModel->nameFilters(),
+                     split("*.TMC *.THM *.THR *.TFC *.THC *.JPG *.JPEG *.PNG"));
+            QVERIFY(!fileModel->nameFilterDisables());
+            window = makeWindow();
+        }
+    }
+
+    void closeStopsPlayback() {
+        QVERIFY(window->openInputFile(path("other/d.TMC")));
+        bool closed = false;
+        QTimer::singleShot(150, this, [&]() {
+            QVERIFY(window->isPlaying());
+            closed = window->close();
+        });
+        click("btnPlayVideo");
+        QVERIFY(closed);
+        QVERIFY(!window->isPlaying());
+        QVERIFY(!window->isVisible());
+        QVERIFY(slider()->value() < 4);
+    }
+
+    // Quit ends the process at once with exit code 0: nothing after it runs,
+    // not even the window's destructor.
+    void quitEndsTheProcess() {
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("KALORIX_QUIT_CHILD"), QStringLiteral("1"));
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), QStringList());
+        QVERIFY(child.waitForFinished(60000));
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.exitCode(), 0);
+        QCOMPARE(child.readAllStandardOutput(), QByteArray("before quit\n"));
     }
 };
 
 int main(int argc, char** argv) {
     usePrivateEnvironment();
     QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    if (qEnvironmentVariableIsSet("KALORIX_QUIT_CHILD")) {
+        const std::unique_ptr<Kalorix> window = makeWindow();
+        std::printf("before quit\n");
+        std::fflush(stdout);
+        window->findChild<QAction*>(QStringLiteral("actionQuit"))->trigger();
+        std::printf("after quit\n");
+        return 3;
+    }
     TestMainWindow test;
     return QTest::qExec(&test, argc, argv);
 }
