@@ -73,14 +73,6 @@ inline std::unique_ptr<Kalorix> makeWindow() {
     return std::make_unique<Kalorix>(1, argv, nullptr);
 }
 
-template <typename T>
-T* child(const Kalorix& window, const char* name) {
-    T* found = window.findChild<T*>(QLatin1String(name));
-    if (found == nullptr)
-        qFatal("widget %s not found", name);
-    return found;
-}
-
 // Every report as "kind|title|text", kind E, W or I, to compare in one go.
 inline QStringList reportList(const testsupport::Recorder& recorder) {
     QStringList list;
@@ -110,7 +102,10 @@ struct Fixture {
     QString path(const QString& name) const { return dir + QLatin1Char('/') + name; }
     template <typename T = QWidget>
     T* get(const char* name) const {
-        return child<T>(*window, name);
+        T* found = window->findChild<T*>(QLatin1String(name));
+        if (found == nullptr)
+            qFatal("widget %s not found", name);
+        return found;
     }
     QString label(const char* name) const { return get<QLabel>(name)->text(); }
     QSlider* slider() const { return get<QSlider>("slMovieFiles"); }
