@@ -9,18 +9,8 @@
 #include "support/TestSupport.h"
 #include "synth/Synth.h"
 
-#include <QAction>
-#include <QApplication>
-#include <QFileSystemModel>
-#include <QGraphicsPixmapItem>
-#include <QGraphicsView>
-#include <QLabel>
-#include <QListView>
-#include <QMouseEvent>
-#include <QPushButton>
-#include <QSlider>
-#include <QStatusBar>
 #include <QtTest>
+#include <QtWidgets>
 #include <memory>
 #include <vector>
 
@@ -73,14 +63,6 @@ inline std::unique_ptr<Kalorix> makeWindow() {
     return std::make_unique<Kalorix>(1, argv, nullptr);
 }
 
-// Every report as "kind|title|text", kind E, W or I, to compare in one go.
-inline QStringList reportList(const testsupport::Recorder& recorder) {
-    QStringList list;
-    for (const testsupport::Report& r : recorder.reports)
-        list << QString::fromLatin1("EWI" + int(r.kind), 1) + '|' + r.title + '|' + r.text;
-    return list;
-}
-
 // A fresh window and report recorder for every test function; the window
 // goes first, so that what it reports while closing is still recorded.
 struct Fixture {
@@ -111,7 +93,13 @@ struct Fixture {
     QSlider* slider() const { return get<QSlider>("slMovieFiles"); }
     void trigger(const char* action) const { get<QAction>(action)->trigger(); }
     void click(const char* button) const { get<QPushButton>(button)->click(); }
-    QStringList reports() const { return reportList(*recorder); }
+    // Every report as "kind|title|text", kind E, W or I, to compare in one go.
+    QStringList reports() const {
+        QStringList list;
+        for (const testsupport::Report& r : recorder->reports)
+            list << QString::fromLatin1("EWI" + int(r.kind), 1) + '|' + r.title + '|' + r.text;
+        return list;
+    }
     QGraphicsView* view() const { return get<QGraphicsView>("gvImage"); }
 
     // The picture the image pane shows, as the scene holds it.
