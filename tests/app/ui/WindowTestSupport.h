@@ -132,19 +132,12 @@ struct Fixture {
 
     // Selects a file in the file list as a click does, once the list has
     // read the file's folder.
-    bool chooseInFileList(const QString& fileName) const {
+    void chooseInFileList(const QString& fileName) const {
         auto* list = get<QListView>("lvFiles");
-        auto* model = qobject_cast<QFileSystemModel*>(list->model());
         QModelIndex index;
-        QElapsedTimer timer;
-        timer.start();
-        while (model && !(index = model->index(QFileInfo(fileName).absoluteFilePath())).isValid() &&
-               timer.elapsed() < 10000)
-            QTest::qWait(20);
-        if (!index.isValid())
-            return false;
+        QTRY_VERIFY(
+            (index = qobject_cast<QFileSystemModel*>(list->model())->index(fileName)).isValid());
         list->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect);
-        return true;
     }
 };
 
