@@ -293,22 +293,11 @@ private slots:
     void commandLineGoesOnAfterAFailedInput() {
         const QString dir = freshDir(QStringLiteral("cli"));
         const QString missing = testsupport::scratchDir() + QStringLiteral("/missing.TMC");
-        QList<QByteArray> bytes{"kalorix",
-                                "-i",
-                                missing.toLocal8Bit(),
-                                "-I",
-                                movieFile().toLocal8Bit(),
-                                "-exsf",
-                                "1",
-                                "-exef",
-                                "2",
-                                "-expa",
-                                dir.toLocal8Bit(),
-                                "-exfn",
-                                "f",
-                                "-exfo",
-                                "PNG",
-                                "-c"};
+        QList<QByteArray> bytes;
+        for (const QString& arg : expand("kalorix -i " + missing + " -I " + movieFile() +
+                                             " -exsf 1 -exef 2 -expa DIR -exfn f -exfo PNG -c",
+                                         dir, ' '))
+            bytes << arg.toLocal8Bit();
         std::vector<char*> argv;
         for (QByteArray& arg : bytes)
             argv.push_back(arg.data());
