@@ -127,8 +127,6 @@ void TestCli::runs_data() {
         "f_000_0003.png f_000_0004.png f_000_0005.png");
     row("-r 45 falls back to 0 degrees", "-i MOVIE -exsf 1 -exef 1 -r 45 -q", 0, "",
         "f_000_0001.png", "Not supported angle given, setting to 0");
-    row("-cp fallback", "-i MOVIE -exsf 1 -exef 1 -cp Purple -q", 0, "", "f_000_0001.png",
-        "Unsupported parameter given to option: -cp: purple");
     // "abc" reads as frame 0, which no recording has: the frame is reported,
     // the others are written, and the run does not claim success.
     row("-exsf abc", "-i MOVIE -exsf abc -exef 2 -q", 1,

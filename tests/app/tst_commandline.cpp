@@ -12,10 +12,10 @@
 namespace {
 
 // argv as the process receives it: the program name first.
-class Argv {
-public:
+struct Argv {
+    QList<QByteArray> storage{"kalorix"};
+    std::vector<const char*> pointers;
     explicit Argv(const QStringList& arguments) {
-        storage.append(QByteArrayLiteral("kalorix"));
         for (const QString& a : arguments)
             storage.append(a.toLocal8Bit());
         for (const QByteArray& s : storage)
@@ -23,10 +23,6 @@ public:
     }
     int argc() const { return int(pointers.size()); }
     const char* const* argv() const { return pointers.data(); }
-
-private:
-    QList<QByteArray> storage;
-    std::vector<const char*> pointers;
 };
 
 kx::CommandLineOptions parse(const QStringList& arguments) {
@@ -90,40 +86,38 @@ private slots:
     void parsing();
     void folder();
     void helpText();
-    void asksForWork_data();
-    void asksForWork();
-    void reportLines_data();
     void reportLines();
     void reportWatch();
 };
 
-// Arguments split at spaces; the state every option leaves; console lines
-// joined by '|'.
+// Arguments split at spaces; whether they ask for work and for the offscreen
+// platform, then the state the options leave; console lines joined by '|'.
 void TestCommandLine::parsing_data() {
     QTest::addColumn<QString>("args");
     QTest::addColumn<QString>("state");
     QTest::addColumn<QString>("console");
     row("nothing", "", "");
-    row("single bare argument", "/data/a.TMC", "in=/data/a.TMC");
+    row("single bare argument", "/data/a.TMC", "work in=/data/a.TMC");
     row("two bare arguments", "a.TMC b.TMC", "");
-    row("a lone option is no file", "-c", "close");
+    row("a lone option is no file", "-c", "work offscreen close");
+    row("a platform chosen", "-platform xcb -c", "work close");
+    row("folder that does not exist", "-folder nowhere", "work", "Folder to process: nowhere");
     row("two -i in order, -I in capitals", "-I b.THM -i a.TMC",
-        "in=b.THM,a.TMC legend=off inv=off csv=off raw=off",
+        "work in=b.THM,a.TMC legend=off inv=off csv=off raw=off",
         "File to open: b.THM|File to open: a.TMC");
-    row("-i without value", "-l -i", "in= legend=off inv=off csv=off raw=off",
+    row("-i without value", "-l -i", "work in= legend=off inv=off csv=off raw=off",
         "OPTION: -l => Show legend|File to open: ");
     row("-i switches outputs off", "-l -ic -exmeta kml -i a.TMC",
-        "in=a.TMC legend=off inv=off csv=off raw=off type=3",
+        "work in=a.TMC legend=off inv=off csv=off raw=off type=3",
         "OPTION: -l => Show legend|File to open: a.TMC");
     row("switches after -i", "-i a.TMC -L -ic -exmeta raw -c -q",
-        "in=a.TMC close quiet legend=on inv=on csv=off raw=on",
+        "work offscreen in=a.TMC close quiet legend=on inv=on csv=off raw=on",
         "File to open: a.TMC|OPTION: -l => Show legend");
     row("frame range", "-exsf 12 -exef 40 -fs 4", "sf=12 ef=40 fs=4 sft=12 eft=40");
     row("not a number reads 0", "-exsf abc -exef 0x10 -fs 2.5", "fs=0 sft=abc eft=0x10");
     row("negative", "-exsf -3 -fs -1", "sf=-3 fs=-1 sft=-3");
     row("-exef without value", "-exsf 5 -exef", "sf=5 sft=5 eft=");
     row("-r", "-R 45", "rot=45");
-    row("-r without value", "-fs 3 -r", "fs=3 rot=0");
     row("export texts, format lower-cased", "-expa /Out/Dir -exfn Scan -exfo PNG",
         "dir=/Out/Dir prefix=Scan fmt=png");
     row("tif becomes tiff", "-exfo TIF", "fmt=tiff");
@@ -135,7 +129,6 @@ void TestCommandLine::parsing_data() {
     row("meta KML", "-EXMETA KML", "csv=on raw=off type=3");
     row("meta unknown after kml keeps the type", "-exmeta kml -exmeta xml",
         "csv=off raw=off type=3");
-    row("meta without value", "-exmeta", "csv=off raw=off");
     row("palette gray", "-cp gray", "cp=0");
     row("palette IRON", "-CP IRON", "cp=1");
     row("palette arctic", "-cp arctic", "cp=2");
@@ -166,24 +159,32 @@ void TestCommandLine::parsing_data() {
         "tl=high thr=0..16383 radio=1", "Thresholds set to: -300 - 1e+30");
     row("-ltt alone sets no thresholds", "-ltt 20 -tl high", "tl=high radio=1");
     row("merge", "-exfn result.TMC -MERGE 1.TMC notes.txt 3.tfc",
-        "prefix=result.TMC merge=1.TMC,3.tfc");
+        "work offscreen prefix=result.TMC merge=1.TMC,3.tfc");
     row("serial nmea", "-serial nmea", "serial=1");
     row("serial md", "-serial MD", "serial=2");
     row("serial MAVLink", "-Serial MAVLink", "serial=3");
     row("unknown serial keeps the earlier", "-serial md -serial can", "serial=2");
-    row("-help stops at once", "-l -HELP -c -i a.TMC -ltt 1 -utt 2", "help legend=on",
-        "OPTION: -l => Show legend");
-    row("a value is examined as an option", "-exfn -c -expa -l", "dir=-l prefix=-c close legend=on",
-        "OPTION: -l => Show legend");
+    row("-help stops at once", "-l -HELP -c -i a.TMC -ltt 1 -utt 2",
+        "work offscreen help legend=on", "OPTION: -l => Show legend");
+    row("a value is examined as an option", "-exfn -c -expa -l",
+        "work offscreen dir=-l prefix=-c close legend=on", "OPTION: -l => Show legend");
 }
 
 void TestCommandLine::parsing() {
     QFETCH(QString, args);
     QFETCH(QString, console);
+    const Argv a(args.split(' ', Qt::SkipEmptyParts));
     testsupport::Recorder rec;
-    QTEST(describe(parse(args.split(' ', Qt::SkipEmptyParts))), "state");
+    QString state = describe(kx::parseCommandLine(a.argc(), a.argv()));
+    if (kx::commandLineWantsOffscreen(a.argc(), a.argv(), false))
+        state.prepend("offscreen ");
+    if (kx::commandLineAsksForWork(a.argc(), a.argv()))
+        state.prepend("work ");
+    QTEST(state.trimmed(), "state");
     QCOMPARE(rec.out, console.isEmpty() ? QString() : console.replace('|', '\n') + '\n');
     QVERIFY(rec.reports.empty());
+    // A platform chosen in the environment always wins.
+    QVERIFY(!kx::commandLineWantsOffscreen(a.argc(), a.argv(), true));
 }
 
 void TestCommandLine::folder() {
@@ -213,64 +214,17 @@ void TestCommandLine::helpText() {
     QCOMPARE(rec.out, expectedHelpLines().join('\n') + '\n');
 }
 
-void TestCommandLine::asksForWork_data() {
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<bool>("env");
-    QTest::addColumn<bool>("work");
-    QTest::addColumn<bool>("offscreen");
-    QTest::newRow("nothing") << QStringList{} << false << false << false;
-    QTest::newRow("bare file") << QStringList{"a.TMC"} << false << true << false;
-    QTest::newRow("-i") << QStringList{"-I", "a.TMC", "-l"} << false << true << false;
-    QTest::newRow("-folder") << QStringList{"-folder", "d"} << false << true << false;
-    QTest::newRow("-c") << QStringList{"-i", "a.TMC", "-C"} << false << true << true;
-    QTest::newRow("-c, platform in environment") << QStringList{"-c"} << true << true << false;
-    QTest::newRow("-c, -platform argument")
-        << QStringList{"-platform", "xcb", "-c"} << false << true << false;
-    QTest::newRow("-merge") << QStringList{"-merge", "1.TMC"} << false << true << true;
-    QTest::newRow("-help") << QStringList{"-help"} << false << true << true;
-    QTest::newRow("settings only") << QStringList{"-l", "-cp", "iron"} << false << false << false;
-}
-
-void TestCommandLine::asksForWork() {
-    QFETCH(QStringList, args);
-    QFETCH(bool, env);
-    const Argv a(args);
-    QTEST(kx::commandLineAsksForWork(a.argc(), a.argv()), "work");
-    QTEST(kx::commandLineWantsOffscreen(a.argc(), a.argv(), env), "offscreen");
-}
-
-void TestCommandLine::reportLines_data() {
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<int>("failures");
-    const int error = int(kx::ReportKind::Error);
-    QTest::newRow("error") << error << "Error"
-                           << "Error while loading file \"a\""
-                           << "Error: Error while loading file \"a\"" << 1;
-    QTest::newRow("untitled warning") << int(kx::ReportKind::Warning) << ""
-                                      << "Start frame"
-                                      << "Warning: Start frame" << 1;
-    QTest::newRow("line breaks") << error << "No folder selected"
-                                 << "one\ntwo\r\nthree\rfour"
-                                 << "No folder selected: one two three four" << 1;
-    QTest::newRow("information is no failure") << int(kx::ReportKind::Information) << ""
-                                               << "done"
-                                               << "Information: done" << 0;
-}
-
 void TestCommandLine::reportLines() {
-    QFETCH(int, kind);
-    QFETCH(QString, title);
-    QFETCH(QString, text);
-    QFETCH(QString, line);
     testsupport::Recorder rec; // restores the hooks afterwards
     kx::installCommandLineReportHook();
-    kx::report(kx::ReportKind(kind), title, text);
-    QCOMPARE(rec.err, line + '\n');
+    kx::report(kx::ReportKind::Error, "Error", "Error while loading file \"a\"");
+    kx::report(kx::ReportKind::Warning, "", "Start frame");
+    kx::report(kx::ReportKind::Error, "No folder selected", "one\ntwo\r\nthree\rfour");
+    kx::report(kx::ReportKind::Information, "", "done");
+    QCOMPARE(rec.err, "Error: Error while loading file \"a\"\nWarning: Start frame\n"
+                      "No folder selected: one two three four\nInformation: done\n");
     QVERIFY(rec.out.isEmpty());
-    QTEST(kx::reportedFailureCount(), "failures");
+    QCOMPARE(kx::reportedFailureCount(), 3); // information is no failure
     kx::installCommandLineReportHook();
     QCOMPARE(kx::reportedFailureCount(), 0);
 }
