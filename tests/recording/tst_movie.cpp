@@ -23,10 +23,11 @@ QByteArray indexFrame(int version, uint16_t counter, int size = 2100) {
     return head.left(size) + QByteArray(std::max(0, size - head.size()), char(0xAA));
 }
 
+// The last frame ends with its counter word.
 QByteArray indexMovie(int version, const Counters& counters) {
     QByteArray bytes;
-    for (uint16_t c : counters)
-        bytes += indexFrame(version, c);
+    for (size_t i = 0; i < counters.size(); ++i)
+        bytes += indexFrame(version, counters[i], i + 1 < counters.size() ? 2100 : 2052);
     return bytes;
 }
 
@@ -60,48 +61,42 @@ class TestMovie : public QObject {
     Q_OBJECT
 private slots:
     void counterCheck_data() {
+        QTest::addColumn<int>("version");
         QTest::addColumn<Counters>("counters");
         QTest::addColumn<bool>("check");
-        QTest::addColumn<QString>("lines");
+        QTest::addColumn<QString>("lines"); // then the FFC frames
         const QString bad1 = "Bad FC: 1\nFramecounter jump\n";
-        QTest::newRow("one up") << Counters{5, 6} << true << "";
-        QTest::newRow("wrap 8191 -> 0") << Counters{8191, 0} << true << "";
-        QTest::newRow("wrap to 1") << Counters{8191, 1} << true << bad1;
-        QTest::newRow("wrap while the mark clears") << Counters{16382, 16383, 0, 1} << true << "";
-        QTest::newRow("mark set with a step") << Counters{100, 8293} << true << "";
-        QTest::newRow("mark set without a step") << Counters{100, 8292} << true << bad1;
-        QTest::newRow("5 -> 7") << Counters{4, 5, 7, 8} << true << "Bad FC: 2\nFramecounter jump\n";
+        QTest::newRow("one up") << 6 << Counters{5, 6} << true << "";
+        QTest::newRow("wrap 8191 -> 0") << 6 << Counters{8191, 0} << true << "";
+        QTest::newRow("wrap to 1") << 6 << Counters{8191, 1} << true << bad1;
+        QTest::newRow("wrap while the mark clears")
+            << 6 << Counters{16382, 16383, 0, 1} << true << "";
+        QTest::newRow("mark set with a step") << 6 << Counters{100, 8293} << true << "";
+        QTest::newRow("mark set without a step") << 6 << Counters{100, 8292} << true << bad1;
         QTest::newRow("two jumps")
-            << Counters{1, 3, 4, 4} << true << "Bad FC: 1\nBad FC: 3\nFramecounter jump\n";
-        QTest::newRow("check off") << Counters{4, 5, 7, 8} << false << "";
+            << 6 << Counters{1, 3, 4, 4} << true << "Bad FC: 1\nBad FC: 3\nFramecounter jump\n";
+        QTest::newRow("check off") << 6 << Counters{4, 5, 7, 8} << false << "";
+        // Frames 2, 3 and 5 carry the mark; frame 5's counter ends exactly at
+        // the end of the file, so it is checked (no gap) but not listed.
+        const Counters marks{10, 0x2000 | 11, 0x2000 | 12, 13, 0x2000 | 14};
+        QTest::newRow("FFC marks of version 5")
+            << 5 << marks << true
+            << "FFC => 2: 11, 0010000000001011\nFFC => 3: 12, 0010000000001100\n 2 3";
+        QTest::newRow("version 6 has none") << 6 << marks << true << "";
     }
 
     void counterCheck() {
+        QFETCH(int, version);
         QFETCH(Counters, counters);
         QFETCH(bool, check);
         QFETCH(QString, lines);
         testsupport::Recorder rec;
         DataConverter converter;
-        QCOMPARE(converter.parseVideoFile(scratch("c.TMC", indexMovie(6, counters)), true, check),
-                 int(counters.size()));
-        QCOMPARE(rec.out, lines);
+        QCOMPARE(
+            converter.parseVideoFile(scratch("c.TMC", indexMovie(version, counters)), true, check),
+            int(counters.size()));
+        QCOMPARE(rec.out + index(converter).section(':', 1), lines);
         QCOMPARE(int(converter.getFrameCounterGaps().size()), lines.count("Bad FC"));
-    }
-
-    void ffcFramesOfVersion5Only() {
-        // Frames 2, 3 and 5 carry the mark; frame 5's counter ends exactly at the
-        // end of the file, so it is checked (no gap) but not listed.
-        for (int version : {5, 6}) {
-            const QByteArray bytes = indexMovie(version, {10, 0x2000 | 11, 0x2000 | 12, 13}) +
-                                     indexFrame(version, 0x2000 | 14, 2052);
-            testsupport::Recorder rec;
-            DataConverter converter;
-            QCOMPARE(converter.parseVideoFile(scratch("ffc.TMC", bytes), false, true), 5);
-            QCOMPARE(rec.out + index(converter).section(':', 1),
-                     version == 6 ? QString()
-                                  : QStringLiteral("FFC => 2: 11, 0010000000001011\n"
-                                                   "FFC => 3: 12, 0010000000001100\n 2 3"));
-        }
     }
 
     void scanAcrossBlocks() {
