@@ -4,7 +4,6 @@
 #include <QtTest>
 #include <algorithm>
 #include <random>
-#include <vector>
 
 using compressed::BitPosition;
 using Words = std::vector<uint16_t>;
@@ -30,26 +29,21 @@ const uint8_t* data(const QByteArray& bytes) {
     return reinterpret_cast<const uint8_t*>(bytes.constData());
 }
 
-// Every code word up to the first failed read as kind:value@word.bit, the
-// position after the read (99 and -777: left unchanged).
-template <class Reader>
-QString readAll(Reader reader) {
+// Reader 0 takes one bit at a time, reader 1 is the fast one. Every code
+// word up to the first failed read as kind:value@word.bit, the position after
+// the read (99 and -777: left unchanged).
+QString readAll(int reader, const QByteArray& bytes, int64_t words, BitPosition start = {}) {
+    compressed::BitwiseCodeReader bitwise(data(bytes), words, start);
+    compressed::FastCodeReader fast(data(bytes), words, start);
     QString text;
     for (bool ok = true; ok;) {
         int16_t value = -777;
         uint8_t kind = 99;
-        ok = reader.next(value, kind);
-        const BitPosition p = reader.position();
+        ok = reader == 0 ? bitwise.next(value, kind) : fast.next(value, kind);
+        const BitPosition p = reader == 0 ? bitwise.position() : fast.position();
         text += QStringLiteral("%1:%2@%3.%4 ").arg(kind).arg(value).arg(p.wordIndex).arg(p.bitPos);
     }
     return text;
-}
-
-// Reader 0 takes one bit at a time, reader 1 is the fast one.
-QString readAll(int reader, const QByteArray& bytes, int64_t words, BitPosition start = {}) {
-    if (reader == 0)
-        return readAll(compressed::BitwiseCodeReader(data(bytes), words, start));
-    return readAll(compressed::FastCodeReader(data(bytes), words, start));
 }
 
 compressed::ExpansionResult expand(int reader, const QByteArray& bytes, Words& out,
@@ -73,9 +67,9 @@ QByteArray syntheticFrameCode(uint32_t seed) {
     scene.height = 256;
     synth::StreamOptions stream;
     stream.seed = seed;
-    const std::vector<uint16_t> words = synth::makeWordStream(synth::renderScene(scene, int(seed)),
-                                                              scene.width, scene.height, stream);
-    return synth::compressWords(words, uint16_t(seed));
+    return synth::compressWords(
+        synth::makeWordStream(synth::renderScene(scene, int(seed)), 320, 256, stream),
+        uint16_t(seed));
 }
 
 // Random code words, absolute ones (one in eight an escape) with the given

@@ -8,12 +8,16 @@
 #include <QRegularExpression>
 #include <QtTest>
 #include <cmath>
+#include <tuple>
 
 #ifndef KALORIX_PROBE_PATH
 #error "KALORIX_PROBE_PATH must name the kalorix-probe executable"
 #endif
 
 using recordings::scratch;
+// Version, compressed, width, height, frames (1: a single-frame file) and a
+// fault ("cut": last row three words short; "pad": file padded to 2 MiB).
+using Case = std::tuple<int, bool, int, int, int, QString>;
 
 namespace {
 
@@ -52,50 +56,37 @@ Run probe(const QStringList& args) {
 
 } // namespace
 
+Q_DECLARE_METATYPE(Case)
+
 class TestProbe : public QObject {
     Q_OBJECT
 private slots:
     void recording_data() {
-        QTest::addColumn<int>("version");
-        QTest::addColumn<bool>("compressed");
-        QTest::addColumn<int>("width");
-        QTest::addColumn<int>("height");
-        QTest::addColumn<int>("frames"); // 1: a single-frame file
-        QTest::addColumn<QString>("fault");
-        QTest::addColumn<QString>("header"); // the frame's members from the header
-        const QString none = "partNumber=\"\" tempFPA=0 tempHousing=0 serialBytes=";
-        const QString camera = "partNumber=\"4640019S R01234\" tempFPA=31.4 tempHousing=29.87 "
-                               "serialBytes=";
-        QTest::newRow("v0 160x128") << 0 << false << 160 << 128 << 1 << "" << none + "0";
-        QTest::newRow("v1 324x256") << 1 << false << 324 << 256 << 1 << "" << none + "8192";
-        QTest::newRow("v2 160x128") << 2 << false << 160 << 128 << 1 << "" << none + "8192";
-        QTest::newRow("v4 336x256") << 4 << false << 336 << 256 << 1 << "" << none + "2036";
-        QTest::newRow("v5 336x256") << 5 << false << 336 << 256 << 1 << "" << camera + "2006";
-        QTest::newRow("v6 640x512") << 6 << false << 640 << 512 << 1 << "" << camera + "1978";
+        QTest::addColumn<Case>("c");
+        QTest::newRow("v0 160x128") << Case{0, false, 160, 128, 1, ""};
+        QTest::newRow("v1 324x256") << Case{1, false, 324, 256, 1, ""};
+        QTest::newRow("v2 160x128") << Case{2, false, 160, 128, 1, ""};
+        QTest::newRow("v4 336x256") << Case{4, false, 336, 256, 1, ""};
+        QTest::newRow("v5 336x256") << Case{5, false, 336, 256, 1, ""};
+        QTest::newRow("v6 640x512") << Case{6, false, 640, 512, 1, ""};
         // The code starts after the header, 8,200 or 8,204 bytes for versions 1 and 2.
-        QTest::newRow("compressed v1") << 1 << true << 160 << 128 << 1 << "" << none + "8192";
-        QTest::newRow("compressed v2") << 2 << true << 324 << 256 << 1 << "" << none + "8192";
-        QTest::newRow("compressed v6") << 6 << true << 160 << 128 << 1 << "" << camera + "1978";
+        QTest::newRow("compressed v1") << Case{1, true, 160, 128, 1, ""};
+        QTest::newRow("compressed v2") << Case{2, true, 324, 256, 1, ""};
+        QTest::newRow("compressed v6") << Case{6, true, 160, 128, 1, ""};
         // The three missing values repeat the last one.
-        QTest::newRow("last row three words short")
-            << 6 << false << 640 << 512 << 1 << "cut" << camera + "1978";
+        QTest::newRow("last row three words short") << Case{6, false, 640, 512, 1, "cut"};
         // The stream starts at 16408 and would run past the frame buffer if all
         // of the file's 1,048,576 words were decoded from there.
-        QTest::newRow("v2 padded to 2 MiB")
-            << 2 << false << 160 << 128 << 1 << "pad" << none + "8192";
+        QTest::newRow("v2 padded to 2 MiB") << Case{2, false, 160, 128, 1, "pad"};
         // Movies of six frames, frame 3 shown; only version 5 lists FFC frames.
-        QTest::newRow("TMC v5") << 5 << true << 160 << 128 << 6 << "" << camera + "2006";
-        QTest::newRow("THM v5") << 5 << false << 160 << 128 << 6 << "" << camera + "2006";
-        QTest::newRow("TMC v6") << 6 << true << 160 << 128 << 6 << "" << camera + "1978";
+        QTest::newRow("TMC v5") << Case{5, true, 160, 128, 6, ""};
+        QTest::newRow("THM v5") << Case{5, false, 160, 128, 6, ""};
+        QTest::newRow("TMC v6") << Case{6, true, 160, 128, 6, ""};
     }
 
     void recording() {
-        QFETCH(int, version);
-        QFETCH(bool, compressed);
-        QFETCH(int, width);
-        QFETCH(int, height);
-        QFETCH(int, frames);
-        QFETCH(QString, fault);
+        QFETCH(Case, c);
+        const auto [version, compressed, width, height, frames, fault] = c;
         synth::MovieOptions o = recordings::options(version, compressed, frames, width, height);
         o.stream.cutLastRow = fault == QLatin1String("cut");
         const bool movie = frames > 1;
@@ -124,17 +115,17 @@ private slots:
         const QStringList counters =
             movie ? QStringList{"10", "11", "8204", "13", "15", "16"} : QStringList{"42"};
         const auto number = [&](int n) { return compressed ? counters[n - 1] : "null"; };
-        QString expected = QStringLiteral("exit=0 file=\"%1\" type=\"%2\" headerVersion=%3 "
-                                          "frames=%4 ffcFrames=[%5] frameCounterGaps=[%6] frame={ "
-                                          "number=%7 ok=true width=%8 height=%9 ")
-                               .arg(file, type)
-                               .arg(version)
-                               .arg(frames)
-                               .arg(movie && version == 5 ? "3" : "", movie ? "4" : "")
-                               .arg(shown)
-                               .arg(width)
-                               .arg(height);
-        QFETCH(QString, header);
+        QString expected = QString::asprintf(
+            "exit=0 file=\"%s\" type=\"%s\" headerVersion=%d frames=%d ffcFrames=[%s] "
+            "frameCounterGaps=[%s] frame={ number=%d ok=true width=%d height=%d ",
+            qUtf8Printable(file), qUtf8Printable(type), version, frames,
+            movie && version == 5 ? "3" : "", movie ? "4" : "", shown, width, height);
+        // Versions 5 and 6 carry camera data; the serial block's size by version.
+        const int serialBytes[] = {0, 8192, 8192, 0, 2036, 2006, 1978};
+        const QString header =
+            (version >= 5 ? "partNumber=\"4640019S R01234\" tempFPA=31.4 tempHousing=29.87"
+                          : "partNumber=\"\" tempFPA=0 tempHousing=0") +
+            QStringLiteral(" serialBytes=%1").arg(serialBytes[version]);
         expected += recordings::stats(o, shown) + ' ' + header +
                     " streamFrameNumber=" + number(shown) + " frameList=[";
         for (int n = 1; n <= frames; ++n)
