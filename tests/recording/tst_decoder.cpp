@@ -245,11 +245,8 @@ private slots:
             synth::SceneOptions scene;
             scene.width = width;
             scene.height = width == 640 ? 512 : 256;
-            synth::StreamOptions stream;
-            stream.shortRow = 7;
-            stream.longRow = 100;
-            stream.cutLastRow = true;
-            stream.separatorWord = 0x1234;
+            // Blanking of 2 to 5 words, a cut last row, row 7 short, row 100 long.
+            const synth::StreamOptions stream{2, 5, 1, true, 7, 100, false, 0x1234};
             const Words words = synth::makeWordStream(synth::renderScene(scene, 0), scene.width,
                                                       scene.height, stream);
             Words portable, out;

@@ -34,9 +34,7 @@ QByteArray indexMovie(int version, const Counters& counters) {
 // Decodes and converts frame n with the automatic window; ok starts as
 // preset. Returns ok and the window the set holds afterwards ("1 6800 8100").
 QString frame(DataConverter& converter, int n, bool preset = false) {
-    ThermalImageConversionSet set;
-    set.lowerBound = 1;
-    set.upperBound = 2;
+    ThermalImageConversionSet set{1, 2, 0, false, 0, 0, false, true, 1.0f, false};
     QImage image;
     converter.getThermalImageFromVideoRawList(n, image, &preset, ksDefines::NoSerialData, set);
     return QStringLiteral("%1 %2 %3").arg(preset).arg(set.lowerBound).arg(set.upperBound);
@@ -227,33 +225,30 @@ private slots:
 
     void damagedFramesStayWithinBounds() {
         // Frame 3 cut at every tenth of its code: the rows that arrived whole are
-        // its first rows. Then random bits as code, and a .THR file renamed to
-        // .TMC (pixel words read as code): decoded within the buffers or refused.
+        // its first rows. Then a .THR file renamed to .TMC (pixel words read as
+        // code) and random bits as code: decoded within the buffers or refused.
         const synth::MovieOptions o = recordings::options(6, true, 3);
         const QByteArray whole = synth::makeMovie(o);
         const int start = whole.lastIndexOf(QByteArray("VELM\x06", 5)) + 2048;
         const std::vector<uint16_t> scene = synth::renderScene(o.scene, 2);
         std::mt19937 rng(5);
         for (int round = 1; round < 30; ++round) {
-            QByteArray bytes = synth::makeSingleFrameFile(recordings::options(6));
-            if (round < 10) {
-                bytes = whole.left(start + (whole.size() - start) * round / 10);
-            } else if (round > 10) {
-                QByteArray noise(20000 + int(rng() % 300000), '\0');
-                for (char& c : noise)
-                    c = char(rng() & 0xFF);
-                bytes = synth::makeHeader({}) + noise.replace("VELM", "XELM");
-            }
+            QByteArray bytes = round < 10 ? whole.left(start + (whole.size() - start) * round / 10)
+                               : round == 10 ? synth::makeSingleFrameFile(recordings::options(6))
+                                             : QByteArray(20000 + int(rng() % 300000), '\0');
+            for (int i = round > 10 ? 0 : bytes.size(); i < bytes.size(); ++i)
+                bytes[i] = char(rng() & 0xFF);
+            if (round > 10)
+                bytes = synth::makeHeader({}) + bytes.replace("VELM", "XELM");
             DataConverter converter;
             testsupport::Recorder rec;
             const int frames = converter.parseVideoFile(scratch("damaged.TMC", bytes), true, true);
             const bool ok = frame(converter, frames, true).startsWith('1');
             const std::vector<uint16_t>& raw = converter.getRawBuffer();
-            const uint32_t rows = converter.getImageHeight();
-            QCOMPARE(ok, rows >= 10 && converter.getImageWidth() >= 10);
-            QVERIFY(raw.size() <= 655360 &&
-                    (!ok || raw.size() == converter.getImageWidth() * rows));
-            QVERIFY(rec.reports.empty());
+            const uint32_t rows = converter.getImageHeight(), width = converter.getImageWidth();
+            QCOMPARE(ok, rows >= 10 && width >= 10);
+            QVERIFY(raw.size() <= 655360 && (!ok || raw.size() == width * rows) &&
+                    rec.reports.empty());
             if (round < 10)
                 QVERIFY2(frames == 3 && rows < 128 && rows * 10 >= uint32_t(128 * (round - 1)) &&
                              raw ==

@@ -161,9 +161,6 @@ private slots:
         QTest::newRow("movie without a signature")
             << "none.TMC" << QByteArray(5000, 'x') << QStringList()
             << "kalorix-probe: no frame found";
-        QTest::newRow("missing movie")
-            << "gone.THM" << QByteArray() << QStringList()
-            << "DataConverter::parseVideoFile opening of file: \"%P\" failed";
         QTest::newRow("frame 3 of 2")
             << "two.TMC" << two << QStringList{"--frame", "3"}
             << "kalorix-probe: frame 3 is not in the file (frames 1 to 2)";

@@ -65,7 +65,7 @@ private slots:
         QTest::addColumn<QString>("name");     // .THC: the compressed loader
         QTest::addColumn<QByteArray>("bytes"); // null: no file
         QTest::addColumn<QString>("lines");    // after "Opening: "; %F: the converting operation
-        QTest::addColumn<bool>("loaded"); // the conversion failed, also in a box titled "Error"
+        QTest::addColumn<bool>("loaded");      // then the conversion failed
         const QString signature =
             "DataConverter::loadFromRawFile Error reading signature: \"%P\"\n";
         const QString header = "DataConverter::loadFromRawFile Error reading header: \"%P\"\n";
@@ -109,7 +109,6 @@ private slots:
             << "headeronly.THR" << v6.left(4096) << undecodable.arg(2048) << false;
         const QString failed = "DataConverter::%F call of DataConverter::processRawData returned "
                                "false: \"%P\", RAWdata.size: %1\n";
-        // A manual window with its bounds the wrong way round.
         QTest::newRow("manual window") << "manual.THR" << v6 << failed.arg(20480) << true;
         // Five rows of 160 decode, but a frame needs ten rows to be converted.
         const QByteArray five = synth::makeCompressedFrame(
@@ -126,10 +125,9 @@ private slots:
         const QString path = scratch(name, bytes);
         DataConverter converter;
         testsupport::Recorder rec;
-        ThermalImageConversionSet set;
-        set.autoGainEnabled = !name.startsWith(QLatin1String("manual"));
-        set.lowerBound = 5000;
-        set.upperBound = 100;
+        // An automatic window, or for "manual" one with its bounds the wrong way round.
+        ThermalImageConversionSet set{5000, 100,  0, false, 0, 0, false, !name.startsWith("manual"),
+                                      1.0f, false};
         QImage image(10, 10, QImage::Format_RGB888);
         bool ok = true;
         const bool compressed = name.endsWith(QLatin1String(".THC"));
@@ -139,12 +137,13 @@ private slots:
             converter.getImageFromRAW(path, image, ksDefines::NoSerialData, &ok, set);
         QVERIFY(!ok);
         if (!loaded)
-            lines +=
-                "DataConverter::%F call of DataConverter::loadFromRawFile returned false: \"%P\"\n";
+            lines += "DataConverter::%F call of DataConverter::loadFromRawFile returned false: "
+                     "\"%P\"\n";
         QCOMPARE(rec.out,
                  QString("Opening: %P\n" + lines)
                      .replace("%P", path)
                      .replace("%F", compressed ? "getImageFromCompressedRAW" : "getImageFromRAW"));
+        // Only a failed conversion is also reported, in a box titled "Error".
         QCOMPARE(rec.reports.size(), size_t(loaded));
         for (const testsupport::Report& r : rec.reports)
             QCOMPARE(r.title + ": " + r.text, "Error: " + rec.outLines().last());
@@ -232,15 +231,14 @@ private slots:
         QVERIFY(converter.determineFileVersion(5, version) && version == 6);
         QVERIFY(converter.determineFileVersion(0, version) && version == 'x');
         QVERIFY(!converter.determineFileVersion(6, version) && version == 'x'); // 4 bytes left
-
-        const QString png = scratch("pic.png");
+        // A file that is no picture leaves the size of the last one.
         QImage image;
+        const QString png = scratch("pic.png");
         QVERIFY(QImage(7, 5, QImage::Format_RGB32).save(png));
         QVERIFY(converter.loadBinaryImageFromFile(png, &image) && image.size() == QSize(7, 5));
-        // A file that is no picture leaves the size of the last one.
         QVERIFY(!converter.loadBinaryImageFromFile(scratch("junk.png", "not a picture"), &image));
-        QCOMPARE(QSize(int(converter.getImageWidth()), int(converter.getImageHeight())),
-                 QSize(7, 5));
+        QCOMPARE(QString::asprintf("%u %u", converter.getImageWidth(), converter.getImageHeight()),
+                 QStringLiteral("7 5"));
     }
 };
 
