@@ -4,10 +4,15 @@
 #include <QtTest>
 #include <algorithm>
 #include <random>
+#include <tuple>
 
 using compressed::BitPosition;
 using Words = std::vector<uint16_t>;
 Q_DECLARE_METATYPE(Words)
+// The code, the input words given to the readers, the bit reading starts at,
+// the output capacity.
+using LongInput = std::tuple<QByteArray, int, int, int>;
+Q_DECLARE_METATYPE(LongInput)
 
 namespace {
 
@@ -208,16 +213,13 @@ private slots:
     }
 
     void longInputsMatchTheBitwiseReading_data() {
-        QTest::addColumn<QByteArray>("code");
-        QTest::addColumn<int>("words");    // input words given to the readers
-        QTest::addColumn<int>("startBit"); // reading starts here
-        QTest::addColumn<int>("capacity");
+        QTest::addColumn<LongInput>("c");
 
         // Whole input, no start bit, no limit unless given.
         const auto row = [](const QString& name, const QByteArray& code, int words = -1,
                             int startBit = 0, int capacity = int(compressed::kMaxExpandedWords)) {
             QTest::newRow(qPrintable(name))
-                << code << (words < 0 ? int(code.size() / 2) : words) << startBit << capacity;
+                << LongInput(code, words < 0 ? int(code.size() / 2) : words, startBit, capacity);
         };
         for (uint32_t seed = 1; seed <= 3; ++seed) {
             const QByteArray frame = syntheticFrameCode(seed);
@@ -268,10 +270,8 @@ private slots:
     }
 
     void longInputsMatchTheBitwiseReading() {
-        QFETCH(QByteArray, code);
-        QFETCH(int, words);
-        QFETCH(int, startBit);
-        QFETCH(int, capacity);
+        QFETCH(LongInput, c);
+        const auto& [code, words, startBit, capacity] = c;
         const BitPosition start{uint32_t(startBit / 16), uint32_t(startBit % 16)};
         // The fast output is exactly the capacity long, so a sanitizer build
         // catches a write past it; a word written past the count shows too.

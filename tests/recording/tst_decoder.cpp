@@ -4,14 +4,19 @@
 
 #include <QtTest>
 #include <algorithm>
+#include <tuple>
 #include <vector>
 
 using Words = std::vector<uint16_t>;
 using Floats = std::vector<float>;
 using Ints = std::vector<int32_t>;
+// Words, drift table, frame index, offset and lens tables, expected raw values.
+using Correction = std::tuple<Words, Floats, int, Ints, Ints, Words>;
 Q_DECLARE_METATYPE(Words)
-Q_DECLARE_METATYPE(Floats)
-Q_DECLARE_METATYPE(Ints)
+Q_DECLARE_METATYPE(Correction)
+// Width, height, how the last row ends, the statistics, the last three values.
+using LastRow = std::tuple<int, int, QString, QString, uint16_t>;
+Q_DECLARE_METATYPE(LastRow)
 
 namespace {
 
@@ -129,11 +134,7 @@ private slots:
     }
 
     void endsLastRowByLength_data() {
-        QTest::addColumn<int>("width");
-        QTest::addColumn<int>("height");
-        QTest::addColumn<QString>("variant");
-        QTest::addColumn<QString>("stats");
-        QTest::addColumn<uint>("tail"); // the last three values of the frame
+        QTest::addColumn<LastRow>("c");
 
         // Rows of 1000; the last row ends in 1400 then three words of 9000 (cut:
         // no more words). In a known geometry the last three positions are not
@@ -142,26 +143,23 @@ private slots:
         for (const auto& g : geometries)
             for (const char* variant : {"full", "cut", "separator in tail", "pixels after"})
                 QTest::addRow("%dx%d %s", g[0], g[1], variant)
-                    << g[0] << g[1] << QString::fromLatin1(variant)
-                    << QString::asprintf("%d %d 1000 1400 1000 %d %d 1400", g[0], g[1], g[0] - 3,
-                                         g[1])
-                    << 1400u;
+                    << LastRow(g[0], g[1], variant,
+                               QString::asprintf("%d %d 1000 1400 1000 %d %d 1400", g[0], g[1],
+                                                 g[0] - 3, g[1]),
+                               1400);
         // Not a known geometry: the last row decodes its words, (1000 * 21760 +
         // 400 + 3 * 8000) / 21760 = 1001.
-        QTest::newRow("170x128 full") << 170 << 128 << "full"
-                                      << "170 128 1000 9000 1001 168 128 9000" << 9000u;
+        QTest::newRow("170x128 full")
+            << LastRow(170, 128, "full", "170 128 1000 9000 1001 168 128 9000", 9000);
         // A cut last row never ends: only the four extra iterations of the 1400
         // word follow. Its 166 * 1000 + 5 * 1400 still count: 1008 over 127 rows.
-        QTest::newRow("170x128 cut") << 170 << 128 << "cut"
-                                     << "170 127 1000 1400 1008 167 128 1400" << 1000u;
+        QTest::newRow("170x128 cut")
+            << LastRow(170, 128, "cut", "170 127 1000 1400 1008 167 128 1400", 1000);
     }
 
     void endsLastRowByLength() {
-        QFETCH(int, width);
-        QFETCH(int, height);
-        QFETCH(QString, variant);
-        QFETCH(QString, stats);
-        QFETCH(uint, tail);
+        QFETCH(LastRow, c);
+        const auto& [width, height, variant, stats, tail] = c;
         Seq s;
         for (int r = 0; r + 1 < height; ++r)
             s.b(3).p(width, 1000);
@@ -181,35 +179,31 @@ private slots:
         QCOMPARE(rec.out, QString());
         QCOMPARE(::stats(r), stats);
         QCOMPARE(out.size(), size_t(r.width) * r.height);
-        QCOMPARE(Words(out.end() - 3, out.end()), Words(3, uint16_t(tail)));
+        QCOMPARE(Words(out.end() - 3, out.end()), Words(3, tail));
         // Everything before the last row's tail is 1000.
         const long head = long(out.size()) - (r.height == uint(height) ? 4 : 3);
         QCOMPARE(std::count(out.begin(), out.begin() + head, uint16_t(1000)), head);
     }
 
     void appliesCorrections_data() {
-        QTest::addColumn<Words>("words");
-        QTest::addColumn<Floats>("drift");
-        QTest::addColumn<int>("frameIndex");
-        QTest::addColumn<Ints>("nuc");
-        QTest::addColumn<Ints>("lens");
-        QTest::addColumn<Words>("raw");
+        QTest::addColumn<Correction>("c");
 
         const Words row = Seq().b(2).p(160, 1000).b(2).v;
-        QTest::newRow("mask before drift") << Seq{row}.at(2, 0xFFFF).v << Floats{1.0f} << 0
-                                           << Ints() << Ints() << Seq().r(160, 1001).at(0, 16384).v;
+        QTest::newRow("mask before drift")
+            << Correction(Seq{row}.at(2, 0xFFFF).v, Floats{1.0f}, 0, Ints(), Ints(),
+                          Seq().r(160, 1001).at(0, 16384).v);
         QTest::newRow("drift of the frame, half rounds up")
-            << row << Floats{0.0f, 2.5f} << 1 << Ints() << Ints() << Seq().r(160, 1003).v;
+            << Correction(row, Floats{0.0f, 2.5f}, 1, Ints(), Ints(), Seq().r(160, 1003).v);
         QTest::newRow("negative half rounds up")
-            << row << Floats{-2.5f} << 0 << Ints() << Ints() << Seq().r(160, 998).v;
+            << Correction(row, Floats{-2.5f}, 0, Ints(), Ints(), Seq().r(160, 998).v);
         QTest::newRow("frame outside the drift table")
-            << row << Floats{5.0f} << 1 << Ints() << Ints() << Seq().r(160, 1000).v;
+            << Correction(row, Floats{5.0f}, 1, Ints(), Ints(), Seq().r(160, 1000).v);
         QTest::newRow("drift, offset and lens; short tables leave later pixels")
-            << row << Floats{2.5f} << 0 << Ints{5, -7} << Ints{-2}
-            << Seq().r(160, 1003).at(0, 1000).at(1, 1010).v;
+            << Correction(row, Floats{2.5f}, 0, Ints{5, -7}, Ints{-2},
+                          Seq().r(160, 1003).at(0, 1000).at(1, 1010).v);
         QTest::newRow("wraps to unsigned 16 bits")
-            << Seq{row}.at(2, 0xC001).v << Floats() << 0 << Ints{5} << Ints()
-            << Seq().r(160, 1000).at(0, 65532).v;
+            << Correction(Seq{row}.at(2, 0xC001).v, Floats(), 0, Ints{5}, Ints(),
+                          Seq().r(160, 1000).at(0, 65532).v);
         // 129 rows of 160 after pixel words that are not decoded either. The
         // repeated tail of row 128 takes no pixel index, so the first value of
         // row 129 is pixel 128 * 160 - 3 = 20477.
@@ -220,19 +214,15 @@ private slots:
         nuc[0] = 1;
         nuc[20477] = 10;
         QTest::newRow("repeated tail takes no pixel index")
-            << tall.b(2).v << Floats() << 0 << nuc << Ints()
-            << Seq().r(129 * 160, 1000).at(0, 999).at(128 * 160, 990).v;
-        QTest::newRow("tables ending mid-row") << row << Floats() << 0 << Ints(40, 1) << Ints(17, 2)
-                                               << Seq().r(17, 997).r(23, 999).r(120, 1000).v;
+            << Correction(tall.b(2).v, Floats(), 0, nuc, Ints(),
+                          Seq().r(129 * 160, 1000).at(0, 999).at(128 * 160, 990).v);
+        QTest::newRow("tables ending mid-row") << Correction(
+            row, Floats(), 0, Ints(40, 1), Ints(17, 2), Seq().r(17, 997).r(23, 999).r(120, 1000).v);
     }
 
     void appliesCorrections() {
-        QFETCH(Words, words);
-        QFETCH(Floats, drift);
-        QFETCH(int, frameIndex);
-        QFETCH(Ints, nuc);
-        QFETCH(Ints, lens);
-        QFETCH(Words, raw);
+        QFETCH(Correction, c);
+        const auto& [words, drift, frameIndex, nuc, lens, raw] = c;
         Words out;
         decode(words, out, corrections(drift, nuc, lens), Kernel::Best, frameIndex);
         QVERIFY(out == raw);

@@ -7,10 +7,16 @@
 #include <QTimer>
 #include <QtTest>
 #include <random>
+#include <tuple>
 
 using Counters = std::vector<uint16_t>;
 Q_DECLARE_METATYPE(Counters)
 using recordings::scratch;
+
+// Version, frame counters, whether they are checked, the console lines and
+// then the FFC frames.
+using CounterCase = std::tuple<int, Counters, bool, QString>;
+Q_DECLARE_METATYPE(CounterCase)
 
 namespace {
 
@@ -59,35 +65,29 @@ class TestMovie : public QObject {
     Q_OBJECT
 private slots:
     void counterCheck_data() {
-        QTest::addColumn<int>("version");
-        QTest::addColumn<Counters>("counters");
-        QTest::addColumn<bool>("check");
-        QTest::addColumn<QString>("lines"); // then the FFC frames
+        QTest::addColumn<CounterCase>("c");
         const QString bad1 = "Bad FC: 1\nFramecounter jump\n";
-        QTest::newRow("one up") << 6 << Counters{5, 6} << true << "";
-        QTest::newRow("wrap 8191 -> 0") << 6 << Counters{8191, 0} << true << "";
-        QTest::newRow("wrap to 1") << 6 << Counters{8191, 1} << true << bad1;
+        QTest::newRow("one up") << CounterCase(6, Counters{5, 6}, true, "");
+        QTest::newRow("wrap 8191 -> 0") << CounterCase(6, Counters{8191, 0}, true, "");
+        QTest::newRow("wrap to 1") << CounterCase(6, Counters{8191, 1}, true, bad1);
         QTest::newRow("wrap while the mark clears")
-            << 6 << Counters{16382, 16383, 0, 1} << true << "";
-        QTest::newRow("mark set with a step") << 6 << Counters{100, 8293} << true << "";
-        QTest::newRow("mark set without a step") << 6 << Counters{100, 8292} << true << bad1;
-        QTest::newRow("two jumps")
-            << 6 << Counters{1, 3, 4, 4} << true << "Bad FC: 1\nBad FC: 3\nFramecounter jump\n";
-        QTest::newRow("check off") << 6 << Counters{4, 5, 7, 8} << false << "";
+            << CounterCase(6, Counters{16382, 16383, 0, 1}, true, "");
+        QTest::newRow("mark set with a step") << CounterCase(6, Counters{100, 8293}, true, "");
+        QTest::newRow("mark set without a step") << CounterCase(6, Counters{100, 8292}, true, bad1);
+        QTest::newRow("two jumps") << CounterCase(6, Counters{1, 3, 4, 4}, true,
+                                                  "Bad FC: 1\nBad FC: 3\nFramecounter jump\n");
+        QTest::newRow("check off") << CounterCase(6, Counters{4, 5, 7, 8}, false, "");
         // Frames 2, 3 and 5 carry the mark; frame 5's counter ends exactly at
         // the end of the file, so it is checked (no gap) but not listed.
         const Counters marks{10, 0x2000 | 11, 0x2000 | 12, 13, 0x2000 | 14};
-        QTest::newRow("FFC marks of version 5")
-            << 5 << marks << true
-            << "FFC => 2: 11, 0010000000001011\nFFC => 3: 12, 0010000000001100\n 2 3";
-        QTest::newRow("version 6 has none") << 6 << marks << true << "";
+        QTest::newRow("FFC marks of version 5") << CounterCase(
+            5, marks, true, "FFC => 2: 11, 0010000000001011\nFFC => 3: 12, 0010000000001100\n 2 3");
+        QTest::newRow("version 6 has none") << CounterCase(6, marks, true, "");
     }
 
     void counterCheck() {
-        QFETCH(int, version);
-        QFETCH(Counters, counters);
-        QFETCH(bool, check);
-        QFETCH(QString, lines);
+        QFETCH(CounterCase, c);
+        auto [version, counters, check, lines] = c;
         testsupport::Recorder rec;
         DataConverter converter;
         QCOMPARE(

@@ -19,6 +19,11 @@ using recordings::scratch;
 // fault ("cut": last row three words short; "pad": file padded to 2 MiB).
 using Case = std::tuple<int, bool, int, int, int, QString>;
 
+// File name (empty: no file argument), bytes (null: no file), further
+// arguments, the error (empty: a usage error, exit status 2).
+using Refusal = std::tuple<QString, QByteArray, QStringList, QString>;
+Q_DECLARE_METATYPE(Refusal)
+
 namespace {
 
 struct Run {
@@ -148,35 +153,30 @@ private slots:
     }
 
     void refusals_data() {
-        QTest::addColumn<QString>("name");     // empty: no file argument
-        QTest::addColumn<QByteArray>("bytes"); // null: no file
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<QString>("error"); // empty: a usage error (exit status 2)
+        QTest::addColumn<Refusal>("c");
         const QByteArray two = synth::makeMovie(recordings::options(6, true, 2));
-        QTest::newRow("missing") << "gone.THR" << QByteArray() << QStringList()
-                                 << "DataConverter::loadFromRawFile opening of file: \"%P\" failed";
+        QTest::newRow("missing") << Refusal(
+            "gone.THR", QByteArray(), QStringList(),
+            "DataConverter::loadFromRawFile opening of file: \"%P\" failed");
         QTest::newRow("not a recorder file")
-            << "picture.png" << QByteArray("png") << QStringList()
-            << "kalorix-probe: not a recorder file (.THR, .THC, .THM, .TMC, .TFC): %P";
-        QTest::newRow("movie without a signature")
-            << "none.TMC" << QByteArray(5000, 'x') << QStringList()
-            << "kalorix-probe: no frame found";
+            << Refusal("picture.png", QByteArray("png"), QStringList(),
+                       "kalorix-probe: not a recorder file (.THR, .THC, .THM, .TMC, .TFC): %P");
+        QTest::newRow("movie without a signature") << Refusal(
+            "none.TMC", QByteArray(5000, 'x'), QStringList(), "kalorix-probe: no frame found");
         QTest::newRow("frame 3 of 2")
-            << "two.TMC" << two << QStringList{"--frame", "3"}
-            << "kalorix-probe: frame 3 is not in the file (frames 1 to 2)";
-        QTest::newRow("no file") << "" << QByteArray() << QStringList() << "";
-        QTest::newRow("frame 0") << "two.TMC" << two << QStringList{"--frame", "0"} << "";
+            << Refusal("two.TMC", two, QStringList{"--frame", "3"},
+                       "kalorix-probe: frame 3 is not in the file (frames 1 to 2)");
+        QTest::newRow("no file") << Refusal("", QByteArray(), QStringList(), "");
+        QTest::newRow("frame 0") << Refusal("two.TMC", two, QStringList{"--frame", "0"}, "");
         QTest::newRow("empty range")
-            << "two.TMC" << two << QStringList{"--png", "p.png", "--range", "9", "9"} << "";
+            << Refusal("two.TMC", two, QStringList{"--png", "p.png", "--range", "9", "9"}, "");
         QTest::newRow("unknown telemetry")
-            << "two.TMC" << two << QStringList{"--serial", "gps"} << "";
+            << Refusal("two.TMC", two, QStringList{"--serial", "gps"}, "");
     }
 
     void refusals() {
-        QFETCH(QString, name);
-        QFETCH(QByteArray, bytes);
-        QFETCH(QStringList, args);
-        QFETCH(QString, error);
+        QFETCH(Refusal, c);
+        auto [name, bytes, args, error] = c;
         const QString file = name.isEmpty() ? QString() : scratch(name, bytes);
         const Run run = probe((file.isEmpty() ? QStringList() : QStringList{file}) + args);
         // Usage: the help text on standard error, nothing on standard output.

@@ -6,8 +6,21 @@
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QtTest>
+#include <tuple>
 
 using recordings::scratch;
+
+// Version; bytes 10 to 15 (FPA temperature in tenths of a degree, two
+// bytes, housing temperature in hundredths); text at offset 24 (the serial
+// block starts "$GP"); part number, FPA and housing temperature.
+using HeaderCase = std::tuple<int, QByteArray, QByteArray, QString>;
+Q_DECLARE_METATYPE(HeaderCase)
+
+// File name (.THC: the compressed loader), bytes (null: no file), console
+// lines after "Opening: " (%F: the converting operation), whether the file
+// loaded and then the conversion failed (also reported in a box).
+using Failure = std::tuple<QString, QByteArray, QString, bool>;
+Q_DECLARE_METATYPE(Failure)
 
 namespace {
 
@@ -22,30 +35,24 @@ class TestSingleFrame : public QObject {
     Q_OBJECT
 private slots:
     void cameraData_data() {
-        QTest::addColumn<int>("version");
-        // Bytes 10 to 15: FPA temperature in tenths of a degree, two bytes, and
-        // housing temperature in hundredths.
-        QTest::addColumn<QByteArray>("temperatures");
-        QTest::addColumn<QByteArray>("text"); // at offset 24; the serial block starts "$GP"
-        QTest::addColumn<QString>("fields");  // part number, FPA and housing temperature
-        QTest::newRow("v6") << 6 << QByteArray::fromHex("3a010000ab0b")
-                            << QByteArray("4640019S R01234\0junk", 20)
-                            << "4640019S R01234 31.4 29.87";
+        QTest::addColumn<HeaderCase>("c");
+        QTest::newRow("v6") << HeaderCase(6, QByteArray::fromHex("3a010000ab0b"),
+                                          QByteArray("4640019S R01234\0junk", 20),
+                                          "4640019S R01234 31.4 29.87");
         QTest::newRow("v5 largest temperatures")
-            << 5 << QByteArray::fromHex("ffff0000ffff") << QByteArray() << " 6553.5 655.35";
+            << HeaderCase(5, QByteArray::fromHex("ffff0000ffff"), QByteArray(), " 6553.5 655.35");
         // Without a terminator the part number runs up to the serial block and
         // not into it: 44 characters for version 6.
         QTest::newRow("v6 unterminated")
-            << 6 << QByteArray(6, '\0') << QByteArray(44, 'B') << QString(44, 'B') + " 0 0";
+            << HeaderCase(6, QByteArray(6, '\0'), QByteArray(44, 'B'), QString(44, 'B') + " 0 0");
         // Version 4 has its serial block at 10: nothing there is a temperature.
         QTest::newRow("v4 has none")
-            << 4 << QByteArray::fromHex("3a010000ab0b") << QByteArray() << " 0 0";
+            << HeaderCase(4, QByteArray::fromHex("3a010000ab0b"), QByteArray(), " 0 0");
     }
 
     void cameraData() {
-        QFETCH(int, version);
-        QFETCH(QByteArray, temperatures);
-        QFETCH(QByteArray, text);
+        QFETCH(HeaderCase, c);
+        auto [version, temperatures, text, fields] = c;
         FrameHeaderLayout layout;
         QVERIFY(frameheader::layoutForVersion(version, layout));
         QByteArray b = QByteArray("VELM") + char(version) + QByteArray(2043, '\0');
@@ -54,18 +61,15 @@ private slots:
         FrameHeader h;
         QVERIFY(frameheader::parse(version, reinterpret_cast<const uint8_t*>(b.constData()),
                                    size_t(b.size()), h));
-        QTEST(QStringLiteral("%1 %2 %3")
-                  .arg(QString::fromLatin1(h.partNumber))
-                  .arg(h.tempFPACelsius, 0, 'g', QLocale::FloatingPointShortest)
-                  .arg(h.tempHousingCelsius, 0, 'g', QLocale::FloatingPointShortest),
-              "fields");
+        QCOMPARE(QStringLiteral("%1 %2 %3")
+                     .arg(QString::fromLatin1(h.partNumber))
+                     .arg(h.tempFPACelsius, 0, 'g', QLocale::FloatingPointShortest)
+                     .arg(h.tempHousingCelsius, 0, 'g', QLocale::FloatingPointShortest),
+                 fields);
     }
 
     void failures_data() {
-        QTest::addColumn<QString>("name");     // .THC: the compressed loader
-        QTest::addColumn<QByteArray>("bytes"); // null: no file
-        QTest::addColumn<QString>("lines");    // after "Opening: "; %F: the converting operation
-        QTest::addColumn<bool>("loaded");      // then the conversion failed
+        QTest::addColumn<Failure>("c");
         const QString signature =
             "DataConverter::loadFromRawFile Error reading signature: \"%P\"\n";
         const QString header = "DataConverter::loadFromRawFile Error reading header: \"%P\"\n";
@@ -75,53 +79,49 @@ private slots:
             "DataConverter::loadFromRawFile no frame decoded from: \"%P\"\n";
         const QByteArray v6 = synth::makeSingleFrameFile(recordings::options(6));
         const QString missing = "DataConverter::loadFromRawFile opening of file: \"%P\" failed\n";
-        QTest::newRow("missing") << "missing.THR" << QByteArray() << missing << false;
-        QTest::newRow("compressed missing") << "missing.THC" << QByteArray() << missing << false;
-        QTest::newRow("empty") << "empty.THR" << QByteArray("") << signature << false;
-        QTest::newRow("3 bytes") << "three.THR" << QByteArray("VEL") << signature << false;
+        QTest::newRow("missing") << Failure("missing.THR", QByteArray(), missing, false);
+        QTest::newRow("compressed missing") << Failure("missing.THC", QByteArray(), missing, false);
+        QTest::newRow("empty") << Failure("empty.THR", QByteArray(""), signature, false);
+        QTest::newRow("3 bytes") << Failure("three.THR", QByteArray("VEL"), signature, false);
         for (int version : {3, 7, 255})
-            QTest::addRow("version %d", version)
-                << "v.THR" << synth::makeSingleFrameFile(recordings::options(version)) << header
-                << false;
+            QTest::addRow("version %d", version) << Failure(
+                "v.THR", synth::makeSingleFrameFile(recordings::options(version)), header, false);
         QTest::newRow("compressed version 3")
-            << "v3.THC" << QByteArray(v6).replace(4, 1, "\x03") << header << false;
+            << Failure("v3.THC", QByteArray(v6).replace(4, 1, "\x03"), header, false);
         QTest::newRow("version 6 cut at 2047 bytes")
-            << "cut6.THR" << v6.left(2047) << header << false;
+            << Failure("cut6.THR", v6.left(2047), header, false);
         // Version 0 reads 35 bytes although its header has 23.
-        QTest::newRow("version 0 cut at 34 bytes")
-            << "cut0.THR" << synth::makeSingleFrameFile(recordings::options(0)).left(34) << header
-            << false;
+        QTest::newRow("version 0 cut at 34 bytes") << Failure(
+            "cut0.THR", synth::makeSingleFrameFile(recordings::options(0)).left(34), header, false);
         QByteArray random(10 * 1024 * 1024, '\0');
         QRandomGenerator(2024).fillRange(reinterpret_cast<quint32*>(random.data()),
                                          random.size() / 4);
-        QTest::newRow("10 MiB of random bytes")
-            << "random.THR" << random
-            << "DataConverter::loadFromRawFile file too large: \"%P\" has 10485760 bytes, a single "
-               "frame at most 2097152\n"
-            << false;
+        QTest::newRow("10 MiB of random bytes") << Failure(
+            "random.THR", random,
+            "DataConverter::loadFromRawFile file too large: \"%P\" has 10485760 bytes, a single "
+            "frame at most 2097152\n",
+            false);
         // 4096 header bytes + 160 * 128 words: 22528 words, none a blanking word.
         synth::MovieOptions noBlanking = recordings::options(6);
         noBlanking.stream.noBlanking = true;
-        QTest::newRow("no blanking") << "noblank.THR" << synth::makeSingleFrameFile(noBlanking)
-                                     << undecodable.arg(22528) << false;
+        QTest::newRow("no blanking") << Failure(
+            "noblank.THR", synth::makeSingleFrameFile(noBlanking), undecodable.arg(22528), false);
         // Header and undecoded area only: 2048 words past 2H, all zero.
         QTest::newRow("header only")
-            << "headeronly.THR" << v6.left(4096) << undecodable.arg(2048) << false;
+            << Failure("headeronly.THR", v6.left(4096), undecodable.arg(2048), false);
         const QString failed = "DataConverter::%F call of DataConverter::processRawData returned "
                                "false: \"%P\", RAWdata.size: %1\n";
-        QTest::newRow("manual window") << "manual.THR" << v6 << failed.arg(20480) << true;
+        QTest::newRow("manual window") << Failure("manual.THR", v6, failed.arg(20480), true);
         // Five rows of 160 decode, but a frame needs ten rows to be converted.
         const QByteArray five = synth::makeCompressedFrame(
             synth::HeaderOptions(), synth::makeWordStream(std::vector<uint16_t>(800, 1000), 160, 5,
                                                           synth::StreamOptions()));
-        QTest::newRow("compressed, five rows") << "five.THC" << five << failed.arg(800) << true;
+        QTest::newRow("compressed, five rows") << Failure("five.THC", five, failed.arg(800), true);
     }
 
     void failures() {
-        QFETCH(QString, name);
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, lines);
-        QFETCH(bool, loaded);
+        QFETCH(Failure, c);
+        auto [name, bytes, lines, loaded] = c;
         const QString path = scratch(name, bytes);
         DataConverter converter;
         testsupport::Recorder rec;
