@@ -5,15 +5,16 @@
 #include <QDir>
 #include <QImage>
 #include <QtTest>
+#include <type_traits>
 
 namespace {
 
-QString text(const QString& s) {
-    return s;
-}
 template <class T>
 QString text(T v) {
-    return QString::number(double(v));
+    if constexpr (std::is_same_v<T, QString>)
+        return v;
+    else
+        return QString::number(double(v));
 }
 
 // Every signal of the controller is logged with its arguments into one line,
@@ -74,9 +75,7 @@ class TestController : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() {
-        const auto put = [](const QString& name, const QByteArray& bytes) {
-            QVERIFY(synth::writeFile(path(name), bytes));
-        };
+        const auto put = recordings::scratch;
         // 160 x 120 (the decoder wants rows of at least 160 values).
         const auto movie = [](bool compressed, int frames) {
             return recordings::options(6, compressed, frames, 160, 120);
