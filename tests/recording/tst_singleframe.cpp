@@ -80,8 +80,6 @@ private slots:
         const QByteArray v6 = synth::makeSingleFrameFile(recordings::options(6));
         const QString missing = "DataConverter::loadFromRawFile opening of file: \"%P\" failed\n";
         QTest::newRow("missing") << Failure("missing.THR", QByteArray(), missing, false);
-        QTest::newRow("compressed missing") << Failure("missing.THC", QByteArray(), missing, false);
-        QTest::newRow("empty") << Failure("empty.THR", QByteArray(""), signature, false);
         QTest::newRow("3 bytes") << Failure("three.THR", QByteArray("VEL"), signature, false);
         for (int version : {3, 7, 255})
             QTest::addRow("version %d", version) << Failure(
