@@ -191,22 +191,17 @@ private slots:
     QTest::newRow("RMC offset -1") << nmea << -1 << "$GNRMC,003000.00,A,4807.038,n,01131.000,W,,,010100,,,A*00"_qba << "-48.1173 -11.5166666667 0 0 0 0 31.12.1999|23:30:00 0 0 0 |";
     QTest::newRow("RMC status V") << nmea << 0 << "$GNRMC,184040.00,V,,,,,,,030416,,,N"_qba << "-0 0 0 0 0 0 03.04.2016|18:40:40 0 0 0 |";
     QTest::newRow("RMC month 13") << nmea << 0 << rmc + "231394,0" << "48.1173 11.5166666667 0 0 0 0 | 0 0 0 |";
-    QTest::newRow("RMC 25th hour") << nmea << 3 << "$GPRMC,25" + rmc.mid(9) + "230394,0" << "48.1173 11.5166666667 0 0 0 0 23.03.2094|03:00:00 0 0 0 |";
-    QTest::newRow("RMC time without date") << nmea << 5 << rmc + "23039,0" << "48.1173 11.5166666667 0 0 0 0 n/a|12:35:19 0 0 0 |";
     QTest::newRow("RMC CR after the date") << nmea << 0 << rmc + "230394\r\n" << "48.1173 11.5166666667 0 0 0 0 n/a|12:35:19 0 0 0 |";
     QTest::newRow("GGA without hemispheres") << nmea << 0 << "$GPGGA,1,4807.038247,,01131.000,,1,7.9,0.9,545.4,M"_qba << "-48.1173033333 11.5166666667 545.4 7 0 0 n/a|n/a 0 0 0 |";
     QTest::newRow("GNGGA of ten fields") << nmea << 0 << "$GNGGA,1,4807.038,S,01131.000,W,1,2147483647,0.9,-12.25"_qba << "-48.1173 -11.5166666667 -12.25 2147483647 0 0 n/a|n/a 0 0 0 |";
     QTest::newRow("GGA not numbers") << nmea << 0 << "$GPGGA,1,x807.038,N,inf00.0,E,1,1e999,0.9,nan,M"_qba << "0 0 0 0 0 0 n/a|n/a 0 0 0 |";
     QTest::newRow("GNVTG of four fields") << nmea << 0 << "$GNVTG,16.6,T,034.4\r\n"_qba << "0 0 0 0 16.6 34.4 n/a|n/a 0 0 0 |";
-    QTest::newRow("VTG beyond a float, hexadecimal") << nmea << 0 << "$GPVTG,1e39,T,0x10,M"_qba << "0 0 0 0 0 0 n/a|n/a 0 0 0 |";
     QTest::newRow("nothing usable") << nmea << 0 << rmc.left(41) + "\n" + kGga.left(45) + "\n$GPVTG,054.7,T\n$GPVTG\nxx" + kRmc + "$GPGSV,3,1,12*7D\r\n$GP" << "0 0 0 0 0 0 n/a|n/a 0 0 0 |";
     QTest::newRow("last sentence wins") << nmea << 0 << "$GPRMC,101010,A,1000.000,N,02000.000,E,0,0,010116,,\r\n$GPGGA,1,1000.000,N,02000.000,E,1,04,0.9,100.0,M\r\n"
                                                         "$GPVTG,10.0,T,11.0,M\r\n$GPRMC,111111,A,3000.000,S,04000.000,W,0,0,020216,,\r\n$GPVTG,20.0,T,21.0,M\r\n"_qba << "-30 -40 100 4 20 21 02.02.2016|11:11:11 0 0 0 |";
-    QTest::newRow("GGA after RMC") << nmea << 0 << kRmc + "$GNGGA,1,1000.000,S,01131.000,E,1,08,0.9,545.4,M" << "-10 11.5166666667 545.4 8 0 0 23.03.2094|12:35:19 0 0 0 |";
     QTest::newRow("text ends at the first zero byte") << nmea << 0 << "$GPVTG,1.0,T,2.0,M\r\0\n"_qba + kGga << "0 0 0 0 1 2 n/a|n/a 0 0 0 |";
     QTest::newRow("block without zero byte") << nmea << 0 << kGga.left(51) << "48.1173 11.5166666667 545.4 8 0 0 n/a|n/a 0 0 0 |";
     QTest::newRow("RMC of 10,000 characters") << nmea << 0 << "$GPRMC," + QByteArray(10000, 'x') << "0 0 0 0 0 0 n/a|n/a 0 0 0 |";
-    QTest::newRow("GGA of 5,000 fields") << nmea << 0 << "$GPGGA" + QByteArray(",9").repeated(5000) << "-0 0 9 9 0 0 n/a|n/a 0 0 0 |";
         // clang-format on
 
         // MAVLink: the track heading becomes 0; times are local, without the hour
@@ -243,11 +238,9 @@ private slots:
     QTest::newRow("md final line decoded") << md << 0 << kRecord1 + line("#7,0.25,0.5,-1,") + kRecord1 << "48.1173 11.5166666667 545.4 8 54.7 34.4 1970-01-01|00:00:00 14.3239 28.6479 -57.2958 |28.6479 14.3239 -57.2958\n";
     QTest::newRow("md latest time") << md << 0 << kRecord1 + line("#4,0,23310000,6579,0,") + kRecord1 << "48.1173 11.5166666667 545.4 8 54.7 34.4 2106-02-07|06:28:15 1e+06 1e+06 1e+06 |1e+06 1e+06 1e+06\n";
     QTest::newRow("md metres toward zero") << md << 0 << kRecord1 + line("#5,-420000099,-199,0,") + kRecord1 << "0 -179.999986358 545.4 8 54.7 34.4 1970-01-01|00:00:00 1e+06 1e+06 1e+06 ECEF TO WGS84 -4200000.000000 -1.000000 0.000000 -179.999986 0.000000\n|1e+06 1e+06 1e+06\n";
-    QTest::newRow("md 45 degrees east") << md << 0 << kRecord1 + line("#5,300000000,300000000,0,") + kRecord1 << "0 45 545.4 8 54.7 34.4 1970-01-01|00:00:00 1e+06 1e+06 1e+06 ECEF TO WGS84 3000000.000000 3000000.000000 0.000000 45.000000 0.000000\n|1e+06 1e+06 1e+06\n";
     QTest::newRow("md north pole") << md << 0 << kRecord1 + line("#5,0,0,635675231,") + kRecord1 << "90 0 545.4 8 54.7 34.4 1970-01-01|00:00:00 1e+06 1e+06 1e+06 ECEF TO WGS84 0.000000 0.000000 6356752.000000 0.000000 90.000000\n|1e+06 1e+06 1e+06\n";
     QTest::newRow("md record 12") << md << 0 << record12 + "#1," << kShown + " |" + QString::number(record12.size()) + "\n";
     QTest::newRow("md bad final line") << md << 0 << badEnd + "#1," << kShown + " dldec: Checksum Error!|" + QString::number(badEnd.size()) + "\n";
-    QTest::newRow("md one record 1") << md << 0 << kMdFrame << kShown + " |";
     QTest::newRow("md without a whole line") << md << 0 << QByteArray("#1,").repeated(2731).left(8192) << kShown + " |";
         // clang-format on
     }
@@ -273,7 +266,7 @@ private slots:
         QString date, time, part = "x";
         int sats;
         float track, mag, housing = -1, fpa = -1;
-        unsigned frame = 99;
+        unsigned frame = 99; // the frame's own fields are reset without a frame
         dc.getImageMetaData(lat, lon, date, time, alt, sats, track, mag, frame, part, housing, fpa);
         QCOMPARE(
             format("%.12g %.12g %.12g %d %.7g %.7g %u %g %g ", lat, lon, alt, sats, double(track),
@@ -457,18 +450,15 @@ private slots:
         // nothing with ",255" after the number's comma.
         // clang-format off
     QTest::newRow("worked example") << "#99,62"_qba << "2 99 0:|";
-    QTest::newRow("checksum 63") << "#99,63"_qba << "0 999 0:|dldec: Checksum Error!";
     QTest::newRow("checksum plus 256") << "#99,318"_qba << "0 999 0:|dldec: Checksum Error!";
     QTest::newRow("checksum beyond 64 bits") << "#99,99999999999999999999999"_qba << "0 999 0:|dldec: Checksum Error!";
     QTest::newRow("no comma") << "#99"_qba << "0 999 0:|dldec: Checksum Error!";
-    QTest::newRow("comma last") << "#99,"_qba << "0 999 0:|dldec: Checksum Error!";
     QTest::newRow("no hash") << "99,62"_qba << "0 999 0:|dldec: No Frame!";
     QTest::newRow("sum starts at the hash") << "xx#99,62"_qba << "2 99 0:|";
     QTest::newRow("signed, trailing characters") << "#99,+62abc"_qba << "2 99 0:|";
     QTest::newRow("last comma counts") << "#99,,18"_qba << "2 99 0:|";
     QTest::newRow("300-character line") << line("#2," + QByteArray("1.5,").repeated(74)) << "0 999 0:|dldec: Checksum Error!";
     QTest::newRow("record 12") << line("#12,") << "0 12 1000:|";
-    QTest::newRow("negative record") << line("#-1,") << "0 4294967295 0:|";
     QTest::newRow("record beyond 32 bits") << line("#4294967297,1,2,3,4,5,6,7,8,9,10,") << "0 1 0: 0 0 0 0 0 0 0 999999.9 0 0|";
     QTest::newRow("record 0") << line("#0,5,") << "2 0 1:|";
     QTest::newRow("record 1 wraps") << line("#1,300,4294967297,1,2,3,4,-1,1500,7.9,-7.9,") << "2 1 2: 44 1 1 2 3 4 255 1.5 7 4294967289|";
@@ -536,7 +526,6 @@ private slots:
         QTest::addColumn<QString>("frame"); // begin end, or nothing
         // clang-format off
     QTest::newRow("one record 1") << "#1,abc\r\n#7,1\r\n"_qba << "";
-    QTest::newRow("two") << "xx#1,a\r\n#1,b"_qba << "2 8";
     QTest::newRow("three: the second and the third") << "#1,a\r\n#1,bb\r\n#1,c"_qba << "6 13";
     QTest::newRow("overlapping text is one find") << "#1,1,#1#1,"_qba << "0 7";
     QTest::newRow("4094 apart") << "#1," + QByteArray(4091, 'a') + "#1," << "0 4094";

