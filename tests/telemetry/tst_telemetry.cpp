@@ -202,6 +202,7 @@ private slots:
     QTest::newRow("text ends at the first zero byte") << nmea << 0 << "$GPVTG,1.0,T,2.0,M\r\0\n"_qba + kGga << "0 0 0 0 1 2 n/a|n/a 0 0 0 |";
     QTest::newRow("block without zero byte") << nmea << 0 << kGga.left(51) << "48.1173 11.5166666667 545.4 8 0 0 n/a|n/a 0 0 0 |";
     QTest::newRow("RMC of 10,000 characters") << nmea << 0 << "$GPRMC," + QByteArray(10000, 'x') << "0 0 0 0 0 0 n/a|n/a 0 0 0 |";
+    QTest::newRow("GGA of 5,000 one-character fields") << nmea << 0 << "$GPGGA" + QByteArray(",9").repeated(5000) << "-0 0 9 9 0 0 n/a|n/a 0 0 0 |";
         // clang-format on
 
         // MAVLink: the track heading becomes 0; times are local, without the hour
