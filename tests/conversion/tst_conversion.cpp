@@ -1,4 +1,5 @@
 #include "conversion/AutoRange.h"
+#include "conversion/RGBCalculations.h"
 #include "recording/DataConverter.h"
 #include "support/TestSupport.h"
 #include "synth/Synth.h"
@@ -95,6 +96,35 @@ private slots:
         const autorange::RawWindow w =
             autorange::frameWindow(set, {s.prevLower, s.prevUpper}, {1003, 1997}, s.movie);
         QCOMPARE((QList<uint>{w.lower, w.upper}), (QList<uint>{s.lower, s.upper}));
+    }
+
+    // The frame conversion looks colours up in a table built per style; every
+    // 16-bit raw word must get the colour of the per-pixel rule, also right
+    // after a conversion in another style.
+    void conversionFollowsRule_data() {
+        QTest::addColumn<QList<uint>>("s"); // mode, inverted, lower, upper, bi, biLow, biHigh
+        QTest::newRow("mode 4") << QList<uint>{4, 0, 3000, 9000, 0, 0, 0};
+        QTest::newRow("bi-colour inverted") << QList<uint>{1, 1, 3000, 9000, 1, 5000, 6000};
+        QTest::newRow("arctic 1..2") << QList<uint>{2, 0, 1, 2, 0, 0, 0};
+        QTest::newRow("rainbow to 16383") << QList<uint>{3, 1, 16000, 16383, 0, 0, 0};
+        QTest::newRow("beyond 14 bits") << QList<uint>{1, 0, 100, 20000, 0, 0, 0};
+    }
+    void conversionFollowsRule() {
+        QFETCH(QList<uint>, s);
+        Values raw(65536);
+        std::iota(raw.begin(), raw.end(), uint16_t(0));
+        DataConverter converter;
+        converter.setRawFrame(raw, 256, 256);
+        QImage image(256, 256, QImage::Format_RGB888);
+        QVERIFY(converter.changeImageParameters(10, 60, 2, false, 0, 0, false, image));
+        QVERIFY(converter.changeImageParameters(s[2], s[3], s[0], s[4], s[5], s[6], s[1], image));
+        for (uint v = 0; v < 65536; ++v) {
+            unsigned r = 0, g = 0, b = 0;
+            RGBCalculations().generateRGB(v, s[0], s[1], s[2], s[3], s[4], s[5], s[6], 0, 255, r, g,
+                                          b, false);
+            if (image.pixel(int(v % 256), int(v / 256)) != qRgb(int(r), int(g), int(b)))
+                QFAIL(qPrintable(QStringLiteral("raw %1 differs from the rule").arg(v)));
+        }
     }
 
     void processRawData() {
