@@ -106,14 +106,25 @@ private slots:
     }
 
     // Pixels are stored four bytes at a time; the byte after the last pixel is
-    // the next row, or past the end of the image, and must stay untouched.
+    // the next row, or past the end of the image, and must stay untouched. Words
+    // beyond 14 bits are above the window too; the table follows its style.
+    void tableWritesOnlyItsPixels_data() {
+        QTest::addColumn<uint>("style"); // mode, inverted, bi-colour 1400..1600
+        QTest::addColumn<QByteArray>("rgb");
+        QTest::newRow("iron") << 0x100u << QByteArray("e04a56fffdfbfffdfbe04a56aa");
+        // inside: iron s = 249 inverted; biLow: grey 102 inverted; above: grey 255 inverted
+        QTest::newRow("bi-colour inverted") << 0x211u << QByteArray("1fb5a99999990000001fb5a9aa");
+    }
     void tableWritesOnlyItsPixels() {
-        const PaletteTable::Style style{1, false, {1000, 2000, 0, 0, false}}; // iron
-        const uint16_t raw[3] = {1500, 2000, 1500};
-        QByteArray out(10, char(0xAA));
-        PaletteTable().convert(RGBCalculations(), style, raw, 3,
+        QFETCH(uint, style);
+        const bool bi = style & 1;
+        const PaletteTable::Style s{
+            style >> 8, bool(style & 0x10), {1000, 2000, bi ? 1400u : 0u, bi ? 1600u : 0u, bi}};
+        const uint16_t raw[4] = {1500, uint16_t(bi ? 1400 : 2000), 65535, 1500};
+        QByteArray out(13, char(0xAA));
+        PaletteTable().convert(RGBCalculations(), s, raw, 4,
                                reinterpret_cast<uint8_t*>(out.data()));
-        QCOMPARE(out.toHex(), QByteArray("e04a56fffdfbe04a56aa"));
+        QTEST(out.toHex(), "rgb");
     }
 };
 

@@ -1,7 +1,6 @@
 #include "export/PngWriter.h"
 #include "support/TestSupport.h"
 
-#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QtTest>
@@ -11,7 +10,6 @@ class TestPngWriter : public QObject {
 private slots:
     void checksums_data();
     void checksums();
-    void checksumsContinue();
     void tinyFileBytes();
     void roundTrip_data();
     void roundTrip();
@@ -44,19 +42,14 @@ void TestPngWriter::checksums_data() {
 void TestPngWriter::checksums() {
     QFETCH(QByteArray, data);
     const auto* p = reinterpret_cast<const unsigned char*>(data.constData());
-    QTEST(uint(kx::crc32(p, size_t(data.size()))), "crc");
-    QTEST(uint(kx::crc32Portable(p, size_t(data.size()))), "crc");
-    QTEST(uint(kx::adler32(p, size_t(data.size()))), "adler");
-}
-
-void TestPngWriter::checksumsContinue() {
+    const size_t n = size_t(data.size());
+    QTEST(uint(kx::crc32(p, n)), "crc");
+    QTEST(uint(kx::crc32Portable(p, n)), "crc");
+    QTEST(uint(kx::adler32(p, n)), "adler");
     // Both sums continue across pieces, as the writer feeds them row by row.
-    const QByteArray data("The quick brown fox jumps over the lazy dog");
-    const auto* p = reinterpret_cast<const unsigned char*>(data.constData());
-    const uint32_t crc = kx::crc32(p + 13, size_t(data.size()) - 13, kx::crc32(p, 13));
-    const uint32_t adler = kx::adler32(p + 13, size_t(data.size()) - 13, kx::adler32(p, 13));
-    QCOMPARE(crc, 0x414FA339u);
-    QCOMPARE(adler, 0x5BDC0FDAu);
+    const size_t h = n / 3;
+    QTEST(uint(kx::crc32(p + h, n - h, kx::crc32(p, h))), "crc");
+    QTEST(uint(kx::adler32(p + h, n - h, kx::adler32(p, h))), "adler");
 }
 
 void TestPngWriter::tinyFileBytes() {
@@ -84,14 +77,12 @@ void TestPngWriter::roundTrip_data() {
     QTest::addColumn<int>("idatLength");
     // 640 x 512: rows of 1 + 1920 bytes, 983552 in all, in 16 stored blocks
     // (15 of 65535 and one of 533): 2 + 16 * 5 + 983552 + 4.
-    QTest::newRow("640 x 512 RGB888") << QSize(640, 512) << int(QImage::Format_RGB888) << 983638;
     QTest::newRow("640 x 512 RGB32") << QSize(640, 512) << int(QImage::Format_RGB32) << 983638;
     // 573 x 640 (a turned frame with its legend): 1720 * 640 = 1100800 bytes,
     // 17 blocks: 2 + 85 + 1100800 + 4.
     QTest::newRow("573 x 640") << QSize(573, 640) << int(QImage::Format_RGB888) << 1100891;
     // A row of 21844 pixels is 65533 bytes: still one block (at most 65535).
     QTest::newRow("one block") << QSize(21844, 1) << int(QImage::Format_RGB888) << 65544;
-    QTest::newRow("1 x 1") << QSize(1, 1) << int(QImage::Format_RGB32) << 15;
 }
 
 void TestPngWriter::roundTrip() {
@@ -115,10 +106,8 @@ void TestPngWriter::roundTrip() {
     QCOMPARE(int(qFromBigEndian<quint32>(idat.constData())), idatLength);
     QCOMPARE(bytes.size(), 8 + 25 + 21 + 12 + idatLength + 12);
 
-    const QImage back(file);
-    QCOMPARE(back.size(), size);
-    const QImage expected = image.convertToFormat(QImage::Format_RGB32);
-    QCOMPARE(back.convertToFormat(QImage::Format_RGB32), expected);
+    QCOMPARE(QImage(file).convertToFormat(QImage::Format_RGB32),
+             image.convertToFormat(QImage::Format_RGB32));
 }
 
 void TestPngWriter::refusals() {

@@ -9,7 +9,6 @@
 #include <QFile>
 #include <algorithm>
 #include <numeric>
-#include <vector>
 
 namespace recordings {
 
@@ -50,12 +49,12 @@ inline std::vector<uint16_t> decoded(const synth::MovieOptions& o, int frame = 1
 // order.
 inline QString stats(const synth::MovieOptions& o, int frame = 1) {
     const std::vector<uint16_t> raw = decoded(o, frame);
-    const auto hot = std::max_element(raw.begin(), raw.end());
+    const auto [low, hot] = std::minmax_element(raw.begin(), raw.end());
+    const long at = long(std::find(raw.begin(), raw.end(), *hot) - raw.begin());
     const uint64_t sum = std::accumulate(raw.begin(), raw.end(), uint64_t(0));
-    const long at = long(hot - raw.begin()), width = o.scene.width;
     return QString::asprintf("min=%u max=%u mean=%u hotspot={ column=%ld row=%ld value=%u",
-                             uint(*std::min_element(raw.begin(), raw.end())), uint(*hot),
-                             uint(sum / raw.size()), at % width + 1, at / width + 1, uint(*hot));
+                             uint(*low), uint(*hot), uint(sum / raw.size()), at % o.scene.width + 1,
+                             at / o.scene.width + 1, uint(*hot));
 }
 
 } // namespace recordings

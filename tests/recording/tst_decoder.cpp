@@ -4,14 +4,19 @@
 
 #include <QtTest>
 #include <algorithm>
+#include <tuple>
 #include <vector>
 
 using Words = std::vector<uint16_t>;
 using Floats = std::vector<float>;
 using Ints = std::vector<int32_t>;
+// Words, drift table, frame index, offset and lens tables, expected raw values.
+using Correction = std::tuple<Words, Floats, int, Ints, Ints, Words>;
 Q_DECLARE_METATYPE(Words)
-Q_DECLARE_METATYPE(Floats)
-Q_DECLARE_METATYPE(Ints)
+Q_DECLARE_METATYPE(Correction)
+// Width, height, how the last row ends, the statistics, the last three values.
+using LastRow = std::tuple<int, int, QString, QString, uint16_t>;
+Q_DECLARE_METATYPE(LastRow)
 
 namespace {
 
@@ -25,14 +30,8 @@ struct Seq {
     Seq& b(int n) { return add(n, 0x4000); }
     Seq& p(int n, uint16_t value) { return add(n, uint16_t(0xC000 | value)); }
     Seq& r(int n, uint16_t value) { return add(n, value); }
-    Seq& at(size_t index, uint16_t w) {
-        v.at(index) = w;
-        return *this;
-    }
-    Seq& add(int n, uint16_t w) {
-        v.insert(v.end(), size_t(n), w);
-        return *this;
-    }
+    Seq& at(size_t index, uint16_t w) { return v.at(index) = w, *this; }
+    Seq& add(int n, uint16_t w) { return v.insert(v.end(), size_t(n), w), *this; }
 };
 
 // "width height min max mean column row value" (the last three: the hot spot).
@@ -56,229 +55,201 @@ framedecoder::Result decode(const Words& words, Words& out, const framedecoder::
 class TestDecoder : public QObject {
     Q_OBJECT
 private slots:
-    void decodesStream_data();
-    void decodesStream();
-    void endsLastRowByLength_data();
-    void endsLastRowByLength();
-    void appliesCorrections_data();
-    void appliesCorrections();
-    void kernelsAgreeOnSimulatedFrames();
-};
+    void decodesStream_data() {
+        QTest::addColumn<Words>("words");
+        QTest::addColumn<Words>("raw");
+        QTest::addColumn<QString>("stats"); // then the console output, if any
+        const QString undecodable = QStringLiteral(
+            "DataConverter::processDataChunk no row of at least 160 values in %1 words: frame not "
+            "decodable\n");
 
-void TestDecoder::decodesStream_data() {
-    QTest::addColumn<Words>("words");
-    QTest::addColumn<Words>("raw");
-    QTest::addColumn<QString>("stats");
-    QTest::addColumn<QString>("console");
-    const QString undecodable = QStringLiteral(
-        "DataConverter::processDataChunk no row of at least 160 values in %1 words: frame not "
-        "decodable\n");
-
-    QTest::newRow("rows after runs of two blanking words")
-        << Seq().b(2).p(160, 100).b(2).p(160, 200).b(2).v << Seq().r(160, 100).r(160, 200).v
-        << "160 2 100 200 150 1 2 200" << QString();
-    // The single blanking word ends the first row and is consumed: the 999 row
-    // is skipped while the decoder waits for the next blanking word.
-    QTest::newRow("single blanking word hides the next row")
-        << Seq().b(2).p(160, 100).b(1).p(160, 999).b(2).p(160, 300).b(2).v
-        << Seq().r(160, 100).r(160, 300).v << "160 2 100 300 200 1 2 300" << QString();
-    QTest::newRow("pixel words before the first blanking word are ignored")
-        << Seq().p(5, 900).b(2).p(160, 100).b(2).v << Seq().r(160, 100).v
-        << "160 1 100 100 100 1 1 100" << QString();
-    QTest::newRow("the stream's last blanking word ends the row")
-        << Seq().b(2).p(160, 7).b(1).v << Seq().r(160, 7).v << "160 1 7 7 7 1 1 7" << QString();
-    // (16000 + 30000 + 48000) / 2 / 160 = 293; the dropped row is the second started.
-    QTest::newRow("short row dropped but counted")
-        << Seq().b(2).p(160, 100).b(2).p(150, 200).b(2).p(160, 300).b(2).v
-        << Seq().r(160, 100).r(160, 300).v << "160 2 100 300 293 1 3 300"
-        << "314  LL: 150  /  1  RLW:160 \n";
-    // (16000 + 33000 + 48000) / 3 / 160 = 202.
-    QTest::newRow("long row stored whole")
-        << Seq().b(2).p(160, 100).b(2).p(165, 200).b(2).p(160, 300).b(2).v
-        << Seq().r(160, 100).r(165, 200).r(160, 300).v << "160 3 100 300 202 1 3 300" << QString();
-    QTest::newRow("first row of 159 values leaves the width unset")
-        << Seq().b(2).p(159, 100).b(2).p(160, 200).b(2).v << Words() << "0 0 100 200 0 1 2 200"
-        << undecodable.arg(325);
-    QTest::newRow("no blanking word at all")
-        << Seq().p(1000, 500).v << Words() << "0 0 16384 0 0 0 0 0" << undecodable.arg(1000);
-    QTest::newRow("empty stream") << Words() << Words() << "0 0 16384 0 0 0 0 0"
-                                  << undecodable.arg(0);
-    // 5000 at columns 51 and 121 of row 1 and column 11 of row 2:
-    // (32000 + 3 * 4900) / 2 / 160 = 145.
-    const uint16_t hot = 0xC000 | 5000;
-    QTest::newRow("first maximum in stream order")
-        << Seq().b(2).p(160, 100).b(2).p(160, 100).b(2).at(52, hot).at(122, hot).at(174, hot).v
-        << Seq().r(320, 100).at(50, 5000).at(120, 5000).at(170, 5000).v
-        << "160 2 100 5000 145 51 1 5000" << QString();
-    // 0x7FFF and 0 are blanking words; 0xC123 -> 291, 0x8001 -> 1, 0xFFFF ->
-    // 16383: (291 + 1 + 16383 + 157 * 50) / 160 = 153.
-    Seq masked = Seq().add(1, 0x7FFF).add(1, 0).p(160, 50).add(1, 0x7FFF).add(1, 0);
-    QTest::newRow("flag bits masked off") << masked.at(2, 0xC123).at(3, 0x8001).at(4, 0xFFFF).v
-                                          << Seq().r(160, 50).at(0, 291).at(1, 1).at(2, 16383).v
-                                          << "160 1 1 16383 153 3 1 16383" << QString();
-    // A 700,000-word row keeps its first 350,000 values; a second one finds
-    // only 655,360 - 350,000 = 305,360 free values, stays shorter than the
-    // first and is dropped. (350000 * 20 + 305360 * 30) / 350000 = 46.
-    QTest::newRow("huge rows stay within the buffers")
-        << Seq().b(2).p(700000, 20).b(2).p(700000, 30).b(2).v << Words(350000, 20)
-        << "350000 1 20 30 46 1 2 30"
-        << "1400004  LL: 305360  /  1  RLW:350000 \n";
-    // The unfinished second row sees 200 words and the last word four more
-    // times: (16000 + 204 * 300) / 160 = 482 over the one stored row.
-    QTest::newRow("four extra iterations repeat the last word")
-        << Seq().b(2).p(160, 100).b(2).p(200, 300).v << Seq().r(160, 100).v
-        << "160 1 100 300 482 1 2 300" << QString();
-}
-
-void TestDecoder::decodesStream() {
-    QFETCH(Words, words);
-    QFETCH(Words, raw);
-    QFETCH(QString, stats);
-    QFETCH(QString, console);
-    for (Kernel kernel : kKernels) {
-        testsupport::Recorder rec;
-        Words out(7, 1);
-        const framedecoder::Result r = decode(words, out, {}, kernel);
-        QCOMPARE(rec.out, console);
-        QCOMPARE(::stats(r), stats);
-        QCOMPARE(out.size(), raw.size());
-        QVERIFY(out == raw);
+        QTest::newRow("rows after runs of two blanking words")
+            << Seq().b(2).p(160, 100).b(2).p(160, 200).b(2).v << Seq().r(160, 100).r(160, 200).v
+            << "160 2 100 200 150 1 2 200";
+        // The single blanking word ends the first row and is consumed: the 999 row
+        // is skipped while the decoder waits for the next blanking word.
+        QTest::newRow("single blanking word hides the next row")
+            << Seq().b(2).p(160, 100).b(1).p(160, 999).b(2).p(160, 300).b(2).v
+            << Seq().r(160, 100).r(160, 300).v << "160 2 100 300 200 1 2 300";
+        QTest::newRow("pixel words before the first blanking word are ignored")
+            << Seq().p(5, 900).b(2).p(160, 100).b(2).v << Seq().r(160, 100).v
+            << "160 1 100 100 100 1 1 100";
+        QTest::newRow("the stream's last blanking word ends the row")
+            << Seq().b(2).p(160, 7).b(1).v << Seq().r(160, 7).v << "160 1 7 7 7 1 1 7";
+        // (16000 + 30000 + 48000) / 2 / 160 = 293; the dropped row is the second started.
+        QTest::newRow("short row dropped but counted")
+            << Seq().b(2).p(160, 100).b(2).p(150, 200).b(2).p(160, 300).b(2).v
+            << Seq().r(160, 100).r(160, 300).v
+            << "160 2 100 300 293 1 3 300\n"
+               "314  LL: 150  /  1  RLW:160 \n";
+        // (16000 + 33000 + 48000) / 3 / 160 = 202.
+        QTest::newRow("long row stored whole")
+            << Seq().b(2).p(160, 100).b(2).p(165, 200).b(2).p(160, 300).b(2).v
+            << Seq().r(160, 100).r(165, 200).r(160, 300).v << "160 3 100 300 202 1 3 300";
+        QTest::newRow("first row of 159 values leaves the width unset")
+            << Seq().b(2).p(159, 100).b(2).p(160, 200).b(2).v << Words()
+            << "0 0 100 200 0 1 2 200\n" + undecodable.arg(325);
+        QTest::newRow("no blanking word at all")
+            << Seq().p(1000, 500).v << Words() << "0 0 16384 0 0 0 0 0\n" + undecodable.arg(1000);
+        QTest::newRow("empty stream")
+            << Words() << Words() << "0 0 16384 0 0 0 0 0\n" + undecodable.arg(0);
+        // 5000 at columns 51 and 121 of row 1 and column 11 of row 2:
+        // (32000 + 3 * 4900) / 2 / 160 = 145.
+        const uint16_t hot = 0xC000 | 5000;
+        QTest::newRow("first maximum in stream order")
+            << Seq().b(2).p(160, 100).b(2).p(160, 100).b(2).at(52, hot).at(122, hot).at(174, hot).v
+            << Seq().r(320, 100).at(50, 5000).at(120, 5000).at(170, 5000).v
+            << "160 2 100 5000 145 51 1 5000";
+        // 0x7FFF and 0 are blanking words; 0xC123 -> 291, 0x8001 -> 1, 0xFFFF ->
+        // 16383: (291 + 1 + 16383 + 157 * 50) / 160 = 153.
+        Seq masked = Seq().add(1, 0x7FFF).add(1, 0).p(160, 50).add(1, 0x7FFF).add(1, 0);
+        QTest::newRow("flag bits masked off")
+            << masked.at(2, 0xC123).at(3, 0x8001).at(4, 0xFFFF).v
+            << Seq().r(160, 50).at(0, 291).at(1, 1).at(2, 16383).v << "160 1 1 16383 153 3 1 16383";
+        // A 700,000-word row keeps its first 350,000 values; a second one finds
+        // only 655,360 - 350,000 = 305,360 free values, stays shorter than the
+        // first and is dropped. (350000 * 20 + 305360 * 30) / 350000 = 46.
+        QTest::newRow("huge rows stay within the buffers")
+            << Seq().b(2).p(700000, 20).b(2).p(700000, 30).b(2).v << Words(350000, 20)
+            << "350000 1 20 30 46 1 2 30\n"
+               "1400004  LL: 305360  /  1  RLW:350000 \n";
+        // The unfinished second row sees 200 words and the last word four more
+        // times: (16000 + 204 * 300) / 160 = 482 over the one stored row.
+        QTest::newRow("four extra iterations repeat the last word")
+            << Seq().b(2).p(160, 100).b(2).p(200, 300).v << Seq().r(160, 100).v
+            << "160 1 100 300 482 1 2 300";
     }
-}
 
-void TestDecoder::endsLastRowByLength_data() {
-    QTest::addColumn<int>("width");
-    QTest::addColumn<int>("height");
-    QTest::addColumn<QString>("variant");
-    QTest::addColumn<QString>("stats");
-    QTest::addColumn<uint>("tail"); // the last three values of the frame
-
-    // Rows of 1000; the last row ends in 1400 then three words of 9000 (cut:
-    // no more words). In a known geometry the last three positions are not
-    // decoded: 1400 repeats, and the mean is 1000 + 1600 / (W * H) = 1000.
-    const int geometries[4][2] = {{160, 128}, {324, 256}, {336, 256}, {640, 512}};
-    for (const auto& g : geometries)
-        for (const char* variant : {"full", "cut", "separator in tail", "pixels after"})
-            QTest::addRow("%dx%d %s", g[0], g[1], variant)
-                << g[0] << g[1] << QString::fromLatin1(variant)
-                << QString::asprintf("%d %d 1000 1400 1000 %d %d 1400", g[0], g[1], g[0] - 3, g[1])
-                << 1400u;
-    // Not a known geometry: the last row decodes its words, (1000 * 21760 +
-    // 400 + 3 * 8000) / 21760 = 1001.
-    QTest::newRow("170x128 full") << 170 << 128 << "full"
-                                  << "170 128 1000 9000 1001 168 128 9000" << 9000u;
-    // A cut last row never ends: only the four extra iterations of the 1400
-    // word follow. Its 166 * 1000 + 5 * 1400 still count: 1008 over 127 rows.
-    QTest::newRow("170x128 cut") << 170 << 128 << "cut"
-                                 << "170 127 1000 1400 1008 167 128 1400" << 1000u;
-}
-
-void TestDecoder::endsLastRowByLength() {
-    QFETCH(int, width);
-    QFETCH(int, height);
-    QFETCH(QString, variant);
-    QFETCH(QString, stats);
-    QFETCH(uint, tail);
-    Seq s;
-    for (int r = 0; r + 1 < height; ++r)
-        s.b(3).p(width, 1000);
-    s.b(2).p(width - 4, 1000).p(1, 1400);
-    if (variant != QLatin1String("cut")) {
-        s.p(3, 9000);
-        if (variant == QLatin1String("separator in tail"))
-            s.at(s.v.size() - 2, 0x4000);
-        if (variant == QLatin1String("pixels after"))
-            s.p(20, 9000);
-        else
-            s.b(2);
-    }
-    testsupport::Recorder rec;
-    Words out;
-    const framedecoder::Result r = decode(s.v, out);
-    QCOMPARE(rec.out, QString());
-    QCOMPARE(::stats(r), stats);
-    QCOMPARE(out.size(), size_t(r.width) * r.height);
-    QCOMPARE(Words(out.end() - 3, out.end()), Words(3, uint16_t(tail)));
-    // Everything before the last row's tail is 1000.
-    const long head = long(out.size()) - (r.height == uint(height) ? 4 : 3);
-    QCOMPARE(std::count(out.begin(), out.begin() + head, uint16_t(1000)), head);
-}
-
-void TestDecoder::appliesCorrections_data() {
-    QTest::addColumn<Words>("words");
-    QTest::addColumn<Floats>("drift");
-    QTest::addColumn<int>("frameIndex");
-    QTest::addColumn<Ints>("nuc");
-    QTest::addColumn<Ints>("lens");
-    QTest::addColumn<Words>("raw");
-
-    const Words row = Seq().b(2).p(160, 1000).b(2).v;
-    QTest::newRow("mask before drift") << Seq{row}.at(2, 0xFFFF).v << Floats{1.0f} << 0 << Ints()
-                                       << Ints() << Seq().r(160, 1001).at(0, 16384).v;
-    QTest::newRow("drift of the frame, half rounds up")
-        << row << Floats{0.0f, 2.5f} << 1 << Ints() << Ints() << Seq().r(160, 1003).v;
-    QTest::newRow("negative half rounds up")
-        << row << Floats{-2.5f} << 0 << Ints() << Ints() << Seq().r(160, 998).v;
-    QTest::newRow("frame outside the drift table")
-        << row << Floats{5.0f} << 1 << Ints() << Ints() << Seq().r(160, 1000).v;
-    QTest::newRow("drift, offset and lens; short tables leave later pixels")
-        << row << Floats{2.5f} << 0 << Ints{5, -7} << Ints{-2}
-        << Seq().r(160, 1003).at(0, 1000).at(1, 1010).v;
-    QTest::newRow("wraps to unsigned 16 bits")
-        << Seq{row}.at(2, 0xC001).v << Floats() << 0 << Ints{5} << Ints()
-        << Seq().r(160, 1000).at(0, 65532).v;
-    // 129 rows of 160 after pixel words that are not decoded either. The
-    // repeated tail of row 128 takes no pixel index, so the first value of
-    // row 129 is pixel 128 * 160 - 3 = 20477.
-    Seq tall = Seq().p(4, 1000);
-    for (int r = 0; r < 129; ++r)
-        tall.b(2).p(160, 1000);
-    Ints nuc(20478, 0);
-    nuc[0] = 1;
-    nuc[20477] = 10;
-    QTest::newRow("repeated tail takes no pixel index")
-        << tall.b(2).v << Floats() << 0 << nuc << Ints()
-        << Seq().r(129 * 160, 1000).at(0, 999).at(128 * 160, 990).v;
-    QTest::newRow("tables ending mid-row") << row << Floats() << 0 << Ints(40, 1) << Ints(17, 2)
-                                           << Seq().r(17, 997).r(23, 999).r(120, 1000).v;
-}
-
-void TestDecoder::appliesCorrections() {
-    QFETCH(Words, words);
-    QFETCH(Floats, drift);
-    QFETCH(int, frameIndex);
-    QFETCH(Ints, nuc);
-    QFETCH(Ints, lens);
-    QFETCH(Words, raw);
-    Words out;
-    decode(words, out, corrections(drift, nuc, lens), Kernel::Best, frameIndex);
-    QVERIFY(out == raw);
-}
-
-void TestDecoder::kernelsAgreeOnSimulatedFrames() {
-    // Whole frames with irregular blanking, a short and a long row and a cut
-    // last row: the vector kernels give the portable loop's frame.
-    for (int width : {324, 640}) {
-        synth::SceneOptions scene;
-        scene.width = width;
-        scene.height = width == 640 ? 512 : 256;
-        synth::StreamOptions stream;
-        stream.shortRow = 7;
-        stream.longRow = 100;
-        stream.cutLastRow = true;
-        stream.separatorWord = 0x1234;
-        const Words words =
-            synth::makeWordStream(synth::renderScene(scene, 0), scene.width, scene.height, stream);
-        Words portable, out;
-        testsupport::Recorder rec;
-        const QString expected = stats(decode(words, portable, {}, Kernel::Portable)) + rec.out;
-        for (Kernel kernel : {Kernel::Sse2, Kernel::Avx2}) {
-            rec.clear();
-            QCOMPARE(stats(decode(words, out, {}, kernel)) + rec.out, expected);
-            QVERIFY(out == portable);
+    void decodesStream() {
+        QFETCH(Words, words);
+        QFETCH(Words, raw);
+        for (Kernel kernel : kKernels) {
+            testsupport::Recorder rec;
+            Words out(7, 1);
+            const framedecoder::Result r = decode(words, out, {}, kernel);
+            QTEST(stats(r) + (rec.out.isEmpty() ? "" : "\n" + rec.out), "stats");
+            QCOMPARE(out.size(), raw.size());
+            QVERIFY(out == raw);
         }
     }
-}
+
+    void endsLastRowByLength_data() {
+        QTest::addColumn<LastRow>("c");
+
+        // Rows of 1000; the last row ends in 1400 then three words of 9000 (cut:
+        // no more words). In a known geometry the last three positions are not
+        // decoded: 1400 repeats, and the mean is 1000 + 1600 / (W * H) = 1000.
+        const int geometries[4][2] = {{160, 128}, {324, 256}, {336, 256}, {640, 512}};
+        for (const auto& g : geometries)
+            for (const char* variant : {"full", "cut", "separator in tail", "pixels after"})
+                QTest::addRow("%dx%d %s", g[0], g[1], variant)
+                    << LastRow(g[0], g[1], variant,
+                               QString::asprintf("%d %d 1000 1400 1000 %d %d 1400", g[0], g[1],
+                                                 g[0] - 3, g[1]),
+                               1400);
+        // Not a known geometry: the last row decodes its words, (1000 * 21760 +
+        // 400 + 3 * 8000) / 21760 = 1001.
+        QTest::newRow("170x128 full")
+            << LastRow(170, 128, "full", "170 128 1000 9000 1001 168 128 9000", 9000);
+        // A cut last row never ends: only the four extra iterations of the 1400
+        // word follow. Its 166 * 1000 + 5 * 1400 still count: 1008 over 127 rows.
+        QTest::newRow("170x128 cut")
+            << LastRow(170, 128, "cut", "170 127 1000 1400 1008 167 128 1400", 1000);
+    }
+
+    void endsLastRowByLength() {
+        QFETCH(LastRow, c);
+        const auto& [width, height, variant, stats, tail] = c;
+        Seq s;
+        for (int r = 0; r + 1 < height; ++r)
+            s.b(3).p(width, 1000);
+        s.b(2).p(width - 4, 1000).p(1, 1400);
+        if (variant != QLatin1String("cut")) {
+            s.p(3, 9000);
+            if (variant == QLatin1String("separator in tail"))
+                s.at(s.v.size() - 2, 0x4000);
+            if (variant == QLatin1String("pixels after"))
+                s.p(20, 9000);
+            else
+                s.b(2);
+        }
+        testsupport::Recorder rec;
+        Words out;
+        const framedecoder::Result r = decode(s.v, out);
+        QCOMPARE(rec.out, QString());
+        QCOMPARE(::stats(r), stats);
+        QCOMPARE(out.size(), size_t(r.width) * r.height);
+        QCOMPARE(Words(out.end() - 3, out.end()), Words(3, tail));
+        // Everything before the last row's tail is 1000.
+        const long head = long(out.size()) - (r.height == uint(height) ? 4 : 3);
+        QCOMPARE(std::count(out.begin(), out.begin() + head, uint16_t(1000)), head);
+    }
+
+    void appliesCorrections_data() {
+        QTest::addColumn<Correction>("c");
+
+        const Words row = Seq().b(2).p(160, 1000).b(2).v;
+        QTest::newRow("mask before drift")
+            << Correction(Seq{row}.at(2, 0xFFFF).v, Floats{1.0f}, 0, Ints(), Ints(),
+                          Seq().r(160, 1001).at(0, 16384).v);
+        QTest::newRow("drift of the frame, half rounds up")
+            << Correction(row, Floats{0.0f, 2.5f}, 1, Ints(), Ints(), Seq().r(160, 1003).v);
+        QTest::newRow("negative half rounds up")
+            << Correction(row, Floats{-2.5f}, 0, Ints(), Ints(), Seq().r(160, 998).v);
+        QTest::newRow("frame outside the drift table")
+            << Correction(row, Floats{5.0f}, 1, Ints(), Ints(), Seq().r(160, 1000).v);
+        QTest::newRow("drift, offset and lens; short tables leave later pixels")
+            << Correction(row, Floats{2.5f}, 0, Ints{5, -7}, Ints{-2},
+                          Seq().r(160, 1003).at(0, 1000).at(1, 1010).v);
+        QTest::newRow("wraps to unsigned 16 bits")
+            << Correction(Seq{row}.at(2, 0xC001).v, Floats(), 0, Ints{5}, Ints(),
+                          Seq().r(160, 1000).at(0, 65532).v);
+        // 129 rows of 160 after pixel words that are not decoded either. The
+        // repeated tail of row 128 takes no pixel index, so the first value of
+        // row 129 is pixel 128 * 160 - 3 = 20477.
+        Seq tall = Seq().p(4, 1000);
+        for (int r = 0; r < 129; ++r)
+            tall.b(2).p(160, 1000);
+        Ints nuc(20478, 0);
+        nuc[0] = 1;
+        nuc[20477] = 10;
+        QTest::newRow("repeated tail takes no pixel index")
+            << Correction(tall.b(2).v, Floats(), 0, nuc, Ints(),
+                          Seq().r(129 * 160, 1000).at(0, 999).at(128 * 160, 990).v);
+        QTest::newRow("tables ending mid-row") << Correction(
+            row, Floats(), 0, Ints(40, 1), Ints(17, 2), Seq().r(17, 997).r(23, 999).r(120, 1000).v);
+    }
+
+    void appliesCorrections() {
+        QFETCH(Correction, c);
+        const auto& [words, drift, frameIndex, nuc, lens, raw] = c;
+        Words out;
+        decode(words, out, corrections(drift, nuc, lens), Kernel::Best, frameIndex);
+        QVERIFY(out == raw);
+    }
+
+    void kernelsAgreeOnSimulatedFrames() {
+        // Whole frames with irregular blanking, a short and a long row and a cut
+        // last row: the vector kernels give the portable loop's frame.
+        for (int width : {324, 640}) {
+            synth::SceneOptions scene;
+            scene.width = width;
+            scene.height = width == 640 ? 512 : 256;
+            // Blanking of 2 to 5 words, a cut last row, row 7 short, row 100 long.
+            const synth::StreamOptions stream{2, 5, 1, true, 7, 100, false, 0x1234};
+            const Words words = synth::makeWordStream(synth::renderScene(scene, 0), scene.width,
+                                                      scene.height, stream);
+            Words portable, out;
+            testsupport::Recorder rec;
+            const QString expected = stats(decode(words, portable, {}, Kernel::Portable)) + rec.out;
+            for (Kernel kernel : {Kernel::Sse2, Kernel::Avx2}) {
+                rec.clear();
+                QCOMPARE(stats(decode(words, out, {}, kernel)) + rec.out, expected);
+                QVERIFY(out == portable);
+            }
+        }
+    }
+};
 
 QTEST_GUILESS_MAIN(TestDecoder)
 #include "tst_decoder.moc"

@@ -7,10 +7,16 @@
 #include <QTimer>
 #include <QtTest>
 #include <random>
+#include <tuple>
 
 using Counters = std::vector<uint16_t>;
 Q_DECLARE_METATYPE(Counters)
 using recordings::scratch;
+
+// Version, frame counters, whether they are checked, the console lines and
+// then the FFC frames.
+using CounterCase = std::tuple<int, Counters, bool, QString>;
+Q_DECLARE_METATYPE(CounterCase)
 
 namespace {
 
@@ -23,19 +29,18 @@ QByteArray indexFrame(int version, uint16_t counter, int size = 2100) {
     return head.left(size) + QByteArray(std::max(0, size - head.size()), char(0xAA));
 }
 
+// The last frame ends with its counter word.
 QByteArray indexMovie(int version, const Counters& counters) {
     QByteArray bytes;
-    for (uint16_t c : counters)
-        bytes += indexFrame(version, c);
+    for (size_t i = 0; i < counters.size(); ++i)
+        bytes += indexFrame(version, counters[i], i + 1 < counters.size() ? 2100 : 2052);
     return bytes;
 }
 
 // Decodes and converts frame n with the automatic window; ok starts as
 // preset. Returns ok and the window the set holds afterwards ("1 6800 8100").
 QString frame(DataConverter& converter, int n, bool preset = false) {
-    ThermalImageConversionSet set;
-    set.lowerBound = 1;
-    set.upperBound = 2;
+    ThermalImageConversionSet set{1, 2, 0, false, 0, 0, false, true, 1.0f, false};
     QImage image;
     converter.getThermalImageFromVideoRawList(n, image, &preset, ksDefines::NoSerialData, set);
     return QStringLiteral("%1 %2 %3").arg(preset).arg(set.lowerBound).arg(set.upperBound);
@@ -59,218 +64,199 @@ QString index(const DataConverter& converter) {
 class TestMovie : public QObject {
     Q_OBJECT
 private slots:
-    void counterCheck_data();
-    void counterCheck();
-    void ffcFramesOfVersion5Only();
-    void scanAcrossBlocks();
-    void indexTablesAndProgress();
-    void refusedFiles();
-    void sixtyThousandFramesOpenWhole();
-    void framesAndRefusedFrames();
-    void frameLongerThanOneMiBIsReadWhole();
-    void damagedFramesStayWithinBounds();
-};
+    void counterCheck_data() {
+        QTest::addColumn<CounterCase>("c");
+        const QString bad1 = "Bad FC: 1\nFramecounter jump\n";
+        QTest::newRow("one up") << CounterCase(6, Counters{5, 6}, true, "");
+        QTest::newRow("wrap 8191 -> 0") << CounterCase(6, Counters{8191, 0}, true, "");
+        QTest::newRow("wrap to 1") << CounterCase(6, Counters{8191, 1}, true, bad1);
+        QTest::newRow("wrap while the mark clears")
+            << CounterCase(6, Counters{16382, 16383, 0, 1}, true, "");
+        QTest::newRow("mark set with a step") << CounterCase(6, Counters{100, 8293}, true, "");
+        QTest::newRow("mark set without a step") << CounterCase(6, Counters{100, 8292}, true, bad1);
+        QTest::newRow("two jumps") << CounterCase(6, Counters{1, 3, 4, 4}, true,
+                                                  "Bad FC: 1\nBad FC: 3\nFramecounter jump\n");
+        QTest::newRow("check off") << CounterCase(6, Counters{4, 5, 7, 8}, false, "");
+        // Frames 2, 3 and 5 carry the mark; frame 5's counter ends exactly at
+        // the end of the file, so it is checked (no gap) but not listed.
+        const Counters marks{10, 0x2000 | 11, 0x2000 | 12, 13, 0x2000 | 14};
+        QTest::newRow("FFC marks of version 5") << CounterCase(
+            5, marks, true, "FFC => 2: 11, 0010000000001011\nFFC => 3: 12, 0010000000001100\n 2 3");
+        QTest::newRow("version 6 has none") << CounterCase(6, marks, true, "");
+    }
 
-void TestMovie::counterCheck_data() {
-    QTest::addColumn<Counters>("counters");
-    QTest::addColumn<bool>("check");
-    QTest::addColumn<QString>("lines");
-    const QString bad1 = "Bad FC: 1\nFramecounter jump\n";
-    QTest::newRow("one up") << Counters{5, 6} << true << "";
-    QTest::newRow("wrap 8191 -> 0") << Counters{8191, 0} << true << "";
-    QTest::newRow("wrap to 1") << Counters{8191, 1} << true << bad1;
-    QTest::newRow("wrap while the mark clears") << Counters{16382, 16383, 0, 1} << true << "";
-    QTest::newRow("mark set with a step") << Counters{100, 8293} << true << "";
-    QTest::newRow("mark set without a step") << Counters{100, 8292} << true << bad1;
-    QTest::newRow("5 -> 7") << Counters{4, 5, 7, 8} << true << "Bad FC: 2\nFramecounter jump\n";
-    QTest::newRow("two jumps") << Counters{1, 3, 4, 4} << true
-                               << "Bad FC: 1\nBad FC: 3\nFramecounter jump\n";
-    QTest::newRow("check off") << Counters{4, 5, 7, 8} << false << "";
-}
-
-void TestMovie::counterCheck() {
-    QFETCH(Counters, counters);
-    QFETCH(bool, check);
-    QFETCH(QString, lines);
-    testsupport::Recorder rec;
-    DataConverter converter;
-    QCOMPARE(converter.parseVideoFile(scratch("c.TMC", indexMovie(6, counters)), true, check),
-             int(counters.size()));
-    QCOMPARE(rec.out, lines);
-    QCOMPARE(int(converter.getFrameCounterGaps().size()), lines.count("Bad FC"));
-}
-
-void TestMovie::ffcFramesOfVersion5Only() {
-    // Frames 2, 3 and 5 carry the mark; frame 5's counter ends exactly at the
-    // end of the file, so it is checked (no gap) but not listed.
-    for (int version : {5, 6}) {
-        const QByteArray bytes = indexMovie(version, {10, 0x2000 | 11, 0x2000 | 12, 13}) +
-                                 indexFrame(version, 0x2000 | 14, 2052);
+    void counterCheck() {
+        QFETCH(CounterCase, c);
+        auto [version, counters, check, lines] = c;
         testsupport::Recorder rec;
         DataConverter converter;
-        QCOMPARE(converter.parseVideoFile(scratch("ffc.TMC", bytes), false, true), 5);
-        QCOMPARE(rec.out + index(converter).section(':', 1),
-                 version == 6 ? QString()
-                              : QStringLiteral("FFC => 2: 11, 0010000000001011\n"
-                                               "FFC => 3: 12, 0010000000001100\n 2 3"));
+        QCOMPARE(
+            converter.parseVideoFile(scratch("c.TMC", indexMovie(version, counters)), true, check),
+            int(counters.size()));
+        QCOMPARE(rec.out + index(converter).section(':', 1), lines);
+        QCOMPARE(int(converter.getFrameCounterGaps().size()), lines.count("Bad FC"));
     }
-}
 
-void TestMovie::scanAcrossBlocks() {
-    // Counter words at 2050, 5051, 8004 and 10104; the last frame is too
-    // short for one. A decoy with the wrong version sits at 2060. Reads of 1,
-    // 2 or 3 bytes split every signature and counter word; 2,051-byte reads
-    // split the first counter word (2050 | 2051).
-    QByteArray bytes = indexFrame(6, 0x0101, 3001) + indexFrame(6, 0x2A02, 2953) +
-                       indexFrame(6, 0x1234, 2100) + indexFrame(6, 0xFFFF, 2052) +
-                       indexFrame(6, 9, 2051);
-    bytes.replace(2060, 5, "VELM\x05");
-    for (uint32_t block : {1u, 2u, 3u, 1001u, 2051u, 1048576u}) {
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::ReadOnly);
-        const movieindex::ScanResult r = movieindex::scanMovie(buffer, bytes.size(), block);
-        QVERIFY(r.offsets == (std::vector<uint64_t>{0, 3001, 5954, 8054, 10106}));
-        QVERIFY(r.counters == (std::vector<int32_t>{0x0101, 0x2A02, 0x1234, 0xFFFF,
-                                                    movieindex::kCounterBeyondEnd}));
-    }
-}
-
-void TestMovie::indexTablesAndProgress() {
-    // Frame 2 starts 3 bytes before the end of the first 1 MiB read.
-    const QString path = scratch("tables.TMC", indexFrame(6, 1, 1048573) + indexFrame(6, 2, 4000) +
-                                                   indexFrame(6, 3, 2052));
-    const QString second = scratch("inner.TMC", indexMovie(6, {1, 2}));
-    testsupport::Recorder rec;
-    DataConverter converter;
-    QSignalSpy spy(&converter, &DataConverter::filePercentageChanged);
-    // While the scan runs, events are processed, the converter is busy and
-    // refuses a second scan.
-    bool busy = true, eventsRan = false;
-    int inner = -1, calls = 0;
-    connect(&converter, &DataConverter::filePercentageChanged, this, [&](int percent) {
-        busy = busy && converter.getProcessingState();
-        if (percent == 0 && calls++ == 0)
-            inner = converter.parseVideoFile(second, true, true);
-    });
-    QTimer::singleShot(0, this, [&] { eventsRan = converter.getProcessingState(); });
-    QCOMPARE(converter.parseVideoFile(path, true, true), 3);
-    QCOMPARE(index(converter), QStringLiteral("0+1048573 1048573+4000 1052573+2052 FFC:"));
-    // 1,054,625 bytes: reads at 0 and 1048576, then the empty read at the end.
-    // (1048576 / 10) / (1054625 / 1000) = 99.42 -> 99.
-    QCOMPARE(QList<QVariantList>(spy), (QList<QVariantList>{{0}, {99}, {100}}));
-    QVERIFY(busy && eventsRan && inner == 0 && !converter.getProcessingState());
-    QCOMPARE(rec.out,
-             "DataConverter::parseVideoFile already indexing, refused: \"" + second + "\"\n");
-}
-
-void TestMovie::refusedFiles() {
-    DataConverter converter;
-    // A movie first, so that the refusals below visibly clear its index.
-    QCOMPARE(converter.parseVideoFile(scratch("three.TMC", indexMovie(6, {1, 2, 3})), true, true),
-             3);
-    testsupport::Recorder rec;
-    const QString missing = scratch("absent.TMC");
-    QCOMPARE(converter.parseVideoFile(missing, true, true), 0);
-    QCOMPARE(rec.out,
-             "DataConverter::parseVideoFile opening of file: \"" + missing + "\" failed\n");
-    QSignalSpy spy(&converter, &DataConverter::filePercentageChanged);
-    QCOMPARE(converter.parseVideoFile(scratch("empty.TMC", ""), true, true), 0);
-    QCOMPARE(QList<QVariantList>(spy), QList<QVariantList>{{100}});
-    // The fifth byte is 'x', so "VELM" + 6 inside the file is no signature.
-    const QByteArray text = QByteArray(5000, 'x').replace(100, 5, "VELM\x06");
-    QCOMPARE(converter.parseVideoFile(scratch("text.TMC", text), true, true), 0);
-    QCOMPARE(index(converter) + QString::number(rec.outLines().size()), QStringLiteral("FFC:1"));
-    QVERIFY(!converter.getProcessingState());
-}
-
-void TestMovie::sixtyThousandFramesOpenWhole() {
-    // 60,000 frames of 64 bytes: beyond the 50,500 entries a fixed index held.
-    const QString path = scratch("long.TMC", indexFrame(6, 0, 64).repeated(60000));
-    DataConverter converter;
-    QCOMPARE(converter.parseVideoFile(path, true, false), 60000);
-    QCOMPARE(index(converter).section(' ', 59999), QStringLiteral("3839936+64 FFC:"));
-}
-
-void TestMovie::framesAndRefusedFrames() {
-    // The recorder stopped after writing the header of frame 3.
-    const synth::MovieOptions o = recordings::options(6, true, 2);
-    const QByteArray movie = synth::makeMovie(o);
-    DataConverter converter;
-    QCOMPARE(
-        converter.parseVideoFile(scratch("bare.TMC", movie + synth::makeHeader({})), true, false),
-        3);
-    QCOMPARE(index(converter).section(' ', 2), QStringLiteral("%1+2048 FFC:").arg(movie.size()));
-    // Frames read out of order: nothing of one frame leaks into another.
-    QVERIFY(frame(converter, 2).startsWith('1') && frame(converter, 1).startsWith('1'));
-    const QString window = frame(converter, 2).mid(1);
-    QVERIFY(window != QLatin1String(" 1 2"));
-    // The bare header decodes to nothing: ok is false, the window not written
-    // back. Frames outside the index leave ok as it was and write the
-    // converter's window back.
-    QCOMPARE(frame(converter, 3, true), QStringLiteral("0 1 2"));
-    for (int n : {0, 4, -1})
-        for (bool preset : {true, false})
-            QCOMPARE(frame(converter, n, preset), QString::number(preset) + window);
-    rawVideoChunk chunk;
-    converter.getCurrentRawVideoChunk(chunk);
-    QVERIFY(chunk.rawData == recordings::decoded(o, 2));
-    // A compressed frame carries its counter as the side value.
-    QCOMPARE(QString::asprintf("%u %u %u %.10g %.10g %u", chunk.chunkTag, chunk.width, chunk.height,
-                               chunk.tempFPA, chunk.tempHousing, chunk.currentFrameNumber),
-             QStringLiteral("120 160 128 31.4 29.87 43"));
-}
-
-void TestMovie::frameLongerThanOneMiBIsReadWhole() {
-    // A 640-wide frame of 900 rows: some 1.16 MB, cut at 1 MiB it would give
-    // about 815 rows.
-    synth::MovieOptions big = recordings::options(6, false, 1, 640, 900);
-    const QString path =
-        scratch("big.THM", synth::makeMovie(big) + synth::makeMovie(recordings::options(6)));
-    DataConverter converter;
-    QCOMPARE(converter.parseVideoFile(path, false, false), 2);
-    converter.readFromCompressedVideoFileAndParseRAW(1, ksDefines::NoSerialData);
-    QCOMPARE(converter.getImageHeight(), 900u);
-    // Row 512 is the last row of a 640 x 512 frame to the decoder: its last
-    // three values repeat the one before them.
-    std::vector<uint16_t> expected = synth::renderScene(big.scene, 0);
-    std::fill_n(expected.begin() + 511 * 640 + 637, 3, expected[511 * 640 + 636]);
-    QVERIFY(converter.getRawBuffer() == expected);
-}
-
-void TestMovie::damagedFramesStayWithinBounds() {
-    // Frame 3 cut at every tenth of its code: the rows that arrived whole are
-    // its first rows. Then random bits as code, and a .THR file renamed to
-    // .TMC (pixel words read as code): decoded within the buffers or refused.
-    const synth::MovieOptions o = recordings::options(6, true, 3);
-    const QByteArray whole = synth::makeMovie(o);
-    const int start = whole.lastIndexOf(QByteArray("VELM\x06", 5)) + 2048;
-    const std::vector<uint16_t> scene = synth::renderScene(o.scene, 2);
-    std::mt19937 rng(5);
-    for (int round = 1; round < 30; ++round) {
-        QByteArray bytes = synth::makeSingleFrameFile(recordings::options(6));
-        if (round < 10) {
-            bytes = whole.left(start + (whole.size() - start) * round / 10);
-        } else if (round > 10) {
-            QByteArray noise(20000 + int(rng() % 300000), '\0');
-            for (char& c : noise)
-                c = char(rng() & 0xFF);
-            bytes = synth::makeHeader({}) + noise.replace("VELM", "XELM");
+    void scanAcrossBlocks() {
+        // Counter words at 2050, 5051, 8004 and 10104; the last frame is too
+        // short for one. A decoy with the wrong version sits at 2060. Reads of 1,
+        // 2 or 3 bytes split every signature and counter word; 2,051-byte reads
+        // split the first counter word (2050 | 2051).
+        QByteArray bytes = indexFrame(6, 0x0101, 3001) + indexFrame(6, 0x2A02, 2953) +
+                           indexFrame(6, 0x1234, 2100) + indexFrame(6, 0xFFFF, 2052) +
+                           indexFrame(6, 9, 2051);
+        bytes.replace(2060, 5, "VELM\x05");
+        for (uint32_t block : {1u, 2u, 3u, 1001u, 2051u, 1048576u}) {
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::ReadOnly);
+            const movieindex::ScanResult r = movieindex::scanMovie(buffer, bytes.size(), block);
+            QVERIFY(r.offsets == (std::vector<uint64_t>{0, 3001, 5954, 8054, 10106}));
+            QVERIFY(r.counters == (std::vector<int32_t>{0x0101, 0x2A02, 0x1234, 0xFFFF,
+                                                        movieindex::kCounterBeyondEnd}));
         }
-        DataConverter converter;
-        testsupport::Recorder rec;
-        const int frames = converter.parseVideoFile(scratch("damaged.TMC", bytes), true, true);
-        const bool ok = frame(converter, frames, true).startsWith('1');
-        const std::vector<uint16_t>& raw = converter.getRawBuffer();
-        const uint32_t rows = converter.getImageHeight();
-        QCOMPARE(ok, rows >= 10 && converter.getImageWidth() >= 10);
-        QVERIFY(raw.size() <= 655360 && (!ok || raw.size() == converter.getImageWidth() * rows));
-        QVERIFY(rec.reports.empty());
-        if (round < 10)
-            QVERIFY2(frames == 3 && rows < 128 && rows * 10 >= uint32_t(128 * (round - 1)) &&
-                         raw == std::vector<uint16_t>(scene.begin(), scene.begin() + rows * 160),
-                     qPrintable(QString::number(rows)));
     }
-}
+
+    void indexTablesAndProgress() {
+        // Frame 2 starts 3 bytes before the end of the first 1 MiB read.
+        const QString path =
+            scratch("tables.TMC",
+                    indexFrame(6, 1, 1048573) + indexFrame(6, 2, 4000) + indexFrame(6, 3, 2052));
+        const QString second = scratch("inner.TMC", indexMovie(6, {1, 2}));
+        testsupport::Recorder rec;
+        DataConverter converter;
+        QSignalSpy spy(&converter, &DataConverter::filePercentageChanged);
+        // While the scan runs, events are processed, the converter is busy and
+        // refuses a second scan.
+        bool busy = true, eventsRan = false;
+        int inner = -1, calls = 0;
+        connect(&converter, &DataConverter::filePercentageChanged, this, [&](int percent) {
+            busy = busy && converter.getProcessingState();
+            if (percent == 0 && calls++ == 0)
+                inner = converter.parseVideoFile(second, true, true);
+        });
+        QTimer::singleShot(0, this, [&] { eventsRan = converter.getProcessingState(); });
+        QCOMPARE(converter.parseVideoFile(path, true, true), 3);
+        QCOMPARE(index(converter), QStringLiteral("0+1048573 1048573+4000 1052573+2052 FFC:"));
+        // 1,054,625 bytes: reads at 0 and 1048576, then the empty read at the end.
+        // (1048576 / 10) / (1054625 / 1000) = 99.42 -> 99.
+        QCOMPARE(QList<QVariantList>(spy), (QList<QVariantList>{{0}, {99}, {100}}));
+        QVERIFY(busy && eventsRan && inner == 0 && !converter.getProcessingState());
+        QCOMPARE(rec.out,
+                 "DataConverter::parseVideoFile already indexing, refused: \"" + second + "\"\n");
+    }
+
+    void refusedFiles() {
+        DataConverter converter;
+        // A movie first, so that the refusals below visibly clear its index.
+        QCOMPARE(
+            converter.parseVideoFile(scratch("three.TMC", indexMovie(6, {1, 2, 3})), true, true),
+            3);
+        testsupport::Recorder rec;
+        const QString missing = scratch("absent.TMC");
+        QCOMPARE(converter.parseVideoFile(missing, true, true), 0);
+        QCOMPARE(rec.out,
+                 "DataConverter::parseVideoFile opening of file: \"" + missing + "\" failed\n");
+        QSignalSpy spy(&converter, &DataConverter::filePercentageChanged);
+        QCOMPARE(converter.parseVideoFile(scratch("empty.TMC", ""), true, true), 0);
+        QCOMPARE(QList<QVariantList>(spy), QList<QVariantList>{{100}});
+        // The fifth byte is 'x', so "VELM" + 6 inside the file is no signature.
+        const QByteArray text = QByteArray(5000, 'x').replace(100, 5, "VELM\x06");
+        QCOMPARE(converter.parseVideoFile(scratch("text.TMC", text), true, true), 0);
+        QCOMPARE(index(converter) + QString::number(rec.outLines().size()),
+                 QStringLiteral("FFC:1"));
+        QVERIFY(!converter.getProcessingState());
+    }
+
+    void sixtyThousandFramesOpenWhole() {
+        // 60,000 frames of 64 bytes: beyond the 50,500 entries a fixed index held.
+        const QString path = scratch("long.TMC", indexFrame(6, 0, 64).repeated(60000));
+        DataConverter converter;
+        QCOMPARE(converter.parseVideoFile(path, true, false), 60000);
+        QCOMPARE(index(converter).section(' ', 59999), QStringLiteral("3839936+64 FFC:"));
+    }
+
+    void framesAndRefusedFrames() {
+        // The recorder stopped after writing the header of frame 3.
+        const synth::MovieOptions o = recordings::options(6, true, 2);
+        const QByteArray movie = synth::makeMovie(o);
+        DataConverter converter;
+        QCOMPARE(converter.parseVideoFile(scratch("bare.TMC", movie + synth::makeHeader({})), true,
+                                          false),
+                 3);
+        QCOMPARE(index(converter).section(' ', 2),
+                 QStringLiteral("%1+2048 FFC:").arg(movie.size()));
+        // Frames read out of order: nothing of one frame leaks into another.
+        QVERIFY(frame(converter, 2).startsWith('1') && frame(converter, 1).startsWith('1'));
+        const QString window = frame(converter, 2).mid(1);
+        QVERIFY(window != QLatin1String(" 1 2"));
+        // The bare header decodes to nothing: ok is false, the window not written
+        // back. Frames outside the index leave ok as it was and write the
+        // converter's window back.
+        QCOMPARE(frame(converter, 3, true), QStringLiteral("0 1 2"));
+        for (int n : {0, 4, -1})
+            for (bool preset : {true, false})
+                QCOMPARE(frame(converter, n, preset), QString::number(preset) + window);
+        rawVideoChunk chunk;
+        converter.getCurrentRawVideoChunk(chunk);
+        QVERIFY(chunk.rawData == recordings::decoded(o, 2));
+        // A compressed frame carries its counter as the side value.
+        QCOMPARE(QString::asprintf("%u %u %u %.10g %.10g %u", chunk.chunkTag, chunk.width,
+                                   chunk.height, chunk.tempFPA, chunk.tempHousing,
+                                   chunk.currentFrameNumber),
+                 QStringLiteral("120 160 128 31.4 29.87 43"));
+    }
+
+    void frameLongerThanOneMiBIsReadWhole() {
+        // A 640-wide frame of 900 rows: some 1.16 MB, cut at 1 MiB it would give
+        // about 815 rows.
+        synth::MovieOptions big = recordings::options(6, false, 1, 640, 900);
+        const QString path =
+            scratch("big.THM", synth::makeMovie(big) + synth::makeMovie(recordings::options(6)));
+        DataConverter converter;
+        QCOMPARE(converter.parseVideoFile(path, false, false), 2);
+        converter.readFromCompressedVideoFileAndParseRAW(1, ksDefines::NoSerialData);
+        QCOMPARE(converter.getImageHeight(), 900u);
+        // Row 512 is the last row of a 640 x 512 frame to the decoder: its last
+        // three values repeat the one before them.
+        std::vector<uint16_t> expected = synth::renderScene(big.scene, 0);
+        std::fill_n(expected.begin() + 511 * 640 + 637, 3, expected[511 * 640 + 636]);
+        QVERIFY(converter.getRawBuffer() == expected);
+    }
+
+    void damagedFramesStayWithinBounds() {
+        // Frame 3 cut at every tenth of its code: the rows that arrived whole are
+        // its first rows. Then a .THR file renamed to .TMC (pixel words read as
+        // code) and random bits as code: decoded within the buffers or refused.
+        const synth::MovieOptions o = recordings::options(6, true, 3);
+        const QByteArray whole = synth::makeMovie(o);
+        const int start = whole.lastIndexOf(QByteArray("VELM\x06", 5)) + 2048;
+        const std::vector<uint16_t> scene = synth::renderScene(o.scene, 2);
+        std::mt19937 rng(5);
+        for (int round = 1; round < 30; ++round) {
+            QByteArray bytes = round < 10 ? whole.left(start + (whole.size() - start) * round / 10)
+                               : round == 10 ? synth::makeSingleFrameFile(recordings::options(6))
+                                             : QByteArray(20000 + int(rng() % 300000), '\0');
+            for (int i = round > 10 ? 0 : bytes.size(); i < bytes.size(); ++i)
+                bytes[i] = char(rng() & 0xFF);
+            if (round > 10)
+                bytes = synth::makeHeader({}) + bytes.replace("VELM", "XELM");
+            DataConverter converter;
+            testsupport::Recorder rec;
+            const int frames = converter.parseVideoFile(scratch("damaged.TMC", bytes), true, true);
+            const bool ok = frame(converter, frames, true).startsWith('1');
+            const std::vector<uint16_t>& raw = converter.getRawBuffer();
+            const uint32_t rows = converter.getImageHeight(), width = converter.getImageWidth();
+            QCOMPARE(ok, rows >= 10 && width >= 10);
+            QVERIFY(raw.size() <= 655360 && (!ok || raw.size() == width * rows) &&
+                    rec.reports.empty());
+            if (round < 10)
+                QVERIFY2(frames == 3 && rows < 128 && rows * 10 >= uint32_t(128 * (round - 1)) &&
+                             raw ==
+                                 std::vector<uint16_t>(scene.begin(), scene.begin() + rows * 160),
+                         qPrintable(QString::number(rows)));
+        }
+    }
+};
 
 QTEST_GUILESS_MAIN(TestMovie)
 #include "tst_movie.moc"

@@ -2,29 +2,36 @@
 // PGM output.
 #include "Recordings.h"
 
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QtTest>
 #include <cmath>
+#include <tuple>
 
 #ifndef KALORIX_PROBE_PATH
 #error "KALORIX_PROBE_PATH must name the kalorix-probe executable"
 #endif
 
 using recordings::scratch;
+// Version, compressed, width, height, frames (1: a single-frame file) and a
+// fault ("cut": last row three words short; "pad": file padded to 2 MiB).
+using Case = std::tuple<int, bool, int, int, int, QString>;
+
+// File name (empty: no file argument), bytes (null: no file), further
+// arguments, the error (empty: a usage error, exit status 2).
+using Refusal = std::tuple<QString, QByteArray, QStringList, QString>;
+Q_DECLARE_METATYPE(Refusal)
 
 namespace {
 
 struct Run {
-    int exitCode = -1;
     QByteArray err;
     QJsonObject json;
-    // Every member as key=value in the order written, values as the JSON text
-    // has them (quotes inside strings unescaped); "{" and "[" open objects
-    // and arrays.
+    // "exit=N", then every member as key=value in the order written, values as
+    // the JSON text has them (quotes inside strings unescaped); "{" and "["
+    // open objects and arrays.
     QString flat;
 };
 
@@ -34,13 +41,12 @@ Run probe(const QStringList& args) {
     Run run;
     if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
         return run;
-    run.exitCode = process.exitCode();
     run.err = process.readAllStandardError();
     const QByteArray out = process.readAllStandardOutput();
     QJsonParseError error;
     run.json = QJsonDocument::fromJson(out, &error).object();
     const QRegularExpression member(QStringLiteral("^\\s*\"(\\w+)\": (.*?),?$"));
-    QStringList pairs;
+    QStringList pairs{QStringLiteral("exit=%1").arg(process.exitCode())};
     for (const QString& line : QString::fromUtf8(out).split(QLatin1Char('\n'))) {
         const QRegularExpressionMatch m = member.match(line);
         if (m.hasMatch())
@@ -53,212 +59,171 @@ Run probe(const QStringList& args) {
     return run;
 }
 
-// The PGM of frame n: P5, maxval 65535, big-endian samples.
-QByteArray expectedPgm(const synth::MovieOptions& o, int frame = 1) {
-    QByteArray bytes =
-        QString::asprintf("P5\n%d %d\n65535\n", o.scene.width, o.scene.height).toLatin1();
-    for (uint16_t v : recordings::decoded(o, frame))
-        bytes.append(char(v >> 8)).append(char(v & 0xFF));
-    return bytes;
-}
-
 } // namespace
+
+Q_DECLARE_METATYPE(Case)
 
 class TestProbe : public QObject {
     Q_OBJECT
 private slots:
-    void singleFrame_data();
-    void singleFrame();
-    void movie_data();
-    void movie();
-    void refusals_data();
-    void refusals();
-    void telemetry_data();
-    void telemetry();
+    void recording_data() {
+        QTest::addColumn<Case>("c");
+        QTest::newRow("v0 160x128") << Case{0, false, 160, 128, 1, ""};
+        QTest::newRow("v1 324x256") << Case{1, false, 324, 256, 1, ""};
+        QTest::newRow("v2 160x128") << Case{2, false, 160, 128, 1, ""};
+        QTest::newRow("v4 336x256") << Case{4, false, 336, 256, 1, ""};
+        QTest::newRow("v5 336x256") << Case{5, false, 336, 256, 1, ""};
+        QTest::newRow("v6 640x512") << Case{6, false, 640, 512, 1, ""};
+        // The code starts after the header, 8,200 or 8,204 bytes for versions 1 and 2.
+        QTest::newRow("compressed v1") << Case{1, true, 160, 128, 1, ""};
+        QTest::newRow("compressed v2") << Case{2, true, 324, 256, 1, ""};
+        QTest::newRow("compressed v6") << Case{6, true, 160, 128, 1, ""};
+        // The three missing values repeat the last one.
+        QTest::newRow("last row three words short") << Case{6, false, 640, 512, 1, "cut"};
+        // The stream starts at 16408 and would run past the frame buffer if all
+        // of the file's 1,048,576 words were decoded from there.
+        QTest::newRow("v2 padded to 2 MiB") << Case{2, false, 160, 128, 1, "pad"};
+        // Movies of six frames, frame 3 shown; only version 5 lists FFC frames.
+        QTest::newRow("TMC v5") << Case{5, true, 160, 128, 6, ""};
+        QTest::newRow("THM v5") << Case{5, false, 160, 128, 6, ""};
+        QTest::newRow("TMC v6") << Case{6, true, 160, 128, 6, ""};
+    }
+
+    void recording() {
+        QFETCH(Case, c);
+        const auto [version, compressed, width, height, frames, fault] = c;
+        synth::MovieOptions o = recordings::options(version, compressed, frames, width, height);
+        o.stream.cutLastRow = fault == QLatin1String("cut");
+        const bool movie = frames > 1;
+        QByteArray bytes;
+        if (movie) {
+            // Counters 10, 11, 12 | 0x2000 = 8204, 13, then 15 instead of 14,
+            // 16: 11 -> 8204 (mark set) and 8204 -> 13 (mark cleared) are steps,
+            // 13 -> 15 is the gap at 0-based frame 4.
+            o.firstCounter = 10;
+            o.ffcFrames = {3};
+            o.counterGapsAfter = {4};
+            bytes = synth::makeMovie(o);
+        } else {
+            bytes = synth::makeSingleFrameFile(o);
+            if (fault == QLatin1String("pad"))
+                bytes.append(QByteArray(2097152 - bytes.size(), '\0'));
+        }
+        const QString type = movie ? (compressed ? "TMC" : "THM") : (compressed ? "THC" : "THR");
+        // The type comes from the extension in any case.
+        const QString file = scratch("probe." + (movie ? type : type.toLower()), bytes);
+        const QString pgm = scratch("probe.pgm");
+        const int shown = movie ? 3 : 1;
+        const Run run = probe(QStringList{file, "--all", "--raw", pgm} +
+                              (movie ? QStringList{"--frame", "3"} : QStringList()));
+        // The stream's frame number only for a compressed frame.
+        const QStringList counters =
+            movie ? QStringList{"10", "11", "8204", "13", "15", "16"} : QStringList{"42"};
+        const auto number = [&](int n) { return compressed ? counters[n - 1] : "null"; };
+        QString expected = QString::asprintf(
+            "exit=0 file=\"%s\" type=\"%s\" headerVersion=%d frames=%d ffcFrames=[%s] "
+            "frameCounterGaps=[%s] frame={ number=%d ok=true width=%d height=%d ",
+            qUtf8Printable(file), qUtf8Printable(type), version, frames,
+            movie && version == 5 ? "3" : "", movie ? "4" : "", shown, width, height);
+        // Versions 5 and 6 carry camera data; the serial block's size by version.
+        const int serialBytes[] = {0, 8192, 8192, 0, 2036, 2006, 1978};
+        const QString header =
+            (version >= 5 ? "partNumber=\"4640019S R01234\" tempFPA=31.4 tempHousing=29.87"
+                          : "partNumber=\"\" tempFPA=0 tempHousing=0") +
+            QStringLiteral(" serialBytes=%1").arg(serialBytes[version]);
+        expected += recordings::stats(o, shown) + ' ' + header +
+                    " streamFrameNumber=" + number(shown) + " frameList=[";
+        for (int n = 1; n <= frames; ++n)
+            expected += QStringLiteral(" number=%1 ok=true %2 streamFrameNumber=%3")
+                            .arg(n)
+                            .arg(recordings::stats(o, n), number(n));
+        QCOMPARE(run.flat, expected);
+        // The loaders' console lines go to standard error: the counter check
+        // comes before the FFC list.
+        QCOMPARE(run.err,
+                 movie ? "Bad FC: 4\nFramecounter jump\n" +
+                             QByteArray(version == 5 ? "FFC => 3: 12, 0010000000001100\n" : "")
+                       : "Opening: " + file.toUtf8() + '\n');
+        // The PGM of the frame: P5, maxval 65535, big-endian samples.
+        QByteArray image = QString::asprintf("P5\n%d %d\n65535\n", width, height).toLatin1();
+        for (uint16_t v : recordings::decoded(o, shown))
+            image.append(char(v >> 8)).append(char(v & 0xFF));
+        QFile in(pgm);
+        QVERIFY(in.open(QIODevice::ReadOnly) && in.readAll() == image);
+    }
+
+    void refusals_data() {
+        QTest::addColumn<Refusal>("c");
+        const QByteArray two = synth::makeMovie(recordings::options(6, true, 2));
+        QTest::newRow("missing") << Refusal(
+            "gone.THR", QByteArray(), QStringList(),
+            "DataConverter::loadFromRawFile opening of file: \"%P\" failed");
+        QTest::newRow("not a recorder file")
+            << Refusal("picture.png", QByteArray("png"), QStringList(),
+                       "kalorix-probe: not a recorder file (.THR, .THC, .THM, .TMC, .TFC): %P");
+        QTest::newRow("movie without a signature") << Refusal(
+            "none.TMC", QByteArray(5000, 'x'), QStringList(), "kalorix-probe: no frame found");
+        QTest::newRow("frame 3 of 2")
+            << Refusal("two.TMC", two, QStringList{"--frame", "3"},
+                       "kalorix-probe: frame 3 is not in the file (frames 1 to 2)");
+        QTest::newRow("no file") << Refusal("", QByteArray(), QStringList(), "");
+        QTest::newRow("frame 0") << Refusal("two.TMC", two, QStringList{"--frame", "0"}, "");
+        QTest::newRow("empty range")
+            << Refusal("two.TMC", two, QStringList{"--png", "p.png", "--range", "9", "9"}, "");
+        QTest::newRow("unknown telemetry")
+            << Refusal("two.TMC", two, QStringList{"--serial", "gps"}, "");
+    }
+
+    void refusals() {
+        QFETCH(Refusal, c);
+        auto [name, bytes, args, error] = c;
+        const QString file = name.isEmpty() ? QString() : scratch(name, bytes);
+        const Run run = probe((file.isEmpty() ? QStringList() : QStringList{file}) + args);
+        // Usage: the help text on standard error, nothing on standard output.
+        QCOMPARE(run.flat,
+                 error.isEmpty()
+                     ? QString("exit=2")
+                     : QString("exit=1 file=\"%P\" error=\"" + error + '"').replace("%P", file));
+        QCOMPARE(run.err.contains("--range <LOW> <HIGH>"), error.isEmpty());
+    }
+
+    void telemetry_data() {
+        QTest::addColumn<int>("telemetry");
+        QTest::addColumn<double>("tolerance"); // degrees: what the sentence format keeps
+        QTest::addColumn<QString>("date");
+        QTest::newRow("nmea") << int(synth::Telemetry::Nmea) << 2e-6 << "31.05.2016";
+        QTest::newRow("mavlink") << int(synth::Telemetry::MAVLink) << 1e-7 << "31.05.2016";
+        QTest::newRow("md") << int(synth::Telemetry::MdDownlink) << 1e-5 << "2016-05-31";
+    }
+
+    void telemetry() {
+        const QString kind = QTest::currentDataTag();
+        QFETCH(int, telemetry);
+        QFETCH(double, tolerance);
+        QFETCH(QString, date);
+        synth::MovieOptions o = recordings::options(6, true, 4);
+        o.telemetry = synth::Telemetry(telemetry);
+        const QString file = scratch("flight-" + kind + ".TMC", synth::makeMovie(o));
+        // MAVLink dates are local time: pin the child's time zone.
+        qputenv("TZ", "UTC");
+        const Run run = probe({file, "--serial", kind, "--frame", "3", "--all"});
+        QVERIFY(run.flat.startsWith("exit=0 "));
+        // The frame and every entry of the list carry the telemetry.
+        const QString members = "telemetry={ latitude=\\S+ longitude=\\S+ altitude=\\S+ "
+                                "satellites=\\d+ date=\"" +
+                                date +
+                                "\" time=\"14:24:23\" trackHeading=\\S+ magneticHeading=\\S+ "
+                                "roll=\\S+ pitch=\\S+ yaw=\\S+ serialText=\"";
+        QCOMPARE(run.flat.count(QRegularExpression(members)), 5);
+        // Frame 3 carries the position of 2/9 s after the start.
+        const QJsonObject t = run.json["frame"].toObject()["telemetry"].toObject();
+        const synth::FlightState state = synth::flightStateAt(o.flight, 2 * o.frameIntervalS);
+        QVERIFY2(std::abs(t["latitude"].toDouble() - state.latitude) < tolerance,
+                 qPrintable(QString::number(t["latitude"].toDouble(), 'f', 9)));
+        QVERIFY(std::abs(t["longitude"].toDouble() - state.longitude) < tolerance);
+        QVERIFY(!probe({file}).flat.contains("telemetry"));
+    }
 };
-
-void TestProbe::singleFrame_data() {
-    QTest::addColumn<int>("version");
-    QTest::addColumn<bool>("compressed");
-    QTest::addColumn<int>("width");
-    QTest::addColumn<int>("height");
-    QTest::addColumn<QString>("fault");
-    QTest::addColumn<QString>("header"); // the frame's members from the header
-    const QString none = "partNumber=\"\" tempFPA=0 tempHousing=0 serialBytes=";
-    const QString camera = "partNumber=\"4640019S R01234\" tempFPA=31.4 tempHousing=29.87 "
-                           "serialBytes=";
-    QTest::newRow("v0 160x128") << 0 << false << 160 << 128 << "" << none + "0";
-    QTest::newRow("v1 324x256") << 1 << false << 324 << 256 << "" << none + "8192";
-    QTest::newRow("v2 160x128") << 2 << false << 160 << 128 << "" << none + "8192";
-    QTest::newRow("v4 336x256") << 4 << false << 336 << 256 << "" << none + "2036";
-    QTest::newRow("v5 336x256") << 5 << false << 336 << 256 << "" << camera + "2006";
-    QTest::newRow("v6 640x512") << 6 << false << 640 << 512 << "" << camera + "1978";
-    // The code starts after the header, 8,200 or 8,204 bytes for versions 1 and 2.
-    QTest::newRow("compressed v1") << 1 << true << 160 << 128 << "" << none + "8192";
-    QTest::newRow("compressed v2") << 2 << true << 324 << 256 << "" << none + "8192";
-    QTest::newRow("compressed v6") << 6 << true << 160 << 128 << "" << camera + "1978";
-    // The three missing values repeat the last one.
-    QTest::newRow("last row three words short")
-        << 6 << false << 640 << 512 << "cut" << camera + "1978";
-    // The stream starts at 16408 and would run past the frame buffer if all
-    // of the file's 1,048,576 words were decoded from there.
-    QTest::newRow("v2 padded to 2 MiB") << 2 << false << 160 << 128 << "pad" << none + "8192";
-}
-
-void TestProbe::singleFrame() {
-    QFETCH(int, version);
-    QFETCH(bool, compressed);
-    QFETCH(int, width);
-    QFETCH(int, height);
-    QFETCH(QString, fault);
-    QFETCH(QString, header);
-    synth::MovieOptions o = recordings::options(version, compressed, 1, width, height);
-    o.stream.cutLastRow = fault == QLatin1String("cut");
-    QByteArray bytes = synth::makeSingleFrameFile(o);
-    if (fault == QLatin1String("pad"))
-        bytes.append(QByteArray(2097152 - bytes.size(), '\0'));
-    const QString file = scratch(compressed ? "probe.thc" : "probe.thr", bytes); // any case
-    const QString pgm = scratch("probe.pgm");
-    const Run run = probe({file, "--raw", pgm, "--all"});
-    QCOMPARE(run.exitCode, 0);
-    // The loader's console line goes to standard error.
-    QCOMPARE(run.err, "Opening: " + file.toUtf8() + '\n');
-    // The stream's frame number only for a compressed frame.
-    const QString number = compressed ? "42" : "null";
-    QCOMPARE(run.flat,
-             QStringLiteral("file=\"%1\" type=\"%2\" headerVersion=%3 frames=1 ffcFrames=[] "
-                            "frameCounterGaps=[] frame={ number=1 ok=true width=%4 "
-                            "height=%5 %6 %7 streamFrameNumber=%8 frameList=[ number=1 "
-                            "ok=true %6 streamFrameNumber=%8")
-                 .arg(file, compressed ? "THC" : "THR")
-                 .arg(version)
-                 .arg(width)
-                 .arg(height)
-                 .arg(recordings::stats(o), header, number));
-    QFile in(pgm);
-    QVERIFY(in.open(QIODevice::ReadOnly) && in.readAll() == expectedPgm(o));
-}
-
-void TestProbe::movie_data() {
-    QTest::addColumn<bool>("compressed");
-    QTest::addColumn<int>("version");
-    QTest::newRow("TMC v5") << true << 5;
-    QTest::newRow("THM v5") << false << 5;
-    QTest::newRow("TMC v6: no FFC list") << true << 6;
-}
-
-void TestProbe::movie() {
-    QFETCH(bool, compressed);
-    QFETCH(int, version);
-    // Counters 10, 11, 12 | 0x2000 = 8204, 13, then 15 instead of 14, 16:
-    // 11 -> 8204 (mark set) and 8204 -> 13 (mark cleared) are steps, 13 -> 15
-    // is the gap at 0-based frame 4.
-    synth::MovieOptions o = recordings::options(version, compressed, 6);
-    o.firstCounter = 10;
-    o.ffcFrames = {3};
-    o.counterGapsAfter = {4};
-    const QString file = scratch(compressed ? "movie.TMC" : "movie.THM", synth::makeMovie(o));
-    const QString pgm = scratch("movie.pgm");
-    const Run run = probe({file, "--all", "--frame", "3", "--raw", pgm});
-    QCOMPARE(run.exitCode, 0);
-    const QString counters[6] = {"10", "11", "8204", "13", "15", "16"};
-    auto number = [&](int n) { return compressed ? counters[n - 1] : QStringLiteral("null"); };
-    QString expected =
-        QStringLiteral("file=\"%1\" type=\"%2\" headerVersion=%3 frames=6 ffcFrames=[%4] "
-                       "frameCounterGaps=[4] frame={ number=3 ok=true width=160 height=128 %5 "
-                       "partNumber=\"4640019S R01234\" tempFPA=31.4 tempHousing=29.87 "
-                       "serialBytes=%6 streamFrameNumber=%7 frameList=[")
-            .arg(file, compressed ? "TMC" : "THM")
-            .arg(version)
-            .arg(version == 5 ? "3" : "", recordings::stats(o, 3), version == 5 ? "2006" : "1978",
-                 number(3));
-    for (int n = 1; n <= 6; ++n)
-        expected += QStringLiteral(" number=%1 ok=true %2 streamFrameNumber=%3")
-                        .arg(n)
-                        .arg(recordings::stats(o, n), number(n));
-    QCOMPARE(run.flat, expected);
-    QCOMPARE(run.err.contains("FFC => 3: 12, 0010000000001100\n"), version == 5);
-    QVERIFY(run.err.contains("Bad FC: 4\nFramecounter jump\n"));
-    QFile in(pgm);
-    QVERIFY(in.open(QIODevice::ReadOnly) && in.readAll() == expectedPgm(o, 3));
-}
-
-void TestProbe::refusals_data() {
-    QTest::addColumn<QString>("name");     // empty: no file argument
-    QTest::addColumn<QByteArray>("bytes"); // null: no file
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<QString>("error"); // empty: a usage error (exit status 2)
-    const QByteArray two = synth::makeMovie(recordings::options(6, true, 2));
-    QTest::newRow("missing") << "gone.THR" << QByteArray() << QStringList()
-                             << "DataConverter::loadFromRawFile opening of file: \"%P\" failed";
-    QTest::newRow("not a recorder file")
-        << "picture.png" << QByteArray("png") << QStringList()
-        << "kalorix-probe: not a recorder file (.THR, .THC, .THM, .TMC, .TFC): %P";
-    QTest::newRow("movie without a signature")
-        << "none.TMC" << QByteArray(5000, 'x') << QStringList() << "kalorix-probe: no frame found";
-    QTest::newRow("missing movie")
-        << "gone.THM" << QByteArray() << QStringList()
-        << "DataConverter::parseVideoFile opening of file: \"%P\" failed";
-    QTest::newRow("frame 3 of 2") << "two.TMC" << two << QStringList{"--frame", "3"}
-                                  << "kalorix-probe: frame 3 is not in the file (frames 1 to 2)";
-    QTest::newRow("no file") << "" << QByteArray() << QStringList() << "";
-    QTest::newRow("frame 0") << "two.TMC" << two << QStringList{"--frame", "0"} << "";
-    QTest::newRow("empty range") << "two.TMC" << two
-                                 << QStringList{"--png", "p.png", "--range", "9", "9"} << "";
-    QTest::newRow("unknown telemetry") << "two.TMC" << two << QStringList{"--serial", "gps"} << "";
-}
-
-void TestProbe::refusals() {
-    QFETCH(QString, name);
-    QFETCH(QByteArray, bytes);
-    QFETCH(QStringList, args);
-    QFETCH(QString, error);
-    const QString file = name.isEmpty() ? QString() : scratch(name, bytes);
-    const Run run = probe((file.isEmpty() ? QStringList() : QStringList{file}) + args);
-    QCOMPARE(run.exitCode, error.isEmpty() ? 2 : 1);
-    if (error.isEmpty()) // usage: the help text on standard error, nothing on standard output
-        QVERIFY(run.flat.isEmpty() && run.err.contains("--range <LOW> <HIGH>"));
-    else
-        QCOMPARE(run.flat, QString("file=\"%P\" error=\"" + error + '"').replace("%P", file));
-}
-
-void TestProbe::telemetry_data() {
-    QTest::addColumn<int>("telemetry");
-    QTest::addColumn<double>("tolerance"); // degrees: what the sentence format keeps
-    QTest::addColumn<QString>("dateTime");
-    const QString date = QStringLiteral("date=\"%1\" time=\"14:24:23\"");
-    QTest::newRow("nmea") << int(synth::Telemetry::Nmea) << 2e-6 << date.arg("31.05.2016");
-    QTest::newRow("mavlink") << int(synth::Telemetry::MAVLink) << 1e-7 << date.arg("31.05.2016");
-    QTest::newRow("md") << int(synth::Telemetry::MdDownlink) << 1e-5 << date.arg("2016-05-31");
-}
-
-void TestProbe::telemetry() {
-    const QString kind = QTest::currentDataTag();
-    QFETCH(int, telemetry);
-    QFETCH(double, tolerance);
-    QFETCH(QString, dateTime);
-    synth::MovieOptions o = recordings::options(6, true, 4);
-    o.telemetry = synth::Telemetry(telemetry);
-    const QString file = scratch("flight-" + kind + ".TMC", synth::makeMovie(o));
-    // MAVLink dates are local time: pin the child's time zone.
-    qputenv("TZ", "UTC");
-    const Run run = probe({file, "--serial", kind, "--frame", "3", "--all"});
-    QCOMPARE(run.exitCode, 0);
-    // The frame and every entry of the list carry the telemetry.
-    const QString members = "telemetry={ latitude=\\S+ longitude=\\S+ altitude=\\S+ "
-                            "satellites=\\d+ " +
-                            QRegularExpression::escape(dateTime) +
-                            " trackHeading=\\S+ magneticHeading=\\S+ roll=\\S+ pitch=\\S+ "
-                            "yaw=\\S+ serialText=\"";
-    QCOMPARE(run.flat.count(QRegularExpression(members)), 5);
-    // Frame 3 carries the position of 2/9 s after the start.
-    const QJsonObject t = run.json["frame"].toObject()["telemetry"].toObject();
-    const synth::FlightState state = synth::flightStateAt(o.flight, 2 * o.frameIntervalS);
-    QVERIFY2(std::abs(t["latitude"].toDouble() - state.latitude) < tolerance,
-             qPrintable(QString::number(t["latitude"].toDouble(), 'f', 9)));
-    QVERIFY(std::abs(t["longitude"].toDouble() - state.longitude) < tolerance);
-    QVERIFY(!probe({file}).flat.contains("telemetry"));
-}
 
 QTEST_GUILESS_MAIN(TestProbe)
 #include "tst_probe.moc"

@@ -6,8 +6,21 @@
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QtTest>
+#include <tuple>
 
 using recordings::scratch;
+
+// Version; bytes 10 to 15 (FPA temperature in tenths of a degree, two
+// bytes, housing temperature in hundredths); text at offset 24 (the serial
+// block starts "$GP"); part number, FPA and housing temperature.
+using HeaderCase = std::tuple<int, QByteArray, QByteArray, QString>;
+Q_DECLARE_METATYPE(HeaderCase)
+
+// File name (.THC: the compressed loader), bytes (null: no file), console
+// lines after "Opening: " (%F: the converting operation), whether the file
+// loaded and then the conversion failed (also reported in a box).
+using Failure = std::tuple<QString, QByteArray, QString, bool>;
+Q_DECLARE_METATYPE(Failure)
 
 namespace {
 
@@ -21,231 +34,211 @@ QByteArray longSerialText() {
 class TestSingleFrame : public QObject {
     Q_OBJECT
 private slots:
-    void cameraData_data();
-    void cameraData();
-    void failures_data();
-    void failures();
-    void headerFieldsOfEachFrame();
-    void recordCopySemantics();
-    void versionOpenAndPictures();
-};
-
-void TestSingleFrame::cameraData_data() {
-    QTest::addColumn<int>("version");
-    // Bytes 10 to 15: FPA temperature in tenths of a degree, two bytes, and
-    // housing temperature in hundredths.
-    QTest::addColumn<QByteArray>("temperatures");
-    QTest::addColumn<QByteArray>("text"); // at offset 24; the serial block starts "$GP"
-    QTest::addColumn<QString>("fields");  // part number, FPA and housing temperature
-    QTest::newRow("v6") << 6 << QByteArray::fromHex("3a010000ab0b")
-                        << QByteArray("4640019S R01234\0junk", 20) << "4640019S R01234 31.4 29.87";
-    QTest::newRow("v5 largest temperatures")
-        << 5 << QByteArray::fromHex("ffff0000ffff") << QByteArray() << " 6553.5 655.35";
-    // Without a terminator the part number runs up to the serial block and
-    // not into it: 44 characters for version 6.
-    QTest::newRow("v6 unterminated")
-        << 6 << QByteArray(6, '\0') << QByteArray(44, 'B') << QString(44, 'B') + " 0 0";
-    // Version 4 has its serial block at 10: nothing there is a temperature.
-    QTest::newRow("v4 has none") << 4 << QByteArray::fromHex("3a010000ab0b")
-                                 << QByteArray("4640019S") << " 0 0";
-}
-
-void TestSingleFrame::cameraData() {
-    QFETCH(int, version);
-    QFETCH(QByteArray, temperatures);
-    QFETCH(QByteArray, text);
-    FrameHeaderLayout layout;
-    QVERIFY(frameheader::layoutForVersion(version, layout));
-    QByteArray b = QByteArray("VELM") + char(version) + QByteArray(2043, '\0');
-    b.replace(int(layout.serialOffset), 3, "$GP").replace(10, 6, temperatures);
-    b.replace(24, text.size(), text);
-    FrameHeader h;
-    QVERIFY(frameheader::parse(version, reinterpret_cast<const uint8_t*>(b.constData()),
-                               size_t(b.size()), h));
-    QTEST(QStringLiteral("%1 %2 %3")
-              .arg(QString::fromLatin1(h.partNumber))
-              .arg(h.tempFPACelsius, 0, 'g', QLocale::FloatingPointShortest)
-              .arg(h.tempHousingCelsius, 0, 'g', QLocale::FloatingPointShortest),
-          "fields");
-}
-
-void TestSingleFrame::failures_data() {
-    QTest::addColumn<QString>("name");     // .THC: the compressed loader
-    QTest::addColumn<QByteArray>("bytes"); // null: no file
-    QTest::addColumn<QString>("lines");    // after "Opening: "; %F: the converting operation
-    QTest::addColumn<bool>("loaded");      // the conversion failed, also in a box titled "Error"
-    const QString signature = "DataConverter::loadFromRawFile Error reading signature: \"%P\"\n";
-    const QString header = "DataConverter::loadFromRawFile Error reading header: \"%P\"\n";
-    const QString undecodable = "DataConverter::processDataChunk no row of at least 160 values in "
-                                "%1 words: frame not decodable\n"
-                                "DataConverter::loadFromRawFile no frame decoded from: \"%P\"\n";
-    const QByteArray v6 = synth::makeSingleFrameFile(recordings::options(6));
-    const QString missing = "DataConverter::loadFromRawFile opening of file: \"%P\" failed\n";
-    QTest::newRow("missing") << "missing.THR" << QByteArray() << missing << false;
-    QTest::newRow("compressed missing") << "missing.THC" << QByteArray() << missing << false;
-    QTest::newRow("empty") << "empty.THR" << QByteArray("") << signature << false;
-    QTest::newRow("3 bytes") << "three.THR" << QByteArray("VEL") << signature << false;
-    for (int version : {3, 7, 255})
-        QTest::addRow("version %d", version)
-            << "v.THR" << synth::makeSingleFrameFile(recordings::options(version)) << header
-            << false;
-    QTest::newRow("compressed version 3")
-        << "v3.THC" << QByteArray(v6).replace(4, 1, "\x03") << header << false;
-    QTest::newRow("version 6 cut at 2047 bytes") << "cut6.THR" << v6.left(2047) << header << false;
-    // Version 0 reads 35 bytes although its header has 23.
-    QTest::newRow("version 0 cut at 34 bytes")
-        << "cut0.THR" << synth::makeSingleFrameFile(recordings::options(0)).left(34) << header
-        << false;
-    QByteArray random(10 * 1024 * 1024, '\0');
-    QRandomGenerator(2024).fillRange(reinterpret_cast<quint32*>(random.data()), random.size() / 4);
-    QTest::newRow("10 MiB of random bytes")
-        << "random.THR" << random
-        << "DataConverter::loadFromRawFile file too large: \"%P\" has 10485760 bytes, a single "
-           "frame at most 2097152\n"
-        << false;
-    // 4096 header bytes + 160 * 128 words: 22528 words, none a blanking word.
-    synth::MovieOptions noBlanking = recordings::options(6);
-    noBlanking.stream.noBlanking = true;
-    QTest::newRow("no blanking") << "noblank.THR" << synth::makeSingleFrameFile(noBlanking)
-                                 << undecodable.arg(22528) << false;
-    // Header and undecoded area only: 2048 words past 2H, all zero.
-    QTest::newRow("header only") << "headeronly.THR" << v6.left(4096) << undecodable.arg(2048)
-                                 << false;
-    const QString failed = "DataConverter::%F call of DataConverter::processRawData returned "
-                           "false: \"%P\", RAWdata.size: %1\n";
-    // A manual window with its bounds the wrong way round.
-    QTest::newRow("manual window") << "manual.THR" << v6 << failed.arg(20480) << true;
-    // Five rows of 160 decode, but a frame needs ten rows to be converted.
-    const QByteArray five = synth::makeCompressedFrame(
-        synth::HeaderOptions(),
-        synth::makeWordStream(std::vector<uint16_t>(800, 1000), 160, 5, synth::StreamOptions()));
-    QTest::newRow("compressed, five rows") << "five.THC" << five << failed.arg(800) << true;
-}
-
-void TestSingleFrame::failures() {
-    QFETCH(QString, name);
-    QFETCH(QByteArray, bytes);
-    QFETCH(QString, lines);
-    QFETCH(bool, loaded);
-    const QString path = scratch(name, bytes);
-    DataConverter converter;
-    testsupport::Recorder rec;
-    ThermalImageConversionSet set;
-    set.autoGainEnabled = !name.startsWith(QLatin1String("manual"));
-    set.lowerBound = 5000;
-    set.upperBound = 100;
-    QImage image(10, 10, QImage::Format_RGB888);
-    bool ok = true;
-    const bool compressed = name.endsWith(QLatin1String(".THC"));
-    if (compressed)
-        converter.getImageFromCompressedRAW(path, image, &ok, ksDefines::NoSerialData, set);
-    else
-        converter.getImageFromRAW(path, image, ksDefines::NoSerialData, &ok, set);
-    QVERIFY(!ok);
-    if (!loaded)
-        lines +=
-            "DataConverter::%F call of DataConverter::loadFromRawFile returned false: \"%P\"\n";
-    QCOMPARE(rec.out,
-             QString("Opening: %P\n" + lines)
-                 .replace("%P", path)
-                 .replace("%F", compressed ? "getImageFromCompressedRAW" : "getImageFromRAW"));
-    QCOMPARE(rec.reports.size(), size_t(loaded));
-    for (const testsupport::Report& r : rec.reports)
-        QCOMPARE(r.title + ": " + r.text, "Error: " + rec.outLines().last());
-    QCOMPARE(converter.getCurrentFileName(), path);
-    // The window is written back: the reset one (16383 over 1) when the file
-    // did not load, and an empty 1 x 1 frame when nothing was read.
-    QCOMPARE(QString::asprintf("%u %u", set.lowerBound, set.upperBound),
-             loaded ? QString::asprintf("%u %u", converter.getLowerRawValueBound(),
-                                        converter.getUpperRawValueBound())
-                    : QStringLiteral("16383 1"));
-    QVERIFY(!bytes.isNull() || image.size() == QSize(1, 1));
-}
-
-void TestSingleFrame::headerFieldsOfEachFrame() {
-    DataConverter converter;
-    testsupport::Recorder rec;
-    auto load = [&](int version, const QByteArray& serial) {
-        synth::MovieOptions o = recordings::options(version);
-        o.serialText = serial;
-        return converter.loadFromRawFile(scratch("h.THR", synth::makeSingleFrameFile(o)),
-                                         ksDefines::NoSerialData);
-    };
-    // Versions 1 and 2 keep their 8192-byte blocks whole, "END" included.
-    for (int version : {1, 2}) {
-        QVERIFY(load(version, longSerialText()));
-        QCOMPARE(converter.getSerialDataSize(), 8192u);
-        QCOMPARE(converter.getSerialDataString(), QString::fromLatin1(longSerialText()));
+    void cameraData_data() {
+        QTest::addColumn<HeaderCase>("c");
+        QTest::newRow("v6") << HeaderCase(6, QByteArray::fromHex("3a010000ab0b"),
+                                          QByteArray("4640019S R01234\0junk", 20),
+                                          "4640019S R01234 31.4 29.87");
+        QTest::newRow("v5 largest temperatures")
+            << HeaderCase(5, QByteArray::fromHex("ffff0000ffff"), QByteArray(), " 6553.5 655.35");
+        // Without a terminator the part number runs up to the serial block and
+        // not into it: 44 characters for version 6.
+        QTest::newRow("v6 unterminated")
+            << HeaderCase(6, QByteArray(6, '\0'), QByteArray(44, 'B'), QString(44, 'B') + " 0 0");
+        // Version 4 has its serial block at 10: nothing there is a temperature.
+        QTest::newRow("v4 has none")
+            << HeaderCase(4, QByteArray::fromHex("3a010000ab0b"), QByteArray(), " 0 0");
     }
-    // Version 4 has no camera fields: cleared, not left from the frame before.
-    QVERIFY(load(6, "block of v6") && load(4, "block of v4"));
-    QCOMPARE(QStringLiteral("%1 %2 %3")
-                 .arg(converter.getPartNumber())
-                 .arg(converter.getTempFPA())
-                 .arg(converter.getTempHousing()),
-             QStringLiteral(" 0 0"));
-    // Version 0 has no serial block: the last one stays.
-    QVERIFY(load(6, "block of v6") && load(0, "none"));
-    QCOMPARE(converter.getSerialDataSize(), 1978u);
-    QCOMPARE(converter.getSerialDataString(), QStringLiteral("block of v6"));
-}
 
-void TestSingleFrame::recordCopySemantics() {
-    synth::MovieOptions a = recordings::options(6), b = recordings::options(6);
-    a.serialText = "AAAA";
-    b.serialText = "BBBB";
-    b.scene.seed = 2;
-    DataConverter converter;
-    QSignalSpy hotspot(&converter, &DataConverter::hotspotAt);
-    testsupport::Recorder rec;
-    ThermalImageConversionSet set;
-    QImage image(10, 10, QImage::Format_RGB888);
-    bool ok = false;
-    const QString pathA = scratch("a.THR", synth::makeSingleFrameFile(a));
-    converter.getImageFromRAW(pathA, image, ksDefines::NoSerialData, &ok, set);
-    rawVideoChunk first, second;
-    QVERIFY(ok && converter.getCurrentRawVideoChunk(first));
-    QCOMPARE(image.size(), QSize(160, 128));
-    QCOMPARE(converter.getCurrentFileName(), pathA);
-    // The first maximum in stream order, emitted once.
-    QCOMPARE(hotspot.count(), 1);
-    QCOMPARE(QString::asprintf("hotspot={ column=%u row=%u value=%u", hotspot[0][0].toUInt(),
-                               hotspot[0][1].toUInt(), hotspot[0][2].toUInt()),
-             recordings::stats(a).section(' ', 3));
-    // The window actually used is written back into the set.
-    QVERIFY(set.lowerBound < set.upperBound && set.upperBound == converter.getUpperRawValueBound());
-    QCOMPARE(QString::asprintf("%u %u %u %u", first.chunkTag, first.width, first.height,
-                               first.serialDataSize),
-             QStringLiteral("120 160 128 1978"));
-    QCOMPARE(QByteArray(first.serialData, 5), QByteArray("AAAA\0", 5));
-    converter.getImageFromRAW(scratch("b.THR", synth::makeSingleFrameFile(b)), image,
-                              ksDefines::NoSerialData, &ok, set);
-    QVERIFY(ok && converter.getCurrentRawVideoChunk(second));
-    // Raw values were copied; the serial block is the converter's, now B's.
-    QVERIFY(first.rawData == recordings::decoded(a));
-    QVERIFY(second.rawData == recordings::decoded(b));
-    QVERIFY(first.serialData == second.serialData);
-    QCOMPARE(QByteArray(first.serialData, 4), QByteArray("BBBB"));
-}
+    void cameraData() {
+        QFETCH(HeaderCase, c);
+        auto [version, temperatures, text, fields] = c;
+        FrameHeaderLayout layout;
+        QVERIFY(frameheader::layoutForVersion(version, layout));
+        QByteArray b = QByteArray("VELM") + char(version) + QByteArray(2043, '\0');
+        b.replace(int(layout.serialOffset), 3, "$GP").replace(10, 6, temperatures);
+        b.replace(24, text.size(), text);
+        FrameHeader h;
+        QVERIFY(frameheader::parse(version, reinterpret_cast<const uint8_t*>(b.constData()),
+                                   size_t(b.size()), h));
+        QCOMPARE(QStringLiteral("%1 %2 %3")
+                     .arg(QString::fromLatin1(h.partNumber))
+                     .arg(h.tempFPACelsius, 0, 'g', QLocale::FloatingPointShortest)
+                     .arg(h.tempHousingCelsius, 0, 'g', QLocale::FloatingPointShortest),
+                 fields);
+    }
 
-void TestSingleFrame::versionOpenAndPictures() {
-    DataConverter converter;
-    int version = -1;
-    QVERIFY(!converter.determineFileVersion(0, version)); // nothing open
-    QVERIFY(!converter.openFileForReading(scratch("none.THR")));
-    QVERIFY(converter.openFileForReading(scratch("sig.bin", QByteArray("xxxxxVELM\x06", 10))));
-    QVERIFY(converter.determineFileVersion(5, version) && version == 6);
-    QVERIFY(converter.determineFileVersion(0, version) && version == 'x');
-    QVERIFY(!converter.determineFileVersion(6, version) && version == 'x'); // 4 bytes left
+    void failures_data() {
+        QTest::addColumn<Failure>("c");
+        const QString signature =
+            "DataConverter::loadFromRawFile Error reading signature: \"%P\"\n";
+        const QString header = "DataConverter::loadFromRawFile Error reading header: \"%P\"\n";
+        const QString undecodable =
+            "DataConverter::processDataChunk no row of at least 160 values in "
+            "%1 words: frame not decodable\n"
+            "DataConverter::loadFromRawFile no frame decoded from: \"%P\"\n";
+        const QByteArray v6 = synth::makeSingleFrameFile(recordings::options(6));
+        const QString missing = "DataConverter::loadFromRawFile opening of file: \"%P\" failed\n";
+        QTest::newRow("missing") << Failure("missing.THR", QByteArray(), missing, false);
+        QTest::newRow("3 bytes") << Failure("three.THR", QByteArray("VEL"), signature, false);
+        for (int version : {3, 7, 255})
+            QTest::addRow("version %d", version) << Failure(
+                "v.THR", synth::makeSingleFrameFile(recordings::options(version)), header, false);
+        QTest::newRow("compressed version 3")
+            << Failure("v3.THC", QByteArray(v6).replace(4, 1, "\x03"), header, false);
+        QTest::newRow("version 6 cut at 2047 bytes")
+            << Failure("cut6.THR", v6.left(2047), header, false);
+        // Version 0 reads 35 bytes although its header has 23.
+        QTest::newRow("version 0 cut at 34 bytes") << Failure(
+            "cut0.THR", synth::makeSingleFrameFile(recordings::options(0)).left(34), header, false);
+        QByteArray random(10 * 1024 * 1024, '\0');
+        QRandomGenerator(2024).fillRange(reinterpret_cast<quint32*>(random.data()),
+                                         random.size() / 4);
+        QTest::newRow("10 MiB of random bytes") << Failure(
+            "random.THR", random,
+            "DataConverter::loadFromRawFile file too large: \"%P\" has 10485760 bytes, a single "
+            "frame at most 2097152\n",
+            false);
+        // 4096 header bytes + 160 * 128 words: 22528 words, none a blanking word.
+        synth::MovieOptions noBlanking = recordings::options(6);
+        noBlanking.stream.noBlanking = true;
+        QTest::newRow("no blanking") << Failure(
+            "noblank.THR", synth::makeSingleFrameFile(noBlanking), undecodable.arg(22528), false);
+        // Header and undecoded area only: 2048 words past 2H, all zero.
+        QTest::newRow("header only")
+            << Failure("headeronly.THR", v6.left(4096), undecodable.arg(2048), false);
+        const QString failed = "DataConverter::%F call of DataConverter::processRawData returned "
+                               "false: \"%P\", RAWdata.size: %1\n";
+        QTest::newRow("manual window") << Failure("manual.THR", v6, failed.arg(20480), true);
+        // Five rows of 160 decode, but a frame needs ten rows to be converted.
+        const QByteArray five = synth::makeCompressedFrame(
+            synth::HeaderOptions(), synth::makeWordStream(std::vector<uint16_t>(800, 1000), 160, 5,
+                                                          synth::StreamOptions()));
+        QTest::newRow("compressed, five rows") << Failure("five.THC", five, failed.arg(800), true);
+    }
 
-    const QString png = scratch("pic.png");
-    QImage image;
-    QVERIFY(QImage(7, 5, QImage::Format_RGB32).save(png));
-    QVERIFY(converter.loadBinaryImageFromFile(png, &image) && image.size() == QSize(7, 5));
-    // A file that is no picture leaves the size of the last one.
-    QVERIFY(!converter.loadBinaryImageFromFile(scratch("junk.png", "not a picture"), &image));
-    QCOMPARE(QSize(int(converter.getImageWidth()), int(converter.getImageHeight())), QSize(7, 5));
-}
+    void failures() {
+        QFETCH(Failure, c);
+        auto [name, bytes, lines, loaded] = c;
+        const QString path = scratch(name, bytes);
+        DataConverter converter;
+        testsupport::Recorder rec;
+        // An automatic window, or for "manual" one with its bounds the wrong way round.
+        ThermalImageConversionSet set{5000, 100,  0, false, 0, 0, false, !name.startsWith("manual"),
+                                      1.0f, false};
+        QImage image(10, 10, QImage::Format_RGB888);
+        bool ok = true;
+        const bool compressed = name.endsWith(QLatin1String(".THC"));
+        if (compressed)
+            converter.getImageFromCompressedRAW(path, image, &ok, ksDefines::NoSerialData, set);
+        else
+            converter.getImageFromRAW(path, image, ksDefines::NoSerialData, &ok, set);
+        QVERIFY(!ok);
+        if (!loaded)
+            lines += "DataConverter::%F call of DataConverter::loadFromRawFile returned false: "
+                     "\"%P\"\n";
+        QCOMPARE(rec.out,
+                 QString("Opening: %P\n" + lines)
+                     .replace("%P", path)
+                     .replace("%F", compressed ? "getImageFromCompressedRAW" : "getImageFromRAW"));
+        // Only a failed conversion is also reported, in a box titled "Error".
+        QCOMPARE(rec.reports.size(), size_t(loaded));
+        for (const testsupport::Report& r : rec.reports)
+            QCOMPARE(r.title + ": " + r.text, "Error: " + rec.outLines().last());
+        QCOMPARE(converter.getCurrentFileName(), path);
+        // The window is written back: the reset one (16383 over 1) when the file
+        // did not load, and an empty 1 x 1 frame when nothing was read.
+        QCOMPARE(QString::asprintf("%u %u", set.lowerBound, set.upperBound),
+                 loaded ? QString::asprintf("%u %u", converter.getLowerRawValueBound(),
+                                            converter.getUpperRawValueBound())
+                        : QStringLiteral("16383 1"));
+        QVERIFY(!bytes.isNull() || image.size() == QSize(1, 1));
+    }
+
+    void headerFieldsOfEachFrame() {
+        DataConverter converter;
+        testsupport::Recorder rec;
+        // Loads a frame; the header fields the converter then holds.
+        const auto load = [&](int version, const QByteArray& serial) {
+            synth::MovieOptions o = recordings::options(version);
+            o.serialText = serial;
+            const bool ok = converter.loadFromRawFile(
+                scratch("h.THR", synth::makeSingleFrameFile(o)), ksDefines::NoSerialData);
+            return QStringLiteral("%1 %2 %3 %4 %5 %6")
+                .arg(ok)
+                .arg(converter.getPartNumber())
+                .arg(converter.getTempFPA())
+                .arg(converter.getTempHousing())
+                .arg(converter.getSerialDataSize())
+                .arg(converter.getSerialDataString());
+        };
+        // Versions 1 and 2 keep their 8192-byte blocks whole, "END" included.
+        for (int version : {1, 2})
+            QCOMPARE(load(version, longSerialText()), "1  0 0 8192 " + longSerialText());
+        // Version 4 has no camera fields: cleared, not left from the frame before.
+        QCOMPARE(load(6, "block of v6"), "1 4640019S R01234 31.4 29.87 1978 block of v6");
+        QCOMPARE(load(4, "block of v4"), "1  0 0 2036 block of v4");
+        // Version 0 has no serial block: the last one stays.
+        load(6, "block of v6");
+        QCOMPARE(load(0, "none"), "1  0 0 1978 block of v6");
+    }
+
+    void recordCopySemantics() {
+        synth::MovieOptions a = recordings::options(6), b = recordings::options(6);
+        a.serialText = "AAAA";
+        b.serialText = "BBBB";
+        b.scene.seed = 2;
+        DataConverter converter;
+        QSignalSpy hotspot(&converter, &DataConverter::hotspotAt);
+        testsupport::Recorder rec;
+        ThermalImageConversionSet set;
+        QImage image(10, 10, QImage::Format_RGB888);
+        bool ok = false;
+        const QString pathA = scratch("a.THR", synth::makeSingleFrameFile(a));
+        converter.getImageFromRAW(pathA, image, ksDefines::NoSerialData, &ok, set);
+        rawVideoChunk first, second;
+        QVERIFY(ok && converter.getCurrentRawVideoChunk(first) && image.size() == QSize(160, 128));
+        QCOMPARE(converter.getCurrentFileName(), pathA);
+        // The first maximum in stream order, emitted once.
+        QCOMPARE(QList<QVariantList>(hotspot).size(), 1);
+        QCOMPARE(QString::asprintf("hotspot={ column=%u row=%u value=%u", hotspot[0][0].toUInt(),
+                                   hotspot[0][1].toUInt(), hotspot[0][2].toUInt()),
+                 recordings::stats(a).section(' ', 3));
+        // The window actually used is written back into the set.
+        QVERIFY(set.lowerBound < set.upperBound &&
+                set.upperBound == converter.getUpperRawValueBound());
+        QCOMPARE(QString::asprintf("%u %u %u %u %.5s", first.chunkTag, first.width, first.height,
+                                   first.serialDataSize, first.serialData),
+                 QStringLiteral("120 160 128 1978 AAAA"));
+        converter.getImageFromRAW(scratch("b.THR", synth::makeSingleFrameFile(b)), image,
+                                  ksDefines::NoSerialData, &ok, set);
+        QVERIFY(ok && converter.getCurrentRawVideoChunk(second));
+        // Raw values were copied; the serial block is the converter's, now B's.
+        QVERIFY(first.rawData == recordings::decoded(a) &&
+                second.rawData == recordings::decoded(b));
+        QVERIFY(first.serialData == second.serialData);
+        QCOMPARE(QByteArray(first.serialData, 5), QByteArray("BBBB\0", 5));
+    }
+
+    void versionOpenAndPictures() {
+        DataConverter converter;
+        int version = -1;
+        QVERIFY(!converter.determineFileVersion(0, version)); // nothing open
+        QVERIFY(!converter.openFileForReading(scratch("none.THR")));
+        QVERIFY(converter.openFileForReading(scratch("sig.bin", QByteArray("xxxxxVELM\x06", 10))));
+        QVERIFY(converter.determineFileVersion(5, version) && version == 6);
+        QVERIFY(converter.determineFileVersion(0, version) && version == 'x');
+        QVERIFY(!converter.determineFileVersion(6, version) && version == 'x'); // 4 bytes left
+        // A file that is no picture leaves the size of the last one.
+        QImage image;
+        const QString png = scratch("pic.png");
+        QVERIFY(QImage(7, 5, QImage::Format_RGB32).save(png));
+        QVERIFY(converter.loadBinaryImageFromFile(png, &image) && image.size() == QSize(7, 5));
+        QVERIFY(!converter.loadBinaryImageFromFile(scratch("junk.png", "not a picture"), &image));
+        QCOMPARE(QString::asprintf("%u %u", converter.getImageWidth(), converter.getImageHeight()),
+                 QStringLiteral("7 5"));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestSingleFrame)
 #include "tst_singleframe.moc"

@@ -15,14 +15,11 @@ private slots:
         for (const char* text :
              {"R1", "B", "O", "R2", "R2 = R2 / 10000", "T = B / ( log(R1/(R2 * (RAW-O) + 1) )"})
             QVERIFY2(shown.contains(QLatin1String(text)), text);
-        double B = 0, O = 0, R1 = 0, R2 = 0;
-        dialog.getRadioConstants(B, O, R1, R2);
-        QCOMPARE((QList<double>{B, O, R1, R2}), (QList<double>{1600, -5030, 16030, 0.0953}));
     }
 
     // Range, steps and default of each slider; a move reports once on the
     // slider's own signal with the slider value, and the constants and the value
-    // label follow.
+    // label follow (the other three keep their defaults).
     void sliders_data() {
         QTest::addColumn<QList<int>>("slider"); // minimum, maximum, step, page step, value
         QTest::addColumn<int>("moveTo");
@@ -46,8 +43,7 @@ private slots:
         QSignalSpy spy(&dialog,
                        QByteArray("2planck" + name.toLatin1() + "Changed(int)")); // SIGNAL()
         s->setSliderPosition(moveTo);
-        QCOMPARE(spy.count(), 1);
-        QCOMPARE(spy[0][0].toInt(), moveTo);
+        QCOMPARE(spy, QList<QList<QVariant>>{{moveTo}});
         double B = 0, O = 0, R1 = 0, R2 = 0;
         dialog.getRadioConstants(B, O, R1, R2);
         QTEST((QList<double>{B, O, R1, R2}), "constants");

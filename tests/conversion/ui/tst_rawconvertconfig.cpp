@@ -42,19 +42,19 @@ void act(RawConvertConfig& d, const QString& step) {
 // The dialog's signals in arrival order, with their argument.
 struct SignalLog {
     QStringList entries;
+    template <typename... Args>
+    void note(RawConvertConfig& d, void (RawConvertConfig::*signal)(Args...), const char* name) {
+        QObject::connect(&d, signal, [this, name](Args... arg) {
+            entries << (QString(name) + ... + ('(' + QVariant(arg).toString() + ')'));
+        });
+    }
     explicit SignalLog(RawConvertConfig& d) {
-        auto note = [this](const char* name) {
-            return [this, name](auto... arg) {
-                entries << (QString(name) + ... + ('(' + QVariant(arg).toString() + ')'));
-            };
-        };
-        QObject::connect(&d, &RawConvertConfig::orientationChanged, note("orientationChanged"));
-        QObject::connect(&d, &RawConvertConfig::autoParametersClicked,
-                         note("autoParametersClicked"));
-        QObject::connect(&d, &RawConvertConfig::autoGainToggled, note("autoGainToggled"));
-        QObject::connect(&d, &RawConvertConfig::radiometryChanged, note("radiometryChanged"));
-        QObject::connect(&d, &RawConvertConfig::legendChanged, note("legendChanged"));
-        QObject::connect(&d, &RawConvertConfig::parametersChanged, note("P"));
+        note(d, &RawConvertConfig::orientationChanged, "orientationChanged");
+        note(d, &RawConvertConfig::autoParametersClicked, "autoParametersClicked");
+        note(d, &RawConvertConfig::autoGainToggled, "autoGainToggled");
+        note(d, &RawConvertConfig::radiometryChanged, "radiometryChanged");
+        note(d, &RawConvertConfig::legendChanged, "legendChanged");
+        note(d, &RawConvertConfig::parametersChanged, "P");
     }
 };
 
@@ -69,7 +69,6 @@ private slots:
     void form() {
         RawConvertConfig d;
         QCOMPARE(d.windowTitle(), QStringLiteral("RAW Conversion Parameters"));
-        QCOMPARE(d.styleSheet(), QStringLiteral("QGroupBox { font-weight: bold; }"));
         QStringList shown;
         for (const QGroupBox* group : d.findChildren<QGroupBox*>())
             shown << group->title();
@@ -90,10 +89,6 @@ private slots:
                 p << child(d, name)->property(property).toString();
             shown << p[0] + ".." + p.mid(1).join('/');
         }
-        // Signals come first among the dialog's methods, in declaration order.
-        const QMetaObject& mo = RawConvertConfig::staticMetaObject;
-        for (int i = mo.methodOffset(); i < mo.methodOffset() + 7; ++i)
-            shown << mo.method(i).methodSignature();
         QCOMPARE(
             shown.join('/'),
             QStringLiteral("Color adjustments/Range adjustments/Temperatures/Image rotation/"
@@ -103,9 +98,7 @@ private slots:
                            "Lower value results in less flickering video playback/"
                            "0..16383/1/10//0..16383/1/10//0..16383/1/10//0..16383/1/10//"
                            "0..16383/10/10//0..100/1///-400..16383/1//1/-400..16383/1//1/"
-                           "-400..16383/1//1/orientationChanged()/autoParametersClicked()/"
-                           "autoGainToggled(bool)/radiometryChanged(int)/legendChanged(bool)/"
-                           "parametersChanged()/on_slLowerBound_valueChanged(int)"));
+                           "-400..16383/1//1"));
         QCOMPARE(state(d), kInitial);
         QCOMPARE(
             (QList<int>{d.getColorMode(), d.getInverted(), d.getBiColorModeEnabled(),
@@ -201,34 +194,30 @@ private slots:
     void biColorEnable() {
         RawConvertConfig d;
         for (bool on : {false, true, false}) {
-            if (on != d.getBiColorModeEnabled())
-                child<QAbstractButton>(d, "cbBiColorEnabled")->click();
+            child<QAbstractButton>(d, "cbBiColorEnabled")->setChecked(on);
             for (const char* name : {"slBiColorLow", "slBiColorHigh", "lblBiColorLow",
                                      "lblBiColorHigh", "lblBiColorLowValue", "lblBiColorHighValue"})
                 QVERIFY2(child(d, name)->isEnabled() == on, name);
         }
     }
 
-    // The checked button, getRotation and the console after setRotation.
+    // The checked button, getRotation and the console after each setRotation;
+    // getRotation's -90 comes back from the settings store.
     void rotation() {
         RawConvertConfig d;
-        auto rotate = [&d](int angle) {
+        QString shown;
+        for (int angle : {90, 180, 0, 270, -90, 45}) {
             testsupport::Recorder recorder;
             d.setRotation(angle);
-            QStringList on;
             for (const QRadioButton* b : d.findChildren<QRadioButton*>())
-                if (b->isChecked())
-                    on << b->objectName();
-            return on.join(',') + ' ' + QString::number(d.getRotation()) + ' ' + recorder.out;
-        };
-        QCOMPARE(rotate(90), QStringLiteral("rbRotate90 90 "));
-        QCOMPARE(rotate(180), QStringLiteral("rbRotate180 180 "));
-        QCOMPARE(rotate(0), QStringLiteral("rbRotate0 0 "));
-        QCOMPARE(rotate(270), QStringLiteral("rbRotateMinus90 -90 "));
-        // getRotation's -90 comes back from the settings store.
-        QCOMPARE(rotate(-90), QStringLiteral("rbRotateMinus90 -90 "));
-        QCOMPARE(rotate(45),
-                 QStringLiteral("rbRotate0 0 Not supported angle given, setting to 0\n"));
+                shown += b->isChecked() ? b->objectName() + ' ' : QString();
+            shown += QString::number(d.getRotation()) + ' ' + recorder.out + '/';
+        }
+        QCOMPARE(
+            shown,
+            QStringLiteral(
+                "rbRotate90 90 /rbRotate180 180 /rbRotate0 0 /rbRotateMinus90 -90 /"
+                "rbRotateMinus90 -90 /rbRotate0 0 Not supported angle given, setting to 0\n/"));
     }
 };
 

@@ -78,7 +78,6 @@ private slots:
         QTest::addColumn<QString>("formats");
         QTest::addColumn<int>("metaType");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("AVI") << "AVI" << 0 << "name.avi/movie/one CSV for all frames/0";
         QTest::newRow("AVI, PNG") << "AVI PNG" << 0 << "name_ABCD.png/all/one CSV for all frames/0";
         QTest::newRow("AVI, Pix4D")
             << "AVI" << 2 << "name.avi/movie/one CSV for all frames (Pix4D)/0";

@@ -7,49 +7,45 @@
 class TestTelemetryDialogs : public QObject {
     Q_OBJECT
 private slots:
-    void dialogs();
-};
-
-void TestTelemetryDialogs::dialogs() {
-    SerialDataExplorer serial;
-    DateTimeSettings dateTime;
-    QCOMPARE(serial.windowTitle() + '/' + dateTime.windowTitle() + '/' +
-                 dateTime.findChild<QGroupBox*>()->title() + '/' +
-                 dateTime.findChild<QLabel*>()->text(),
-             QStringLiteral("Dialog/Date / Time Settings/Time/Time offset to UTC:"));
-    QCOMPARE(serial.size(), QSize(406, 337));
-    QVERIFY(serial.findChild<QTextBrowser*>());
-    // Both close with OK (accepted) and Cancel (rejected) of a horizontal box.
-    for (QDialog* dialog : {static_cast<QDialog*>(&serial), static_cast<QDialog*>(&dateTime)}) {
-        auto* box = dialog->findChild<QDialogButtonBox*>();
-        QCOMPARE(box->standardButtons(), QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-        QCOMPARE(box->orientation(), Qt::Horizontal);
-        QSignalSpy finished(dialog, &QDialog::finished);
-        for (const auto button : {QDialogButtonBox::Cancel, QDialogButtonBox::Ok}) {
-            dialog->show();
-            box->button(button)->click();
-            QVERIFY(!dialog->isVisible());
+    void dialogs() {
+        SerialDataExplorer serial;
+        DateTimeSettings dateTime;
+        QCOMPARE(serial.windowTitle() + '/' + dateTime.windowTitle() + '/' +
+                     dateTime.findChild<QGroupBox*>()->title() + '/' +
+                     dateTime.findChild<QLabel*>()->text(),
+                 QStringLiteral("Dialog/Date / Time Settings/Time/Time offset to UTC:"));
+        QVERIFY(serial.size() == QSize(406, 337) && serial.findChild<QTextBrowser*>());
+        // Both close with OK (accepted) and Cancel (rejected) of a horizontal box.
+        for (QDialog* dialog : {static_cast<QDialog*>(&serial), static_cast<QDialog*>(&dateTime)}) {
+            auto* box = dialog->findChild<QDialogButtonBox*>();
+            QVERIFY(box->standardButtons() == (QDialogButtonBox::Ok | QDialogButtonBox::Cancel) &&
+                    box->orientation() == Qt::Horizontal);
+            QSignalSpy finished(dialog, &QDialog::finished);
+            for (const auto button : {QDialogButtonBox::Cancel, QDialogButtonBox::Ok}) {
+                dialog->show();
+                box->button(button)->click();
+                QVERIFY(!dialog->isVisible());
+            }
+            QCOMPARE(finished, (QList<QList<QVariant>>{{QDialog::Rejected}, {QDialog::Accepted}}));
         }
-        QCOMPARE(finished.count(), 2);
-        QCOMPARE(finished[0][0].toInt() * 10 + finished[1][0].toInt(), 1); // rejected, accepted
+        // The text replaces the previous one; markup is shown as it is.
+        serial.setDisplayData(QStringLiteral("old text"));
+        serial.setDisplayData(QStringLiteral("\n$GPRMC,1,<b>A</b>,&amp;"));
+        QCOMPARE(serial.displayedText(), QStringLiteral("\n$GPRMC,1,<b>A</b>,&amp;"));
+        // Every change of the offset is signalled; it is held within -12 to 12.
+        QSignalSpy changed(&dateTime, &DateTimeSettings::timeOffsetChanged);
+        QStringList values{QString::number(dateTime.getHourOffset())};
+        dateTime.setHourOffset(5);
+        dateTime.setHourOffset(5); // no change, no signal
+        dateTime.setHourOffset(20);
+        dateTime.findChild<QSpinBox*>()->stepDown();
+        dateTime.setHourOffset(-30);
+        for (const QList<QVariant>& signal : changed)
+            values << signal.at(0).toString();
+        QCOMPARE(values.join(' ') + ' ' + QString::number(dateTime.getHourOffset()),
+                 QStringLiteral("0 5 12 11 -12 -12"));
     }
-    // The text replaces the previous one; markup is shown as it is.
-    serial.setDisplayData(QStringLiteral("old text"));
-    serial.setDisplayData(QStringLiteral("\n$GPRMC,1,<b>A</b>,&amp;"));
-    QCOMPARE(serial.displayedText(), QStringLiteral("\n$GPRMC,1,<b>A</b>,&amp;"));
-    // Every change of the offset is signalled; it is held within -12 to 12.
-    QSignalSpy changed(&dateTime, &DateTimeSettings::timeOffsetChanged);
-    QStringList values{QString::number(dateTime.getHourOffset())};
-    dateTime.setHourOffset(5);
-    dateTime.setHourOffset(5); // no change, no signal
-    dateTime.setHourOffset(20);
-    dateTime.findChild<QSpinBox*>()->stepDown();
-    dateTime.setHourOffset(-30);
-    for (const QList<QVariant>& signal : changed)
-        values << signal.at(0).toString();
-    QCOMPARE(values.join(' ') + ' ' + QString::number(dateTime.getHourOffset()),
-             QStringLiteral("0 5 12 11 -12 -12"));
-}
+};
 
 QTEST_MAIN(TestTelemetryDialogs)
 #include "tst_dialogs.moc"
