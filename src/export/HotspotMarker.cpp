@@ -5,10 +5,8 @@
 
 namespace kx {
 
-void paintHotspotMarker(QPaintDevice& device, unsigned x, unsigned y) {
+void paintHotspotMarker(QPaintDevice& device, int cx, int cy) {
     QPainter painter(&device);
-    const int cx = int(x);
-    const int cy = int(y);
     QPen pen(Qt::black, 3, Qt::SolidLine, Qt::SquareCap, Qt::RoundJoin);
     painter.setPen(pen);
     painter.drawRect(cx - 10, cy - 10, 20, 20);

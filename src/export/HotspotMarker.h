@@ -7,5 +7,5 @@
 // pixels wide, and a 22 x 22 outline one pixel outside it in white, 1 pixel
 // wide, so that it shows on dark and on bright palettes alike.
 namespace kx {
-void paintHotspotMarker(QPaintDevice& device, unsigned x, unsigned y);
+void paintHotspotMarker(QPaintDevice& device, int x, int y);
 } // namespace kx

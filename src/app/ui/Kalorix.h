@@ -203,6 +203,10 @@ private:
     void zoomBy(double factor);
     // The hot-spot marker at (markerX, markerY), drawn onto the unrotated frame.
     void paintMarker(QPixmap& pixmap) const;
+    // The decoder counts the hot spot's column and row from 1; the marker of
+    // the viewer and of exported pictures is centred on that pixel itself.
+    int markerCentreX() const { return int(markerX) - 1; }
+    int markerCentreY() const { return int(markerY) - 1; }
     bool isMovieFile(const QString& fileName) const;
     QPoint viewportToPixel(const QPoint& viewportPos) const;
     void fitViewToScene();

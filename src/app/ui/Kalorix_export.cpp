@@ -111,7 +111,7 @@ QImage Kalorix::markedExportImage() {
     // Drawn straight onto a copy of the frame: the pixels equal those of the
     // display pixmap's round trip, without two conversions per frame.
     QImage marked = exportImage.copy();
-    kx::paintHotspotMarker(marked, markerX, markerY);
+    kx::paintHotspotMarker(marked, markerCentreX(), markerCentreY());
     return marked;
 }
 

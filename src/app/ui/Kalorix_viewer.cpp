@@ -6,6 +6,7 @@
 
 #include "conversion/Legend.h"
 #include "conversion/ui/RawConvertConfig.h"
+#include "export/HotspotMarker.h"
 #include "recording/DataConverter.h"
 #include "recording/KalorixController.h"
 #include "telemetry/ui/SerialDataExplorer.h"
@@ -291,15 +292,7 @@ void Kalorix::repaintDisplayImage() {
 }
 
 void Kalorix::paintMarker(QPixmap& pixmap) const {
-    QPainter painter(&pixmap);
-    // The decoder counts the hot spot's column and row from 1; the marker is
-    // centred on that pixel, not on its lower right neighbour.
-    const int x = int(markerX) - 1;
-    const int y = int(markerY) - 1;
-    painter.setPen(QPen(Qt::black, 3, Qt::SolidLine, Qt::SquareCap, Qt::RoundJoin));
-    painter.drawRect(QRect(x - 10, y - 10, 20, 20));
-    painter.setPen(QPen(Qt::white, 1, Qt::SolidLine, Qt::SquareCap, Qt::RoundJoin));
-    painter.drawRect(QRect(x - 11, y - 11, 22, 22));
+    kx::paintHotspotMarker(pixmap, markerCentreX(), markerCentreY());
 }
 
 void Kalorix::resizeEvent(QResizeEvent* event) {

@@ -206,8 +206,10 @@ private slots:
         get<QAction>("actionMark_Hotspot")->setChecked(true);
         const QImage picture = exportOne(6, freshDir(QStringLiteral("marker")));
         QVERIFY(picture != expected);
-        // Centred on the hot spot as the decoder counts it (from 1).
-        kx::paintHotspotMarker(expected, window->getMarkerX(), window->getMarkerY());
+        // Centred on the hot pixel, as in the viewer (the decoder counts its
+        // column and row from 1).
+        kx::paintHotspotMarker(expected, int(window->getMarkerX()) - 1,
+                               int(window->getMarkerY()) - 1);
         QCOMPARE(picture, expected);
     }
 

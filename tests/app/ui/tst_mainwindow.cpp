@@ -593,8 +593,7 @@ private slots:
             QList<uint>({41, 31, 9000}));
         const QImage plain = shownImage();
         trigger("actionMark_Hotspot");
-        // The same marker as on exported pictures, but centred on the hot
-        // pixel itself.
+        // Centred on the hot pixel itself, as on exported pictures.
         QImage expected = plain;
         kx::paintHotspotMarker(expected, 40, 30);
         QCOMPARE(shownImage(), expected);
