@@ -129,22 +129,45 @@ struct Sink {
     uint16_t* lastEscape = nullptr;
 };
 
-// The pair table split into one array per field, so that each field is one
-// load with its extension and the sum is added straight from memory.
+// The next 12 bits of the code as one or two difference codes: 5+5, 5+6, 6+5
+// and 6+6 bits fit, so the common small differences are taken two at a time.
+// One array per field, so that each field is one load with its extension and
+// the sum is added straight from memory. length 0 marks a 16-bit code; sum is
+// the change over the whole entry, first the change up to its first code
+// (equal to sum when one code was taken).
 struct PairColumns {
-    std::array<uint8_t, 4096> length;
-    std::array<uint8_t, 4096> count;
+    std::array<uint8_t, 4096> length; // bits taken
+    std::array<uint8_t, 4096> count;  // code words taken (1 or 2)
     std::array<int8_t, 4096> first;
     std::array<uint32_t, 4096> sum; // two's complement
 };
 constexpr PairColumns buildPairColumns() {
+    using detail::decodePayload;
+    using detail::kLengthForPrefix;
     PairColumns columns{};
-    for (size_t i = 0; i < 4096; ++i) {
-        const detail::PairEntry& entry = detail::kPairTable[i];
-        columns.length[i] = entry.length;
-        columns.count[i] = entry.count;
-        columns.first[i] = entry.first;
-        columns.sum[i] = uint32_t(int32_t(entry.sum));
+    for (int bits = 0; bits < 4096; ++bits) {
+        const size_t i = size_t(bits);
+        const uint8_t firstLength = kLengthForPrefix[bits >> 10];
+        if (firstLength == 16)
+            continue; // all fields 0
+        const int firstPayload = (bits >> (12 - firstLength)) & ((1 << (firstLength - 2)) - 1);
+        const int first = decodePayload(firstLength, firstPayload);
+        int sum = first;
+        columns.length[i] = firstLength;
+        columns.count[i] = 1;
+        const int rest = 12 - firstLength;
+        if (rest >= 2) {
+            const uint8_t secondLength = kLengthForPrefix[(bits >> (rest - 2)) & 3];
+            if (secondLength <= rest) {
+                const int secondPayload =
+                    (bits >> (rest - secondLength)) & ((1 << (secondLength - 2)) - 1);
+                columns.length[i] = uint8_t(firstLength + secondLength);
+                columns.count[i] = 2;
+                sum += decodePayload(secondLength, secondPayload);
+            }
+        }
+        columns.first[i] = int8_t(first);
+        columns.sum[i] = uint32_t(sum);
     }
     return columns;
 }

@@ -125,42 +125,6 @@ constexpr std::array<CodeEntry, 256> buildCodeTable() {
 
 inline constexpr std::array<CodeEntry, 256> kCodeTable = buildCodeTable();
 
-// The next 12 bits of the code as one or two difference codes: 5+5, 5+6, 6+5
-// and 6+6 bits fit, so the common small differences are taken two at a time.
-// length 0 marks a 16-bit code. sum is the change over the whole entry, first
-// the change up to its first code (equal to sum when one code was taken).
-struct PairEntry {
-    uint8_t length; // bits taken
-    uint8_t count;  // code words taken (1 or 2)
-    int8_t first;
-    int8_t sum;
-};
-constexpr std::array<PairEntry, 4096> buildPairTable() {
-    std::array<PairEntry, 4096> table{};
-    for (int bits = 0; bits < 4096; ++bits) {
-        const uint8_t firstLength = kLengthForPrefix[bits >> 10];
-        if (firstLength == 16)
-            continue; // {0, 0, 0, 0}
-        const int firstPayload = (bits >> (12 - firstLength)) & ((1 << (firstLength - 2)) - 1);
-        const int first = decodePayload(firstLength, firstPayload);
-        PairEntry entry{firstLength, 1, int8_t(first), int8_t(first)};
-        const int rest = 12 - firstLength;
-        if (rest >= 2) {
-            const uint8_t secondLength = kLengthForPrefix[(bits >> (rest - 2)) & 3];
-            if (secondLength <= rest) {
-                const int secondPayload =
-                    (bits >> (rest - secondLength)) & ((1 << (secondLength - 2)) - 1);
-                entry.length = uint8_t(firstLength + secondLength);
-                entry.count = 2;
-                entry.sum = int8_t(first + decodePayload(secondLength, secondPayload));
-            }
-        }
-        table[size_t(bits)] = entry;
-    }
-    return table;
-}
-inline constexpr std::array<PairEntry, 4096> kPairTable = buildPairTable();
-
 // Words w0..w3 loaded little-endian sit in lanes 0..3; the code wants w0 in
 // the top lane.
 inline uint64_t streamOrder(uint64_t littleEndianWords) {
