@@ -186,23 +186,11 @@ struct Lane {
 
 // Refills the lane to 48 bits or more without a branch and takes three steps
 // of at most 16 bits: one or two difference codes through the pair table, or
-// one 16-bit code. The refill loads four words and counts only those that fit
-// whole; the bits of the next word that also land in the buffer are the true
-// ones and are ORed in again, unchanged, by the following refill. A pair's
-// second word is always stored; when the step took one code it is a copy of
-// the first and the next step overwrites it. Needs four words of input and six
-// words of output; returns false right after taking an escape, whose side
-// value is read on the careful path.
+// one 16-bit code. A pair's second word is always stored; when the step took one code it is a copy
+// of the first and the next step overwrites it. Needs four words of input and six words of output;
+// returns false right after taking an escape, whose side value is read on the careful path.
 KX_ALWAYS_INLINE bool hotSteps(Lane& lane, const uint8_t* bytes) {
-    uint64_t raw;
-    std::memcpy(&raw, bytes + lane.nextWord * 2, 8);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    raw = __builtin_bswap64(raw);
-#endif
-    lane.buffer |= detail::streamOrder(raw) >> lane.avail;
-    const uint32_t loaded = (63 - lane.avail) >> 4;
-    lane.nextWord += loaded;
-    lane.avail += loaded * 16;
+    detail::refillFourWords(bytes, lane.buffer, lane.avail, lane.nextWord);
 
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC unroll 3

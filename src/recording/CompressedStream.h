@@ -131,6 +131,24 @@ inline uint64_t streamOrder(uint64_t littleEndianWords) {
     const uint64_t x = (littleEndianWords >> 32) | (littleEndianWords << 32);
     return ((x & 0xFFFF0000FFFF0000ull) >> 16) | ((x & 0x0000FFFF0000FFFFull) << 16);
 }
+
+// Refill from four words at word nextWord (all four must exist) of a buffer
+// holding avail < 64 unread bits, the next one at bit 63 and zeros or true bits
+// below them: leaves 48 or more. Only the words that fit whole are counted;
+// the leading bits of the next word that also land in the buffer are the true
+// ones and are ORed in again, unchanged, by the following refill.
+inline void refillFourWords(const uint8_t* bytes, uint64_t& buffer, uint32_t& avail,
+                            uint64_t& nextWord) {
+    uint64_t raw;
+    std::memcpy(&raw, bytes + nextWord * 2, 8);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    raw = __builtin_bswap64(raw);
+#endif
+    buffer |= streamOrder(raw) >> avail;
+    const uint32_t loaded = (63 - avail) >> 4;
+    nextWord += loaded;
+    avail += loaded * 16;
+}
 } // namespace detail
 
 class Expander;
@@ -203,14 +221,7 @@ private:
     // input still has them.
     void refill() {
         if (m_nextWord + 4 <= m_wordCount) {
-            uint64_t raw;
-            std::memcpy(&raw, m_bytes + m_nextWord * 2, 8);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-            raw = __builtin_bswap64(raw);
-#endif
-            m_buffer |= (detail::streamOrder(raw) >> 16) << (16 - m_avail);
-            m_avail += 48;
-            m_nextWord += 3;
+            detail::refillFourWords(m_bytes, m_buffer, m_avail, m_nextWord);
             return;
         }
         while (m_avail <= 48 && m_nextWord < m_wordCount) {
@@ -221,9 +232,7 @@ private:
     }
     bool nextNearEnd(int16_t& value, uint8_t& kind);
     // Bits of the input before the next unread one.
-    uint64_t bitOffset() const {
-        return m_beyond ? m_startBit : m_nextWord * 16 - m_avail;
-    }
+    uint64_t bitOffset() const { return m_beyond ? m_startBit : m_nextWord * 16 - m_avail; }
     friend class Expander;
 
     const uint8_t* m_bytes;
@@ -231,7 +240,7 @@ private:
     uint64_t m_wordCount = 0;
     uint64_t m_startBit = 0;
     uint64_t m_nextWord = 0; // next word to load into the buffer
-    uint64_t m_buffer = 0;   // unread bits, the next one at bit 63, zeros below
+    uint64_t m_buffer = 0;   // unread bits from bit 63; below them zeros or the true next bits
     uint32_t m_avail = 0;    // unread bits in the buffer
     bool m_beyond = false;   // started at or past the end: nothing is ever read
     State m_state = State::None;
