@@ -14,8 +14,10 @@
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QGraphicsScene>
+#include <QHeaderView>
 #include <QIntValidator>
 #include <QPixmap>
+#include <QScrollBar>
 #include <QSettings>
 #include <QTimer>
 
@@ -192,14 +194,14 @@ void Kalorix::setupFileBrowser() {
         const QString currentPath = dirModel->filePath(ui->tvFolders->currentIndex());
         if (!currentPath.startsWith(path))
             return;
-        QTimer::singleShot(50, this, [this]() {
-            const QModelIndex current = ui->tvFolders->currentIndex();
-            if (current.isValid())
-                ui->tvFolders->scrollTo(current, QAbstractItemView::PositionAtCenter);
-        });
+        QTimer::singleShot(50, this, [this]() { keepCurrentFolderInSight(); });
     });
     for (int column = 1; column < dirModel->columnCount(); ++column)
         ui->tvFolders->hideColumn(column);
+    // A folder nested deeper than the pane is wide would be cut off by a
+    // column stretched to the pane; a column as wide as its names scrolls.
+    ui->tvFolders->header()->setStretchLastSection(false);
+    ui->tvFolders->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
 
     fileModel = new QFileSystemModel(this);
     fileModel->setFilter(QDir::Files | QDir::NoSymLinks);
@@ -232,9 +234,23 @@ void Kalorix::showFolder(const QString& path) {
     const QModelIndex dirIndex = dirModel->index(path);
     ui->tvFolders->setCurrentIndex(dirIndex);
     ui->tvFolders->expand(dirIndex);
-    ui->tvFolders->scrollTo(dirIndex, QAbstractItemView::PositionAtCenter);
+    keepCurrentFolderInSight();
     fileModel->setRootPath(path);
     ui->lvFiles->setRootIndex(fileModel->index(path));
+}
+
+void Kalorix::keepCurrentFolderInSight() {
+    QTreeView* tree = ui->tvFolders;
+    const QModelIndex current = tree->currentIndex();
+    if (!current.isValid())
+        return;
+    tree->scrollTo(current, QAbstractItemView::PositionAtCenter);
+    // The view scrolls rows into sight but not the indentation of deep ones:
+    // bring the folder's name in, with its parent's level beside it.
+    const int left = tree->visualRect(current).left() - tree->indentation();
+    QScrollBar* bar = tree->horizontalScrollBar();
+    if (left < 0 || left > tree->viewport()->width() / 2)
+        bar->setValue(bar->value() + left);
 }
 
 void Kalorix::rememberBrowserFolder(const QString& path) {

@@ -195,6 +195,7 @@ private:
     void connectController();
     void setupFileBrowser();
     void showFolder(const QString& path);
+    void keepCurrentFolderInSight();
     void selectFileInBrowser(const QString& fileName);
     void rememberBrowserFolder(const QString& path);
     bool openPicture(const QString& fileName);

@@ -428,14 +428,25 @@ private slots:
         start(true);
         auto* tree = get<QTreeView>("tvFolders");
         auto* dirModel = qobject_cast<QFileSystemModel*>(tree->model());
-        // The first start shows the home folder.
+        // The first start shows the home folder, its name in sight however
+        // deep it is nested (the scratch folder is deeper than the pane is wide).
         QCOMPARE(dirModel->filePath(tree->currentIndex()), QDir::homePath());
+        const auto nameInSight = [&tree](const QModelIndex& index) {
+            const QRect name = tree->visualRect(index);
+            return name.left() >= 0 && name.left() + 20 < tree->viewport()->width() &&
+                   name.top() >= 0 && name.bottom() < tree->viewport()->height();
+        };
+        QTRY_VERIFY(nameInSight(tree->currentIndex()));
         const QString folder = dir + QStringLiteral("/other");
-        QModelIndex index;
-        QTRY_VERIFY((index = dirModel->index(folder)).isValid());
+        const QModelIndex index = dirModel->index(folder);
+        QVERIFY(index.isValid());
+        // As the user would: scroll the folder's name into sight and click it.
         tree->scrollTo(index);
+        tree->horizontalScrollBar()->setValue(tree->horizontalScrollBar()->value() +
+                                              tree->visualRect(index).left());
+        QVERIFY(nameInSight(index));
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier,
-                          tree->visualRect(index).center());
+                          tree->visualRect(index).topLeft() + QPoint(10, 4));
         for (int round = 0; round < 2; ++round) {
             auto* list = get<QListView>("lvFiles");
             auto* fileModel = qobject_cast<QFileSystemModel*>(list->model());
@@ -446,6 +457,17 @@ private slots:
                      split("*.TMC *.THM *.THR *.TFC *.THC *.JPG *.JPEG *.PNG"));
             window = makeWindow();
         }
+        const QString deep = dir + QStringLiteral("/a/b/c/d/e/f/g/h/i/j/k/l/m/n/o/p/q/r");
+        QVERIFY(QDir().mkpath(deep));
+        window.reset();
+        QSettings(QStringLiteral("Velmora Technology"), QStringLiteral("Kalorix"))
+            .setValue(QStringLiteral("lastBrowserFolder"), deep);
+        start(true);
+        tree = get<QTreeView>("tvFolders");
+        QVERIFY(tree->viewport()->width() < 18 * tree->indentation());
+        QCOMPARE(qobject_cast<QFileSystemModel*>(tree->model())->filePath(tree->currentIndex()),
+                 deep);
+        QTRY_VERIFY(nameInSight(tree->currentIndex()));
     }
 
     void closeStopsPlayback() {
