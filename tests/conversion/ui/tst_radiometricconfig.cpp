@@ -12,9 +12,9 @@ private slots:
         QStringList shown;
         for (const QLabel* l : dialog.findChildren<QLabel*>())
             shown << l->text();
-        for (const char* text :
-             {"R1", "B", "O", "R2", "R2 = R2 / 10000", "T = B / ( log(R1/(R2 * (RAW-O) + 1) )"})
-            QVERIFY2(shown.contains(QLatin1String(text)), text);
+        shown.sort(); // the captions, the formula and the sliders' values
+        QCOMPARE(shown.join('|'), QStringLiteral("-5030|1600|16030|953|B|O|R1|R2|R2 = R2 / 10000|"
+                                                 "T = B / ( log(R1/(R2 * (RAW-O) + 1) )"));
     }
 
     // Range, steps and default of each slider; a move reports once on the
