@@ -257,8 +257,7 @@ private slots:
         row("4616000900SR000", "1 9 -1x-1");
         row("4764001900SR000", "0 1 -1x-1");
         row("46640x1900SR000", "1 0 10.88x8.704");
-        row("", "0 1 -1x-1");
-        row("466", "1 0 -1x-1");
+        row("4664001", "1 0 10.88x8.704"); // the focal length cut short
         row(QString::fromUtf8("46\xc3\xbc"
                               "4001900SR000"),
             "1 19 -1x-1");
