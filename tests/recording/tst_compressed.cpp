@@ -65,13 +65,9 @@ QString summary(const compressed::ExpansionResult& r) {
 }
 
 QByteArray syntheticFrameCode(uint32_t seed) {
-    synth::SceneOptions scene;
-    scene.width = 320;
-    scene.height = 256;
-    synth::StreamOptions stream;
-    stream.seed = seed;
+    const synth::SceneOptions scene = recordings::options(6, true, 1, 320, 256).scene;
     return synth::compressWords(
-        synth::makeWordStream(synth::renderScene(scene, int(seed)), 320, 256, stream),
+        synth::makeWordStream(synth::renderScene(scene, int(seed)), 320, 256, {2, 5, seed}),
         uint16_t(seed));
 }
 

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <tuple>
 
+using recordings::row;
 using recordings::scratch;
 // Version, compressed, width, height, frames (1: a single-frame file) and a
 // fault ("cut": last row three words short; "pad": file padded to 2 MiB).
@@ -16,7 +17,7 @@ using Case = std::tuple<int, bool, int, int, int, QString>;
 
 // File name (empty: no file argument), bytes (null: no file), further
 // arguments, the error (empty: a usage error, exit status 2).
-using Refusal = std::tuple<QString, QByteArray, QStringList, QString>;
+using Refusal = std::tuple<QString, QByteArray, QString, QString>;
 Q_DECLARE_METATYPE(Refusal)
 
 namespace {
@@ -147,30 +148,27 @@ private slots:
     void refusals_data() {
         QTest::addColumn<Refusal>("c");
         const QByteArray two = synth::makeMovie(recordings::options(6, true, 2));
-        QTest::newRow("missing") << Refusal(
-            "gone.THR", QByteArray(), QStringList(),
-            "DataConverter::loadFromRawFile opening of file: \"%P\" failed");
-        QTest::newRow("not a recorder file")
-            << Refusal("picture.png", QByteArray("png"), QStringList(),
-                       "kalorix-probe: not a recorder file (.THR, .THC, .THM, .TMC, .TFC): %P");
-        QTest::newRow("movie without a signature") << Refusal(
-            "none.TMC", QByteArray(5000, 'x'), QStringList(), "kalorix-probe: no frame found");
-        QTest::newRow("frame 3 of 2")
-            << Refusal("two.TMC", two, QStringList{"--frame", "3"},
-                       "kalorix-probe: frame 3 is not in the file (frames 1 to 2)");
-        QTest::newRow("no file") << Refusal("", QByteArray(), QStringList(), "");
-        QTest::newRow("frame 0") << Refusal("two.TMC", two, QStringList{"--frame", "0"}, "");
-        QTest::newRow("empty range")
-            << Refusal("two.TMC", two, QStringList{"--png", "p.png", "--range", "9", "9"}, "");
-        QTest::newRow("unknown telemetry")
-            << Refusal("two.TMC", two, QStringList{"--serial", "gps"}, "");
+        row("missing", Refusal("gone.THR", QByteArray(), "",
+                               "DataConverter::loadFromRawFile opening of file: \"%P\" failed"));
+        row("not a recorder file",
+            Refusal("picture.png", "png", "",
+                    "kalorix-probe: not a recorder file (.THR, .THC, .THM, .TMC, .TFC): %P"));
+        row("movie without a signature",
+            Refusal("none.TMC", QByteArray(5000, 'x'), "", "kalorix-probe: no frame found"));
+        row("frame 3 of 2", Refusal("two.TMC", two, "--frame 3",
+                                    "kalorix-probe: frame 3 is not in the file (frames 1 to 2)"));
+        row("no file", Refusal("", QByteArray(), "", ""));
+        row("frame 0", Refusal("two.TMC", two, "--frame 0", ""));
+        row("empty range", Refusal("two.TMC", two, "--png p.png --range 9 9", ""));
+        row("unknown telemetry", Refusal("two.TMC", two, "--serial gps", ""));
     }
 
     void refusals() {
         QFETCH(Refusal, c);
         auto [name, bytes, args, error] = c;
         const QString file = name.isEmpty() ? QString() : scratch(name, bytes);
-        const Run run = probe((file.isEmpty() ? QStringList() : QStringList{file}) + args);
+        const Run run = probe((file.isEmpty() ? QStringList() : QStringList{file}) +
+                              args.split(' ', Qt::SkipEmptyParts));
         // Usage: the help text on standard error, nothing on standard output.
         QCOMPARE(run.flat,
                  error.isEmpty()
