@@ -6,6 +6,8 @@
 
 namespace {
 
+using recordings::row;
+
 // Every signal of the controller is logged with its arguments into one line,
 // so a test sees the order across signals, not only per signal.
 class SignalLog : public QObject {
@@ -103,34 +105,32 @@ private slots:
         const QString width = "updateImageZoom(1);updateLastImageWidth(160);";
         const QString redraw = "requestDisplayImageResize;requestUILabelUpdate;";
         const QString tail = redraw + "updateCurrentFileType(0) |  | ";
-        QTest::newRow("THR, new width")
-            << "one.THR" << 0 << head.arg("one.THR") + width + tail + "Opening: %1";
-        QTest::newRow("thr lower case, same width")
-            << "lower.thr" << 160 << head.arg("lower.thr") + tail + "Opening: %1";
+        row("THR, new width", "one.THR", 0, head.arg("one.THR") + width + tail + "Opening: %1");
+        row("thr lower case, same width", "lower.thr", 160,
+            head.arg("lower.thr") + tail + "Opening: %1");
         // Only the compressed single-frame loader prints the file's name.
-        QTest::newRow("THC") << "one.THC" << 0 << head.arg("one.THC") + width + tail + "one.THC";
+        row("THC", "one.THC", 0, head.arg("one.THC") + width + tail + "one.THC");
         const QString movie = "160x120 | " + kMovieStart + ";updateMinMaxRAWSliders(5000,9000);" +
                               redraw +
                               "updateImageLoadOkFlag(true);initUIVideoControls(5,1);"
                               "setVideoControlVisibility(true);updateFileNameLabel(1 / 5);" +
                               redraw + kMovieEnd + " |  | ";
-        QTest::newRow("THM") << "five.THM" << 0 << movie;
-        QTest::newRow("TMC") << "five.TMC" << 0 << movie;
+        row("THM", "five.THM", 0, movie);
+        row("TMC", "five.TMC", 0, movie);
         const QString image = "refused | updateImageLoadOkFlag(false) | Error: Error while loading "
                               "image (in Kalorix::loadRawImage) \"%1\" | Error while loading image";
-        QTest::newRow("garbage THR") << "garbage.THR" << 0 << image;
-        QTest::newRow("garbage THC") << "garbage.THC" << 0 << image;
+        row("garbage THR", "garbage.THR", 0, image);
+        row("garbage THC", "garbage.THC", 0, image);
         // No frame signature: the progress signals, the report, then the end of
         // the progress display; no frame signal in between.
-        QTest::newRow("movie without frames")
-            << "garbage.TMC" << 0
-            << "refused | " + kMovieStart + ";" + kMovieEnd +
-                   " | Error: Error while loading file \"%1\" | Error while loading image";
+        row("movie without frames", "garbage.TMC", 0,
+            "refused | " + kMovieStart + ";" + kMovieEnd +
+                " | Error: Error while loading file \"%1\" | Error while loading image");
         // Fusion recordings are refused before anything is touched.
-        QTest::newRow("fusion") << "fusion.TFC" << 0
-                                << "refused |  | Error: Error while loading video file \"%1\" | "
-                                   "Error while loading video file";
-        QTest::newRow("other extension") << "movie.raw" << 0 << "refused |  |  | ";
+        row("fusion", "fusion.TFC", 0,
+            "refused |  | Error: Error while loading video file \"%1\" | Error while loading "
+            "video file");
+        row("other extension", "movie.raw", 0, "refused |  |  | ");
     }
 
     void loads() {
@@ -205,14 +205,11 @@ private slots:
     void fileTest_data() {
         QTest::addColumn<QString>("file"); // empty: nothing loaded
         QTest::addColumn<QString>("expected");
-        QTest::newRow("no file") << ""
-                                 << "Testing TMC file\nFile ok\n";
-        QTest::newRow("continuous counter") << "five.TMC"
-                                            << "Testing TMC file\nFile ok\n";
+        row("no file", "", "Testing TMC file\nFile ok\n");
+        row("continuous counter", "five.TMC", "Testing TMC file\nFile ok\n");
         // Counters 42 43 44 46 47 48: one jump of two after the third frame.
-        QTest::newRow("counter skips one")
-            << "gap.TMC"
-            << "Testing TMC file\nCurrent: 46  |  Last: 44  |  Diff: 2\nFile CORRUPT\n";
+        row("counter skips one", "gap.TMC",
+            "Testing TMC file\nCurrent: 46  |  Last: 44  |  Diff: 2\nFile CORRUPT\n");
     }
 
     void fileTest() {

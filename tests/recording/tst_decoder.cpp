@@ -213,13 +213,11 @@ private slots:
         // Whole frames with irregular blanking, a short and a long row and a cut
         // last row: the vector kernels give the portable loop's frame.
         for (int width : {324, 640}) {
-            synth::SceneOptions scene;
-            scene.width = width;
-            scene.height = width == 640 ? 512 : 256;
+            const int height = width == 640 ? 512 : 256;
+            const synth::SceneOptions scene = recordings::options(6, false, 1, width, height).scene;
             // Blanking of 2 to 5 words, a cut last row, row 7 short, row 100 long.
-            const synth::StreamOptions stream{2, 5, 1, true, 7, 100, false, 0x1234};
-            const Words words = synth::makeWordStream(synth::renderScene(scene, 0), scene.width,
-                                                      scene.height, stream);
+            const Words words = synth::makeWordStream(synth::renderScene(scene, 0), width, height,
+                                                      {2, 5, 1, true, 7, 100, false, 0x1234});
             Words portable, out;
             testsupport::Recorder rec;
             const QString expected = stats(decode(words, portable, {}, Kernel::Portable)) + rec.out;

@@ -198,11 +198,11 @@ private slots:
         qputenv("TZ", "UTC");
         const Run run = probe({file, "--serial", kind, "--frame", "3", "--all"});
         // The frame and every entry of the list carry the telemetry.
-        const QString members = "telemetry={ latitude=\\S+ longitude=\\S+ altitude=\\S+ "
-                                "satellites=\\d+ date=\"" +
-                                date +
-                                "\" time=\"14:24:23\" trackHeading=\\S+ magneticHeading=\\S+ "
-                                "roll=\\S+ pitch=\\S+ yaw=\\S+ serialText=\"";
+        const QString members = QString("telemetry={ latitude=\\S+ longitude=\\S+ altitude=\\S+ "
+                                        "satellites=\\d+ date=\"%1\" time=\"14:24:23\" "
+                                        "trackHeading=\\S+ magneticHeading=\\S+ roll=\\S+ "
+                                        "pitch=\\S+ yaw=\\S+ serialText=\"")
+                                    .arg(date);
         QCOMPARE(run.flat.count(QRegularExpression(members)), 5);
         // Frame 3 carries the position of 2/9 s after the start.
         const QJsonObject t = run.json["frame"].toObject()["telemetry"].toObject();
