@@ -7,10 +7,17 @@
 #include "synth/Synth.h"
 
 #include <QFile>
+#include <QtTest>
 #include <algorithm>
 #include <numeric>
 
 namespace recordings {
+
+// A row of a data table: its name, then its columns.
+template <class... T>
+void row(const char* name, const T&... columns) {
+    (QTest::newRow(name) << ... << columns);
+}
 
 // The path of name in the scratch folder, holding bytes (no file for a null array).
 inline QString scratch(const QString& name, const QByteArray& bytes = QByteArray()) {

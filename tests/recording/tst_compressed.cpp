@@ -1,12 +1,11 @@
+#include "Recordings.h"
 #include "recording/CompressedStream.h"
-#include "synth/Synth.h"
 
-#include <QtTest>
-#include <algorithm>
 #include <random>
 #include <tuple>
 
 using compressed::BitPosition;
+using recordings::row;
 using Words = std::vector<uint16_t>;
 Q_DECLARE_METATYPE(Words)
 // The code, the input words given to the readers, the bit reading starts at,
@@ -51,29 +50,24 @@ QString readAll(int reader, const QByteArray& bytes, int64_t words, BitPosition 
     return text;
 }
 
+// Expands words of the input (-1: all of it) into the whole of out.
 compressed::ExpansionResult expand(int reader, const QByteArray& bytes, Words& out,
-                                   BitPosition start = {}) {
+                                   BitPosition start = {}, int64_t words = -1) {
     const auto run = reader == 0 ? compressed::expandBitwise : compressed::expand;
-    return run(data(bytes), bytes.size() / 2, start, out.data(), uint32_t(out.size()));
+    return run(data(bytes), words < 0 ? bytes.size() / 2 : words, start, out.data(),
+               uint32_t(out.size()));
 }
 
 // "count side@word.bit", side -1 when no escape was seen.
 QString summary(const compressed::ExpansionResult& r) {
-    return QStringLiteral("%1 %2@%3.%4")
-        .arg(r.count)
-        .arg(r.sideValueSeen ? int(r.sideValue) : -1)
-        .arg(r.end.wordIndex)
-        .arg(r.end.bitPos);
+    return QString::asprintf("%u %d@%u.%u", r.count, r.sideValueSeen ? int(r.sideValue) : -1,
+                             r.end.wordIndex, r.end.bitPos);
 }
 
 QByteArray syntheticFrameCode(uint32_t seed) {
-    synth::SceneOptions scene;
-    scene.width = 320;
-    scene.height = 256;
-    synth::StreamOptions stream;
-    stream.seed = seed;
+    const synth::SceneOptions scene = recordings::options(6, true, 1, 320, 256).scene;
     return synth::compressWords(
-        synth::makeWordStream(synth::renderScene(scene, int(seed)), 320, 256, stream),
+        synth::makeWordStream(synth::renderScene(scene, int(seed)), 320, 256, {2, 5, seed}),
         uint16_t(seed));
 }
 
@@ -101,17 +95,12 @@ private slots:
         QTest::addColumn<QString>("bits"); // one word
         QTest::addColumn<QString>("reads");
         // Every bit of the word is taken; the failed read steps to the next word.
-        QTest::newRow("prefix cut") << "11000 11000 11000 1"
-                                    << "5:0@0.5 5:0@0.10 5:0@0.15 99:-777@1.0 ";
-        QTest::newRow("16-bit payload cut") << "11000 11000 00 0001"
-                                            << "5:0@0.5 5:0@0.10 16:1@1.0 ";
+        row("prefix cut", "11000 11000 11000 1", "5:0@0.5 5:0@0.10 5:0@0.15 99:-777@1.0 ");
+        row("16-bit payload cut", "11000 11000 00 0001", "5:0@0.5 5:0@0.10 16:1@1.0 ");
         // The bits so far are reported as they stand, not as a difference.
-        QTest::newRow("8-bit payload cut") << "11111 11011 01 1111"
-                                           << "5:-1@0.5 5:3@0.10 8:15@1.0 ";
-        QTest::newRow("6-bit prefix only") << "100000 01000000 10"
-                                           << "6:4@0.6 8:12@0.14 6:0@1.0 ";
-        QTest::newRow("code ending with the input") << "00 00000000000101"
-                                                    << "16:5@0.16 99:-777@1.0 ";
+        row("8-bit payload cut", "11111 11011 01 1111", "5:-1@0.5 5:3@0.10 8:15@1.0 ");
+        row("6-bit prefix only", "100000 01000000 10", "6:4@0.6 8:12@0.14 6:0@1.0 ");
+        row("code ending with the input", "00 00000000000101", "16:5@0.16 99:-777@1.0 ");
     }
 
     void cutOffCodes() {
@@ -137,39 +126,34 @@ private slots:
         QTest::addColumn<QString>("bits");
         QTest::addColumn<Words>("words");
         QTest::addColumn<int>("sideValue"); // -1: none seen
-        QTest::newRow("difference first is dropped")
-            << "11 011  00 00000000000010" << Words{0xC002} << -1;
-        QTest::newRow("escape then 11 011: side value 3, one separator")
-            << "00 00000000000001  11 011" << Words{0x4000} << 3;
-        QTest::newRow("16383 then +3 wraps to 2")
-            << "00 11111111111111  11 011" << Words{0xFFFF, 0xC002} << -1;
+        row("difference first is dropped", "11 011  00 00000000000010", Words{0xC002}, -1);
+        row("escape then 11 011: side value 3, one separator", "00 00000000000001  11 011",
+            Words{0x4000}, 3);
+        row("16383 then +3 wraps to 2", "00 11111111111111  11 011", Words{0xFFFF, 0xC002}, -1);
         // 2, +3 -> 5, +5 -> 10, then an 8-bit code with 3 of its 6 payload bits.
-        QTest::newRow("cut-off code not written")
-            << "00 00000000000010  11011 100001 01010" << Words{0xC002, 0xC005, 0xC00A} << -1;
+        row("cut-off code not written", "00 00000000000010  11011 100001 01010",
+            Words{0xC002, 0xC005, 0xC00A}, -1);
         // 0x4000 - 1 = 0x3FFF, OR 0xC000 = 0xFFFF: the value 16383.
-        QTest::newRow("difference after separator is absolute")
-            << "00 00000000000000  11 111" << Words{0x4000, 0xFFFF} << -1;
+        row("difference after separator absolute", "00 00000000000000  11 111",
+            Words{0x4000, 0xFFFF}, -1);
         // 0xC002 - 44 = 0xBFD6, OR 0xC000 = 0xFFD6 (16342 = 2 - 44 + 16384).
-        QTest::newRow("2 - 44 wraps below zero")
-            << "00 00000000000010  01 100000" << Words{0xC002, 0xFFD6} << -1;
-        // Both ends of every range: 100 + 12 - 13 + 43 - 44 + 4 - 5 + 11 - 12 + 3 - 4
-        // = 95.
-        QTest::newRow("every kind of difference")
-            << "00 00000001100100  01 000000  01 111111  01 011111  01 100000  10 0000  10 1111  "
-               "10 0111  10 1000  11 011  11 100"
-            << Words{0xC064, 0xC070, 0xC063, 0xC08E, 0xC062, 0xC066,
-                     0xC061, 0xC06C, 0xC060, 0xC063, 0xC05F}
-            << -1;
-        QTest::newRow("last escape decides the side value")
-            << "00 00000000000001  00 00000000000111  00 00000000000001  00 00000000001001"
-            << Words{0x4000, 0x4000} << 9;
+        row("2 - 44 wraps below zero", "00 00000000000010  01 100000", Words{0xC002, 0xFFD6}, -1);
+        // Both ends of every range: 100 + 12 - 13 + 43 - 44 + 4 - 5 + 11 - 12 + 3 - 4 = 95.
+        row("every kind of difference",
+            "00 00000001100100  01 000000  01 111111  01 011111  01 100000  10 0000  10 1111  "
+            "10 0111  10 1000  11 011  11 100",
+            Words{0xC064, 0xC070, 0xC063, 0xC08E, 0xC062, 0xC066, 0xC061, 0xC06C, 0xC060, 0xC063,
+                  0xC05F},
+            -1);
+        row("last escape decides the side value",
+            "00 00000000000001  00 00000000000111  00 00000000000001  00 00000000001001",
+            Words{0x4000, 0x4000}, 9);
         // A dropped difference, the escape at bit 5 and 9 of the side value's 14
         // payload bits.
-        QTest::newRow("side value cut inside its payload")
-            << "11000  00 00000000000001  00 000000000" << Words{} << -1;
-        QTest::newRow("side value with FFC mark")
-            << "00 00000000000001  00 10000000000101  11 001" << Words{0x4000, 0xC001} << 0x2005;
-        QTest::newRow("empty input") << "" << Words{} << -1;
+        row("side value cut in its payload", "11000  00 00000000000001  00 000000000", Words(), -1);
+        row("side value with FFC mark", "00 00000000000001  00 10000000000101  11 001",
+            Words{0x4000, 0xC001}, 0x2005);
+        row("empty input", "", Words(), -1);
     }
 
     void expansion() {
@@ -216,7 +200,7 @@ private slots:
         QTest::addColumn<LongInput>("c");
 
         // Whole input, no start bit, no limit unless given.
-        const auto row = [](const QString& name, const QByteArray& code, int words = -1,
+        const auto add = [](const QString& name, const QByteArray& code, int words = -1,
                             int startBit = 0, int capacity = int(compressed::kMaxExpandedWords)) {
             QTest::newRow(qPrintable(name))
                 << LongInput(code, words < 0 ? int(code.size() / 2) : words, startBit, capacity);
@@ -225,38 +209,37 @@ private slots:
             const QByteArray frame = syntheticFrameCode(seed);
             const int n = frame.size() / 2;
             const QString name = QStringLiteral("frame %1 ").arg(seed);
-            row(name + "whole", frame);
-            row(name + "cut in a code word", frame, n - 7);
-            row(name + "from bit 37", frame, n, 37);
-            row(name + "shortest long input", frame, 8192);
-            row(name + "just too short for two readers", frame, 8191);
+            add(name + "whole", frame);
+            add(name + "cut in a code word", frame, n - 7);
+            add(name + "from bit 37", frame, n, 37);
+            add(name + "shortest long input", frame, 8192);
+            add(name + "just too short for two readers", frame, 8191);
         }
         // Output limits around the frame's word count (in the frame of seed 1):
         // the sequential reading stops at the limit and reads one more code word.
         const QByteArray frame = syntheticFrameCode(1);
         Words out(compressed::kMaxExpandedWords);
-        const int count =
-            int(compressed::expandBitwise(data(frame), frame.size() / 2, {}, out.data()).count);
+        const int count = int(expand(0, frame, out).count);
         for (int capacity : {count - 1, count, count + 1, count / 2, 8192})
-            row(QStringLiteral("limit %1").arg(capacity), frame, -1, 0, capacity);
+            add(QStringLiteral("limit %1").arg(capacity), frame, -1, 0, capacity);
         for (uint32_t seed = 10; seed < 20; ++seed)
-            row(QStringLiteral("random code %1").arg(seed),
+            add(QStringLiteral("random code %1").arg(seed),
                 randomCode(seed, 9000 + int(seed) * 37, seed % 5 * 4 + 1), -1, int(seed));
         // No absolute value after the first: the words after the middle all
         // depend on the value before it (the second run is too long for the
         // second reader to look for an absolute value to the end).
         for (int groups : {9000, 12000})
-            row(QStringLiteral("differences only, %1 groups").arg(groups),
+            add(QStringLiteral("differences only, %1 groups").arg(groups),
                 wordsFromBits("0000000001100100" +
                               QStringLiteral("11001 10 0001 01 000011").repeated(groups)));
         // Differences dropped past the middle word before the first value.
-        row("first value after the middle",
+        add("first value after the middle",
             wordsFromBits(QStringLiteral("11001").repeated(30000) + "0000000001100100" +
                           QStringLiteral("10 0001").repeated(2000)));
         // The reader from the middle word (5002 of 10000) starts two bits into
         // "01 000000", so it takes an escape that is not one; the side value
         // stays the true escape's 7.
-        row("false escape at the middle",
+        add("false escape at the middle",
             wordsFromBits("00 00000000000001  00 00000000000111  00 00000001100100" +
                           QStringLiteral("11000").repeated(15994) +
                           QStringLiteral("100001").repeated(2) + "01 000000  00 00000001000011" +
@@ -266,7 +249,7 @@ private slots:
         QString escapes = QStringLiteral("0000000001100100");
         for (int i = 0; i < 9000; ++i)
             escapes += i % 97 == 0 ? "00 00000000000001 00 00000001000001" : "11001 10 0001 11111";
-        row("escapes", wordsFromBits(escapes));
+        add("escapes", wordsFromBits(escapes));
     }
 
     void longInputsMatchTheBitwiseReading() {
@@ -275,18 +258,10 @@ private slots:
         const BitPosition start{uint32_t(startBit / 16), uint32_t(startBit % 16)};
         // The fast output is exactly the capacity long, so a sanitizer build
         // catches a write past it; a word written past the count shows too.
-        Words expected(size_t(capacity), 0);
-        Words actual(size_t(capacity), 0);
-        const compressed::ExpansionResult e = compressed::expandBitwise(
-            data(code), words, start, expected.data(), uint32_t(capacity));
-        QCOMPARE(summary(compressed::expand(data(code), words, start, actual.data(),
-                                            uint32_t(capacity))),
-                 summary(e));
-        QVERIFY(e.count > 1000);
-        // The first word that differs.
-        QCOMPARE(std::mismatch(actual.begin(), actual.end(), expected.begin()).first -
-                     actual.begin(),
-                 long(capacity));
+        Words expected(size_t(capacity), 0), actual(size_t(capacity), 0);
+        const compressed::ExpansionResult e = expand(0, code, expected, start, words);
+        QCOMPARE(summary(expand(1, code, actual, start, words)), summary(e));
+        QVERIFY(e.count > 1000 && actual == expected);
     }
 };
 

@@ -2,20 +2,11 @@
 #include "recording/DataConverter.h"
 #include "recording/KalorixController.h"
 
-#include <QDir>
-#include <QImage>
 #include <QtTest>
-#include <type_traits>
 
 namespace {
 
-template <class T>
-QString text(T v) {
-    if constexpr (std::is_same_v<T, QString>)
-        return v;
-    else
-        return QString::number(double(v));
-}
+using recordings::row;
 
 // Every signal of the controller is logged with its arguments into one line,
 // so a test sees the order across signals, not only per signal.
@@ -36,7 +27,7 @@ private:
     template <class... A>
     void on(KalorixController* c, void (KalorixController::*signal)(A...), const char* name) {
         connect(c, signal, this, [this, name](A... args) {
-            const QStringList values{text(args)...};
+            const QStringList values{QVariant(args).toString()...};
             entries += (entries.isEmpty() ? "" : ";") + QString::fromLatin1(name) +
                        (values.isEmpty() ? QString() : '(' + values.join(',') + ')');
         });
@@ -44,10 +35,10 @@ private:
 };
 
 // The progress signals every movie load starts with, and those it ends with.
-const QString kMovieStart = "initProgressBar(0,100,0);setVideoControlVisibility(0);"
-                            "initUIVideoControls(1,1);setFilenameLableVisibility(0);"
-                            "setProgressBarVisibility(1)";
-const QString kMovieEnd = "setProgressBarVisibility(0);setFilenameLableVisibility(1);"
+const QString kMovieStart = "initProgressBar(0,100,0);setVideoControlVisibility(false);"
+                            "initUIVideoControls(1,1);setFilenameLableVisibility(false);"
+                            "setProgressBarVisibility(true)";
+const QString kMovieEnd = "setProgressBarVisibility(false);setFilenameLableVisibility(true);"
                           "updateCurrentFileType(0)";
 
 QString path(const QString& name) {
@@ -66,6 +57,13 @@ struct Fixture {
         QImage daylight;
         return controller.loadRawDataFile(path(file), lastWidth, ksDefines::NoSerialData, set,
                                           false, image, daylight);
+    }
+    // "title: text" of every report ("?" before one that is no error).
+    QString reports() const {
+        QStringList all;
+        for (const testsupport::Report& r : rec.reports)
+            all << (r.kind == kx::ReportKind::Error ? "" : "?") + r.title + ": " + r.text;
+        return all.join(';');
     }
 };
 
@@ -93,80 +91,59 @@ private slots:
         put("fusion.TFC", synth::makeMovie(movie(true, 2)));
         put("movie.raw", synth::makeMovie(movie(false, 2)));
         put("broken.png", QByteArray("\x89PNG\r\n\x1a\nbroken"));
-        QImage picture(3, 2, QImage::Format_RGB888);
-        picture.fill(Qt::red);
-        QVERIFY(picture.save(path("pic.png")));
+        QVERIFY(QImage(3, 2, QImage::Format_RGB888).save(path("pic.png")));
     }
 
-    void loadSignalOrder_data() {
+    void loads_data() {
         QTest::addColumn<QString>("file");
         QTest::addColumn<int>("lastWidth");
+        // The image's size or "refused" | signals | reports | the last console
+        // line (%1: the file's path).
         QTest::addColumn<QString>("expected");
-        const QString head = "updateImageLoadOkFlag(1);updateMinMaxRAWSliders(5000,9000);"
-                             "setVideoControlVisibility(0);updateFileNameLabel(%1);";
+        const QString head = "160x120 | updateImageLoadOkFlag(true);updateMinMaxRAWSliders(5000,"
+                             "9000);setVideoControlVisibility(false);updateFileNameLabel(%1);";
         const QString width = "updateImageZoom(1);updateLastImageWidth(160);";
         const QString redraw = "requestDisplayImageResize;requestUILabelUpdate;";
-        const QString tail = redraw + "updateCurrentFileType(0)";
-        QTest::newRow("THR, new width") << "one.THR" << 0 << head.arg("one.THR") + width + tail;
-        QTest::newRow("thr lower case, same width")
-            << "lower.thr" << 160 << head.arg("lower.thr") + tail;
-        QTest::newRow("THC") << "one.THC" << 0 << head.arg("one.THC") + width + tail;
-        const QString movie = kMovieStart + ";updateMinMaxRAWSliders(5000,9000);" + redraw +
-                              "updateImageLoadOkFlag(1);initUIVideoControls(5,1);"
-                              "setVideoControlVisibility(1);updateFileNameLabel(1 / 5);" +
-                              redraw + kMovieEnd;
-        QTest::newRow("THM") << "five.THM" << 0 << movie;
-        QTest::newRow("TMC") << "five.TMC" << 0 << movie;
-    }
-
-    void loadSignalOrder() {
-        QFETCH(QString, file);
-        QFETCH(int, lastWidth);
-        Fixture f;
-        QVERIFY(f.load(file, lastWidth));
-        QTEST(f.log.entries, "expected");
-        QCOMPARE(f.image.size(), QSize(160, 120));
+        const QString tail = redraw + "updateCurrentFileType(0) |  | ";
+        row("THR, new width", "one.THR", 0, head.arg("one.THR") + width + tail + "Opening: %1");
+        row("thr lower case, same width", "lower.thr", 160,
+            head.arg("lower.thr") + tail + "Opening: %1");
         // Only the compressed single-frame loader prints the file's name.
-        QCOMPARE(f.rec.outLines().contains(file), file == "one.THC");
-        QCOMPARE(f.rec.reports.size(), size_t(0));
-        if (file.startsWith("five"))
-            QCOMPARE(f.converter.getNumberOfVideoFrames(), 5);
-    }
-
-    void failures_data() {
-        QTest::addColumn<QString>("file");
-        // Signals | reports | the last console line (%1: the file's path).
-        QTest::addColumn<QString>("expected");
-        const QString image = "updateImageLoadOkFlag(0) | Error: Error while loading image (in "
-                              "Kalorix::loadRawImage) \"%1\" | Error while loading image";
-        QTest::newRow("garbage THR") << "garbage.THR" << image;
-        QTest::newRow("garbage THC") << "garbage.THC" << image;
+        row("THC", "one.THC", 0, head.arg("one.THC") + width + tail + "one.THC");
+        const QString movie = "160x120 | " + kMovieStart + ";updateMinMaxRAWSliders(5000,9000);" +
+                              redraw +
+                              "updateImageLoadOkFlag(true);initUIVideoControls(5,1);"
+                              "setVideoControlVisibility(true);updateFileNameLabel(1 / 5);" +
+                              redraw + kMovieEnd + " |  | ";
+        row("THM", "five.THM", 0, movie);
+        row("TMC", "five.TMC", 0, movie);
+        const QString image = "refused | updateImageLoadOkFlag(false) | Error: Error while loading "
+                              "image (in Kalorix::loadRawImage) \"%1\" | Error while loading image";
+        row("garbage THR", "garbage.THR", 0, image);
+        row("garbage THC", "garbage.THC", 0, image);
         // No frame signature: the progress signals, the report, then the end of
         // the progress display; no frame signal in between.
-        QTest::newRow("movie without frames")
-            << "garbage.TMC"
-            << kMovieStart + ";" + kMovieEnd +
-                   " | Error: Error while loading file \"%1\" | Error while loading image";
+        row("movie without frames", "garbage.TMC", 0,
+            "refused | " + kMovieStart + ";" + kMovieEnd +
+                " | Error: Error while loading file \"%1\" | Error while loading image");
         // Fusion recordings are refused before anything is touched.
-        QTest::newRow("fusion")
-            << "fusion.TFC"
-            << " | Error: Error while loading video file \"%1\" | Error while loading video file";
-        QTest::newRow("other extension") << "movie.raw"
-                                         << " |  | ";
-        QTest::newRow("picture") << "pic.png"
-                                 << " |  | ";
+        row("fusion", "fusion.TFC", 0,
+            "refused |  | Error: Error while loading video file \"%1\" | Error while loading "
+            "video file");
+        row("other extension", "movie.raw", 0, "refused |  |  | ");
     }
 
-    void failures() {
+    void loads() {
         QFETCH(QString, file);
+        QFETCH(int, lastWidth);
         QFETCH(QString, expected);
         Fixture f;
-        QVERIFY(!f.load(file));
-        QStringList reports;
-        for (const testsupport::Report& r : f.rec.reports)
-            reports << (r.kind == kx::ReportKind::Error ? "" : "?") + r.title + ": " + r.text;
+        const bool loaded = f.load(file, lastWidth);
         const QStringList out = f.rec.outLines();
-        QCOMPARE(f.log.entries + " | " + reports.join(';') + " | " + out.value(out.size() - 1),
+        QCOMPARE((loaded ? QString::asprintf("%dx%d", f.image.width(), f.image.height())
+                         : QString("refused")) +
+                     " | " + f.log.entries + " | " + f.reports() + " | " +
+                     out.value(out.size() - 1),
                  expected.replace("%1", path(file)));
     }
 
@@ -184,8 +161,7 @@ private slots:
         QVERIFY(f.load("five.TMC"));
         QCOMPARE(nested, kMovieStart);
         QVERIFY(f.rec.outLines().contains(QStringLiteral("Error while loading video file")));
-        QCOMPARE(f.converter.getNumberOfVideoFrames(), 5);
-        QCOMPARE(f.rec.reports.size(), size_t(0));
+        QCOMPARE(QString::number(f.converter.getNumberOfVideoFrames()) + f.reports(), "5");
     }
 
     void loadImage() {
@@ -196,11 +172,13 @@ private slots:
                                 "requestDisplayImageResize;requestUILabelUpdate;"
                                 "updateCurrentFileType(1)");
         f.log.entries.clear();
+        // A file that is no picture leaves the size of the last one.
         QVERIFY(!f.controller.loadImage(path("broken.png"), f.image));
-        QCOMPARE(f.log.entries + f.rec.out, QStringLiteral("Error while loading image\n"));
-        QCOMPARE(f.rec.reports.size(), size_t(1));
-        QCOMPARE(f.rec.reports[0].text,
-                 QStringLiteral("Error while loading image \"%1\"").arg(path("broken.png")));
+        QCOMPARE(f.log.entries + f.rec.out + f.reports() +
+                     QString::asprintf(" %ux%u", f.converter.getImageWidth(),
+                                       f.converter.getImageHeight()),
+                 "Error while loading image\nError: Error while loading image \"" +
+                     path("broken.png") + "\" 3x2");
     }
 
     void laterFrames() {
@@ -212,32 +190,26 @@ private slots:
             return f.controller.getThermalImageFromVideoRawdata(n, ok, ksDefines::NoSerialData,
                                                                 f.set, f.image);
         };
-        // Without a flag to report to, nothing is signalled.
-        QVERIFY(!frame(2, nullptr));
-        QCOMPARE(f.log.entries, QString());
-        bool ok = false;
-        QVERIFY(frame(5, &ok) && ok);
-        QCOMPARE(
-            f.log.entries,
-            "updateMinMaxRAWSliders(6000,9000);requestDisplayImageResize;requestUILabelUpdate");
-        // Frame numbers outside 1..5 leave the flag as it was.
-        bool untouched = true;
-        frame(0, &untouched);
-        frame(6, &untouched);
-        QVERIFY(untouched);
+        // Without a flag to report to, nothing is signalled; frame numbers outside
+        // 1..5 leave the flag as it was.
+        bool ok = false, untouched = true;
+        QVERIFY(!frame(2, nullptr) && frame(5, &ok) && ok && frame(0, &untouched) &&
+                frame(6, &untouched) && untouched);
+        QCOMPARE(f.log.entries,
+                 QString("updateMinMaxRAWSliders(6000,9000);requestDisplayImageResize;"
+                         "requestUILabelUpdate;")
+                     .repeated(3)
+                     .chopped(1));
     }
 
     void fileTest_data() {
         QTest::addColumn<QString>("file"); // empty: nothing loaded
         QTest::addColumn<QString>("expected");
-        QTest::newRow("no file") << ""
-                                 << "Testing TMC file\nFile ok\n";
-        QTest::newRow("continuous counter") << "five.TMC"
-                                            << "Testing TMC file\nFile ok\n";
+        row("no file", "", "Testing TMC file\nFile ok\n");
+        row("continuous counter", "five.TMC", "Testing TMC file\nFile ok\n");
         // Counters 42 43 44 46 47 48: one jump of two after the third frame.
-        QTest::newRow("counter skips one")
-            << "gap.TMC"
-            << "Testing TMC file\nCurrent: 46  |  Last: 44  |  Diff: 2\nFile CORRUPT\n";
+        row("counter skips one", "gap.TMC",
+            "Testing TMC file\nCurrent: 46  |  Last: 44  |  Diff: 2\nFile CORRUPT\n");
     }
 
     void fileTest() {
@@ -246,8 +218,7 @@ private slots:
         QVERIFY(file.isEmpty() || f.load(file));
         f.rec.clear();
         f.controller.checkCurrentTMC();
-        QTEST(f.rec.out, "expected");
-        QCOMPARE(f.rec.reports.size(), size_t(0));
+        QTEST(f.rec.out + f.reports(), "expected");
     }
 };
 

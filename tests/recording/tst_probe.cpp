@@ -6,14 +6,10 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QtTest>
 #include <cmath>
 #include <tuple>
 
-#ifndef KALORIX_PROBE_PATH
-#error "KALORIX_PROBE_PATH must name the kalorix-probe executable"
-#endif
-
+using recordings::row;
 using recordings::scratch;
 // Version, compressed, width, height, frames (1: a single-frame file) and a
 // fault ("cut": last row three words short; "pad": file padded to 2 MiB).
@@ -21,7 +17,7 @@ using Case = std::tuple<int, bool, int, int, int, QString>;
 
 // File name (empty: no file argument), bytes (null: no file), further
 // arguments, the error (empty: a usage error, exit status 2).
-using Refusal = std::tuple<QString, QByteArray, QStringList, QString>;
+using Refusal = std::tuple<QString, QByteArray, QString, QString>;
 Q_DECLARE_METATYPE(Refusal)
 
 namespace {
@@ -70,7 +66,6 @@ private slots:
         QTest::addColumn<Case>("c");
         QTest::newRow("v0 160x128") << Case{0, false, 160, 128, 1, ""};
         QTest::newRow("v1 324x256") << Case{1, false, 324, 256, 1, ""};
-        QTest::newRow("v2 160x128") << Case{2, false, 160, 128, 1, ""};
         QTest::newRow("v4 336x256") << Case{4, false, 336, 256, 1, ""};
         QTest::newRow("v5 336x256") << Case{5, false, 336, 256, 1, ""};
         QTest::newRow("v6 640x512") << Case{6, false, 640, 512, 1, ""};
@@ -81,7 +76,8 @@ private slots:
         // The three missing values repeat the last one.
         QTest::newRow("last row three words short") << Case{6, false, 640, 512, 1, "cut"};
         // The stream starts at 16408 and would run past the frame buffer if all
-        // of the file's 1,048,576 words were decoded from there.
+        // of the file's 1,048,576 words were decoded from there. (Also the plain
+        // version 2 case: the padding changes nothing of the output.)
         QTest::newRow("v2 padded to 2 MiB") << Case{2, false, 160, 128, 1, "pad"};
         // Movies of six frames, frame 3 shown; only version 5 lists FFC frames.
         QTest::newRow("TMC v5") << Case{5, true, 160, 128, 6, ""};
@@ -95,7 +91,6 @@ private slots:
         synth::MovieOptions o = recordings::options(version, compressed, frames, width, height);
         o.stream.cutLastRow = fault == QLatin1String("cut");
         const bool movie = frames > 1;
-        QByteArray bytes;
         if (movie) {
             // Counters 10, 11, 12 | 0x2000 = 8204, 13, then 15 instead of 14,
             // 16: 11 -> 8204 (mark set) and 8204 -> 13 (mark cleared) are steps,
@@ -103,12 +98,10 @@ private slots:
             o.firstCounter = 10;
             o.ffcFrames = {3};
             o.counterGapsAfter = {4};
-            bytes = synth::makeMovie(o);
-        } else {
-            bytes = synth::makeSingleFrameFile(o);
-            if (fault == QLatin1String("pad"))
-                bytes.append(QByteArray(2097152 - bytes.size(), '\0'));
         }
+        QByteArray bytes = movie ? synth::makeMovie(o) : synth::makeSingleFrameFile(o);
+        if (fault == QLatin1String("pad"))
+            bytes.append(QByteArray(2097152 - bytes.size(), '\0'));
         const QString type = movie ? (compressed ? "TMC" : "THM") : (compressed ? "THC" : "THR");
         // The type comes from the extension in any case.
         const QString file = scratch("probe." + (movie ? type : type.toLower()), bytes);
@@ -155,30 +148,27 @@ private slots:
     void refusals_data() {
         QTest::addColumn<Refusal>("c");
         const QByteArray two = synth::makeMovie(recordings::options(6, true, 2));
-        QTest::newRow("missing") << Refusal(
-            "gone.THR", QByteArray(), QStringList(),
-            "DataConverter::loadFromRawFile opening of file: \"%P\" failed");
-        QTest::newRow("not a recorder file")
-            << Refusal("picture.png", QByteArray("png"), QStringList(),
-                       "kalorix-probe: not a recorder file (.THR, .THC, .THM, .TMC, .TFC): %P");
-        QTest::newRow("movie without a signature") << Refusal(
-            "none.TMC", QByteArray(5000, 'x'), QStringList(), "kalorix-probe: no frame found");
-        QTest::newRow("frame 3 of 2")
-            << Refusal("two.TMC", two, QStringList{"--frame", "3"},
-                       "kalorix-probe: frame 3 is not in the file (frames 1 to 2)");
-        QTest::newRow("no file") << Refusal("", QByteArray(), QStringList(), "");
-        QTest::newRow("frame 0") << Refusal("two.TMC", two, QStringList{"--frame", "0"}, "");
-        QTest::newRow("empty range")
-            << Refusal("two.TMC", two, QStringList{"--png", "p.png", "--range", "9", "9"}, "");
-        QTest::newRow("unknown telemetry")
-            << Refusal("two.TMC", two, QStringList{"--serial", "gps"}, "");
+        row("missing", Refusal("gone.THR", QByteArray(), "",
+                               "DataConverter::loadFromRawFile opening of file: \"%P\" failed"));
+        row("not a recorder file",
+            Refusal("picture.png", "png", "",
+                    "kalorix-probe: not a recorder file (.THR, .THC, .THM, .TMC, .TFC): %P"));
+        row("movie without a signature",
+            Refusal("none.TMC", QByteArray(5000, 'x'), "", "kalorix-probe: no frame found"));
+        row("frame 3 of 2", Refusal("two.TMC", two, "--frame 3",
+                                    "kalorix-probe: frame 3 is not in the file (frames 1 to 2)"));
+        row("no file", Refusal("", QByteArray(), "", ""));
+        row("frame 0", Refusal("two.TMC", two, "--frame 0", ""));
+        row("empty range", Refusal("two.TMC", two, "--png p.png --range 9 9", ""));
+        row("unknown telemetry", Refusal("two.TMC", two, "--serial gps", ""));
     }
 
     void refusals() {
         QFETCH(Refusal, c);
         auto [name, bytes, args, error] = c;
         const QString file = name.isEmpty() ? QString() : scratch(name, bytes);
-        const Run run = probe((file.isEmpty() ? QStringList() : QStringList{file}) + args);
+        const Run run = probe((file.isEmpty() ? QStringList() : QStringList{file}) +
+                              args.split(' ', Qt::SkipEmptyParts));
         // Usage: the help text on standard error, nothing on standard output.
         QCOMPARE(run.flat,
                  error.isEmpty()
@@ -207,20 +197,18 @@ private slots:
         // MAVLink dates are local time: pin the child's time zone.
         qputenv("TZ", "UTC");
         const Run run = probe({file, "--serial", kind, "--frame", "3", "--all"});
-        QVERIFY(run.flat.startsWith("exit=0 "));
         // The frame and every entry of the list carry the telemetry.
-        const QString members = "telemetry={ latitude=\\S+ longitude=\\S+ altitude=\\S+ "
-                                "satellites=\\d+ date=\"" +
-                                date +
-                                "\" time=\"14:24:23\" trackHeading=\\S+ magneticHeading=\\S+ "
-                                "roll=\\S+ pitch=\\S+ yaw=\\S+ serialText=\"";
+        const QString members = QString("telemetry={ latitude=\\S+ longitude=\\S+ altitude=\\S+ "
+                                        "satellites=\\d+ date=\"%1\" time=\"14:24:23\" "
+                                        "trackHeading=\\S+ magneticHeading=\\S+ roll=\\S+ "
+                                        "pitch=\\S+ yaw=\\S+ serialText=\"")
+                                    .arg(date);
         QCOMPARE(run.flat.count(QRegularExpression(members)), 5);
         // Frame 3 carries the position of 2/9 s after the start.
         const QJsonObject t = run.json["frame"].toObject()["telemetry"].toObject();
         const synth::FlightState state = synth::flightStateAt(o.flight, 2 * o.frameIntervalS);
-        QVERIFY2(std::abs(t["latitude"].toDouble() - state.latitude) < tolerance,
-                 qPrintable(QString::number(t["latitude"].toDouble(), 'f', 9)));
-        QVERIFY(std::abs(t["longitude"].toDouble() - state.longitude) < tolerance);
+        QVERIFY(std::abs(t["latitude"].toDouble() - state.latitude) < tolerance &&
+                std::abs(t["longitude"].toDouble() - state.longitude) < tolerance);
         QVERIFY(!probe({file}).flat.contains("telemetry"));
     }
 };
