@@ -98,15 +98,13 @@ private slots:
 
     void refusals() {
         QVERIFY(kx::encodeStoredPng(QImage()).isEmpty());
-        QImage alpha(4, 4, QImage::Format_ARGB32);
-        alpha.fill(Qt::transparent);
+        const QImage alpha(4, 4, QImage::Format_ARGB32);
         QVERIFY(!kx::canStorePng(alpha));
         QVERIFY(kx::encodeStoredPng(alpha).isEmpty());
         QImage rgb(4, 4, QImage::Format_RGB888);
         rgb.fill(Qt::red);
         const QString missing = testsupport::scratchDir() + QStringLiteral("/no-such-dir/a.png");
         QVERIFY(!kx::writeStoredPng(rgb, missing));
-        QVERIFY(!QFileInfo::exists(missing));
     }
 };
 
