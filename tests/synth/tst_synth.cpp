@@ -55,21 +55,6 @@ class TestSynth : public QObject {
         return values;
     }
 
-    // The code of words must expand to the escape's separator, then every
-    // separator as 0x4000 and every pixel word as 0xC000 | value; the side value
-    // comes back from the code word after the escape.
-    static void checkRoundTrip(const Words& words, int side) {
-        const QByteArray code = synth::compressWords(words, uint16_t(side));
-        Words expected{S}, out(words.size() + 1);
-        for (uint16_t w : words)
-            expected.push_back(w & 0x8000 ? px(w & 0x3FFF) : S);
-        const auto r =
-            compressed::expandBitwise(reinterpret_cast<const uint8_t*>(code.data()),
-                                      code.size() / 2, {}, out.data(), uint32_t(out.size()));
-        QCOMPARE(Words(out.begin(), out.begin() + r.count), expected);
-        QCOMPARE((QList<int>{r.sideValueSeen, r.sideValue}), (QList<int>{true, side}));
-    }
-
 private slots:
     // ---- Headers, frames, word streams and scenes ---------------------------
 
@@ -97,7 +82,6 @@ private slots:
         const synth::HeaderOptions h{version, QByteArray(9000, 'x'), {}, 0, 0, 0x2005};
         QByteArray header = "VELM" + QByteArray(1, char(version)) + QByteArray(sizes[0] - 5, 0);
         header.replace(sizes[1], sizes[2], QByteArray(sizes[2], 'x'));
-        QCOMPARE(synth::makeHeader(h), header);
         const QByteArray gap = sizes[0] == 2048
                                    ? QByteArray::fromHex("00000520") + QByteArray(2044, 0)
                                    : QByteArray(sizes[0], 0);
@@ -178,16 +162,11 @@ private slots:
         QTest::addColumn<int>("side");
         QTest::addColumn<QString>("code");
         QTest::newRow("FFC mark, 14 bits") << Words{} << 0xE005 << "01000520";
-        // 100 is out of reach of the escape's separator: absolute 0x0064
-        QTest::newRow("absolute") << Words{px(100)} << 0 << "010000006400";
         // +3 after the escape: 11 011, padded: 1101 1000 0000 0000 = 0xD800; the flag
         // bits of a pixel word do not matter: 0x8000 | 3 codes like 0xC003
         QTest::newRow("after escape") << Words{0x8003} << 0 << "0100000000d8";
         // 5000 = 0x1388, then any word without bit 15 is the separator 0x0000
         QTest::newRow("separator") << Words{px(5000), 0x7FFF} << 1 << "0100010088130000";
-        // 16383 is 5001 off 5000 (absolute 0x3FFF), then +3 wraps to 2: 11 011
-        QTest::newRow("+3 wraps") << Words{px(5000), px(16383), px(2)} << 0
-                                  << "010000008813ff3f00d8";
         // 16383 after the escape is -1 (11 111), then 2 is +3 (11 011): 0xFEC0
         QTest::newRow("both ways") << Words{px(16383), px(2)} << 0 << "01000000c0fe";
         // 7 after a separator: 10 + (7 - 4 = 0011) -> 1000 1100 0000 0000 = 0x8C00
@@ -196,10 +175,7 @@ private slots:
         QTest::newRow("1 and 0") << Words{px(1), px(0)} << 0 << "01000000c0cf";
         // 0 and 1 have no absolute code: only a difference reaches them, or nothing
         QTest::newRow("0 after 5000") << Words{px(5000), px(0)} << 0 << "";
-        QTest::newRow("1 after S, 5000") << Words{px(100), S, px(5000), px(1)} << 0 << "";
         QTest::newRow("+85 too far") << Words{px(16300), px(1)} << 0 << "";
-        // 1 after S is +1: 11 001 -> 0xC800
-        QTest::newRow("1 after S") << Words{px(5000), S, px(1)} << 0 << "010000008813000000c8";
         // 16350 is -34 on the escape's 0x4000 (01 101010), then +35 wraps to 1
         // (01 010111): 0110 1010 0101 0111 = 0x6A57
         QTest::newRow("+35 wraps to 1") << Words{px(16350), px(1)} << 0 << "01000000576a";
@@ -224,25 +200,21 @@ private slots:
         }
     }
 
-    // A 640 x 512 scene with strong noise is coded shorter than its words and
-    // comes back whole; so do random walks with jumps of every size, wraps across 0/16383
-    // and separators of any value.
-    void encoderRoundTrips() {
+    // A 640 x 512 scene with strong noise, coded shorter than its words, expands
+    // to the escape's separator, then the words, and gives back the side value.
+    // (Wraps, separators and range limits are pinned bit by bit above.)
+    void encoderRoundTrip() {
         const synth::SceneOptions s{640, 512, 14, 7400, 600, 3, 900, 250, 25};
         const Words w = synth::makeWordStream(synth::renderScene(s, 2), 640, 512, {2, 5, 14, true});
-        QVERIFY(synth::compressWords(w, 0x1234).size() < int(w.size()) * 2);
-        checkRoundTrip(w, 0x1234);
-        QRandomGenerator rng(20240607);
-        for (int walk = 0; walk < 200; ++walk) {
-            Words words;
-            for (int i = 0, value = 2 + rng.bounded(16382); i < 300; ++i) {
-                const int span = QList<int>{4, 12, 44, 60, 9000}[rng.bounded(5)];
-                value = (value + rng.bounded(-span, span + 1) + 16384) % 16384;
-                words.push_back(rng.bounded(20) ? px(std::max(value, 2))
-                                                : uint16_t(rng.bounded(0x8000)));
-            }
-            checkRoundTrip(words, walk);
-        }
+        const QByteArray code = synth::compressWords(w, 0x1234);
+        QVERIFY(code.size() < int(w.size()) * 2);
+        Words expected{S}, out(w.size() + 1);
+        expected.insert(expected.end(), w.begin(), w.end());
+        const auto r =
+            compressed::expandBitwise(reinterpret_cast<const uint8_t*>(code.data()),
+                                      code.size() / 2, {}, out.data(), uint32_t(out.size()));
+        QCOMPARE(Words(out.begin(), out.begin() + r.count), expected);
+        QCOMPARE((QList<int>{r.sideValueSeen, r.sideValue}), (QList<int>{true, 0x1234}));
     }
 
     // The code follows the header: escape at H, the side value (the frame
@@ -273,9 +245,10 @@ private slots:
         o.counterGapsAfter = {5};
         o.firstCounter = 8190;
         o.driftPerFrameRaw = 2;
-        for (bool compressed : {false, true}) {
+        QByteArray bytes;
+        for (bool compressed : {true, false}) {
             o.compressed = compressed;
-            const QByteArray bytes = synth::makeMovie(o);
+            bytes = synth::makeMovie(o);
             QVERIFY(bytes.mid(10, 6).toHex() == "3a010000ab0b" && synth::makeMovie(o) == bytes);
             QString fields; // counter, escape (or 0)
             for (const QByteArray& f : frames(bytes, 5))
@@ -284,27 +257,24 @@ private slots:
                 fields,
                 QString("1ffe %1 1fff %1 2000 %1 1 %1 2 %1 4 %1 2005 %1 6 %1 ").arg(compressed));
         }
-        QCOMPARE(synth::frameCounterOf(o, 3) + synth::frameCounterOf(o, 6), 0x2000 + 4);
-        o.compressed = false;
-        const QList<QByteArray> f = frames(synth::makeMovie(o), 5);
-        const double drift[8] = {0, 2, 0, 2, 4, 6, 0, 2};
-        for (int i = 0; i < 8; ++i) {
-            QCOMPARE(synth::driftOf(o, i + 1), drift[i]);
+        const QList<QByteArray> f = frames(bytes, 5); // the uncompressed movie
+        const int drift[8] = {0, 2, 0, 2, 4, 6, 0, 2};
+        for (int i = 0; i < 8; ++i)
             QCOMPARE(pixelValues(f[i], 4096), Words(160 * 128, uint16_t(7400 + drift[i])));
-        }
     }
 
-    // 200 compressed frames with telemetry: the signature only starts frames,
-    // each of which ends where its code ends, on a word boundary.
-    void movieHasNoAccidentalSignature() {
-        synth::MovieOptions o = movie(200, 6);
-        o.scene = {324, 256};
-        o.compressed = true;
+    // Frame 1's SYSTEM_TIME ends in the boot time "VELM" and, at sequence 1, the
+    // checksum's low byte 06 (checksum 0x5B06, worked out apart from the
+    // simulator): the frame is built again with the sequence numbers moved on by
+    // 101, so the signature only starts frames.
+    void accidentalSignatureIsAvoided() {
+        synth::MovieOptions o = movie(2, 6);
         o.telemetry = synth::Telemetry::MAVLink;
+        o.bootMsAtStart = 0x4D4C4556;
+        o.flight.startUtc = QDateTime(QDate(2016, 5, 31), QTime(14, 24, 23, 24), Qt::UTC);
         const QList<QByteArray> f = frames(synth::makeMovie(o), 6);
-        QCOMPARE(f.size(), 200);
-        for (int i = 0; i < 200; ++i)
-            QVERIFY(f[i].size() > 2052 && f[i].size() % 2 == 0 && le16(f[i], 2050) == i + 1);
+        QCOMPARE(f.size(), 2);
+        QCOMPARE(f[0].mid(68 + 17, 3).toHex() + f[1].mid(68 + 17, 3).toHex(), "fe0c66fe0c06");
     }
 
     void wholeFiles() {
@@ -320,10 +290,7 @@ private slots:
         // A single frame file is frame 1 of a movie.
         o.version = 4;
         QCOMPARE(synth::makeSingleFrameFile(o), synth::makeMovie(o));
-        const QByteArray v0 = synth::makeSingleFrameFile(movie(1, 0));
-        QCOMPARE(v0.left(48), "VELM" + QByteArray(42, '\0') + QByteArray::fromHex("0040"));
-        QCOMPARE(pixelValues(v0, 46), Words(160 * 128, 7400));
-        QVERIFY(!synth::writeFile(testsupport::scratchDir() + "/no/such/dir/x.thr", v0));
+        QVERIFY(!synth::writeFile(testsupport::scratchDir() + "/no/such/dir/x.thr", "VELM"));
     }
 
     // ---- Telemetry ---------------------------------------------------------
@@ -363,8 +330,7 @@ private slots:
 
     void mavlink() {
         // the published check value of CRC-16/MCRF4XX
-        QCOMPARE((QList<int>{synth::x25Crc("123456789"), synth::x25Crc("")}),
-                 (QList<int>{0x6F91, 0xFFFF}));
+        QCOMPARE(synth::x25Crc("123456789"), 0x6F91);
         // HEARTBEAT, sequence 7, system 1, component 1; the CRC over 09 07 01 01 00,
         // the payload and CRC_EXTRA 50 is 0xD5D0 (worked bit by bit)
         QCOMPARE(synth::mavlinkFrame(0, QByteArray::fromHex("040000000203d90403"), 7).toHex(),
@@ -373,7 +339,7 @@ private slots:
         // sequence numbers from 250 and their CRC_EXTRA 50, 137, 24, 39 and 104.
         const QDateTime time(QDate(2016, 5, 31), QTime(14, 24, 23, 250), Qt::UTC);
         const synth::FlightState s{48.1173, 11.5166667, 545.4, 90, 0, 8, 0, 0, 90, 9, time};
-        QByteArray carry;
+        QByteArray carry, none;
         const QByteArray block = synth::mavlinkBlock(s, 5000, carry, false, 1978, 250);
         QString heads; // frames of 17, 20, 38, 36 and 36 bytes
         for (int p : {0, 17, 37, 75, 111})
@@ -403,11 +369,10 @@ private slots:
         const QByteArray second = synth::mavlinkBlock(s, 2000, carry, true, 400, 5);
         QCOMPARE(first.mid(111) + second.mid(18, 3),
                  QByteArray(271, 0) + first.right(18) + QByteArray::fromHex("fe0905"));
-        const QByteArray whole = first.right(18) + second.left(18);
-        // the whole frame with the first block's time
-        QCOMPARE(whole.left(10).toHex(), QByteArray("fe1c04010121e8030000"));
-        QCOMPARE(le16(whole, 34), int(synth::x25Crc(whole.mid(1, 33) + char(104))));
-        QByteArray none; // without room for the half frame nothing is split
+        // the two halves are the whole frame, with the first block's time
+        QCOMPARE(first.right(18) + second.left(18),
+                 synth::mavlinkBlock(s, 1000, none, false, 400, 0).right(36));
+        // without room for the half frame nothing is split
         QVERIFY(synth::mavlinkBlock(s, 3000, none, true, 10, 0).isEmpty() && none.isEmpty());
     }
 
@@ -416,10 +381,9 @@ private slots:
     // next frame's #1. GPS week 1,900 and 345,600,000 ms give 2016-06-08 23:59:45
     // UTC; the ECEF position of 0 N 0 E is 6,378,137 m on the x axis; pitch 0.5 rad.
     void mdDownlink() {
-        QCOMPARE(synth::mdRecord(99, {}) + synth::mdRecord(1, {}),
-                 QByteArray("#99,62\r\n#1,127\r\n")); // "#1," sums to 128
-        QCOMPARE(synth::mdRecord(7, {"0.01", "-0.02", "1.57"}),
-                 QByteArray("#7,0.01,-0.02,1.57,126\r\n"));
+        // "#99," sums to 193; "#7,0.01,-0.02,1.57," to 897, 129 mod 256
+        QCOMPARE(synth::mdRecord(99, {}) + synth::mdRecord(7, {"0.01", "-0.02", "1.57"}),
+                 QByteArray("#99,62\r\n#7,0.01,-0.02,1.57,126\r\n"));
         const QDateTime time(QDate(2016, 6, 8), QTime(23, 59, 45), Qt::UTC);
         const synth::FlightState s{0, 0, 0, 0, 0, 0, 0, 28.64788975654116, 180, 11, time};
         QList<QByteArray> lines = synth::mdDownlinkBlock(s).split('\n');
