@@ -47,7 +47,7 @@ class TestExportDriver : public QObject, Fixture {
         return window->getDisplayImage().convertToFormat(QImage::Format_RGB888);
     }
 
-    QImage exportOne(int frame, const QString& dir) const {
+    QImage exportOne(int frame) const {
         window->executeFrameExport(dir, QStringLiteral("run"), QStringLiteral("png"), uint(frame),
                                    uint(frame), 1);
         return readPicture(dir + QStringLiteral("/run_%1.png").arg(frame, 4, 10, QLatin1Char('0')));
@@ -78,12 +78,12 @@ private slots:
         window->rawConfig()->setLegendVisibility(false);
         window->rawConfig()->setRotation(0);
         recorder->clear();
+        dir = freshDir(QStringLiteral("out")); // each test's target folder
     }
 
     void namesAndPictures() {
         // Which frames a range holds is the plan's business; here: the names
         // on disk, the whole recording when start and end are 0, the pictures.
-        const QString dir = freshDir(QStringLiteral("names"));
         for (const char* name : {"/run.kml", "/run_meta.csv", "/other_meta.csv"})
             QVERIFY(QFile(dir + name).open(QIODevice::WriteOnly));
         window->executeFrameExport(dir, QStringLiteral("run"), QStringLiteral("png"), 1, 10, 3);
@@ -140,19 +140,18 @@ private slots:
         QFETCH(uint, end);
         QFETCH(QString, format);
         QFETCH(QString, report);
-        const QString base = freshDir(QStringLiteral("refused"));
         // Side files of an earlier export survive a refused one.
         for (const char* name : {"/run.kml", "/run_meta.csv"})
-            QVERIFY(QFile(base + name).open(QIODevice::WriteOnly));
+            QVERIFY(QFile(dir + name).open(QIODevice::WriteOnly));
         const QString tag = QLatin1String(QTest::currentDataTag());
-        const QString dir = tag == "missing folder" ? base + "/missing" : base;
+        const QString target = tag == "missing folder" ? dir + "/missing" : dir;
         window->exportSettings()->setMetaCsvSelection(tag == "meta data");
         window->exportSettings()->setMetaTypeSelection(1);
-        window->executeFrameExport(dir, QStringLiteral("run"), format, start, end, 1);
+        window->executeFrameExport(target, QStringLiteral("run"), format, start, end, 1);
         // One message for the whole range, before any file is touched.
-        QCOMPARE(reports(), expand(report, dir));
-        QCOMPARE(filesIn(base), QStringList({"run.kml", "run_meta.csv"}));
-        QCOMPARE(QFileInfo::exists(dir), dir == base);
+        QCOMPARE(reports(), expand(report, target));
+        QCOMPARE(filesIn(dir), QStringList({"run.kml", "run_meta.csv"}));
+        QCOMPARE(QFileInfo::exists(target), target == dir);
         QCOMPARE(window->exportFailureCount(), 1);
     }
 
@@ -180,7 +179,7 @@ private slots:
         const QImage frame = shownFrame(4);
         window->rawConfig()->setRotation(rotation);
         window->rawConfig()->setLegendVisibility(legend);
-        const QImage picture = exportOne(4, freshDir(QStringLiteral("rotation")));
+        const QImage picture = exportOne(4);
         QCOMPARE(picture.size(), size);
         QCOMPARE(QList<QRgb>({picture.pixel(landing[0], landing[1]),
                               picture.pixel(landing[2], landing[3])}),
@@ -197,7 +196,7 @@ private slots:
     void hotspotMarker() {
         QImage expected = shownFrame(6);
         get<QAction>("actionMark_Hotspot")->setChecked(true);
-        const QImage picture = exportOne(6, freshDir(QStringLiteral("marker")));
+        const QImage picture = exportOne(6);
         // Centred on the hot pixel, as in the viewer (the decoder counts its
         // column and row from 1).
         kx::paintHotspotMarker(expected, int(window->getMarkerX()) - 1,
@@ -232,7 +231,6 @@ private slots:
         QFETCH(QString, format);
         QFETCH(QString, report);
         QFETCH(QByteArray, written);
-        const QString dir = freshDir(QStringLiteral("save"));
         const QString file = name.isEmpty() ? QString() : dir + QLatin1Char('/') + name;
         QImage image(40, 30, QImage::Format_RGB888);
         image.fill(QColor(10, 200, 30));
@@ -253,7 +251,6 @@ private slots:
         QCOMPARE(reports(), QStringList{"I|No folder selected|Please open export dialog once and "
                                         "select a folder to store the frames into"});
         recorder->clear();
-        const QString dir = freshDir(QStringLiteral("quick"));
         folder->setText(dir);
         settings->findChild<QLineEdit*>(QStringLiteral("leFilename"))->setText(QStringLiteral("q"));
         auto* extension = settings->findChild<QComboBox*>(QStringLiteral("cbExtension"));
@@ -270,13 +267,13 @@ private slots:
         // frame, converted from the file itself, not from the movie opened before.
         for (const char* name : {"single.THR", "single.thc"}) {
             QVERIFY(window->openInputFile(testsupport::scratchDir() + "/singles/" + name));
-            const QString dir = freshDir(QStringLiteral("single"));
-            window->executeExport(dir, QStringLiteral("one"), QStringLiteral("png"), 0, 0, 0, 1);
-            QCOMPARE(filesIn(dir), QStringList({"one_000_0001.png"}));
-            QCOMPARE(readPicture(dir + "/one_000_0001.png"),
+            const QString out = freshDir(QStringLiteral("out"));
+            window->executeExport(out, QStringLiteral("one"), QStringLiteral("png"), 0, 0, 0, 1);
+            QCOMPARE(filesIn(out), QStringList({"one_000_0001.png"}));
+            QCOMPARE(readPicture(out + "/one_000_0001.png"),
                      window->getDisplayImage().convertToFormat(QImage::Format_RGB888));
             recorder->clear();
-            window->executeFrameExport(dir, QStringLiteral("one"), QStringLiteral("png"), 1, 2, 1);
+            window->executeFrameExport(out, QStringLiteral("one"), QStringLiteral("png"), 1, 2, 1);
             QCOMPARE(reports(), QStringList{"W||End frame is higher than frames in dataset"});
         }
     }
@@ -284,7 +281,6 @@ private slots:
     // A failed input is reported and counted; the next one is still
     // exported, under the file counter of its place on the command line.
     void commandLineGoesOnAfterAFailedInput() {
-        const QString dir = freshDir(QStringLiteral("cli"));
         const QString missing = testsupport::scratchDir() + QStringLiteral("/missing.TMC");
         QList<QByteArray> bytes;
         for (const QString& arg : expand("kalorix -i " + missing + " -I " + movieFile() +
