@@ -633,27 +633,24 @@ private slots:
                  QList<int>({close ? 1 : 2, !close}));
     }
 
+    // The loaders' messages are checked with the loaders; here: one error
+    // naming the file, and the movie stays.
     void failedOpenKeepsTheMovie_data() {
         QTest::addColumn<QString>("file");
-        QTest::addColumn<QString>("message");
-        const auto row = [](const char* file, const char* message) {
-            QTest::newRow(file) << QString(file) << QString(message);
-        };
-        row("garbage.THR", "Error while loading image (in Kalorix::loadRawImage) \"%1\"");
-        row("garbage.TMC", "Error while loading file \"%1\"");
-        row("missing.TFC", "Error while loading video file \"%1\"");
+        for (const char* file : {"garbage.THR", "garbage.TMC", "missing.TFC"})
+            QTest::newRow(file) << QString(file);
     }
 
     void failedOpenKeepsTheMovie() {
         QFETCH(QString, file);
-        QFETCH(QString, message);
         const synth::MovieOptions options = smallMovie(5, false);
         QVERIFY(window->openInputFile(path("five.THM")));
         slider()->setValue(3);
         const QImage before = shownImage();
         recorder->clear();
         QVERIFY(!window->openInputFile(path(file)));
-        QCOMPARE(reports(), QStringList{"E|Error|" + message.arg(path(file))});
+        QVERIFY(reports().size() == 1 && reports()[0].startsWith(QLatin1String("E|Error|Error")) &&
+                reports()[0].endsWith(" \"" + path(file) + "\""));
         QCOMPARE(window->getCurrentFileName(), path("five.THM"));
         QVERIFY(window->isImageLoadOk() && get("wgVideoControls")->isVisible());
         QCOMPARE(shownImage(), before);
