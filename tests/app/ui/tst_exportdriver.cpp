@@ -47,7 +47,7 @@ class TestExportDriver : public QObject, Fixture {
         return window->getDisplayImage().convertToFormat(QImage::Format_RGB888);
     }
 
-    QImage exportOne(int frame, const QString& dir) const {
+    QImage exportOne(int frame) const {
         window->executeFrameExport(dir, QStringLiteral("run"), QStringLiteral("png"), uint(frame),
                                    uint(frame), 1);
         return readPicture(dir + QStringLiteral("/run_%1.png").arg(frame, 4, 10, QLatin1Char('0')));
@@ -78,34 +78,31 @@ private slots:
         window->rawConfig()->setLegendVisibility(false);
         window->rawConfig()->setRotation(0);
         recorder->clear();
+        dir = freshDir(QStringLiteral("out")); // each test's target folder
     }
 
     void namesAndPictures() {
         // Which frames a range holds is the plan's business; here: the names
         // on disk, the whole recording when start and end are 0, the pictures.
-        const QString dir = freshDir(QStringLiteral("names"));
         for (const char* name : {"/run.kml", "/run_meta.csv", "/other_meta.csv"})
             QVERIFY(QFile(dir + name).open(QIODevice::WriteOnly));
         window->executeFrameExport(dir, QStringLiteral("run"), QStringLiteral("png"), 1, 10, 3);
-        window->executeExport(dir, QStringLiteral("all"), QStringLiteral("png"), 0, 0, 2, 1);
+        window->executeExport(dir, QStringLiteral("all"), QStringLiteral("png"), 0, 0, 2, 11);
         window->executeExport(dir, QStringLiteral("part"), QStringLiteral("png"), 11, 12, 0, 0);
         // An empty directory, prefix or format does nothing.
         window->executeExport(dir, QString(), QStringLiteral("png"), 0, 0, 0, 1);
         window->executeExport(dir, QStringLiteral("x"), QString(), 0, 0, 0, 1);
         window->executeExport(QString(), QStringLiteral("x"), QStringLiteral("png"), 0, 0, 0, 1);
         // The side files of an earlier export with the same prefix are gone.
-        QCOMPARE(filesIn(dir),
-                 expand("all_002_0001.png all_002_0002.png all_002_0003.png all_002_0004.png "
-                        "all_002_0005.png all_002_0006.png all_002_0007.png all_002_0008.png "
-                        "all_002_0009.png all_002_0010.png all_002_0011.png all_002_0012.png "
-                        "other_meta.csv part_000_0011.png part_000_0012.png run_0001.png "
-                        "run_0004.png run_0007.png run_0010.png",
-                        dir, ' '));
+        // Step 11 over the whole recording of 12 frames: its first and last frame.
+        QCOMPARE(filesIn(dir), expand("all_002_0001.png all_002_0012.png other_meta.csv "
+                                      "part_000_0011.png part_000_0012.png run_0001.png "
+                                      "run_0004.png run_0007.png run_0010.png",
+                                      dir, ' '));
         QCOMPARE(reports(), QStringList());
         QCOMPARE(window->exportFailureCount(), 0);
         QVERIFY(get<QProgressBar>("progressBar")->isHidden());
         const QImage fourth = readPicture(dir + "/run_0004.png");
-        QCOMPARE(fourth.size(), QSize(640, 512));
         QCOMPARE(fourth, shownFrame(4));
         // The scene moves, so a picture written under the wrong number differs.
         QVERIFY(fourth != shownFrame(7));
@@ -143,55 +140,50 @@ private slots:
         QFETCH(uint, end);
         QFETCH(QString, format);
         QFETCH(QString, report);
-        const QString base = freshDir(QStringLiteral("refused"));
         // Side files of an earlier export survive a refused one.
         for (const char* name : {"/run.kml", "/run_meta.csv"})
-            QVERIFY(QFile(base + name).open(QIODevice::WriteOnly));
+            QVERIFY(QFile(dir + name).open(QIODevice::WriteOnly));
         const QString tag = QLatin1String(QTest::currentDataTag());
-        const QString dir = tag == "missing folder" ? base + "/missing" : base;
+        const QString target = tag == "missing folder" ? dir + "/missing" : dir;
         window->exportSettings()->setMetaCsvSelection(tag == "meta data");
         window->exportSettings()->setMetaTypeSelection(1);
-        window->executeFrameExport(dir, QStringLiteral("run"), format, start, end, 1);
+        window->executeFrameExport(target, QStringLiteral("run"), format, start, end, 1);
         // One message for the whole range, before any file is touched.
-        QCOMPARE(reports(), expand(report, dir));
-        QCOMPARE(filesIn(base), QStringList({"run.kml", "run_meta.csv"}));
-        QCOMPARE(QFileInfo::exists(dir), dir == base);
+        QCOMPARE(reports(), expand(report, target));
+        QCOMPARE(filesIn(dir), QStringList({"run.kml", "run_meta.csv"}));
+        QCOMPARE(QFileInfo::exists(target), target == dir);
         QCOMPARE(window->exportFailureCount(), 1);
     }
 
+    // Where the top-right pixel and pixel (123, 45) of the 640 x 512 frame
+    // land, as x, y, x, y: nearest neighbour, positive angles clockwise.
     void rotationAndLegend_data() {
         QTest::addColumn<int>("rotation");
         QTest::addColumn<bool>("legend");
         QTest::addColumn<QSize>("size");
-        QTest::newRow("90") << 90 << false << QSize(512, 640);
-        QTest::newRow("270 (counter-clockwise)") << 270 << false << QSize(512, 640);
-        QTest::newRow("180") << 180 << false << QSize(640, 512);
+        QTest::addColumn<QList<int>>("landing");
+        QTest::newRow("90") << 90 << false << QSize(512, 640) << QList<int>{511, 639, 466, 123};
+        QTest::newRow("-90") << 270 << false << QSize(512, 640) << QList<int>{0, 0, 45, 516};
+        QTest::newRow("180") << 180 << false << QSize(640, 512) << QList<int>{0, 511, 516, 466};
         // The 61-pixel legend strip is added after the turn, beside the picture.
-        QTest::newRow("0 with legend") << 0 << true << QSize(701, 512);
-        QTest::newRow("90 with legend") << 90 << true << QSize(573, 640);
+        QTest::newRow("0 legend") << 0 << true << QSize(701, 512) << QList<int>{639, 0, 123, 45};
+        QTest::newRow("90 legend")
+            << 90 << true << QSize(573, 640) << QList<int>{511, 639, 466, 123};
     }
 
     void rotationAndLegend() {
         QFETCH(int, rotation);
         QFETCH(bool, legend);
         QFETCH(QSize, size);
+        QFETCH(QList<int>, landing);
         const QImage frame = shownFrame(4);
         window->rawConfig()->setRotation(rotation);
         window->rawConfig()->setLegendVisibility(legend);
-        const QImage picture = exportOne(4, freshDir(QStringLiteral("rotation")));
+        const QImage picture = exportOne(4);
         QCOMPARE(picture.size(), size);
-        // Every pixel of the frame lands where the turn puts it (nearest
-        // neighbour, positive angles clockwise).
-        const int w = frame.width();
-        const int h = frame.height();
-        for (const QPoint& p :
-             {QPoint(0, 0), QPoint(w - 1, 0), QPoint(0, h - 1), QPoint(123, 45)}) {
-            const QPoint q = rotation == 90    ? QPoint(h - 1 - p.y(), p.x())
-                             : rotation == 180 ? QPoint(w - 1 - p.x(), h - 1 - p.y())
-                             : rotation == 270 ? QPoint(p.y(), w - 1 - p.x())
-                                               : p;
-            QCOMPARE(picture.pixel(q), frame.pixel(p));
-        }
+        QCOMPARE(QList<QRgb>({picture.pixel(landing[0], landing[1]),
+                              picture.pixel(landing[2], landing[3])}),
+                 QList<QRgb>({frame.pixel(639, 0), frame.pixel(123, 45)}));
         if (legend) {
             // The legend stands upright: its colour bar runs top to bottom 5
             // pixels into the strip, the rest of the strip is black.
@@ -204,8 +196,7 @@ private slots:
     void hotspotMarker() {
         QImage expected = shownFrame(6);
         get<QAction>("actionMark_Hotspot")->setChecked(true);
-        const QImage picture = exportOne(6, freshDir(QStringLiteral("marker")));
-        QVERIFY(picture != expected);
+        const QImage picture = exportOne(6);
         // Centred on the hot pixel, as in the viewer (the decoder counts its
         // column and row from 1).
         kx::paintHotspotMarker(expected, int(window->getMarkerX()) - 1,
@@ -240,7 +231,6 @@ private slots:
         QFETCH(QString, format);
         QFETCH(QString, report);
         QFETCH(QByteArray, written);
-        const QString dir = freshDir(QStringLiteral("save"));
         const QString file = name.isEmpty() ? QString() : dir + QLatin1Char('/') + name;
         QImage image(40, 30, QImage::Format_RGB888);
         image.fill(QColor(10, 200, 30));
@@ -261,7 +251,6 @@ private slots:
         QCOMPARE(reports(), QStringList{"I|No folder selected|Please open export dialog once and "
                                         "select a folder to store the frames into"});
         recorder->clear();
-        const QString dir = freshDir(QStringLiteral("quick"));
         folder->setText(dir);
         settings->findChild<QLineEdit*>(QStringLiteral("leFilename"))->setText(QStringLiteral("q"));
         auto* extension = settings->findChild<QComboBox*>(QStringLiteral("cbExtension"));
@@ -278,13 +267,13 @@ private slots:
         // frame, converted from the file itself, not from the movie opened before.
         for (const char* name : {"single.THR", "single.thc"}) {
             QVERIFY(window->openInputFile(testsupport::scratchDir() + "/singles/" + name));
-            const QString dir = freshDir(QStringLiteral("single"));
-            window->executeExport(dir, QStringLiteral("one"), QStringLiteral("png"), 0, 0, 0, 1);
-            QCOMPARE(filesIn(dir), QStringList({"one_000_0001.png"}));
-            QCOMPARE(readPicture(dir + "/one_000_0001.png"),
+            const QString out = freshDir(QStringLiteral("out"));
+            window->executeExport(out, QStringLiteral("one"), QStringLiteral("png"), 0, 0, 0, 1);
+            QCOMPARE(filesIn(out), QStringList({"one_000_0001.png"}));
+            QCOMPARE(readPicture(out + "/one_000_0001.png"),
                      window->getDisplayImage().convertToFormat(QImage::Format_RGB888));
             recorder->clear();
-            window->executeFrameExport(dir, QStringLiteral("one"), QStringLiteral("png"), 1, 2, 1);
+            window->executeFrameExport(out, QStringLiteral("one"), QStringLiteral("png"), 1, 2, 1);
             QCOMPARE(reports(), QStringList{"W||End frame is higher than frames in dataset"});
         }
     }
@@ -292,7 +281,6 @@ private slots:
     // A failed input is reported and counted; the next one is still
     // exported, under the file counter of its place on the command line.
     void commandLineGoesOnAfterAFailedInput() {
-        const QString dir = freshDir(QStringLiteral("cli"));
         const QString missing = testsupport::scratchDir() + QStringLiteral("/missing.TMC");
         QList<QByteArray> bytes;
         for (const QString& arg : expand("kalorix -i " + missing + " -I " + movieFile() +

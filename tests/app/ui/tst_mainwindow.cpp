@@ -97,27 +97,15 @@ private slots:
             QVERIFY2(!get(name)->isVisible(), name);
         QCOMPARE(get("btnQuickExport")->toolTip(),
                  QStringLiteral("Exports the current frame using settings from export dialog"));
-        // Help is disabled: F1 does nothing.
-        QSignalSpy help(get<QAction>("actionHelp"), &QAction::triggered);
-        window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(window.get()));
-        QTest::keyClick(window.get(), Qt::Key_F1);
-        QCOMPARE(help.count(), 0);
-    }
-
-    void fieldsAndControls() {
-        // The frame fields take whole numbers up to 100000; six digits may
-        // still be edited into range, seven may not.
-        const std::pair<const char*, QValidator::State> inputs[] = {
-            {"0", QValidator::Acceptable},        {"100000", QValidator::Acceptable},
-            {"100001", QValidator::Intermediate}, {"1000000", QValidator::Invalid},
-            {"-1", QValidator::Invalid},          {"1.5", QValidator::Invalid}};
+        // The frame fields take whole numbers up to 100000; six digits may still
+        // be edited into range, seven may not (0 invalid, 1 intermediate, 2 acceptable).
         for (const char* name : {"leStartFrame", "leEndFrame"}) {
-            for (const auto& [input, state] : inputs) {
-                QString text = QLatin1String(input);
+            QString states;
+            for (QString text : split("0 100000 100001 1000000 -1 1.5")) {
                 int pos = 0;
-                QCOMPARE(get<QLineEdit>(name)->validator()->validate(text, pos), state);
+                states += QString::number(get<QLineEdit>(name)->validator()->validate(text, pos));
             }
+            QCOMPARE(states, QStringLiteral("221000"));
         }
         // Overlay sliders: range and start value.
         QList<int> ranges;
@@ -140,20 +128,14 @@ private slots:
             QCOMPARE(window->getTLinearResolution(), resolution);
         }
         // The constants start at the dialog's defaults; R2 arrives in ten-thousandths.
-        const auto constants = [&]() {
-            return QList<double>({window->getPlanckB(), window->getPlanckO(), window->getPlanckR1(),
-                                  window->getPlanckR2()});
-        };
-        QCOMPARE(constants(), QList<double>({1600.0, -5030.0, 16030.0, 0.0953}));
-        window->planckBValueChanged(1410);
-        window->planckOValueChanged(-6990);
-        window->planckR1ValueChanged(15001);
+        QList<double> constants{window->getPlanckB(), window->getPlanckO(), window->getPlanckR1(),
+                                window->getPlanckR2()};
         window->planckR2ValueChanged(999);
-        QCOMPARE(constants(), QList<double>({1410.0, -6990.0, 15001.0, 0.0999}));
+        QCOMPARE(constants << window->getPlanckR2(),
+                 QList<double>({1600.0, -5030.0, 16030.0, 0.0953, 0.0999}));
     }
 
     void telemetryLabels() {
-        QVERIFY(get<QAction>("actionParse_NMEA_Data")->isChecked());
         QVERIFY(window->openInputFile(path("nmea.THM")));
         const auto texts = [&]() {
             QStringList list;
@@ -177,17 +159,17 @@ private slots:
         QCOMPARE(texts(), "      31.4 29.87|" + kNmeaCamera);
         // Checking again reloads the frame with parsing.
         trigger("actionParse_NMEA_Data");
-        QCOMPARE(slider()->value(), 2);
-        QVERIFY(texts().startsWith(QLatin1String("47.39")) && label("lblDate") == "31.05.2016");
+        QVERIFY(slider()->value() == 2 && texts().startsWith(QLatin1String("47.39")) &&
+                label("lblDate") == "31.05.2016");
     }
 
     void cameraAndFrameLabels() {
         // The frame number without the FFC mark (counter 8193 = mark + 1).
         QVERIFY(window->openInputFile(path("ffc.TMC")));
         QCOMPARE(window->converter()->getCurrentFrameNumber(), 8193u);
-        QCOMPARE(label("lblFrameNumber"), QStringLiteral("1"));
+        const QString first = label("lblFrameNumber");
         slider()->setValue(2);
-        QCOMPARE(label("lblFrameNumber"), QStringLiteral("2"));
+        QCOMPARE(first + ' ' + label("lblFrameNumber"), QStringLiteral("1 2"));
         // Part numbers: sensor, focal length, speed, radiometry; a part number
         // of 14 or 16 characters describes nothing.
         const std::pair<const char*, const char*> parts[] = {
@@ -221,8 +203,8 @@ private slots:
     // The 32 actions in the form's order, each as "name without "action"=
     // text|shortcut|flags|tool tip where it differs from the text"; flags: o
     // checkable, x checked, i with icon. "Show legend" follows the settings
-    // dialog's switch, which starts off. Help and Export (until a file is
-    // open) are disabled.
+    // dialog's switch, which starts off. Help (F1) and Export (until a file is
+    // open) are disabled: they do nothing.
     void actions() {
         QStringList descriptions;
         for (QAction* a : window->findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly)) {
@@ -233,39 +215,33 @@ private slots:
                                     (a->icon().pixmap(24).isNull() ? "" : "i") + '|' +
                                     (a->toolTip() == a->text() ? QString() : a->toolTip());
         }
-        QVERIFY(!get<QAction>("actionHelp")->isEnabled());
-        QVERIFY(!get<QAction>("actionExport_frames")->isEnabled());
+        QVERIFY(!get<QAction>("actionHelp")->isEnabled() &&
+                !get<QAction>("actionExport_frames")->isEnabled());
         QCOMPARE(
             descriptions,
             QString(
-                "Open_File=Open Raw Data File(s)|Ctrl+O|i|;Open_Files=Open Files|||;"
-                "Quit=Quit||i|;Radiometric_Parameters=Radiometric parameters||i|;"
-                "RAW_conversion_parameters=RAW conversion parameters||i|Display RAW conversion "
-                "parameters dialog;Parse_NMEA_Data=Parse NMEA data||x|;Help=Help|F1|i|;"
-                "About_Kalorix=About Kalorix||i|;"
-                "Parse_md_downlink_data=Parse md downlink data||o|;"
-                "Batch_conversion=Batch conversion (for THR files)||i|;"
-                "Start_playing_movie=Start playing movie||i|;"
-                "Show_legend=Show legend||oi|Toggle display of legend;"
+                "Open_File=Open Raw Data File(s)|Ctrl+O|i|;Open_Files=Open Files|||;Quit=Quit||i|;"
+                "Radiometric_Parameters=Radiometric parameters||i|;RAW_conversion_parameters=RAW "
+                "conversion parameters||i|Display RAW conversion parameters dialog;"
+                "Parse_NMEA_Data=Parse NMEA data||x|;Help=Help|F1|i|;About_Kalorix=About "
+                "Kalorix||i|;Parse_md_downlink_data=Parse md downlink data||o|;"
+                "Batch_conversion=Batch conversion (for THR files)||i|;Start_playing_movie=Start "
+                "playing movie||i|;Show_legend=Show legend||oi|Toggle display of legend;"
                 "Export_frames=Export frames||i|Export frames into other file formats;"
-                "Zoom_in=Zoom in|Ctrl++|i|;Zoom_out=Zoom out|Ctrl+-|i|;"
-                "Zoom_to_original_size=Zoom to original size||i|;"
-                "Merge=Merge Files||i|Merge multiple files into one;"
+                "Zoom_in=Zoom in|Ctrl++|i|;Zoom_out=Zoom out|Ctrl+-|i|;Zoom_to_original_size=Zoom "
+                "to original size||i|;Merge=Merge Files||i|Merge multiple files into one;"
                 "Mark_Hotspot=Mark Hotspot||oi|Enable/Disable display of hotspot marker;"
                 "Toogle_mouse_dragging=Toogle mouse dragging||oi|Toogle mouse dragging for image "
-                "preview pane;"
-                "Display_Serial_Data=Display Serial Data||oi|<html><head/><body><p>Displays "
-                "serial data for each individual frame</p></body></html>;"
-                "Export_To_Tiff=Export To Tiff||i|;"
-                "Split_file=Split file||i|Exports the frames defined by \"Set begin\" and \"Set "
-                "end\" to a new .TMC file;TEST=TEST|||;Parse_MAVLink_data=Parse Mavlink data||o|;"
-                "Test_TMC_file=Test TMC file|Ctrl+Alt+T|i|;"
-                "Check_frame_counter_on_open=Check frame counter on open||o|;"
-                "Drift_compensation_beta=Drift compensation (beta)||o|;"
-                "Date_Time_settings=Date / Time settings||i|;"
-                "Drift_compensation=Drift compensation||o|;"
-                "Automatic_Updates=Disable Automatic Updates||x|;Zoom_fit=Zoom fit||i|;"
-                "NUC_Settings=NUC Settings||i|")
+                "preview pane;Display_Serial_Data=Display Serial "
+                "Data||oi|<html><head/><body><p>Displays serial data for each individual "
+                "frame</p></body></html>;Export_To_Tiff=Export To Tiff||i|;Split_file=Split "
+                "file||i|Exports the frames defined by \"Set begin\" and \"Set end\" to a new .TMC "
+                "file;TEST=TEST|||;Parse_MAVLink_data=Parse Mavlink data||o|;Test_TMC_file=Test "
+                "TMC file|Ctrl+Alt+T|i|;Check_frame_counter_on_open=Check frame counter on "
+                "open||o|;Drift_compensation_beta=Drift compensation (beta)||o|;"
+                "Date_Time_settings=Date / Time settings||i|;Drift_compensation=Drift "
+                "compensation||o|;Automatic_Updates=Disable Automatic Updates||x|;Zoom_fit=Zoom "
+                "fit||i|;NUC_Settings=NUC Settings||i|")
                 .split(';'));
     }
 
@@ -313,7 +289,6 @@ private slots:
         trigger("actionOpen_File");
         QCOMPARE(window->chosenFileNames().size(), 3);
         QCOMPARE(window->getCurrentFileName(), path("hot.THR"));
-        QCOMPARE(window->getMarkerX(), 41u); // hot pixel in column 40, counted from 1
         QCOMPARE(reports(), QStringList());
         QVERIFY(get<QAction>("actionExport_frames")->isEnabled());
 
@@ -338,11 +313,11 @@ private slots:
         for (const char* name : {"lblVersion", "lblBuildDateCaption", "lblBuildDate"})
             texts << about->findChild<QLabel*>(name)->text();
         QCOMPARE(texts.join('|'), QStringLiteral("About Kalorix|2.1.3|Built on|July, 13th 2017"));
-        const QString legal = about->findChild<QLabel*>("lblRights")->text() +
+        const QString legal = about->findChild<QLabel*>("lblRights")->text() + '|' +
                               about->findChild<QLabel*>("lblWarranty")->text();
-        for (const char* part :
-             {"Velmora Technology", "All rights reserved", "without warranty of any kind"})
-            QVERIFY2(legal.contains(QLatin1String(part)), part);
+        QVERIFY2(legal.contains(QLatin1String("Velmora Technology. All rights reserved.|")) &&
+                     legal.contains(QLatin1String("without warranty of any kind")),
+                 qPrintable(legal));
         // The small logo of the resources, small enough to fit the dialog.
         const QPixmap logo(QStringLiteral(":/Velmora_logo_small.png"));
         QVERIFY(!logo.isNull() && logo.width() <= 256 && logo.height() <= 96);
@@ -395,27 +370,19 @@ private slots:
         QVERIFY(showsMovieFrame(smallMovie(10, true), 2));
     }
 
+    // A missing file is passed over; of the others only the first opens.
     void droppedFilesOpen() {
-        const auto drop = [&](const QString& fileName) {
-            QMimeData mime;
-            mime.setUrls({QUrl::fromLocalFile(fileName)});
-            QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &mime, Qt::LeftButton,
-                                  Qt::NoModifier);
-            QApplication::sendEvent(window.get(), &enter);
-            QVERIFY(enter.isAccepted());
-            QDropEvent dropEvent(QPointF(100, 100), Qt::CopyAction, &mime, Qt::LeftButton,
-                                 Qt::NoModifier);
-            QApplication::sendEvent(window.get(), &dropEvent);
-        };
-        drop(path("five.THM"));
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(path("notes.txt")), QUrl::fromLocalFile(path("five.THM")),
+                      QUrl::fromLocalFile(path("tiny.png"))});
+        QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &mime, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &drop);
         QCOMPARE(window->getCurrentFileName(), path("five.THM"));
         QCOMPARE(slider()->maximum(), 5);
-        drop(path("tiny.png"));
-        QCOMPARE(window->getCurrentFileType(), ksDefines::Image);
-        QCOMPARE(window->getDisplayImage().size(), QSize(1, 1));
-        // Anything else is ignored.
-        drop(path("notes.txt"));
-        QCOMPARE(window->getCurrentFileName(), path("tiny.png"));
         QCOMPARE(reports(), QStringList());
     }
 
@@ -470,29 +437,17 @@ private slots:
         QTRY_VERIFY(nameInSight(tree->currentIndex()));
     }
 
-    void closeStopsPlayback() {
-        QVERIFY(window->openInputFile(path("other/ten.TMC")));
-        bool closed = false;
-        QTimer::singleShot(150, this, [&]() {
-            QVERIFY(window->isPlaying());
-            closed = window->close();
-        });
-        click("btnPlayVideo");
-        QVERIFY(closed);
-        QVERIFY(!window->isPlaying() && !window->isVisible() && slider()->value() < 4);
-    }
-
-    void openMovieAndStep() {
+    void movieNavigation() {
         const synth::MovieOptions options = smallMovie(5, false);
         QVERIFY(window->openInputFile(path("five.THM")));
         QVERIFY(get("wgVideoControls")->isVisible());
         QCOMPARE(QList<int>({slider()->minimum(), slider()->maximum(), slider()->pageStep()}),
                  QList<int>({1, 5, 1}));
         QCOMPARE(label("lblFilename") + ' ' + where(options), QStringLiteral("five.THM 1 / 5 1-5"));
-        // The file browser shows the file's folder (the selection: below).
+        // The file browser shows the file's folder.
         auto* list = get<QListView>("lvFiles");
-        QCOMPARE(qobject_cast<QFileSystemModel*>(list->model())->filePath(list->rootIndex()), dir);
-
+        auto* files = qobject_cast<QFileSystemModel*>(list->model());
+        QCOMPARE(files->filePath(list->rootIndex()), dir);
         click("btnFrameUp");
         QCOMPARE(where(options), QStringLiteral("2 / 5 1-5"));
         slider()->setValue(5);
@@ -504,14 +459,13 @@ private slots:
         click("btnSetEnd");
         QCOMPARE(where(options), QStringLiteral("3 / 5 4-3"));
         QCOMPARE(reports(), QStringList());
-    }
 
-    void keysStepFrames() {
-        QVERIFY(window->openInputFile(path("five.THM")));
         // The file is selected in the list, also in a window that started in
         // the folder remembered by the previous one, and the selection stays.
-        auto* list = get<QListView>("lvFiles");
-        auto* files = qobject_cast<QFileSystemModel*>(list->model());
+        start(true);
+        QVERIFY(window->openInputFile(path("five.THM")));
+        list = get<QListView>("lvFiles");
+        files = qobject_cast<QFileSystemModel*>(list->model());
         QTRY_COMPARE(files->filePath(list->currentIndex()), path("five.THM"));
         QTest::qWait(300);
         QCOMPARE(files->filePath(list->currentIndex()), path("five.THM"));
@@ -526,6 +480,17 @@ private slots:
             QTRY_COMPARE(slider()->value(), frame);
         }
         QCOMPARE(window->getPlaySpeed(), 3u);
+
+        // Playback runs to the last frame: four steps of 120 / 3 = 40 ms; each
+        // step measures whole milliseconds, so it may end up to a millisecond
+        // early. Without the wait the four steps take a few milliseconds.
+        slider()->setValue(1);
+        QElapsedTimer timer;
+        timer.start();
+        click("btnPlayTrippleSpeed");
+        const qint64 elapsed = timer.elapsed();
+        QVERIFY2(elapsed >= 155, qPrintable(QString::number(elapsed)));
+        QVERIFY(!window->isPlaying() && showsMovieFrame(options, 5));
     }
 
     void pixelReadout_data() {
@@ -590,8 +555,7 @@ private slots:
         QCOMPARE(window->getZoomFactor(), 1.0);
         const double width = kWidth * scale() - (view()->width() - 10);
         const double height = kHeight * scale() - (view()->height() - 10);
-        QVERIFY(width <= 1e-3 && height <= 1e-3);
-        QVERIFY(qAbs(width) < 1e-3 || qAbs(height) < 1e-3);
+        QVERIFY(width <= 1e-3 && height <= 1e-3 && (width > -1e-3 || height > -1e-3));
     }
 
     void draggingTogglesHandMode() {
@@ -626,7 +590,6 @@ private slots:
     void legendAndSingleFramePlay() {
         QVERIFY(window->openInputFile(path("ramp.THR")));
         QAction* legend = get<QAction>("actionShow_legend");
-        QCOMPARE(shownImage().size(), QSize(kWidth, kHeight));
         legend->trigger();
         QVERIFY(window->rawConfig()->getLegendVisibility());
         // The strip is 61 pixels wide, squeezed to the frame's height.
@@ -643,68 +606,63 @@ private slots:
         QCOMPARE(reports(), QStringList());
     }
 
-    void playbackRunsToTheLastFrame() {
-        QVERIFY(window->openInputFile(path("five.THM")));
-        QElapsedTimer timer;
-        timer.start();
-        click("btnPlayTrippleSpeed");
-        const qint64 elapsed = timer.elapsed();
-        QVERIFY(!window->isPlaying() && window->getPlaySpeed() == 3);
-        // Four steps of 120 / 3 = 40 ms; each step measures whole milliseconds,
-        // so it may end up to a millisecond early. Without the wait the four
-        // steps take a few milliseconds.
-        QVERIFY2(elapsed >= 155, qPrintable(QString::number(elapsed)));
-        QVERIFY(showsMovieFrame(smallMovie(5, false), 5));
+    // Pressing "2x" while playing, or closing the window, stops the playback
+    // at its next step; "2x" leaves the speed at 2 for the next start.
+    void playbackStops_data() {
+        QTest::addColumn<bool>("close");
+        QTest::newRow("2x") << false;
+        QTest::newRow("window closed") << true;
     }
 
-    void secondPressStopsPlayback() {
+    void playbackStops() {
+        QFETCH(bool, close);
         QVERIFY(window->openInputFile(path("other/ten.TMC")));
         int valueWhenStopped = 0;
         QTimer::singleShot(300, this, [&]() {
             QVERIFY(window->isPlaying());
-            click("btnPlayDoubleSpeed");
+            if (close)
+                QVERIFY(window->close());
+            else
+                click("btnPlayDoubleSpeed");
             valueWhenStopped = slider()->value();
         });
         click("btnPlayVideo");
-        QVERIFY(!window->isPlaying() && window->getPlaySpeed() == 2 && valueWhenStopped >= 2);
-        QVERIFY(slider()->value() < 10 && slider()->value() <= valueWhenStopped + 1);
+        QVERIFY(!window->isPlaying() && valueWhenStopped >= 2);
+        QVERIFY(slider()->value() <= valueWhenStopped + 1);
+        QCOMPARE(QList<int>({int(window->getPlaySpeed()), window->isVisible()}),
+                 QList<int>({close ? 1 : 2, !close}));
     }
 
+    // The loaders' messages are checked with the loaders; here: one error
+    // naming the file, and the movie stays.
     void failedOpenKeepsTheMovie_data() {
         QTest::addColumn<QString>("file");
-        QTest::addColumn<QString>("message");
-        const auto row = [](const char* file, const char* message) {
-            QTest::newRow(file) << QString(file) << QString(message);
-        };
-        row("garbage.THR", "Error while loading image (in Kalorix::loadRawImage) \"%1\"");
-        row("garbage.TMC", "Error while loading file \"%1\"");
-        row("missing.TFC", "Error while loading video file \"%1\"");
+        for (const char* file : {"garbage.THR", "garbage.TMC", "missing.TFC"})
+            QTest::newRow(file) << QString(file);
     }
 
     void failedOpenKeepsTheMovie() {
         QFETCH(QString, file);
-        QFETCH(QString, message);
         const synth::MovieOptions options = smallMovie(5, false);
         QVERIFY(window->openInputFile(path("five.THM")));
         slider()->setValue(3);
         const QImage before = shownImage();
         recorder->clear();
         QVERIFY(!window->openInputFile(path(file)));
-        QCOMPARE(reports(), QStringList{"E|Error|" + message.arg(path(file))});
+        QVERIFY(reports().size() == 1 && reports()[0].startsWith(QLatin1String("E|Error|Error")) &&
+                reports()[0].endsWith(" \"" + path(file) + "\""));
         QCOMPARE(window->getCurrentFileName(), path("five.THM"));
         QVERIFY(window->isImageLoadOk() && get("wgVideoControls")->isVisible());
-        QCOMPARE(label("lblFilename") + ' ' + where(options), QStringLiteral("five.THM 3 / 5 1-5"));
         QCOMPARE(shownImage(), before);
         click("btnFrameUp");
-        QCOMPARE(where(options), QStringLiteral("4 / 5 1-5"));
+        QCOMPARE(label("lblFilename") + ' ' + where(options), QStringLiteral("five.THM 4 / 5 1-5"));
     }
 
     void picturesFromTheFileList() {
         QVERIFY(window->openInputFile(path("ramp.THR")));
         chooseInFileList(path("tiny.png"));
         QCOMPARE(window->getCurrentFileType(), ksDefines::Image);
-        QCOMPARE(shownImage().size(), QSize(1, 1));
-        QCOMPARE(shownImage().pixel(0, 0), qRgb(10, 200, 30));
+        QCOMPARE(shownImage(), QImage(path("tiny.png")).convertToFormat(QImage::Format_RGB32));
         QCOMPARE(label("lblFilename"), QStringLiteral("tiny.png"));
         // A picture has neither raw values nor camera details.
         QCOMPARE(pointAt(0, 0) + label("lblCamera") + label("lblTempFPA"), QString());
@@ -742,9 +700,9 @@ private slots:
             child.setProcessEnvironment(environment);
             child.start(QCoreApplication::applicationFilePath(), QStringList());
             QVERIFY(child.waitForFinished(60000));
-            QCOMPARE(child.exitStatus(), QProcess::NormalExit);
-            QCOMPARE(child.exitCode(), 0);
-            QCOMPARE(child.readAllStandardOutput(), QByteArray("before quit\n"));
+            QCOMPARE(child.readAllStandardOutput() + QByteArray::number(child.exitCode()) +
+                         (child.exitStatus() == QProcess::NormalExit ? "" : " crashed"),
+                     QByteArray("before quit\n0"));
         }
     }
 };
