@@ -423,46 +423,48 @@ private slots:
 
     void downlinkLines_data() {
         QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<QString>("want"); // result, show() after the line, "|", message
+        QTest::addColumn<QString>("want"); // result, show() after the text, "|", message
+        // Only lines ended by CR LF are decoded, up to the first rejected one.
         // '#' 35 + '9' 57 + '9' 57 + ',' 44 = 193, and 255 - 193 = 62. The
-        // checksum is the number after the last comma, up to CR, LF or the end;
-        // the sum starts at the "#". A 300-character line is cut to 255: "#2,"
-        // and 63 times "1.5,". The record number 2^32 + 1 is not record 1, though
-        // its low 32 bits are. Record 4: 1900 * 604800 + 345600 + 315964785;
-        // 10^12 mod 2^32; 8000 * 604800 + 315964785 - 2^32. Record 11 reads
-        // nothing with ",255" after the number's comma.
+        // checksum is the number after the last comma; the sum starts at the "#". A 300-character
+        // line is cut to 255: "#2," and 63 times "1.5,". The record number 2^32 + 1 is not record
+        // 1, though its low 32 bits are. Record 4: 1900 * 604800 + 345600 + 315964785; 10^12 mod
+        // 2^32; 8000 * 604800 + 315964785 - 2^32. Record 11 reads nothing with ",255" after the
+        // number's comma.
         // clang-format off
-    QTest::newRow("worked example") << "#99,62"_qba << "2 99 0:|";
-    QTest::newRow("checksum plus 256") << "#99,318"_qba << "0 999 0:|dldec: Checksum Error!";
-    QTest::newRow("checksum beyond 64 bits") << "#99,99999999999999999999999"_qba << "0 999 0:|dldec: Checksum Error!";
-    QTest::newRow("no comma") << "#99"_qba << "0 999 0:|dldec: Checksum Error!";
-    QTest::newRow("no hash") << "99,62"_qba << "0 999 0:|dldec: No Frame!";
-    QTest::newRow("sum starts at the hash") << "xx#99,62"_qba << "2 99 0:|";
-    QTest::newRow("signed, trailing characters") << "#99,+62abc"_qba << "2 99 0:|";
-    QTest::newRow("last comma counts") << "#99,,18"_qba << "2 99 0:|";
+    QTest::newRow("worked example") << "#99,62\r\n"_qba << "1 99 0:|";
+    QTest::newRow("checksum plus 256") << "#99,318\r\n"_qba << "0 999 0:|dldec: Checksum Error!";
+    QTest::newRow("checksum beyond 64 bits") << "#99,99999999999999999999999\r\n"_qba << "0 999 0:|dldec: Checksum Error!";
+    QTest::newRow("no comma") << "#99\r\n"_qba << "0 999 0:|dldec: Checksum Error!";
+    QTest::newRow("no hash") << "99,62\r\n"_qba << "0 999 0:|dldec: No Frame!";
+    QTest::newRow("sum starts at the hash") << "xx#99,62\r\n"_qba << "1 99 0:|";
+    QTest::newRow("signed, trailing characters") << "#99,+62abc\r\n"_qba << "1 99 0:|";
+    QTest::newRow("last comma counts") << "#99,,18\r\n"_qba << "1 99 0:|";
     QTest::newRow("300-character line") << line("#2," + QByteArray("1.5,").repeated(74)) << "0 999 0:|dldec: Checksum Error!";
+    QTest::newRow("text after the last CR LF") << line("#0,5,") + line("#3,1,2,3,4,").trimmed() + "\n#12" << "1 0 1:|";
+    QTest::newRow("stops at the first rejected line") << line("#0,5,") + line("#12,") + line("#3,1,2,3,4,") << "0 12 1001:|";
+    QTest::newRow("empty line") << line("#0,5,") + "\r\n" << "0 0 1:|dldec: No Frame!";
     QTest::newRow("record 12") << line("#12,") << "0 12 1000:|";
     QTest::newRow("record beyond 32 bits") << line("#4294967297,1,2,3,4,5,6,7,8,9,10,") << "0 1 0: 0 0 0 0 0 0 0 999999.9 0 0|";
-    QTest::newRow("record 0") << line("#0,5,") << "2 0 1:|";
-    QTest::newRow("record 1 wraps") << line("#1,300,4294967297,1,2,3,4,-1,1500,7.9,-7.9,") << "2 1 2: 44 1 1 2 3 4 255 1.5 7 4294967289|";
+    QTest::newRow("record 0") << line("#0,5,") << "1 0 1:|";
+    QTest::newRow("record 1 wraps") << line("#1,300,4294967297,1,2,3,4,-1,1500,7.9,-7.9,") << "1 1 2: 44 1 1 2 3 4 255 1.5 7 4294967289|";
     QTest::newRow("record 1 of nine fields") << line("#1,1,2,3,4,5,6,7,8,9,") << "0 1 2: 0 0 0 0 0 0 0 999999.9 0 0|";
-    QTest::newRow("record 2") << line("#2,1,2,3,4,5,6,7,8,9,10,11,12,13,14.5,") << "2 2 4: 1 2 3 4 5 6 7 8 9 10 11 12 13 14.5|";
-    QTest::newRow("record 3 reorders") << line("#3,1,2,3,4,") << "2 3 8: 1 2 4 3|";
-    QTest::newRow("record 4 worked example") << line("#4,7,345600000,1900,1e12,") << "2 4 10: 7 345600000 1900 3567587328 1465430385|";
-    QTest::newRow("record 4 wraps") << line("#4,0,0,8000,0,") << "2 4 10: 0 0 8000 0 859397489|";
-    QTest::newRow("record 5 worked example") << line("#5,420000099,-100,250,") << "2 5 20: 420000099 -100 250 999999.9 0|";
-    QTest::newRow("record 5 with extras") << line("#5,1,2,3,1.25,6.9,") << "2 5 20: 1 2 3 1.25 6|";
-    QTest::newRow("record 5: extras need both") << line("#5,1,2,3,1.25,") << "2 5 20: 1 2 3 999999.9 0|";
-    QTest::newRow("record 5 like atol") << line("#5,4294967396,-4294967297,  12.9x,") << "2 5 20: 100 -1 12 999999.9 0|";
-    QTest::newRow("record 6 nan") << line("#6,-1,-2,-3,nan,") << "2 6 40: -1 -2 -3 nan|";
-    QTest::newRow("record 7 worked example") << line("#7,0,0.5,3.141592653589793,") << "2 7 80: 0 28.6478897565412 180|";
+    QTest::newRow("record 2") << line("#2,1,2,3,4,5,6,7,8,9,10,11,12,13,14.5,") << "1 2 4: 1 2 3 4 5 6 7 8 9 10 11 12 13 14.5|";
+    QTest::newRow("record 3 reorders") << line("#3,1,2,3,4,") << "1 3 8: 1 2 4 3|";
+    QTest::newRow("record 4 worked example") << line("#4,7,345600000,1900,1e12,") << "1 4 10: 7 345600000 1900 3567587328 1465430385|";
+    QTest::newRow("record 4 wraps") << line("#4,0,0,8000,0,") << "1 4 10: 0 0 8000 0 859397489|";
+    QTest::newRow("record 5 with extras") << line("#5,1,2,3,1.25,6.9,") << "1 5 20: 1 2 3 1.25 6|";
+    QTest::newRow("record 5: extras need both") << line("#5,1,2,3,1.25,") << "1 5 20: 1 2 3 999999.9 0|";
+    QTest::newRow("record 5 like atol") << line("#5,4294967396,-4294967297,  12.9x,") << "1 5 20: 100 -1 12 999999.9 0|";
+    QTest::newRow("record 6 nan") << line("#6,-1,-2,-3,nan,") << "1 6 40: -1 -2 -3 nan|";
+    QTest::newRow("record 7 worked example") << line("#7,0,0.5,3.141592653589793,") << "1 7 80: 0 28.6478897565412 180|";
     QTest::newRow("record 7 of two fields") << line("#7,0.1,0.2,") << "0 7 80: 999999.9 999999.9 999999.9|";
-    QTest::newRow("record 8") << line("#8,10,20,300,4,") << "2 8 100: 20 10 3|";
-    QTest::newRow("record 9 like atof") << line("#9,3e+,-2.5E2x,abc,") << "2 9 200: 3 -250 0|";
-    QTest::newRow("record 11") << line("#11,5,6,70000,") << "2 11 800: 5 6 70000|";
-    QTest::newRow("record 11 with ,255") << line("#11,0,255,") << "2 11 800: 0 0 0|";
-    QTest::newRow("record 11 with 255 first") << line("#11,255,1,2,") << "2 11 800: 255 1 2|";
-    QTest::newRow("record 98 of 8 fields") << line("#98,1,2,3,4,5,6,7,8,") << "2 98 0:|";
+    QTest::newRow("record 8") << line("#8,10,20,300,4,") << "1 8 100: 20 10 3|";
+    QTest::newRow("record 9 like atof") << line("#9,3e+,-2.5E2x,abc,") << "1 9 200: 3 -250 0|";
+    QTest::newRow("record 11") << line("#11,5,6,70000,") << "1 11 800: 5 6 70000|";
+    QTest::newRow("record 11 with ,255") << line("#11,0,255,") << "1 11 800: 0 0 0|";
+    QTest::newRow("record 11 with 255 first") << line("#11,255,1,2,") << "1 11 800: 255 1 2|";
+    QTest::newRow("record 98 of 8 fields") << line("#98,1,2,3,4,5,6,7,8,") << "1 98 0:|";
     QTest::newRow("record 98 of 6 fields") << line("#98,1,2,3,4,5,6,") << "0 98 0:|";
         // clang-format on
     }
@@ -472,34 +474,23 @@ private slots:
         testsupport::Recorder rec;
         _DLDEC dec;
         DLDInitShadow(&dec);
-        const int result = AnalyzeDownlinkDecoder(text.data(), &dec);
+        const int result = decodeDownlink(text.data(), &dec);
         QTEST(QString::number(result) + ' ' + show(dec) + '|' + rec.out + rec.err, "want");
         if (text.startsWith("#99")) // the checksum test alone
-            QCOMPARE(CheckFrameContent(text.data()), result == 2);
+            QCOMPARE(CheckFrameContent(text.data()), bool(result));
     }
 
-    void downlinkText() {
-        testsupport::Recorder rec;
-        _DLDEC dec;
-        DLDInitShadow(&dec);
-        const auto run = [&](QByteArray text) {
-            const int result = decodeDownlink(text.data(), &dec);
-            return format("%d %x ", result, dec.receivedMask) + rec.out;
-        };
-        // The text after the last CR LF is not decoded; a bare LF ends no line.
-        QCOMPARE(run(line("#0,5,") + line("#7,1,2,3,") + line("#3,1,2,3,4,").trimmed() + "\n#12"),
-                 QStringLiteral("1 81 "));
-        // Decoding stops at the first rejected line; an empty line is one.
-        QCOMPARE(run(line("#12,") + line("#3,1,2,3,4,")), QStringLiteral("0 1081 "));
-        QCOMPARE(run(line("#0,5,") + "\r\n"), QStringLiteral("0 1081 dldec: No Frame!"));
-
+    void downlinkHelpers() {
         char fields[] = "abcdef,x";
         char field[4];
         char* next = ScanNextString(fields, field, sizeof field);
         QCOMPARE(QByteArray(field) + QByteArray(next), QByteArray("abcx")); // cut to the buffer
         QVERIFY(!ScanNextString(next, field, sizeof field));                // no comma follows
         QVERIFY(!ScanNextString(nullptr, field, 4) && !CheckFrameContent(nullptr));
-        QVERIFY(!DLDInitShadow(nullptr) && !AnalyzeDownlinkDecoder(nullptr, &dec));
+        _DLDEC dec;
+        char line[] = "#99,62";
+        QVERIFY(!DLDInitShadow(nullptr) && DLDInitShadow(&dec) == 1);
+        QVERIFY(AnalyzeDownlinkDecoder(line, &dec) == 2 && !AnalyzeDownlinkDecoder(nullptr, &dec));
     }
 };
 
