@@ -12,9 +12,8 @@
 namespace {
 
 struct Run {
-    int exitCode = -1;
-    QString out;
-    QString err;
+    int exitCode;
+    QString out, err;
 };
 
 QString scratch(const QString& name) {

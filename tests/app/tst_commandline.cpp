@@ -90,11 +90,9 @@ void TestCommandLine::parsing_data() {
     row("switches after -i", "-i a.TMC -L -ic -exmeta raw -c -q",
         "work offscreen in=a.TMC close quiet legend=true inv=true csv=false raw=true",
         "File to open: a.TMC|OPTION: -l => Show legend");
-    row("frame range", "-exsf -3 -exef 40 -fs 4", "sf=-3 ef=40 fs=4 sft=-3 eft=40");
     row("not a number reads 0", "-exsf abc -exef 0x10 -fs 2.5", "fs=0 sft=abc eft=0x10");
-    row("-exef without value", "-exsf 5 -exef", "sf=5 sft=5 eft=");
-    row("export texts, format lower-cased", "-expa /Out/Dir -exfn Scan -exfo PNG",
-        "dir=/Out/Dir prefix=Scan fmt=png");
+    row("export texts, frame range", "-expa /Out/Dir -exfn Scan -exfo PNG -exsf -3 -exef 40 -fs 4",
+        "dir=/Out/Dir prefix=Scan fmt=png sf=-3 ef=40 fs=4 sft=-3 eft=40");
     row("gray, nmea, csvpf, tif, -r", "-cp gray -serial nmea -exmeta csvpf -exfo TIF -R 45",
         "fmt=tiff csv=true raw=false type=0 rot=45 cp=0 serial=1");
     row("iron, md, csvfa", "-CP IRON -serial MD -exmeta CSVfa",
@@ -128,7 +126,8 @@ void TestCommandLine::parsing_data() {
         "Thresholds set to: 0 - 200");
     row("thresholds held to the raw range", "-ltt -300 -utt 1e30 -tl high",
         "tl=high thr=0..16383 radio=1", "Thresholds set to: -300 - 1e+30");
-    row("-ltt alone sets no thresholds", "-ltt 20 -tl high", "tl=high radio=1");
+    row("-ltt alone sets no thresholds; -exef without value", "-ltt 20 -tl high -exsf 5 -exef",
+        "sf=5 sft=5 eft= tl=high radio=1");
     row("merge", "-exfn result.TMC -MERGE 1.TMC notes.txt 3.tfc",
         "work offscreen prefix=result.TMC merge=1.TMC,3.tfc");
     row("-help stops at once", "-l -HELP -c -i a.TMC -ltt 1 -utt 2",
