@@ -31,9 +31,18 @@ Values cycle(uint16_t first, uint16_t count) {
         raw[i] = uint16_t(first + i % count);
     return raw;
 }
+
+// The window chosen for one frame from the previous window and the histogram's.
+struct Step {
+    bool smooth;
+    float factor;
+    bool movie;
+    uint32_t prevLower, prevUpper, lower, upper;
+};
 } // namespace
 
 Q_DECLARE_METATYPE(Values)
+Q_DECLARE_METATYPE(Step)
 
 class TestConversion : public QObject {
     Q_OBJECT
@@ -72,21 +81,20 @@ private slots:
     // Automatic gain; the histogram gives 1003..1997.
     // (The first frame after the reset state is in movieFrameStep.)
     void frameWindow_data() {
-        // smoothing on, factor, movie frame, previous window, the window chosen
-        QTest::addColumn<QList<float>>("s");
+        QTest::addColumn<Step>("s");
         // 1000 + 3 x 0.5 and 2000 - 3 x 0.5, truncated toward zero.
-        QTest::newRow("smoothed") << QList<float>{1, 0.5f, 1, 1000, 2000, 1001, 1998};
-        QTest::newRow("factor 0") << QList<float>{1, 0, 1, 1000, 2000, 1000, 2000};
-        QTest::newRow("smoothing off") << QList<float>{0, 0.5f, 1, 1000, 2000, 1003, 1997};
-        QTest::newRow("after 1500..1500") << QList<float>{1, 0.5f, 1, 1500, 1500, 1003, 1997};
-        QTest::newRow("single frame") << QList<float>{1, 0.5f, 0, 1000, 2000, 1003, 1997};
+        QTest::newRow("smoothed") << Step{true, 0.5f, true, 1000, 2000, 1001, 1998};
+        QTest::newRow("factor 0") << Step{true, 0.0f, true, 1000, 2000, 1000, 2000};
+        QTest::newRow("smoothing off") << Step{false, 0.5f, true, 1000, 2000, 1003, 1997};
+        QTest::newRow("after 1500..1500") << Step{true, 0.5f, true, 1500, 1500, 1003, 1997};
+        QTest::newRow("single frame") << Step{true, 0.5f, false, 1000, 2000, 1003, 1997};
     }
     void frameWindow() {
-        QFETCH(QList<float>, s);
-        const ThermalImageConversionSet set{0, 0, 0, false, 0, 0, false, true, s[1], s[0] > 0};
+        QFETCH(Step, s);
+        const ThermalImageConversionSet set{0, 0, 0, false, 0, 0, false, true, s.factor, s.smooth};
         const autorange::RawWindow w =
-            autorange::frameWindow(set, {uint32_t(s[3]), uint32_t(s[4])}, {1003, 1997}, s[2] > 0);
-        QCOMPARE((QList<float>{float(w.lower), float(w.upper)}), s.mid(5));
+            autorange::frameWindow(set, {s.prevLower, s.prevUpper}, {1003, 1997}, s.movie);
+        QCOMPARE((QList<uint>{w.lower, w.upper}), (QList<uint>{s.lower, s.upper}));
     }
 
     // The frame conversion looks colours up in a table built per style; every
