@@ -1,6 +1,8 @@
 #include "app/CommandLine.h"
 
-#include "app/Report.h"
+#include "base/FileKind.h"
+#include "base/Radiometry.h"
+#include "base/Report.h"
 
 #include <QDir>
 #include <cmath>
@@ -37,28 +39,14 @@ float toTemperature(const QString& text) {
 }
 
 bool endsWithMovieSuffix(const QString& argument) {
-    const QString suffix = argument.right(3).toLower();
-    return suffix == QLatin1String("tmc") || suffix == QLatin1String("tfc");
+    const FileKind kind = fileKindOf(argument);
+    return kind == FileKind::CompressedMovie || kind == FileKind::Fusion;
 }
 
 } // namespace
 
 int32_t thresholdRawValue(float temperatureCelsius, const QString& tLinear) {
-    float raw = 0.0f;
-    if (tLinear == QLatin1String("high"))
-        raw = float(double(temperatureCelsius) + 273.15) / 0.04f;
-    else if (tLinear == QLatin1String("low"))
-        raw = float(double(temperatureCelsius) + 273.15) / 0.4f;
-    else
-        raw = temperatureCelsius;
-    raw = std::trunc(raw);
-    // Converting a float outside the int range is undefined; raw values are
-    // 14-bit counts anyway, so anything outside is held to the ends.
-    if (!(raw >= 0.0f))
-        return 0;
-    if (raw > 16383.0f)
-        return 16383;
-    return int32_t(raw);
+    return radiometry::rawForCelsius(temperatureCelsius, tLinear);
 }
 
 CommandLineOptions parseCommandLine(int argc, const char* const* argv) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "recording/ksDefines.h"
+#include "base/ksDefines.h"
 
 #include <QString>
 #include <QStringList>

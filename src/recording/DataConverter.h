@@ -1,9 +1,9 @@
 #pragma once
 
+#include "base/ksDefines.h"
 #include "conversion/PaletteTable.h"
 #include "conversion/RGBCalculations.h"
 #include "conversion/ThermalImageConversionSet.h"
-#include "recording/ksDefines.h"
 #include "recording/rawVideoChunk.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
 // Movies (.THM, .TMC): the index scan with the frame-counter check and the FFC
 // list, and frame access by number.
-#include "app/Report.h"
+#include "base/Report.h"
 #include "recording/CompressedStream.h"
 #include "recording/DataConverter.h"
 #include "recording/MovieIndex.h"

@@ -1,6 +1,6 @@
 // Single raw frames (.THR), the frame header reader and the frame decoder entry
 // point shared by every frame reader of the converter.
-#include "app/Report.h"
+#include "base/Report.h"
 #include "recording/DataConverter.h"
 #include "recording/FrameDecoder.h"
 #include "recording/FrameHeader.h"

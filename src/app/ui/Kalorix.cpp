@@ -1,11 +1,11 @@
 #include "app/ui/Kalorix.h"
 
+#include "app/KalorixController.h"
 #include "app/ui/KX_InfoDialog.h"
 #include "conversion/ui/RadiometricConfig.h"
 #include "conversion/ui/RawConvertConfig.h"
 #include "export/ui/VideoExportSettings.h"
 #include "recording/DataConverter.h"
-#include "recording/KalorixController.h"
 #include "telemetry/ui/DateTimeSettings.h"
 #include "telemetry/ui/SerialDataExplorer.h"
 #include "ui_Kalorix.h"

@@ -4,30 +4,15 @@
 
 #include "app/CommandLine.h"
 #include "app/CommandLineReport.h"
-#include "app/Report.h"
+#include "app/KalorixController.h"
 #include "app/ui/RunReportHook.h"
+#include "base/Radiometry.h"
+#include "base/Report.h"
 #include "conversion/ui/RawConvertConfig.h"
 #include "export/ui/VideoExportSettings.h"
-#include "recording/KalorixController.h"
 #include "ui_Kalorix.h"
 
 #include <cstdio>
-
-namespace {
-
-// Kelvin per raw count for the radiometry options none, high and low.
-float tLinearStepForOption(int option) {
-    switch (option) {
-    case 1:
-        return 0.04f;
-    case 2:
-        return 0.4f;
-    default:
-        return 4.0f;
-    }
-}
-
-} // namespace
 
 void Kalorix::finishCommandLine(int exitCode) {
     std::fflush(stdout);
@@ -70,7 +55,7 @@ void Kalorix::processCommandLineParameters(int argc, char** argv) {
         rawConvertConfig->setRotation(*options.rotation);
     if (options.radiometryOption) {
         rawConvertConfig->setRadiometryOption(*options.radiometryOption);
-        tLinearResolution = tLinearStepForOption(*options.radiometryOption);
+        tLinearResolution = kx::radiometry::kelvinPerCount(*options.radiometryOption);
         repaintDisplayImage();
     }
     if (options.colorMode)

@@ -1,7 +1,7 @@
 // Picture files and the frame export driver of the main window.
 #include "app/ui/Kalorix.h"
 
-#include "app/Report.h"
+#include "base/Report.h"
 #include "conversion/ui/RawConvertConfig.h"
 #include "export/ExportPlan.h"
 #include "export/HotspotMarker.h"
