@@ -1,0 +1,44 @@
+#pragma once
+
+#include "base/Radiometry.h"
+#include "conversion/ThermalImageConversionSet.h"
+
+#include <cstdint>
+
+namespace kx {
+
+// The range and palette choices that every conversion of a frame reads: what
+// the range dialog shows, what the command line sets and what the settings
+// store keeps.
+struct ConversionSettings {
+    int colorMode = 0; // 0 gray, 1 iron, 2 arctic, 3 rainbow high contrast
+    bool inverted = false;
+    bool autoGainEnabled = true;
+    uint32_t lowerRawBound = 0;
+    uint32_t upperRawBound = 16383;
+    int percentageChange = 100; // of the automatic range between movie frames
+    bool biColorEnabled = false;
+    uint32_t biColorLow = 0;
+    uint32_t biColorHigh = 0;
+    int rotation = 0; // degrees clockwise: 0, 90, 180 or -90
+    bool legendVisible = true;
+    int radiometryOption = radiometry::NoRadiometry; // 0 none, 1 high gain, 2 low gain
+
+    float kelvinPerCount() const { return radiometry::kelvinPerCount(radiometryOption); }
+    // The request of one frame conversion. Smoothing stays off: a frame's
+    // automatic window then never depends on the frame converted before it.
+    ThermalImageConversionSet conversionSet() const {
+        ThermalImageConversionSet set;
+        set.lowerBound = lowerRawBound;
+        set.upperBound = upperRawBound;
+        set.colorMode = colorMode;
+        set.biColorModeEnabled = biColorEnabled;
+        set.biLow = biColorLow;
+        set.biHigh = biColorHigh;
+        set.inverted = inverted;
+        set.autoGainEnabled = autoGainEnabled;
+        return set;
+    }
+};
+
+} // namespace kx
