@@ -23,8 +23,16 @@ struct ConversionSettings {
     int rotation = 0; // degrees clockwise: 0, 90, 180 or -90
     bool legendVisible = true;
     int radiometryOption = radiometry::NoRadiometry; // 0 none, 1 high gain, 2 low gain
+    // The step that legends and read-outs label counts with. It follows the
+    // option whenever the option is set, but the window starts at the high
+    // gain step before its stored option is loaded, and a command-line run
+    // without "-tl" keeps that start.
+    float kelvinPerCount = radiometry::kNominalKelvinPerCount;
 
-    float kelvinPerCount() const { return radiometry::kelvinPerCount(radiometryOption); }
+    void setRadiometryOption(int option) {
+        radiometryOption = option;
+        kelvinPerCount = radiometry::kelvinPerCount(option);
+    }
     // The request of one frame conversion. Smoothing stays off: a frame's
     // automatic window then never depends on the frame converted before it.
     ThermalImageConversionSet conversionSet() const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 
 namespace kx {
@@ -22,5 +23,11 @@ struct ExportSettings {
     QString csvDelimiter = QStringLiteral(";");
     bool markHotspot = false; // the hot-spot marker drawn into exported pictures
 };
+
+// The meta data list's entries, in the order of metaType.
+inline QStringList metaTypeNames() {
+    return {QStringLiteral("one CSV per frame"), QStringLiteral("one CSV for all frames"),
+            QStringLiteral("one CSV for all frames (Pix4D)"), QStringLiteral("kml")};
+}
 
 } // namespace kx
