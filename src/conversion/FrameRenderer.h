@@ -1,10 +1,10 @@
 #pragma once
 
+#include "base/DecodedFrame.h"
 #include "conversion/AutoRange.h"
 #include "conversion/ConversionSettings.h"
 #include "conversion/PaletteTable.h"
 #include "conversion/RGBCalculations.h"
-#include "base/DecodedFrame.h"
 
 #include <QImage>
 

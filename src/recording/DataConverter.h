@@ -1,10 +1,10 @@
 #pragma once
 
+#include "base/DecodedFrame.h"
 #include "base/ksDefines.h"
 #include "conversion/PaletteTable.h"
 #include "conversion/RGBCalculations.h"
 #include "conversion/ThermalImageConversionSet.h"
-#include "base/DecodedFrame.h"
 #include "recording/rawVideoChunk.h"
 
 #include <QFile>
@@ -210,8 +210,7 @@ private:
     void fillCurrentChunk(bool withCameraData);
     // Reads and decodes a .THR or .THC file into the working frame, with the
     // loaders' console lines; false when it fails or is too small to convert.
-    bool loadSingleFrame(const QString& fileName, ksDefines::serialContent serial,
-                         bool compressed);
+    bool loadSingleFrame(const QString& fileName, ksDefines::serialContent serial, bool compressed);
 
 public:
     // The message of a frame whose conversion found no usable raw window;

@@ -234,10 +234,11 @@ bool DataConverter::loadSingleFrame(const QString& fileName, ksDefines::serialCo
                     quoted(fileName));
     } else if (!checkImageParameters()) {
         // The conversion is never reached: say why instead of blaming it.
-        const QString text = caller + QStringLiteral(" frame of %1 x %2 pixels is too small to "
-                                                     "convert (at least 10 x 10): ")
-                                          .arg(imageWidth)
-                                          .arg(imageHeight) +
+        const QString text = caller +
+                             QStringLiteral(" frame of %1 x %2 pixels is too small to "
+                                            "convert (at least 10 x 10): ")
+                                 .arg(imageWidth)
+                                 .arg(imageHeight) +
                              quoted(fileName);
         kx::console(text);
         kx::reportError(text);
@@ -286,10 +287,8 @@ QString DataConverter::processRawDataFailureText(const QString& fileName, size_t
         const QString caller = kx::fileKindOf(fileName) == kx::FileKind::SingleCompressed
                                    ? QStringLiteral("DataConverter::getImageFromCompressedRAW")
                                    : QStringLiteral("DataConverter::getImageFromRAW");
-        return caller +
-               QStringLiteral(" call of DataConverter::processRawData returned false: ") +
-               quoted(fileName) + QStringLiteral(", RAWdata.size: ") +
-               QString::number(rawValues);
+        return caller + QStringLiteral(" call of DataConverter::processRawData returned false: ") +
+               quoted(fileName) + QStringLiteral(", RAWdata.size: ") + QString::number(rawValues);
     }
     default:
         return QStringLiteral("DataConverter::getImageFromVideoRawList2 call of "

@@ -1,7 +1,7 @@
 #include "app/ui/KX_InfoDialog.h"
 #include "app/ui/WindowTestSupport.h"
-#include "conversion/ui/RawConvertConfig.h"
 #include "conversion/HotspotMarker.h"
+#include "conversion/ui/RawConvertConfig.h"
 #include "telemetry/ui/DateTimeSettings.h"
 #include "telemetry/ui/SerialDataExplorer.h"
 
