@@ -175,8 +175,10 @@ void Kalorix::loadSettings() {
 
     legendVisible = rawConvertConfig->getLegendVisibility();
     ui->actionShow_legend->setChecked(legendVisible);
-    // An option the dialog does not know leaves the step as the command line set it.
-    radiometryChanged(conversion.radiometryOption);
+    // An option the dialog does not know leaves the dialog, and so the step, as
+    // the command line or the form set them: the legend and the pixel read-out
+    // then agree on whether temperatures are shown.
+    radiometryChanged(rawConvertConfig->getRadiometryOption());
     automaticUpdatesDisabled = display.automaticUpdates;
     ui->actionAutomatic_Updates->setChecked(automaticUpdatesDisabled);
     settingsLoaded = true;
