@@ -39,6 +39,12 @@ public:
     DataConverter* converter() const { return dataConverter; }
     void insertCustomLogo();
 
+    // The stored choices: loaded once after the command line, saved when the
+    // window is destroyed (never on "Quit", never after a command-line run).
+    void loadSettings();
+    void saveSettings();
+    bool areAutomaticUpdatesDisabled() const { return automaticUpdatesDisabled; }
+
     // ---- Viewer, menus, controller wiring (window) --------------------------
     KalorixController* loadController() const { return controller; }
     RawConvertConfig* rawConfig() const { return rawConvertConfig; }
@@ -112,6 +118,7 @@ public slots:
     void planckOValueChanged(int value);
     void planckR1ValueChanged(int value);
     void planckR2ValueChanged(int value);
+    void disableAutomaticUpdates(bool disabled);
 
     // File browser
     void handleSelectionChanged(const QItemSelection& selection);
@@ -238,6 +245,10 @@ private:
     bool playing = false;
     bool autoGain = true;
     bool legendVisible = false;
+    // Set once the stored choices are applied: only then does the window
+    // write to the store (a run ended by its command line never does).
+    bool settingsLoaded = false;
+    bool automaticUpdatesDisabled = false;
     // The view follows its pane until the user zooms by hand.
     bool fitToPane = true;
     unsigned playSpeed = 1;
