@@ -201,6 +201,7 @@ Settings SettingsStore::load() const {
         conversion.lowerRawBound = ConversionSettings().lowerRawBound;
         conversion.upperRawBound = ConversionSettings().upperRawBound;
     }
+    conversion.setRadiometryOption(conversion.radiometryOption);
     const QVariant folder = store.value(QLatin1String(kBrowserFolderKey));
     if (isText(folder))
         settings.display.lastBrowserFolder = folder.toString();
