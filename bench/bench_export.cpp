@@ -152,6 +152,24 @@ void BM_KalorixCommandLinePng(benchmark::State& state) {
         QStringLiteral("png"));
 }
 
+// The same export with the pool switched off: what the second core adds.
+void runOneThread(benchmark::State& state, const char* format) {
+    qputenv("KALORIX_EXPORT_THREADS", "1");
+    runExport(
+        state, QStringLiteral(KALORIX_EXE),
+        [format](const QString& out) { return kalorixArguments(fixture().movie, out, format); },
+        QString::fromLatin1(format));
+    qunsetenv("KALORIX_EXPORT_THREADS");
+}
+
+void BM_KalorixCommandLinePngOneThread(benchmark::State& state) {
+    runOneThread(state, "png");
+}
+
+void BM_KalorixCommandLineJpegOneThread(benchmark::State& state) {
+    runOneThread(state, "jpg");
+}
+
 // ffmpeg reading the same frames as raw RGB, one thread, with the encoder
 // options of its format; files named like ours in the target folder.
 QStringList ffmpegArguments(const QString& out, const QStringList& encoder, const QString& suffix) {
@@ -192,8 +210,16 @@ void BM_FfmpegJpegQ2(benchmark::State& state) {
 } // namespace
 
 BENCHMARK(BM_KalorixCommandLinePng)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_KalorixCommandLinePngOneThread)
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK(BM_FfmpegPngLevel0)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_KalorixCommandLineJpeg)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_KalorixCommandLineJpegOneThread)
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK(BM_FfmpegJpegQ2)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char** argv) {

@@ -164,6 +164,9 @@ int runCommandLine(const CommandLineOptions& options) {
         RecordingSource source(converter, fileName, serial, frames);
         ExportJob::Options jobOptions;
         jobOptions.progressLines = options.autoClose && !options.quiet;
+        // A tuning knob for servers that run several exports side by side,
+        // and for measuring the pool against one thread.
+        jobOptions.threads = qEnvironmentVariableIntValue("KALORIX_EXPORT_THREADS");
         return ExportJob(source, context, jobOptions).run().failures;
     };
     const int failures = processCommandLineInputs(options, settings, open, exportInput);
