@@ -1,7 +1,5 @@
 #include "export/AviWriter.h"
 
-#include "export/ExportTarget.h"
-
 #include <QDir>
 #include <cstring>
 
@@ -135,23 +133,15 @@ bool AviWriter::kavi_open(const QString& fileName, uint32_t width, uint32_t heig
     m_height = height;
     setCodec(codec);
 
-    const QString refusal = readOnlyRefusal(fileName);
-    if (!refusal.isEmpty()) {
-        m_error = refusal;
+    if (!m_part.open(fileName, &m_error)) {
         m_failed = true;
-        return false;
-    }
-    m_file = std::make_unique<QSaveFile>(fileName);
-    if (!m_file->open(QIODevice::WriteOnly)) {
-        failWith(m_file->errorString());
-        m_file.reset();
         return false;
     }
     QByteArray head("RIFF\0\0\0\0AVI ", 12);
     head.append(headerList());
     head.append("LIST\0\0\0\0movi", 12);
-    if (m_file->write(head) != head.size())
-        return failWith(m_file->errorString());
+    if (m_part.file().write(head) != head.size())
+        return failWith(m_part.file().errorString());
     return true;
 }
 
@@ -215,10 +205,11 @@ QByteArray AviWriter::headerList() const {
 }
 
 bool AviWriter::addChunk(const char* id, const char* data, qint64 length, bool audio) {
-    if (!m_file)
+    if (!m_part.isOpen())
         return failWith(QStringLiteral("the movie is not open"));
     if (m_failed)
         return false;
+    QFile& file = m_part.file();
     const qint64 padding = (4 - length % 4) % 4;
     const uint32_t size = uint32_t(length + padding);
     if (m_index.size() == m_index.capacity())
@@ -226,15 +217,15 @@ bool AviWriter::addChunk(const char* id, const char* data, qint64 length, bool a
     QByteArray head(id, 4);
     append32(head, size);
     static const char zeros[4] = {};
-    if (m_file->write(head) != head.size() || m_file->write(data, length) != length ||
-        m_file->write(zeros, padding) != padding)
-        return failWith(m_file->errorString());
+    if (file.write(head) != head.size() || file.write(data, length) != length ||
+        file.write(zeros, padding) != padding)
+        return failWith(file.errorString());
     m_index.push_back(audio ? size | kAudioMark : size);
     return true;
 }
 
 bool AviWriter::addFrame(const char* data, qint64 length) {
-    if (m_sizeFromFrame && m_file && !m_failed) {
+    if (m_sizeFromFrame && m_part.isOpen() && !m_failed) {
         uint32_t width = 0;
         uint32_t height = 0;
         if (jpegFrameSize(data, length, width, height))
@@ -255,13 +246,13 @@ bool AviWriter::addAudio(const char* data, qint64 length) {
 }
 
 bool AviWriter::closeFile() {
-    if (!m_file)
+    if (!m_part.isOpen())
         return failWith(QStringLiteral("the movie is not open"));
     if (m_failed) {
         discard();
         return false;
     }
-    QSaveFile& file = *m_file;
+    QFile& file = m_part.file();
     const qint64 movieEnd = file.pos();
     QByteArray index("idx1", 4);
     append32(index, uint32_t(16 * m_index.size()));
@@ -281,21 +272,23 @@ bool AviWriter::closeFile() {
     const bool written = file.write(index) == index.size() && file.seek(kMovieSizeOffset) &&
                          file.write(movieSize) == 4 && file.seek(kHeaderListOffset) &&
                          file.write(headerList()) == kMovieListOffset - kHeaderListOffset &&
-                         file.seek(4) && file.write(riffSize) == 4 && file.commit();
+                         file.seek(4) && file.write(riffSize) == 4;
     if (!written) {
         failWith(file.errorString());
         discard();
         return false;
     }
-    m_file.reset();
+    QString error;
+    if (!m_part.commit(&error)) {
+        m_error = error;
+        m_failed = true;
+        return false;
+    }
     return true;
 }
 
 void AviWriter::discard() {
-    if (!m_file)
-        return;
-    m_file->cancelWriting();
-    m_file.reset(); // an uncommitted save file takes its temporary file with it
+    m_part.discard();
 }
 
 void AviWriter::setFramerate(double framesPerSecond) {

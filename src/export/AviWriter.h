@@ -1,8 +1,9 @@
 #pragma once
 
+#include "export/ExportTarget.h"
+
 #include <QByteArray>
 #include <QIODevice>
-#include <QSaveFile>
 #include <QString>
 #include <cstdint>
 #include <memory>
@@ -73,7 +74,7 @@ public:
     void setCodec(const char* codec);
     void setSize(uint32_t width, uint32_t height);
 
-    bool isOpen() const { return m_file != nullptr; }
+    bool isOpen() const { return m_part.isOpen(); }
     uint32_t frameCount() const { return m_videoFrames; }
     uint32_t width() const { return m_width; }
     uint32_t height() const { return m_height; }
@@ -84,7 +85,7 @@ private:
     bool addChunk(const char* id, const char* data, qint64 length, bool audio);
     bool failWith(const QString& reason);
 
-    std::unique_ptr<QSaveFile> m_file;
+    PartFile m_part;
     QString m_fileName;
     QString m_error;
     bool m_failed = false;

@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QTemporaryFile>
+#include <memory>
 
 // Checks and writes shared by the writers of one file per frame.
 namespace kx {
@@ -14,5 +16,27 @@ QString readOnlyRefusal(const QString& name);
 
 // readOnlyRefusal, then writeFileAtomically.
 bool writeExportFile(const QString& name, const QByteArray& bytes, QString* error);
+
+// A file that grows over a whole export (a movie, a sequence): written under
+// a hidden name beside its final name and renamed into place by commit, so
+// the final name never shows a file that stops half-way. As with
+// writeFileAtomically there is no flush to disk; the rename is the guard.
+// Destroyed without commit, it takes the hidden file with it.
+class PartFile {
+public:
+    // False with *error ("Cannot write <name>: <reason>") when name is
+    // read-only or its folder takes no new file.
+    bool open(const QString& name, QString* error);
+    QFile& file() { return *m_file; }
+    bool isOpen() const { return m_file != nullptr; }
+    // Closes the file and puts it in place; false with *error on any write
+    // error so far or when the rename fails (the hidden file is removed).
+    bool commit(QString* error);
+    void discard();
+
+private:
+    std::unique_ptr<QTemporaryFile> m_file;
+    QString m_name;
+};
 
 } // namespace kx

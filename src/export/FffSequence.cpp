@@ -1,6 +1,5 @@
 #include "export/FffSequence.h"
 
-#include "export/ExportTarget.h"
 #include "export/RadiometricWriter.h"
 
 #include <QFile>
@@ -29,16 +28,8 @@ bool FffSequenceWriter::open(const QString& fileName) {
     m_error.clear();
     m_failed = false;
     m_blocks = 0;
-    const QString refusal = readOnlyRefusal(fileName);
-    if (!refusal.isEmpty()) {
-        m_error = refusal;
+    if (!m_part.open(fileName, &m_error)) {
         m_failed = true;
-        return false;
-    }
-    m_file = std::make_unique<QSaveFile>(fileName);
-    if (!m_file->open(QIODevice::WriteOnly)) {
-        failWith(m_file->errorString());
-        m_file.reset();
         return false;
     }
     QFile earlier(fileName);
@@ -50,8 +41,8 @@ bool FffSequenceWriter::open(const QString& fileName) {
         const QByteArray bytes = earlier.read(kCopyChunk);
         if (bytes.isEmpty())
             return failWith(earlier.errorString());
-        if (m_file->write(bytes) != bytes.size())
-            return failWith(m_file->errorString());
+        if (m_part.file().write(bytes) != bytes.size())
+            return failWith(m_part.file().errorString());
     }
     return true;
 }
@@ -69,33 +60,34 @@ bool FffSequenceWriter::addFrame(const DecodedFrame& frame, float kelvinPerCount
 }
 
 bool FffSequenceWriter::addBlock(const QByteArray& block) {
-    if (!m_file)
+    if (!m_part.isOpen())
         return failWith(QStringLiteral("the sequence is not open"));
     if (m_failed)
         return false;
-    if (m_file->write(block) != block.size())
-        return failWith(m_file->errorString());
+    if (m_part.file().write(block) != block.size())
+        return failWith(m_part.file().errorString());
     ++m_blocks;
     return true;
 }
 
 bool FffSequenceWriter::close() {
-    if (!m_file)
+    if (!m_part.isOpen())
         return failWith(QStringLiteral("the sequence is not open"));
-    if (m_failed || !m_file->commit()) {
-        failWith(m_file->errorString());
+    if (m_failed) {
         discard();
         return false;
     }
-    m_file.reset();
+    QString error;
+    if (!m_part.commit(&error)) {
+        m_error = error;
+        m_failed = true;
+        return false;
+    }
     return true;
 }
 
 void FffSequenceWriter::discard() {
-    if (!m_file)
-        return;
-    m_file->cancelWriting();
-    m_file.reset();
+    m_part.discard();
 }
 
 } // namespace kx

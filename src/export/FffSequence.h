@@ -1,11 +1,10 @@
 #pragma once
 
+#include "export/ExportTarget.h"
 #include "recording/DecodedFrame.h"
 
 #include <QByteArray>
-#include <QSaveFile>
 #include <QString>
-#include <memory>
 
 // A ".seq" file: FFF blocks one after the other, one per exported frame. An
 // existing file of the name is extended, as earlier versions did; the result
@@ -30,14 +29,14 @@ public:
     bool close();
     void discard();
 
-    bool isOpen() const { return m_file != nullptr; }
+    bool isOpen() const { return m_part.isOpen(); }
     int blockCount() const { return m_blocks; }
     const QString& errorString() const { return m_error; }
 
 private:
     bool failWith(const QString& reason);
 
-    std::unique_ptr<QSaveFile> m_file;
+    PartFile m_part;
     QString m_fileName;
     QString m_error;
     bool m_failed = false;

@@ -10,6 +10,12 @@
 #include <QFile>
 #include <QImageWriter>
 #include <QTransform>
+#include <QtEndian>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -38,8 +44,6 @@ constexpr int kApp1PieceBytes = 65524;
 constexpr int kApp1HeadBytes = 12;
 constexpr int kMaxApp1Pieces = 256; // the piece index is one byte
 constexpr int kJpegQuality = 95;
-
-constexpr int kRawTableSize = 16384; // 14-bit counts: one signal each, worked out once
 
 void put16(char* at, uint32_t value) {
     at[0] = char(value & 0xFFu);
@@ -127,31 +131,13 @@ void putCameraInfo(char* at, uint32_t width, uint32_t height, uint32_t smallest,
     at[1133] = 1;
 }
 
-// Index into the raw vector of output pixel k, for each turn; outWidth is the
-// width of the turned geometry.
-struct Turn {
-    int degrees;
-    uint32_t width;
-    uint32_t height;
-    size_t source(uint32_t x, uint32_t y) const {
-        switch (degrees) {
-        case 90: // clockwise: the bottom-left pixel comes to the top left
-            return size_t(height - 1 - x) * width + y;
-        case -90:
-            return size_t(x) * width + (width - 1 - y);
-        case 180:
-            return size_t(height - 1 - y) * width + (width - 1 - x);
-        default:
-            return size_t(y) * width + x;
-        }
-    }
-};
-
 bool fail(QString* error, const QString& text) {
     if (error)
         *error = text;
     return false;
 }
+
+uint16_t signalOfCount(uint16_t count, float kelvinPerCount);
 
 } // namespace
 
@@ -170,6 +156,14 @@ uint16_t tauToSignal(float celsius, float R, float B, float F, float O) {
     return uint16_t(signal);
 }
 
+namespace {
+uint16_t signalOfCount(uint16_t count, float kelvinPerCount) {
+    const float kelvin = float(count) * kelvinPerCount;
+    const float celsius = float(double(kelvin) - radiometry::kKelvinOffset);
+    return tauToSignal(celsius, kSignalR, kSignalB, kSignalF, kSignalO);
+}
+} // namespace
+
 QString fffRefusal(const DecodedFrame& frame) {
     if (!frame.isValid())
         return QStringLiteral("The frame holds no pixels");
@@ -182,57 +176,93 @@ QString fffRefusal(const DecodedFrame& frame) {
     return QString();
 }
 
-QByteArray fffBlock(const DecodedFrame& frame, float kelvinPerCount, int rotationDegrees,
-                    QString* error) {
-    const QString refusal = fffRefusal(frame);
-    if (!refusal.isEmpty()) {
-        fail(error, refusal);
-        return QByteArray();
+namespace {
+
+// The signal of every count from lowest to highest, worked out when a count
+// is first met (-1 before) and kept per thread from frame to frame while the
+// step stays the same: the exponentials would otherwise cost more than the
+// rest of the block.
+const int32_t* signalTable(float kelvinPerCount, uint16_t lowest, uint16_t highest) {
+    thread_local float tableStep = -1.0f;
+    thread_local std::vector<int32_t> table;
+    if (tableStep != kelvinPerCount || table.empty()) {
+        table.assign(65536, -1);
+        tableStep = kelvinPerCount;
     }
-    if (rotationDegrees != 0 && rotationDegrees != 90 && rotationDegrees != 180 &&
-        rotationDegrees != -90) {
-        fail(error, QStringLiteral("Rotation by %1 degrees is not supported").arg(rotationDegrees));
-        return QByteArray();
+    for (uint32_t count = lowest; count <= highest; ++count) {
+        if (table[count] < 0)
+            table[count] = signalOfCount(uint16_t(count), kelvinPerCount);
     }
-    const bool sideways = rotationDegrees == 90 || rotationDegrees == -90;
-    const uint32_t outWidth = sideways ? frame.height : frame.width;
-    const uint32_t outHeight = sideways ? frame.width : frame.height;
-    const size_t pixels = frame.raw.size();
+    return table.data();
+}
 
-    std::vector<char> block(kPixelsOffset + 2 * pixels, '\0');
-    char* const out = block.data();
-
-    // The signal of a 14-bit count depends on nothing else, so each count met
-    // is converted once; a frame rarely holds more than a few thousand.
-    std::vector<int32_t> table(kRawTableSize, -1);
-    auto signalOf = [&](uint16_t raw) -> uint16_t {
-        const auto convert = [&] {
-            const float kelvin = float(raw) * kelvinPerCount;
-            const float celsius = float(double(kelvin) - radiometry::kKelvinOffset);
-            return tauToSignal(celsius, kSignalR, kSignalB, kSignalF, kSignalO);
-        };
-        if (raw >= kRawTableSize)
-            return convert();
-        int32_t& slot = table[raw];
-        if (slot < 0)
-            slot = convert();
-        return uint16_t(slot);
-    };
-
-    uint32_t smallest = 65535;
-    uint32_t largest = 0;
-    const Turn turn{rotationDegrees, frame.width, frame.height};
-    char* pixel = out + kPixelsOffset;
-    for (uint32_t y = 0; y < outHeight; ++y) {
-        for (uint32_t x = 0; x < outWidth; ++x) {
-            const uint16_t signal = signalOf(frame.raw[turn.source(x, y)]);
-            smallest = signal < smallest ? signal : smallest;
-            largest = signal > largest ? signal : largest;
-            put16(pixel, signal);
-            pixel += 2;
+// Smallest and largest count of a frame (at least one value).
+void countRange(const std::vector<uint16_t>& raw, uint16_t& lowest, uint16_t& highest) {
+    const uint16_t* p = raw.data();
+    const uint16_t* const end = p + raw.size();
+#if defined(__SSE2__)
+    // SSE2 compares signed 16-bit lanes only: flipping the top bit maps the
+    // unsigned order onto the signed one.
+    if (end - p >= 8) {
+        const __m128i flip = _mm_set1_epi16(short(0x8000));
+        __m128i low = _mm_set1_epi16(0x7FFF);
+        __m128i high = _mm_set1_epi16(short(0x8000));
+        for (; end - p >= 8; p += 8) {
+            const __m128i v =
+                _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), flip);
+            low = _mm_min_epi16(low, v);
+            high = _mm_max_epi16(high, v);
+        }
+        alignas(16) uint16_t lows[8];
+        alignas(16) uint16_t highs[8];
+        _mm_store_si128(reinterpret_cast<__m128i*>(lows), _mm_xor_si128(low, flip));
+        _mm_store_si128(reinterpret_cast<__m128i*>(highs), _mm_xor_si128(high, flip));
+        for (int i = 0; i < 8; ++i) {
+            lowest = std::min(lowest, lows[i]);
+            highest = std::max(highest, highs[i]);
         }
     }
+#endif
+    for (; p < end; ++p) {
+        lowest = std::min(lowest, *p);
+        highest = std::max(highest, *p);
+    }
+}
 
+struct FffShape {
+    uint32_t width = 0; // turned
+    uint32_t height = 0;
+    size_t bytes = 0;
+};
+
+bool checkFff(const DecodedFrame& frame, int rotationDegrees, FffShape& shape, QString* error) {
+    const QString refusal = fffRefusal(frame);
+    if (!refusal.isEmpty())
+        return fail(error, refusal);
+    if (rotationDegrees != 0 && rotationDegrees != 90 && rotationDegrees != 180 &&
+        rotationDegrees != -90)
+        return fail(error,
+                    QStringLiteral("Rotation by %1 degrees is not supported").arg(rotationDegrees));
+    const bool sideways = rotationDegrees == 90 || rotationDegrees == -90;
+    shape.width = sideways ? frame.height : frame.width;
+    shape.height = sideways ? frame.width : frame.height;
+    shape.bytes = kPixelsOffset + 2 * frame.raw.size();
+    return true;
+}
+
+// Hands the block to put(offset, bytes, length) in order: the header and
+// records up to the pixels, then one row of signals at a time.
+template <typename Put>
+void emitFff(const DecodedFrame& frame, float kelvinPerCount, int rotationDegrees,
+             const FffShape& shape, Put&& put) {
+    uint16_t lowest = 65535;
+    uint16_t highest = 0;
+    countRange(frame.raw, lowest, highest);
+    const int32_t* const table = signalTable(kelvinPerCount, lowest, highest);
+
+    // Signals grow with the count, so the extremes are those of the counts.
+    std::array<char, kPixelsOffset> head{};
+    char* const out = head.data();
     std::memcpy(out, "FFF", 4);
     std::memcpy(out + 4, "ATAU_RBFO", 9);
     put32(out + 20, 100);          // format version
@@ -242,57 +272,132 @@ QByteArray fffBlock(const DecodedFrame& frame, float kelvinPerCount, int rotatio
     put16(out + 36, 1);            // swap pattern
     putDirectoryEntry(out + kHeaderBytes, 32, 0, 102, 1, kCameraInfoOffset, kCameraInfoBytes);
     putDirectoryEntry(out + kHeaderBytes + kDirectoryEntryBytes, 1, 2, 100, 2, kRawDataOffset,
-                      uint32_t(2 * pixels + kGeometryBytes));
-    putCameraInfo(out + kCameraInfoOffset, outWidth, outHeight, smallest, largest,
-                  frameSeconds(frame.telemetry));
-    putGeometry(out + kRawDataOffset, outWidth, outHeight);
+                      uint32_t(shape.bytes - kRawDataOffset));
+    putCameraInfo(out + kCameraInfoOffset, shape.width, shape.height, uint32_t(table[lowest]),
+                  uint32_t(table[highest]), frameSeconds(frame.telemetry));
+    putGeometry(out + kRawDataOffset, shape.width, shape.height);
+    put(0, out, head.size());
+
+    // Output pixel (x, y) reads the frame at first(y) + x * step.
+    const ptrdiff_t W = ptrdiff_t(frame.width);
+    const ptrdiff_t H = ptrdiff_t(frame.height);
+    auto first = [&](ptrdiff_t y) -> ptrdiff_t {
+        switch (rotationDegrees) {
+        case 90: // clockwise: the bottom-left pixel comes to the top left
+            return (H - 1) * W + y;
+        case -90:
+            return W - 1 - y;
+        case 180:
+            return (H - 1 - y) * W + W - 1;
+        default:
+            return y * W;
+        }
+    };
+    const ptrdiff_t step = rotationDegrees == 90    ? -W
+                           : rotationDegrees == -90 ? W
+                           : rotationDegrees == 180 ? -1
+                                                    : 1;
+    std::vector<uint16_t> row(shape.width);
+    size_t offset = kPixelsOffset;
+    for (uint32_t y = 0; y < shape.height; ++y) {
+        const uint16_t* source = frame.raw.data() + first(ptrdiff_t(y));
+        for (uint32_t x = 0; x < shape.width; ++x, source += step)
+            row[x] = qToLittleEndian(uint16_t(table[*source]));
+        put(offset, reinterpret_cast<const char*>(row.data()), 2 * row.size());
+        offset += 2 * row.size();
+    }
+}
+
+int app1Pieces(size_t fffBytes) {
+    return int((fffBytes + kApp1PieceBytes - 1) / kApp1PieceBytes);
+}
+
+size_t app1Bytes(size_t fffBytes) {
+    return fffBytes + size_t(app1Pieces(fffBytes)) * kApp1HeadBytes;
+}
+
+// The 12-byte heads of the segments of a block of fffBytes, at their places
+// in out.
+void putApp1Heads(size_t fffBytes, char* out) {
+    const int pieces = app1Pieces(fffBytes);
+    for (int piece = 0; piece < pieces; ++piece) {
+        const size_t length =
+            std::min(size_t(kApp1PieceBytes), fffBytes - size_t(piece) * kApp1PieceBytes);
+        const size_t segmentLength = length + 10;
+        out[0] = char(0xFF);
+        out[1] = char(0xE1);
+        out[2] = char(segmentLength >> 8);
+        out[3] = char(segmentLength & 0xFF);
+        std::memcpy(out + 4, "FLIR", 4);
+        out[8] = 0;
+        out[9] = 1;
+        out[10] = char(piece);
+        out[11] = char(pieces - 1);
+        out += kApp1HeadBytes + length;
+    }
+}
+
+// Copies block bytes from offset on to their places among the segments at out.
+void putInSegments(char* out, size_t offset, const char* bytes, size_t length) {
+    while (length > 0) {
+        const size_t piece = offset / kApp1PieceBytes;
+        const size_t room = (piece + 1) * kApp1PieceBytes - offset;
+        const size_t count = std::min(room, length);
+        std::memcpy(out + offset + (piece + 1) * kApp1HeadBytes, bytes, count);
+        offset += count;
+        bytes += count;
+        length -= count;
+    }
+}
+
+// Where the segments go: after the start marker and the JFIF header; -1 when
+// the bytes are not a JPEG or the header runs past their end.
+int app1InsertionPoint(const QByteArray& jpeg) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(jpeg.constData());
+    const int size = jpeg.size();
+    if (size < 4 || bytes[0] != 0xFF || bytes[1] != 0xD8)
+        return -1;
+    if (bytes[2] != 0xFF || bytes[3] != 0xE0)
+        return 2;
+    if (size < 6)
+        return -1;
+    const int app0End = 4 + (bytes[4] << 8 | bytes[5]);
+    return app0End <= size ? app0End : -1;
+}
+
+} // namespace
+
+QByteArray fffBlock(const DecodedFrame& frame, float kelvinPerCount, int rotationDegrees,
+                    QString* error) {
+    FffShape shape;
+    if (!checkFff(frame, rotationDegrees, shape, error))
+        return QByteArray();
+    std::vector<char> block(shape.bytes);
+    emitFff(frame, kelvinPerCount, rotationDegrees, shape,
+            [&](size_t offset, const char* bytes, size_t length) {
+                std::memcpy(block.data() + offset, bytes, length);
+            });
     return QByteArray(block.data(), int(block.size()));
 }
 
 QByteArray flirApp1Segments(const QByteArray& fff) {
-    const int pieces = (fff.size() + kApp1PieceBytes - 1) / kApp1PieceBytes;
-    if (pieces > kMaxApp1Pieces)
+    if (app1Pieces(size_t(fff.size())) > kMaxApp1Pieces)
         return QByteArray();
-    QByteArray segments(fff.size() + pieces * kApp1HeadBytes, '\0');
-    char* at = segments.data();
-    for (int piece = 0; piece < pieces; ++piece) {
-        const int from = piece * kApp1PieceBytes;
-        const int length = qMin(kApp1PieceBytes, fff.size() - from);
-        const int segmentLength = length + 10;
-        at[0] = char(0xFF);
-        at[1] = char(0xE1);
-        at[2] = char(segmentLength >> 8);
-        at[3] = char(segmentLength & 0xFF);
-        std::memcpy(at + 4, "FLIR", 4);
-        at[8] = 0;
-        at[9] = 1;
-        at[10] = char(piece);
-        at[11] = char(pieces - 1);
-        std::memcpy(at + kApp1HeadBytes, fff.constData() + from, size_t(length));
-        at += kApp1HeadBytes + length;
-    }
-    return segments;
+    std::vector<char> segments(app1Bytes(size_t(fff.size())));
+    putApp1Heads(size_t(fff.size()), segments.data());
+    putInSegments(segments.data(), 0, fff.constData(), size_t(fff.size()));
+    return QByteArray(segments.data(), int(segments.size()));
 }
 
 QByteArray insertApp1Segments(const QByteArray& jpeg, const QByteArray& segments) {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(jpeg.constData());
-    const int size = jpeg.size();
-    if (size < 4 || bytes[0] != 0xFF || bytes[1] != 0xD8)
+    const int insertAt = app1InsertionPoint(jpeg);
+    if (insertAt < 0)
         return QByteArray();
-    int insertAt = 2;
-    if (bytes[2] == 0xFF && bytes[3] == 0xE0) {
-        if (size < 6)
-            return QByteArray();
-        const int app0End = 4 + (bytes[4] << 8 | bytes[5]);
-        if (app0End > size)
-            return QByteArray();
-        insertAt = app0End;
-    }
     QByteArray out;
-    out.reserve(size + segments.size());
+    out.reserve(jpeg.size() + segments.size());
     out.append(jpeg.constData(), insertAt);
     out.append(segments);
-    out.append(jpeg.constData() + insertAt, size - insertAt);
+    out.append(jpeg.constData() + insertAt, jpeg.size() - insertAt);
     return out;
 }
 
@@ -304,11 +409,10 @@ QImage turnPicture(const QImage& picture, int rotationDegrees) {
 
 QByteArray encodeRadiometricJpeg(const DecodedFrame& frame, const QImage& picture,
                                  float kelvinPerCount, int rotationDegrees, QString* error) {
-    const QByteArray fff = fffBlock(frame, kelvinPerCount, rotationDegrees, error);
-    if (fff.isEmpty())
+    FffShape shape;
+    if (!checkFff(frame, rotationDegrees, shape, error))
         return QByteArray();
-    const QByteArray segments = flirApp1Segments(fff);
-    if (segments.isEmpty()) {
+    if (app1Pieces(shape.bytes) > kMaxApp1Pieces) {
         fail(error, QStringLiteral("The frame of %1 x %2 pixels is too large for a radiometric "
                                    "JPEG")
                         .arg(frame.width)
@@ -316,6 +420,9 @@ QByteArray encodeRadiometricJpeg(const DecodedFrame& frame, const QImage& pictur
         return QByteArray();
     }
     QByteArray jpeg;
+    // Room for a picture at quality 95 of up to 8 bits per pixel, so that the
+    // encoder's output is not copied on every growth.
+    jpeg.reserve(int(std::min<qint64>(qint64(picture.width()) * picture.height(), 1 << 28)));
     QBuffer buffer(&jpeg);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "jpg");
@@ -324,9 +431,25 @@ QByteArray encodeRadiometricJpeg(const DecodedFrame& frame, const QImage& pictur
         fail(error, QStringLiteral("Error while saving image"));
         return QByteArray();
     }
-    const QByteArray file = insertApp1Segments(jpeg, segments);
-    if (file.isEmpty())
+    const int insertAt = app1InsertionPoint(jpeg);
+    if (insertAt < 0) {
         fail(error, QStringLiteral("Error reading header"));
+        return QByteArray();
+    }
+    // The block goes straight to its places between the segment heads.
+    const size_t segmentBytes = app1Bytes(shape.bytes);
+    QByteArray file;
+    file.resize(int(size_t(jpeg.size()) + segmentBytes));
+    char* const out = file.data();
+    std::memcpy(out, jpeg.constData(), size_t(insertAt));
+    char* const segments = out + insertAt;
+    putApp1Heads(shape.bytes, segments);
+    emitFff(frame, kelvinPerCount, rotationDegrees, shape,
+            [&](size_t offset, const char* bytes, size_t length) {
+                putInSegments(segments, offset, bytes, length);
+            });
+    std::memcpy(segments + segmentBytes, jpeg.constData() + insertAt,
+                size_t(jpeg.size() - insertAt));
     return file;
 }
 
