@@ -11,12 +11,10 @@
 #include "export/TemperatureCsv.h"
 #include "synth/Synth.h"
 
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QImageWriter>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
@@ -81,16 +79,6 @@ Fixture& fixture() {
     return *f;
 }
 
-QByteArray encodeJpeg(const QImage& picture) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "jpg");
-    writer.setQuality(95);
-    writer.write(picture);
-    return bytes;
-}
-
 QString freshFolder(const QString& name) {
     const QString out = fixture().dir.filePath(name);
     QDir(out).removeRecursively();
@@ -118,7 +106,7 @@ void writeSequence(benchmark::State& state, const QString& folder,
 
 void BM_JpegSequence(benchmark::State& state) {
     writeSequence(state, QStringLiteral("jpeg"),
-                  [](size_t n) { return encodeJpeg(fixture().pictures[n]); });
+                  [](size_t n) { return kx::encodeJpeg(fixture().pictures[n]); });
 }
 
 void BM_RadiometricJpegSequence(benchmark::State& state) {
@@ -136,7 +124,7 @@ void BM_AviExport(benchmark::State& state) {
         avi.kavi_open(out + QStringLiteral("/movie.avi"), kWidth, kHeight,
                       kx::AviWriter::kMotionJpeg, kx::AviWriter::kDefaultFramesPerSecond);
         for (const QImage& picture : f.pictures)
-            avi.addFrame(encodeJpeg(picture));
+            avi.addFrame(kx::encodeJpeg(picture));
         if (!avi.closeFile())
             state.SkipWithError("AVI failed");
     }
@@ -179,7 +167,7 @@ void BM_PlainJpegEncode(benchmark::State& state) {
     const Fixture& f = fixture();
     size_t n = 0;
     for (auto _ : state)
-        benchmark::DoNotOptimize(encodeJpeg(f.pictures[n++ % kFrames]));
+        benchmark::DoNotOptimize(kx::encodeJpeg(f.pictures[n++ % kFrames]));
     state.SetItemsProcessed(state.iterations());
 }
 

@@ -105,19 +105,8 @@ AviWriter::~AviWriter() {
     discard();
 }
 
-bool AviWriter::failWith(const QString& reason) {
-    if (!m_failed)
-        m_error = QStringLiteral("Cannot write ") + m_fileName + QStringLiteral(": ") + reason;
-    m_failed = true;
-    return false;
-}
-
 bool AviWriter::kavi_open(const QString& fileName, uint32_t width, uint32_t height,
                           const char* codec, int framesPerSecond, const AviAudioParameters* audio) {
-    discard();
-    m_fileName = fileName;
-    m_error.clear();
-    m_failed = false;
     m_videoFrames = 0;
     m_audioLength = 0;
     m_index.clear();
@@ -133,16 +122,12 @@ bool AviWriter::kavi_open(const QString& fileName, uint32_t width, uint32_t heig
     m_height = height;
     setCodec(codec);
 
-    if (!m_part.open(fileName, &m_error)) {
-        m_failed = true;
+    if (!m_part.open(fileName))
         return false;
-    }
     QByteArray head("RIFF\0\0\0\0AVI ", 12);
     head.append(headerList());
     head.append("LIST\0\0\0\0movi", 12);
-    if (m_part.file().write(head) != head.size())
-        return failWith(m_part.file().errorString());
-    return true;
+    return m_part.write(head);
 }
 
 QByteArray AviWriter::headerList() const {
@@ -205,27 +190,29 @@ QByteArray AviWriter::headerList() const {
 }
 
 bool AviWriter::addChunk(const char* id, const char* data, qint64 length, bool audio) {
-    if (!m_part.isOpen())
-        return failWith(QStringLiteral("the movie is not open"));
-    if (m_failed)
-        return false;
-    QFile& file = m_part.file();
+    if (!m_part.isOpen() || m_part.failed())
+        return m_part.write(data, 0); // refused, with the reason kept
     const qint64 padding = (4 - length % 4) % 4;
     const uint32_t size = uint32_t(length + padding);
+    // Every size and offset of the file is 32 bits: a chunk that would take
+    // the file with its index past them would make it claim wrong sizes.
+    const qint64 fileEnd =
+        m_part.file().pos() + 8 + length + padding + 16 * (qint64(m_index.size()) + 1) + 8;
+    if (length < 0 || fileEnd > qint64(UINT32_MAX))
+        return m_part.fail(QStringLiteral("an AVI file holds at most 4 GB"));
     if (m_index.size() == m_index.capacity())
         m_index.reserve(m_index.size() + kIndexGrowth);
     QByteArray head(id, 4);
     append32(head, size);
     static const char zeros[4] = {};
-    if (file.write(head) != head.size() || file.write(data, length) != length ||
-        file.write(zeros, padding) != padding)
-        return failWith(file.errorString());
+    if (!m_part.write(head) || !m_part.write(data, length) || !m_part.write(zeros, padding))
+        return false;
     m_index.push_back(audio ? size | kAudioMark : size);
     return true;
 }
 
 bool AviWriter::addFrame(const char* data, qint64 length) {
-    if (m_sizeFromFrame && m_part.isOpen() && !m_failed) {
+    if (m_sizeFromFrame && m_part.isOpen() && !m_part.failed()) {
         uint32_t width = 0;
         uint32_t height = 0;
         if (jpegFrameSize(data, length, width, height))
@@ -246,14 +233,9 @@ bool AviWriter::addAudio(const char* data, qint64 length) {
 }
 
 bool AviWriter::closeFile() {
-    if (!m_part.isOpen())
-        return failWith(QStringLiteral("the movie is not open"));
-    if (m_failed) {
-        discard();
-        return false;
-    }
-    QFile& file = m_part.file();
-    const qint64 movieEnd = file.pos();
+    if (!m_part.isOpen() || m_part.failed())
+        return m_part.commit(); // reports, and removes what was written
+    const qint64 movieEnd = m_part.file().pos();
     QByteArray index("idx1", 4);
     append32(index, uint32_t(16 * m_index.size()));
     uint32_t offset = 4;
@@ -269,22 +251,11 @@ bool AviWriter::closeFile() {
     append32(movieSize, uint32_t(movieEnd - kMovieSizeOffset - 4));
     QByteArray riffSize;
     append32(riffSize, uint32_t(movieEnd + index.size() - 8));
-    const bool written = file.write(index) == index.size() && file.seek(kMovieSizeOffset) &&
-                         file.write(movieSize) == 4 && file.seek(kHeaderListOffset) &&
-                         file.write(headerList()) == kMovieListOffset - kHeaderListOffset &&
-                         file.seek(4) && file.write(riffSize) == 4;
-    if (!written) {
-        failWith(file.errorString());
-        discard();
-        return false;
-    }
-    QString error;
-    if (!m_part.commit(&error)) {
-        m_error = error;
-        m_failed = true;
-        return false;
-    }
-    return true;
+    const bool patched = m_part.write(index) && m_part.seek(kMovieSizeOffset) &&
+                         m_part.write(movieSize) && m_part.seek(kHeaderListOffset) &&
+                         m_part.write(headerList()) && m_part.seek(4) && m_part.write(riffSize);
+    const bool committed = m_part.commit(); // after a failure this removes the file
+    return patched && committed;
 }
 
 void AviWriter::discard() {

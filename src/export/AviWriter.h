@@ -78,17 +78,13 @@ public:
     uint32_t frameCount() const { return m_videoFrames; }
     uint32_t width() const { return m_width; }
     uint32_t height() const { return m_height; }
-    const QString& errorString() const { return m_error; }
+    const QString& errorString() const { return m_part.errorString(); }
 
 private:
     QByteArray headerList() const;
     bool addChunk(const char* id, const char* data, qint64 length, bool audio);
-    bool failWith(const QString& reason);
 
     PartFile m_part;
-    QString m_fileName;
-    QString m_error;
-    bool m_failed = false;
 
     uint32_t m_microsecondsPerFrame = 0;
     uint32_t m_rate = 0;

@@ -1,12 +1,17 @@
 #pragma once
 
 #include <QByteArray>
+#include <QImage>
 #include <QString>
 #include <QTemporaryFile>
 #include <memory>
 
-// Checks and writes shared by the writers of one file per frame.
+// Checks, encoders and files shared by the writers.
 namespace kx {
+
+// The picture as a JPEG file in memory (the image library's encoder, 2 x 2
+// chroma subsampling); empty when it cannot be encoded.
+QByteArray encodeJpeg(const QImage& picture, int quality = 95);
 
 // "Cannot write <name>: the file is read-only" when name exists without
 // write permission for its owner, else an empty text. The file mode is read
@@ -24,19 +29,28 @@ bool writeExportFile(const QString& name, const QByteArray& bytes, QString* erro
 // Destroyed without commit, it takes the hidden file with it.
 class PartFile {
 public:
-    // False with *error ("Cannot write <name>: <reason>") when name is
-    // read-only or its folder takes no new file.
-    bool open(const QString& name, QString* error);
-    QFile& file() { return *m_file; }
+    // False when name is read-only or its folder takes no new file.
+    bool open(const QString& name);
     bool isOpen() const { return m_file != nullptr; }
-    // Closes the file and puts it in place; false with *error on any write
-    // error so far or when the rename fails (the hidden file is removed).
-    bool commit(QString* error);
-    void discard();
+    QFile& file() { return *m_file; }
+    // Writes all of bytes; refused after the first failure.
+    bool write(const char* bytes, qint64 length);
+    bool write(const QByteArray& bytes) { return write(bytes.constData(), bytes.size()); }
+    bool seek(qint64 position);
+    // Records the first failure as "Cannot write <name>: <reason>"; false.
+    bool fail(const QString& reason);
+    bool failed() const { return m_failed; }
+    const QString& errorString() const { return m_error; }
+    // Closes the file and puts it in place; after a failure, or when the
+    // rename fails, removes it instead and gives false.
+    bool commit();
+    void discard() { m_file.reset(); }
 
 private:
     std::unique_ptr<QTemporaryFile> m_file;
     QString m_name;
+    QString m_error;
+    bool m_failed = false;
 };
 
 } // namespace kx

@@ -31,15 +31,12 @@ public:
 
     bool isOpen() const { return m_part.isOpen(); }
     int blockCount() const { return m_blocks; }
-    const QString& errorString() const { return m_error; }
+    // The write failure, or else the last frame refused.
+    const QString& errorString() const;
 
 private:
-    bool failWith(const QString& reason);
-
     PartFile m_part;
-    QString m_fileName;
-    QString m_error;
-    bool m_failed = false;
+    QString m_refusal;
     int m_blocks = 0;
 };
 

@@ -5,10 +5,8 @@
 #include "base/Report.h"
 #include "export/ExportTarget.h"
 
-#include <QBuffer>
 #include <QDateTime>
 #include <QFile>
-#include <QImageWriter>
 #include <QTransform>
 #include <QtEndian>
 #if defined(__SSE2__)
@@ -419,15 +417,8 @@ QByteArray encodeRadiometricJpeg(const DecodedFrame& frame, const QImage& pictur
                         .arg(frame.height));
         return QByteArray();
     }
-    QByteArray jpeg;
-    // Room for a picture at quality 95 of up to 8 bits per pixel, so that the
-    // encoder's output is not copied on every growth.
-    jpeg.reserve(int(std::min<qint64>(qint64(picture.width()) * picture.height(), 1 << 28)));
-    QBuffer buffer(&jpeg);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "jpg");
-    writer.setQuality(kJpegQuality);
-    if (picture.isNull() || !writer.write(turnPicture(picture, rotationDegrees))) {
+    const QByteArray jpeg = encodeJpeg(turnPicture(picture, rotationDegrees), kJpegQuality);
+    if (jpeg.isEmpty()) {
         fail(error, QStringLiteral("Error while saving image"));
         return QByteArray();
     }

@@ -1,11 +1,10 @@
 #include "ExportTools.h"
 #include "export/AviWriter.h"
+#include "export/ExportTarget.h"
 #include "support/TestSupport.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
-#include <QImageWriter>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -32,16 +31,6 @@ QString scratch(const QString& name) {
 QByteArray readAll(const QString& name) {
     QFile file(name);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QByteArray jpegOf(const QImage& picture) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "jpg");
-    writer.setQuality(95);
-    writer.write(picture);
-    return bytes;
 }
 
 // Files in the scratch folder whose name contains part (hidden ones too).
@@ -141,7 +130,7 @@ private slots:
         for (int n = 0; n < 12; ++n) {
             const QImage picture = exporttools::pictureOf(exporttools::sceneFrame(320, 256, n))
                                        .transformed(QTransform().rotate(degrees));
-            const QByteArray jpeg = jpegOf(picture);
+            const QByteArray jpeg = kx::encodeJpeg(picture);
             if (n == 4)
                 fifth = jpeg;
             QVERIFY(avi.addFrame(jpeg));
@@ -216,7 +205,8 @@ private slots:
         // SIGXFSZ ignored, the write that passes the limit fails like a full
         // disk.
         const QString file = scratch(QStringLiteral("full.avi"));
-        const QByteArray frame = jpegOf(exporttools::pictureOf(exporttools::sceneFrame(320, 256)));
+        const QByteArray frame =
+            kx::encodeJpeg(exporttools::pictureOf(exporttools::sceneFrame(320, 256)));
         const rlim_t bytes = rlim_t(8 * frame.size());
         const pid_t child = fork();
         if (child == 0) {
