@@ -291,6 +291,16 @@ private slots:
         QVERIFY(sequence.addFrame(exporttools::sceneFrame(160, 128, 0), 0.04f, 0));
         QVERIFY(sequence.close());
         QCOMPARE(QFileInfo(file).size(), 11 * (1308 + 2 * 160 * 128));
+        // The window's per-frame call appends, as earlier versions did.
+        const QString appended = scratch(QStringLiteral("appended.seq"));
+        QFile::remove(appended);
+        kx::RadiometricWriter writer;
+        const kx::DecodedFrame frame = exporttools::sceneFrame(16, 8);
+        QVERIFY(writer.storeFFF(appended, frame, 0.04f, 180));
+        QVERIFY(writer.storeFFF(appended, frame, 0.04f, 180));
+        QFile both(appended);
+        QVERIFY(both.open(QIODevice::ReadOnly));
+        QCOMPARE(both.readAll(), writer.fffData() + writer.fffData());
         QCOMPARE(QDir(testsupport::scratchDir())
                      .entryList({QStringLiteral("*flight*")}, QDir::Files | QDir::Hidden),
                  QStringList{QStringLiteral("flight.seq")});
