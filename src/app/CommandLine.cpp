@@ -3,6 +3,7 @@
 #include "base/FileKind.h"
 #include "base/Radiometry.h"
 #include "base/Report.h"
+#include "export/FormatRegistry.h"
 
 #include <QDir>
 #include <cmath>
@@ -233,10 +234,10 @@ QStringList commandLineHelpLines() {
     const QString type = QStringLiteral("              ");
     QStringList lines;
     auto section = [&](const char* name) { lines << QString::fromLatin1(name); };
-    auto block = [&](const char* head, std::initializer_list<const char*> descriptions) {
+    auto block = [&](const char* head, std::initializer_list<QString> descriptions) {
         lines << option + QString::fromLatin1(head);
-        for (const char* d : descriptions)
-            lines << text + QString::fromLatin1(d);
+        for (const QString& d : descriptions)
+            lines << text + d;
     };
     auto types = [&](std::initializer_list<const char*> entries) {
         for (const char* e : entries)
@@ -268,8 +269,8 @@ QStringList commandLineHelpLines() {
     gap();
     block("-exfn name", {"Sets the name prefix for exported files to name"});
     gap();
-    block("-exfo <format>",
-          {"Sets the export format", "Available are: png, jpg, tif, avi, csv, rjpg"});
+    block("-exfo <format>", {QStringLiteral("Sets the export format"),
+                             QStringLiteral("Available are: ") + helpFormatList()});
     gap();
     block("-expa path", {"Sets the directory to which exports are written to path"});
     gap();

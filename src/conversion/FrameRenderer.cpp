@@ -76,16 +76,29 @@ QImage FrameRenderer::legendFor(int height, const ConversionSettings& settings,
     return legendImage;
 }
 
-bool FrameRenderer::render(const DecodedFrame& frame, const ConversionSettings& settings,
-                           bool markHotspot, QImage& picture) {
-    QImage image;
-    autorange::RawWindow used;
+bool FrameRenderer::convertMarked(const DecodedFrame& frame, const ConversionSettings& settings,
+                                  bool markHotspot, QImage& image, autorange::RawWindow& used) {
     if (!convert(frame, settings, image, used))
         return false;
     // The decoder counts the hot spot's column and row from 1; the marker is
     // centred on that pixel itself, as in the viewer.
     if (markHotspot)
         paintHotspotMarker(image, int(frame.hotspotColumn) - 1, int(frame.hotspotRow) - 1);
+    return true;
+}
+
+bool FrameRenderer::renderConverted(const DecodedFrame& frame, const ConversionSettings& settings,
+                                    bool markHotspot, QImage& picture) {
+    autorange::RawWindow used;
+    return convertMarked(frame, settings, markHotspot, picture, used);
+}
+
+bool FrameRenderer::render(const DecodedFrame& frame, const ConversionSettings& settings,
+                           bool markHotspot, QImage& picture) {
+    QImage image;
+    autorange::RawWindow used;
+    if (!convertMarked(frame, settings, markHotspot, image, used))
+        return false;
     picture = turned(image, settings.rotation);
     if (settings.legendVisible)
         picture = legend::appendLegend(picture, legendFor(picture.height(), settings, used));

@@ -27,6 +27,10 @@ public:
     bool convert(const DecodedFrame& frame, const ConversionSettings& settings, QImage& image,
                  autorange::RawWindow& used);
 
+    // The converted frame with the marker when asked, not turned, no legend.
+    bool renderConverted(const DecodedFrame& frame, const ConversionSettings& settings,
+                         bool markHotspot, QImage& picture);
+
     // The converted picture as exported: the marker on the hot pixel when
     // asked, then the turn, then the legend beside it (upright).
     bool render(const DecodedFrame& frame, const ConversionSettings& settings, bool markHotspot,
@@ -40,6 +44,9 @@ public:
     QImage legendFor(int height, const ConversionSettings& settings, autorange::RawWindow used);
 
 private:
+    bool convertMarked(const DecodedFrame& frame, const ConversionSettings& settings,
+                       bool markHotspot, QImage& image, autorange::RawWindow& used);
+
     RGBCalculations palette;
     PaletteTable table;
     autorange::Histogram histogram{};

@@ -16,7 +16,7 @@ std::atomic<unsigned> temporaryCounter{0};
 
 bool fail(const QString& name, int code, QString* error, int* errorNumber) {
     if (error) {
-        *error = QStringLiteral("Error while writing \"") + name + QStringLiteral("\": ") +
+        *error = QStringLiteral("Cannot write ") + name + QStringLiteral(": ") +
                  QString::fromLocal8Bit(std::strerror(code));
     }
     if (errorNumber)

@@ -9,8 +9,8 @@ namespace kx {
 // bytes go to a new file beside it, which is renamed over the name only when
 // every byte is written. A symbolic link at the name is replaced, not
 // followed, so a run never writes through a link into another file. On
-// failure the temporary file is removed, error (when given) names the file
-// and the cause, and errorNumber (when given) receives the errno value.
+// failure the temporary file is removed, error (when given) receives
+// "Cannot write <name>: <reason>", and errorNumber (when given) receives the errno value.
 bool writeFileAtomically(const QString& name, const QByteArray& bytes, QString* error,
                          int* errorNumber = nullptr);
 

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QThread>
 #include <algorithm>
+#include <cerrno>
 #include <condition_variable>
 #include <deque>
 #include <future>
@@ -24,6 +25,7 @@ struct FrameResult {
     QString error;
     int errorNumber = 0;
     QStringList written;
+    QByteArray payload; // the frame's part of a file that gathers frames
 };
 
 // A fixed set of threads, each with its own renderer; tasks are taken in the
@@ -80,18 +82,27 @@ private:
 FrameResult processFrame(FrameRenderer& renderer, const FormatWriter& writer,
                          const ExportContext& context, ExportFrame& frame) {
     FrameResult result;
-    if (writer.needsPicture() &&
-        !renderer.render(frame.frame, context.conversion, context.exportSettings.markHotspot,
-                         frame.picture)) {
-        result.converted = false;
-        return result;
+    const ConversionSettings& conversion = context.conversion;
+    const bool marked = context.exportSettings.markHotspot;
+    switch (writer.picture()) {
+    case FormatWriter::Picture::None:
+        break;
+    case FormatWriter::Picture::Converted:
+        result.converted = renderer.renderConverted(frame.frame, conversion, marked, frame.picture);
+        break;
+    case FormatWriter::Picture::Finished:
+        result.converted = renderer.render(frame.frame, conversion, marked, frame.picture);
+        break;
     }
-    std::vector<EncodedFile> files;
-    if (!writer.encode(frame, context, files, result.error)) {
+    if (!result.converted)
+        return result;
+    EncodedFrame encoded;
+    if (!writer.encode(frame, context, encoded, result.error)) {
         result.encoded = false;
         return result;
     }
-    for (const EncodedFile& file : files) {
+    result.payload = std::move(encoded.payload);
+    for (const EncodedFile& file : encoded.files) {
         QString cause;
         if (!writeFileAtomically(file.fileName, file.bytes, &cause, &result.errorNumber)) {
             result.encoded = false;
@@ -188,7 +199,13 @@ ExportJob::Outcome ExportJob::run(const Progress& progress) {
 
     // Results are taken in frame order, whichever worker finished first.
     const auto settle = [&](Pending& item) {
-        const FrameResult result = item.result.get();
+        FrameResult result = item.result.get();
+        if (!stopped && result.converted && result.encoded && !result.payload.isEmpty() &&
+            !writer->append(result.payload, result.error)) {
+            // The gathered file cannot go on: nothing after this frame fits it.
+            result.encoded = false;
+            result.errorNumber = ENOSPC;
+        }
         if (stopped) {
             // After a lasting failure only complete files are counted.
             if (result.converted && result.encoded)

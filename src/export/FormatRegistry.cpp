@@ -1,21 +1,28 @@
 #include "export/FormatRegistry.h"
 
 #include "export/PictureWriter.h"
+#include "export/RadiometricFormats.h"
+
+#include <algorithm>
 
 namespace kx {
 namespace {
 
 std::vector<FormatEntry> buildRegistry() {
     const auto picture = [] { return std::make_unique<PictureWriter>(); };
+    const auto rjpg = [] { return std::make_unique<RadiometricJpegFormat>(); };
+    const auto csv = [] { return std::make_unique<TemperatureCsvFormat>(); };
+    const auto seq = [] { return std::make_unique<FffSequenceFormat>(); };
+    const auto avi = [] { return std::make_unique<AviFormat>(); };
     // The dialog's order; its first entry is the dialog's default.
     return {
-        {QStringLiteral("rjpg"), QStringLiteral("RJPG"), nullptr},
-        {QStringLiteral("png"), QStringLiteral("PNG"), picture},
-        {QStringLiteral("jpg"), QStringLiteral("JPG"), picture},
-        {QStringLiteral("tif"), QStringLiteral("TIF"), nullptr},
-        {QStringLiteral("csv"), QStringLiteral("CSV"), nullptr},
-        {QStringLiteral("avi"), QStringLiteral("AVI"), nullptr},
-        {QStringLiteral("seq"), QStringLiteral("SEQ"), nullptr},
+        {QStringLiteral("rjpg"), QStringLiteral("RJPG"), rjpg, 6},
+        {QStringLiteral("png"), QStringLiteral("PNG"), picture, 1},
+        {QStringLiteral("jpg"), QStringLiteral("JPG"), picture, 2},
+        {QStringLiteral("tif"), QStringLiteral("TIF"), nullptr, 3},
+        {QStringLiteral("csv"), QStringLiteral("CSV"), csv, 5},
+        {QStringLiteral("avi"), QStringLiteral("AVI"), avi, 4},
+        {QStringLiteral("seq"), QStringLiteral("SEQ"), seq},
         {QStringLiteral("meta_only"), QStringLiteral("Meta_only"), nullptr},
         {QStringLiteral("tiff"), QString(), nullptr},
         {QStringLiteral("jpeg"), QString(), picture},
@@ -47,20 +54,28 @@ QStringList exportDialogFormats() {
     return labels;
 }
 
-QStringList availableFormatKeys() {
-    QStringList keys;
+QString helpFormatList() {
+    std::vector<const FormatEntry*> listed;
     for (const FormatEntry& entry : formatRegistry()) {
-        if (entry.create)
-            keys << entry.key;
+        if (entry.helpPosition > 0)
+            listed.push_back(&entry);
     }
-    return keys;
+    std::sort(listed.begin(), listed.end(), [](const FormatEntry* a, const FormatEntry* b) {
+        return a->helpPosition < b->helpPosition;
+    });
+    QStringList keys;
+    for (const FormatEntry* entry : listed)
+        keys << entry->key;
+    return keys.join(QStringLiteral(", "));
 }
 
 QString formatRefusal(const QString& key) {
     const FormatEntry* entry = findFormat(key);
     if (entry == nullptr) {
-        return QStringLiteral("Unsupported image format selected. Available are .") +
-               availableFormatKeys().join(QStringLiteral(", ."));
+        // Any other key is taken as a picture format, which the picture
+        // writer refuses with the list of the picture formats it encodes.
+        return QStringLiteral("Unsupported image format selected. Available are .png, .jpg, "
+                              ".jpeg");
     }
     if (!entry->create) {
         return QStringLiteral("Export format \"") + key +

@@ -40,25 +40,42 @@ struct EncodedFile {
     QByteArray bytes;
 };
 
+// What a frame produces: files written under their final names only when
+// whole, and for formats that gather frames into one file the frame's part
+// of it.
+struct EncodedFrame {
+    std::vector<EncodedFile> files;
+    QByteArray payload;
+};
+
 // One output format. encode runs on the job's worker threads, for several
-// frames at once: it must keep no state between calls. begin, commit and
+// frames at once: it must keep no state between calls. begin, append and
 // finish run on the job's thread in frame order, for formats that gather
 // frames into one file.
 class FormatWriter {
 public:
+    // The picture a format takes: none (raw values only), the converted frame
+    // with the marker, or that turned and with the legend beside it.
+    enum class Picture { None, Converted, Finished };
+
     virtual ~FormatWriter() = default;
-    // Whether the frames must be rendered into a picture first.
-    virtual bool needsPicture() const { return true; }
+    virtual Picture picture() const { return Picture::Finished; }
     virtual bool begin(const ExportContext& context, QString& error) {
         (void)context;
         (void)error;
         return true;
     }
-    // The files of one frame; false with a message when it cannot be encoded.
-    virtual bool encode(const ExportFrame& frame, const ExportContext& context,
-                        std::vector<EncodedFile>& files, QString& error) const = 0;
+    // The output of one frame; false with a message when it cannot be encoded.
+    virtual bool encode(const ExportFrame& frame, const ExportContext& context, EncodedFrame& out,
+                        QString& error) const = 0;
+    // Adds a frame's payload to the job's file, in frame order.
+    virtual bool append(const QByteArray& payload, QString& error) {
+        (void)payload;
+        (void)error;
+        return true;
+    }
     // Ends the job's output after the last frame, or after a failure
-    // (completed false): per-file formats close or remove their file.
+    // (completed false): per-file formats close, or remove what they wrote.
     virtual bool finish(const ExportContext& context, bool completed, QString& error) {
         (void)context;
         (void)completed;
@@ -75,6 +92,8 @@ struct FormatEntry {
     // Null while this build has no writer for the format: it is refused
     // before any file is written.
     std::function<std::unique_ptr<FormatWriter>()> create;
+    // Place in the help text's list of formats; 0 for keys it leaves out.
+    int helpPosition = 0;
 };
 
 const std::vector<FormatEntry>& formatRegistry();
@@ -82,8 +101,8 @@ const std::vector<FormatEntry>& formatRegistry();
 const FormatEntry* findFormat(const QString& key);
 // The export dialog's list, in its order ("RJPG", "PNG", ...).
 QStringList exportDialogFormats();
-// Keys of the formats this build writes, for the help text ("png, jpg, jpeg").
-QStringList availableFormatKeys();
+// The help text's list of formats, "png, jpg, tif, avi, csv, rjpg".
+QString helpFormatList();
 
 // The message for a format that cannot be exported; empty when it can.
 QString formatRefusal(const QString& key);

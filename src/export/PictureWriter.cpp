@@ -20,7 +20,7 @@ QByteArray encodePicture(const QImage& picture, const QString& format) {
 }
 
 bool PictureWriter::encode(const ExportFrame& frame, const ExportContext& context,
-                           std::vector<EncodedFile>& files, QString& error) const {
+                           EncodedFrame& out, QString& error) const {
     const QString fileName = frame.frameBase + QLatin1Char('.') + context.extension;
     QByteArray bytes = encodePicture(frame.picture, context.extension);
     if (bytes.isEmpty()) {
@@ -28,7 +28,7 @@ bool PictureWriter::encode(const ExportFrame& frame, const ExportContext& contex
                 QStringLiteral("\" with format ") + context.extension;
         return false;
     }
-    files.push_back({fileName, std::move(bytes)});
+    out.files.push_back({fileName, std::move(bytes)});
     return true;
 }
 

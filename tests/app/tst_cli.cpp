@@ -134,8 +134,8 @@ void TestCli::runs_data() {
         "Warning: Start frame is higher than frames in dataset", "");
     row("unsupported format", "-i MOVIE -exfo bmp", 1,
         "Error: Unsupported image format selected. Available are .png, .jpg, .jpeg", "");
-    row("format without its writer", "-i MOVIE -exfo avi", 1,
-        "Error: Export format \"avi\" is not available in this version; nothing was exported", "");
+    row("format without its writer", "-i MOVIE -exfo tif", 1,
+        "Error: Export format \"tif\" is not available in this version; nothing was exported", "");
     row("-exfo without its format", "-i MOVIE -exfo", 1,
         "Error: An export needs a directory (-expa), a name (-exfn) and a format (-exfo); "
         "nothing was exported",

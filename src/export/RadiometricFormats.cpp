@@ -1,0 +1,107 @@
+#include "export/RadiometricFormats.h"
+
+#include "export/ExportTarget.h"
+#include "export/RadiometricWriter.h"
+#include "export/TemperatureCsv.h"
+
+namespace kx {
+
+bool RadiometricJpegFormat::encode(const ExportFrame& frame, const ExportContext& context,
+                                   EncodedFrame& out, QString& error) const {
+    const QString fileName = frame.frameBase + QStringLiteral(".jpg");
+    QString refusal = readOnlyRefusal(fileName);
+    QByteArray bytes;
+    if (refusal.isEmpty()) {
+        bytes = encodeRadiometricJpeg(frame.frame, frame.picture,
+                                      fffKelvinPerCount(context.conversion.radiometryOption),
+                                      context.conversion.rotation, &refusal);
+    }
+    if (bytes.isEmpty()) {
+        error = refusal;
+        return false;
+    }
+    out.files.push_back({fileName, std::move(bytes)});
+    return true;
+}
+
+bool TemperatureCsvFormat::encode(const ExportFrame& frame, const ExportContext& context,
+                                  EncodedFrame& out, QString& error) const {
+    const QString fileName = frame.frameBase + QLatin1Char('.') + context.extension;
+    error = readOnlyRefusal(fileName);
+    if (!error.isEmpty())
+        return false;
+    // Temperatures in the window's step: counts stay counts without radiometry.
+    out.files.push_back(
+        {fileName, encodeTemperatureCsv(frame.frame, context.conversion.kelvinPerCount,
+                                        context.exportSettings.csvDelimiter)});
+    return true;
+}
+
+bool FffSequenceFormat::begin(const ExportContext& context, QString& error) {
+    if (sequence.open(context.names.fffSequence()))
+        return true;
+    error = sequence.errorString();
+    return false;
+}
+
+bool FffSequenceFormat::encode(const ExportFrame& frame, const ExportContext& context,
+                               EncodedFrame& out, QString& error) const {
+    out.payload = fffBlock(frame.frame, fffKelvinPerCount(context.conversion.radiometryOption),
+                           context.conversion.rotation, &error);
+    return !out.payload.isEmpty();
+}
+
+bool FffSequenceFormat::append(const QByteArray& payload, QString& error) {
+    if (sequence.addBlock(payload))
+        return true;
+    error = sequence.errorString();
+    return false;
+}
+
+bool FffSequenceFormat::finish(const ExportContext&, bool completed, QString& error) {
+    if (!completed) {
+        sequence.discard();
+        return true;
+    }
+    if (sequence.close())
+        return true;
+    error = sequence.errorString();
+    return false;
+}
+
+bool AviFormat::begin(const ExportContext& context, QString& error) {
+    // The size is provisional: the first frame written sets it.
+    if (movie.kavi_open(context.names.aviFile(context.extension), 1, 1, AviWriter::kMotionJpeg,
+                        AviWriter::kDefaultFramesPerSecond))
+        return true;
+    error = movie.errorString();
+    return false;
+}
+
+bool AviFormat::encode(const ExportFrame& frame, const ExportContext&, EncodedFrame& out,
+                       QString& error) const {
+    out.payload = encodeJpeg(frame.picture, 95);
+    if (out.payload.isEmpty())
+        error = QStringLiteral("The frame %1 could not be encoded as JPEG").arg(frame.frameNumber);
+    return !out.payload.isEmpty();
+}
+
+bool AviFormat::append(const QByteArray& payload, QString& error) {
+    if (movie.addFrame(payload))
+        return true;
+    error = movie.errorString();
+    return false;
+}
+
+bool AviFormat::finish(const ExportContext&, bool completed, QString& error) {
+    if (!completed) {
+        movie.discard();
+        return true;
+    }
+    if (movie.closeFile())
+        return true;
+    error = movie.errorString();
+    return false;
+}
+
+} // namespace kx
