@@ -26,10 +26,9 @@ bool openBeside(const QString& name, QFile& file, QString* error) {
     if (info.isDir())
         return fail(name, QStringLiteral("is a folder"), error);
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        file.setFileName(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
-                         QLatin1Char('.') +
-                         QString::number(QRandomGenerator::global()->generate(), 36) +
-                         QStringLiteral(".part"));
+        file.setFileName(
+            info.absolutePath() + QStringLiteral("/.") + info.fileName() + QLatin1Char('.') +
+            QString::number(QRandomGenerator::global()->generate(), 36) + QStringLiteral(".part"));
         if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
             return true;
         if (!QFileInfo(info.absolutePath()).isDir())

@@ -114,8 +114,7 @@ bool setAngle(ExifData* exif, ExifTag tag, ExifTag refTag, double degrees, char 
     const geotag::Dms dms = geotag::splitDegrees(degrees, kMilli);
     return setRationals(exif, EXIF_IFD_GPS, tag,
                         {{dms.degrees, 1}, {dms.minutes, 1}, {dms.scaledSeconds, 1000}}) &&
-           setText(exif, EXIF_IFD_GPS, refTag,
-                   QByteArray(1, degrees >= 0 ? positive : negative));
+           setText(exif, EXIF_IFD_GPS, refTag, QByteArray(1, degrees >= 0 ? positive : negative));
 }
 
 bool addGps(ExifData* exif, const KSExifData& d) {
@@ -200,8 +199,7 @@ QByteArray compileExifBlock(const KSExifData& d) {
     bool ok = setText(e, EXIF_IFD_0, EXIF_TAG_MAKE, d.make.left(kMaxMakeLength)) &&
               setText(e, EXIF_IFD_0, EXIF_TAG_MODEL, d.model.left(kMaxMakeLength)) &&
               setRationals(e, EXIF_IFD_EXIF, EXIF_TAG_FOCAL_LENGTH, {{focalTenths, 10}}) &&
-              setShort(e, EXIF_IFD_EXIF, EXIF_TAG_FOCAL_LENGTH_IN_35MM_FILM,
-                       d.focalLengthIn35mm) &&
+              setShort(e, EXIF_IFD_EXIF, EXIF_TAG_FOCAL_LENGTH_IN_35MM_FILM, d.focalLengthIn35mm) &&
               addGps(e, d) &&
               setLong(e, EXIF_IFD_EXIF, EXIF_TAG_PIXEL_X_DIMENSION, d.pictureSize.width()) &&
               setLong(e, EXIF_IFD_EXIF, EXIF_TAG_PIXEL_Y_DIMENSION, d.pictureSize.height());
@@ -245,8 +243,9 @@ QByteArray insertExifIntoJpeg(const QByteArray& jpeg, const QByteArray& exifApp1
         return refuse(kNotJpeg);
     QByteArray out;
     out.reserve(jpeg.size() + exifApp1.size());
-    out.append(jpeg.constData(), at).append(exifApp1).append(jpeg.constData() + at,
-                                                              jpeg.size() - at);
+    out.append(jpeg.constData(), at)
+        .append(exifApp1)
+        .append(jpeg.constData() + at, jpeg.size() - at);
     if (ok)
         *ok = true;
     return out;
@@ -267,8 +266,8 @@ bool ExifAccess::compileExifDataBlock(const KSExifData& data) {
 bool ExifAccess::insertDataIntoJpgFile(const QString& fileName, QString* messages) {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) {
-        addLine(messages, QStringLiteral("(insertDataIntoJpgFile) Error opening input file: ") +
-                              fileName);
+        addLine(messages,
+                QStringLiteral("(insertDataIntoJpgFile) Error opening input file: ") + fileName);
         return false;
     }
     const QByteArray jpeg = file.readAll();
@@ -284,8 +283,8 @@ bool ExifAccess::insertDataIntoJpgFile(const QString& fileName, QString* message
         return false;
     }
     if (!writeFileAtomically(fileName, out, nullptr)) {
-        addLine(messages, QStringLiteral("(insertDataIntoJpgFile) Error opening output file: ") +
-                              fileName);
+        addLine(messages,
+                QStringLiteral("(insertDataIntoJpgFile) Error opening output file: ") + fileName);
         return false;
     }
     return true;
@@ -314,12 +313,13 @@ int ExifAccess::convertDecimalDegreeToDegMinSec(float decimal, int& degrees, int
     return minutes;
 }
 
-bool FileManipulation::insertIntoFile(const QString& path, const QByteArray& data,
-                                      qint64 position, QString* messages) {
+bool FileManipulation::insertIntoFile(const QString& path, const QByteArray& data, qint64 position,
+                                      QString* messages) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         addLine(messages,
-                QStringLiteral("FileManipulation::openFileBinaryRead: Error while opening ") + path);
+                QStringLiteral("FileManipulation::openFileBinaryRead: Error while opening ") +
+                    path);
         return false;
     }
     const QByteArray content = file.readAll();

@@ -56,8 +56,8 @@ QString generatePix4DMetaLine(const QString& imageName, const Telemetry& telemet
                               const std::array<double, 3>& orientation) {
     const QChar c = QLatin1Char(',');
     return imageName + c + fixed(telemetry.latitude) + c + fixed(telemetry.longitude) + c +
-           fixed(telemetry.altitude) + c + fixed(orientation[0], 2) + c +
-           fixed(orientation[1], 2) + c + fixed(orientation[2], 2) + QLatin1Char('\n');
+           fixed(telemetry.altitude) + c + fixed(orientation[0], 2) + c + fixed(orientation[1], 2) +
+           c + fixed(orientation[2], 2) + QLatin1Char('\n');
 }
 
 QString kmlHeader() {
@@ -214,9 +214,9 @@ bool MetaDataWriter::writeMetaData(const QString& frameBase, const QString& exte
         std::array<double, 3> orientation{};
         for (double& value : orientation)
             value = (80 + m_random() % 41) / 100.0 - 1.0;
-        return appendLine(m_names.allFramesMetaCsv(), QString(),
-                          generatePix4DMetaLine(QFileInfo(image).fileName(), frame.telemetry,
-                                                orientation));
+        return appendLine(
+            m_names.allFramesMetaCsv(), QString(),
+            generatePix4DMetaLine(QFileInfo(image).fileName(), frame.telemetry, orientation));
     }
     case MetaType::Kml:
         return writeKml(frameBase, frame, pointName);

@@ -37,7 +37,8 @@ uint32_t ifdSize(uint32_t entries) {
 // characters above 255 become 0), the NUL the tag counts, and a pad byte to
 // keep the next value on an even offset.
 QByteArray tagText(const char* text, uint32_t& count) {
-    QByteArray bytes = QByteArray::fromHex(TiffExporter::stringToHex(QLatin1String(text)).toLatin1());
+    QByteArray bytes =
+        QByteArray::fromHex(TiffExporter::stringToHex(QLatin1String(text)).toLatin1());
     bytes.append('\0');
     count = uint32_t(bytes.size());
     if (bytes.size() % 2)
@@ -47,7 +48,8 @@ QByteArray tagText(const char* text, uint32_t& count) {
 
 class Writer {
 public:
-    explicit Writer(char* data) : m_data(reinterpret_cast<unsigned char*>(data)) {}
+    explicit Writer(char* data)
+        : m_data(reinterpret_cast<unsigned char*>(data)) {}
     void u16(uint16_t v) {
         qToLittleEndian(v, m_data + m_at);
         m_at += 2;
@@ -210,8 +212,7 @@ QByteArray encodeTiff(const DecodedFrame& frame, QString* error) {
     return file;
 }
 
-bool TiffExporter::writeToFile(const QString& fileName, const DecodedFrame& frame,
-                               QString* error) {
+bool TiffExporter::writeToFile(const QString& fileName, const DecodedFrame& frame, QString* error) {
     const QByteArray file = encodeTiff(frame, error);
     return !file.isEmpty() && writeFileAtomically(fileName, file, error);
 }
