@@ -68,7 +68,7 @@ inline kx::DecodedFrame flightFrame(int n, int width = 640, int height = 512,
     frame.raw = synth::renderScene(scene, n - 1);
     frame.width = uint32_t(width);
     frame.height = uint32_t(height);
-    frame.partNumber = QStringLiteral("4640019S R01234");
+    frame.partNumber = QStringLiteral("4664001900sr000"); // 640 sensor, 19 mm
     frame.focalLengthMM = 19;
     frame.sensorWidthMM = 10.88f;
     frame.sensorHeightMM = 8.704f;
