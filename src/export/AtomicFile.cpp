@@ -23,8 +23,6 @@ bool openBeside(const QString& name, QFile& file, QString* error) {
     const QFileInfo info(name);
     if (info.fileName().isEmpty())
         return fail(name, QStringLiteral("no file name"), error);
-    if (info.isDir())
-        return fail(name, QStringLiteral("is a folder"), error);
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         file.setFileName(
             info.absolutePath() + QStringLiteral("/.") + info.fileName() + QLatin1Char('.') +
@@ -63,7 +61,10 @@ bool commitFileBeside(const QString& temporary, const QString& name, QString* er
     if (replaceFile(temporary, name))
         return true;
     QFile::remove(temporary);
-    return fail(name, QStringLiteral("cannot replace the file"), error);
+    return fail(name,
+                QFileInfo(name).isDir() ? QStringLiteral("is a folder")
+                                        : QStringLiteral("cannot replace the file"),
+                error);
 }
 
 void discardFileBeside(const QString& temporary) {
@@ -71,10 +72,18 @@ void discardFileBeside(const QString& temporary) {
 }
 
 bool writeFileAtomically(const QString& name, const QByteArray& bytes, QString* error) {
+    return writeFileAtomically(name, {bytes}, error);
+}
+
+bool writeFileAtomically(const QString& name, std::initializer_list<QByteArray> pieces,
+                         QString* error) {
     QFile file;
     if (!openBeside(name, file, error))
         return false;
-    const bool written = file.write(bytes) == bytes.size() && file.flush();
+    bool written = true;
+    for (const QByteArray& piece : pieces)
+        written = written && file.write(piece) == piece.size();
+    written = written && file.flush();
     const QString reason = file.errorString();
     file.close();
     if (!written || file.error() != QFileDevice::NoError) {

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <initializer_list>
 
 namespace kx {
 
@@ -13,6 +14,10 @@ namespace kx {
 // truncated file when the program stops. Thread-safe; error (when given)
 // receives "Cannot write <name>: <reason>" on failure.
 bool writeFileAtomically(const QString& name, const QByteArray& bytes, QString* error);
+// The same for a file made of several pieces, written one after the other
+// (so a large piece can be written from where it lies, without a copy).
+bool writeFileAtomically(const QString& name, std::initializer_list<QByteArray> pieces,
+                         QString* error);
 
 // For writers whose library opens the file by name itself: creates a new empty
 // file beside name and returns its name (empty on failure, with error set as

@@ -227,28 +227,47 @@ QByteArray exifApp1Segment(const QByteArray& block) {
     return segment + block;
 }
 
+namespace {
+
+// Where the segment goes, or -1 with message set when the JPEG is refused.
+int insertPosition(const QByteArray& jpeg, const QByteArray& exifApp1, QString* message) {
+    const char* refusal = nullptr;
+    int at = -1;
+    if (jpeg.size() < kMinimumJpegSize)
+        refusal = kErrorReadingHeader;
+    else if ((at = jpegInsertPosition(jpeg)) < 0 || exifApp1.isEmpty())
+        refusal = kNotJpeg;
+    if (refusal && message)
+        *message = QLatin1String(refusal);
+    return refusal ? -1 : at;
+}
+
+} // namespace
+
 QByteArray insertExifIntoJpeg(const QByteArray& jpeg, const QByteArray& exifApp1, bool* ok,
                               QString* message) {
-    const auto refuse = [&](const char* text) {
-        if (ok)
-            *ok = false;
-        if (message)
-            *message = QLatin1String(text);
+    const int at = insertPosition(jpeg, exifApp1, message);
+    if (ok)
+        *ok = at >= 0;
+    if (at < 0)
         return jpeg;
-    };
-    if (jpeg.size() < kMinimumJpegSize)
-        return refuse(kErrorReadingHeader);
-    const int at = jpegInsertPosition(jpeg);
-    if (at < 0 || exifApp1.isEmpty())
-        return refuse(kNotJpeg);
     QByteArray out;
     out.reserve(jpeg.size() + exifApp1.size());
     out.append(jpeg.constData(), at)
         .append(exifApp1)
         .append(jpeg.constData() + at, jpeg.size() - at);
-    if (ok)
-        *ok = true;
     return out;
+}
+
+bool writeJpegWithExif(const QString& fileName, const QByteArray& jpeg, const QByteArray& exifApp1,
+                       QString* error) {
+    const int at = insertPosition(jpeg, exifApp1, error);
+    if (at < 0)
+        return false;
+    return writeFileAtomically(fileName,
+                               {QByteArray::fromRawData(jpeg.constData(), at), exifApp1,
+                                QByteArray::fromRawData(jpeg.constData() + at, jpeg.size() - at)},
+                               error);
 }
 
 bool addExifToJpg(const QString& fileName, const DecodedFrame& frame, bool daylight,
@@ -272,17 +291,16 @@ bool ExifAccess::insertDataIntoJpgFile(const QString& fileName, QString* message
     }
     const QByteArray jpeg = file.readAll();
     file.close();
-    bool ok = false;
+    const QByteArray segment = exifApp1Segment(m_block);
     QString problem;
-    const QByteArray out = insertExifIntoJpeg(jpeg, exifApp1Segment(m_block), &ok, &problem);
-    if (!ok) {
+    if (insertPosition(jpeg, segment, &problem) < 0) {
         addLine(messages, problem == QLatin1String(kErrorReadingHeader)
                               ? problem
                               : QStringLiteral("(insertDataIntoJpgFile) ") + problem +
                                     QStringLiteral(": ") + fileName);
         return false;
     }
-    if (!writeFileAtomically(fileName, out, nullptr)) {
+    if (!writeJpegWithExif(fileName, jpeg, segment, nullptr)) {
         addLine(messages,
                 QStringLiteral("(insertDataIntoJpgFile) Error opening output file: ") + fileName);
         return false;

@@ -51,6 +51,13 @@ QByteArray exifApp1Segment(const QByteArray& block);
 QByteArray insertExifIntoJpeg(const QByteArray& jpeg, const QByteArray& exifApp1, bool* ok,
                               QString* message = nullptr);
 
+// Writes the JPEG with the segment inserted (as insertExifIntoJpeg) under
+// fileName, beside it first and then renamed over it, without copying the
+// picture in memory; false with error set when the JPEG is refused (the
+// texts above) or the file cannot be written. Thread-safe.
+bool writeJpegWithExif(const QString& fileName, const QByteArray& jpeg, const QByteArray& exifApp1,
+                       QString* error = nullptr);
+
 // The steps of the window's "add EXIF to a JPEG file": fill, compile and
 // insert into the file, which is replaced only when all succeeded. messages
 // receives the console lines of a failure.

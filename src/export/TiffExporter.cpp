@@ -9,6 +9,7 @@
 #include <tiffio.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -28,6 +29,7 @@ constexpr uint32_t kEntrySize = 12;
 constexpr uint32_t kRationalSize = 8;
 constexpr uint32_t kMaxSide = 65535;
 constexpr double kMicro = 1000000.0;
+constexpr size_t kMaxTailSize = 512;
 
 uint32_t ifdSize(uint32_t entries) {
     return 2 + entries * kEntrySize + 4;
@@ -48,8 +50,8 @@ QByteArray tagText(const char* text, uint32_t& count) {
 
 class Writer {
 public:
-    explicit Writer(char* data)
-        : m_data(reinterpret_cast<unsigned char*>(data)) {}
+    explicit Writer(unsigned char* data)
+        : m_data(data) {}
     void u16(uint16_t v) {
         qToLittleEndian(v, m_data + m_at);
         m_at += 2;
@@ -73,21 +75,11 @@ public:
         std::memcpy(m_data + m_at, b.constData(), size_t(b.size()));
         m_at += uint32_t(b.size());
     }
-    uint32_t at() const { return m_at; }
-    void seek(uint32_t at) { m_at = at; }
 
 private:
     unsigned char* m_data;
     uint32_t m_at = 0;
 };
-
-void writePixels(const DecodedFrame& frame, char* out, size_t count) {
-#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
-    std::memcpy(out, frame.raw.data(), count * 2);
-#else
-    qToLittleEndian<uint16_t>(frame.raw.data(), qsizetype(count), out);
-#endif
-}
 
 // Pixels per centimetre as a rational: width x 10 / sensor width in mm, kept
 // exact for sensor sizes given to the micrometre.
@@ -108,20 +100,27 @@ bool failed(QString* error, const QString& text) {
 
 } // namespace
 
-QByteArray encodeTiff(const DecodedFrame& frame, QString* error) {
+namespace {
+
+// The file as three pieces: the 8-byte header, the pixels and everything
+// after them. On a little-endian host the pixels piece points into the frame
+// itself, so a write needs no copy of the pixels.
+struct TiffPieces {
+    QByteArray header, pixels, tail;
+};
+
+bool encodePieces(const DecodedFrame& frame, TiffPieces& pieces, QString* error) {
     const uint32_t width = frame.width, height = frame.height;
     if (width == 0 || height == 0) {
-        failed(error, QStringLiteral("The frame has no pixels"));
-        return QByteArray();
+        return failed(error, QStringLiteral("The frame has no pixels"));
     }
     if (width > kMaxSide || height > kMaxSide) {
-        failed(error, QStringLiteral("A TIFF frame cannot be wider or higher than 65535 pixels"));
-        return QByteArray();
+        return failed(error,
+                      QStringLiteral("A TIFF frame cannot be wider or higher than 65535 pixels"));
     }
     const size_t count = size_t(width) * height;
     if (frame.raw.size() < count) {
-        failed(error, QStringLiteral("The frame holds fewer values than its size"));
-        return QByteArray();
+        return failed(error, QStringLiteral("The frame holds fewer values than its size"));
     }
 
     const Telemetry& t = frame.telemetry;
@@ -145,13 +144,19 @@ QByteArray encodeTiff(const DecodedFrame& frame, QString* error) {
     const uint32_t focalAt = rationalsAt + gpsRationals * kRationalSize;
     const uint32_t fileSize = focalAt + 3 * kRationalSize;
 
-    QByteArray file(int(fileSize), Qt::Uninitialized);
-    Writer w(file.data());
-    w.bytes(QByteArrayLiteral("II"));
-    w.u16(42);
-    w.u32(ifd0At);
-    writePixels(frame, file.data() + kHeaderSize, count);
-    w.seek(ifd0At);
+    unsigned char header[kHeaderSize] = {'I', 'I', 42, 0};
+    qToLittleEndian(ifd0At, header + 4);
+    pieces.header = QByteArray(reinterpret_cast<const char*>(header), int(kHeaderSize));
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+    pieces.pixels =
+        QByteArray::fromRawData(reinterpret_cast<const char*>(frame.raw.data()), int(pixelBytes));
+#else
+    pieces.pixels = QByteArray(int(pixelBytes), Qt::Uninitialized);
+    qToLittleEndian<uint16_t>(frame.raw.data(), qsizetype(count), pieces.pixels.data());
+#endif
+    // Everything after the pixels is a few hundred bytes at most.
+    std::array<unsigned char, kMaxTailSize> tail{};
+    Writer w(tail.data());
 
     w.u16(uint16_t(ifd0Entries));
     w.entry(256, kShort, 1, width);
@@ -209,12 +214,23 @@ QByteArray encodeTiff(const DecodedFrame& frame, QString* error) {
     w.rational(geotag::scaledMagnitude(focalMM, 1000.0), 1000);
     focalPlaneResolution(w, width, frame.sensorWidthMM);
     focalPlaneResolution(w, height, frame.sensorHeightMM);
-    return file;
+    pieces.tail = QByteArray(reinterpret_cast<const char*>(tail.data()), int(fileSize - ifd0At));
+    return true;
+}
+
+} // namespace
+
+QByteArray encodeTiff(const DecodedFrame& frame, QString* error) {
+    TiffPieces p;
+    if (!encodePieces(frame, p, error))
+        return QByteArray();
+    return p.header + p.pixels + p.tail;
 }
 
 bool TiffExporter::writeToFile(const QString& fileName, const DecodedFrame& frame, QString* error) {
-    const QByteArray file = encodeTiff(frame, error);
-    return !file.isEmpty() && writeFileAtomically(fileName, file, error);
+    TiffPieces p;
+    return encodePieces(frame, p, error) &&
+           writeFileAtomically(fileName, {p.header, p.pixels, p.tail}, error);
 }
 
 QString TiffExporter::stringToHex(const QString& text) {
