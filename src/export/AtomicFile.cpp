@@ -4,7 +4,12 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <cerrno>
 #include <cstdio>
+#if defined(Q_OS_UNIX)
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace kx {
 namespace {
@@ -77,6 +82,49 @@ bool writeFileAtomically(const QString& name, const QByteArray& bytes, QString* 
 
 bool writeFileAtomically(const QString& name, std::initializer_list<QByteArray> pieces,
                          QString* error) {
+#if defined(Q_OS_UNIX)
+    // Straight system calls: an exported frame is one small file, and the file
+    // object's bookkeeping would cost as much as writing it.
+    const QFileInfo info(name);
+    if (info.fileName().isEmpty())
+        return fail(name, QStringLiteral("no file name"), error);
+    const QString folder = info.absolutePath() + QStringLiteral("/.") + info.fileName();
+    QByteArray temporary;
+    int fd = -1;
+    for (int attempt = 0; attempt < kNameAttempts && fd < 0; ++attempt) {
+        temporary = QFile::encodeName(folder + QLatin1Char('.') +
+                                      QString::number(QRandomGenerator::global()->generate(), 36) +
+                                      QStringLiteral(".part"));
+        fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (fd < 0)
+        return fail(name, qt_error_string(errno), error);
+    int writeError = 0;
+    for (const QByteArray& piece : pieces) {
+        const char* at = piece.constData();
+        qint64 left = piece.size();
+        while (left > 0 && !writeError) {
+            const ssize_t n = ::write(fd, at, size_t(left));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                writeError = n < 0 ? errno : EIO;
+            else {
+                at += n;
+                left -= n;
+            }
+        }
+    }
+    if (::close(fd) != 0 && !writeError)
+        writeError = errno;
+    if (writeError) {
+        ::unlink(temporary.constData());
+        return fail(name, qt_error_string(writeError), error);
+    }
+    return commitFileBeside(QFile::decodeName(temporary), name, error);
+#else
     QFile file;
     if (!openBeside(name, file, error))
         return false;
@@ -91,6 +139,7 @@ bool writeFileAtomically(const QString& name, std::initializer_list<QByteArray> 
         return fail(name, reason, error);
     }
     return commitFileBeside(file.fileName(), name, error);
+#endif
 }
 
 } // namespace kx

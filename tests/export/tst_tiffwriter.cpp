@@ -114,6 +114,10 @@ private slots:
         small.sensorHeightMM = 6.4f;
         QTest::newRow("324 sensor") << small << 37;
         QTest::newRow("1 x 1") << flightFrame(3, 1, 1) << 0;
+        kx::DecodedFrame none = f;
+        none.telemetry = kx::Telemetry();
+        none.serialBlock.clear();
+        QTest::newRow("no telemetry") << none << 58;
     }
 
     void toolsReadTags() {
