@@ -27,6 +27,7 @@ constexpr double kMilli = 1000.0;
 
 const char* const kErrorReadingHeader = "Error reading header";
 const char* const kNotJpeg = "Not a JPEG file";
+const char* const kNoBlock = "No Exif block to insert into";
 
 void addLine(QString* messages, const QString& line) {
     if (messages)
@@ -235,8 +236,10 @@ int insertPosition(const QByteArray& jpeg, const QByteArray& exifApp1, QString* 
     int at = -1;
     if (jpeg.size() < kMinimumJpegSize)
         refusal = kErrorReadingHeader;
-    else if ((at = jpegInsertPosition(jpeg)) < 0 || exifApp1.isEmpty())
+    else if ((at = jpegInsertPosition(jpeg)) < 0)
         refusal = kNotJpeg;
+    else if (exifApp1.isEmpty())
+        refusal = kNoBlock;
     if (refusal && message)
         *message = QLatin1String(refusal);
     return refusal ? -1 : at;

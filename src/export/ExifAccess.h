@@ -47,7 +47,8 @@ QByteArray exifApp1Segment(const QByteArray& block);
 // The JPEG with the segment inserted after the JFIF APP0 segment, or after
 // the start marker when there is none. ok false (and the input returned
 // unchanged) for fewer than 20 bytes (message "Error reading header") or no
-// JPEG start marker or a cut APP0 ("Not a JPEG file").
+// JPEG start marker or a cut APP0 ("Not a JPEG file"), or an empty segment
+// ("No Exif block to insert into").
 QByteArray insertExifIntoJpeg(const QByteArray& jpeg, const QByteArray& exifApp1, bool* ok,
                               QString* message = nullptr);
 

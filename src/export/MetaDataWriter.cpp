@@ -207,16 +207,18 @@ bool MetaDataWriter::writeMetaData(const QString& frameBase, const QString& exte
                           generateCsvDataLineFromDataConverter(frame));
     case MetaType::Pix4D: {
         const QString image = frameBase + QLatin1Char('.') + extension;
-        console(QStringLiteral("IFN: ") + image);
         // Reseeded from its own output for every line, as lists written
         // before have it; the values vary between -0.20 and 0.20.
         m_random.seed(m_random());
         std::array<double, 3> orientation{};
         for (double& value : orientation)
             value = (80 + m_random() % 41) / 100.0 - 1.0;
-        return appendLine(
-            m_names.allFramesMetaCsv(), QString(),
-            generatePix4DMetaLine(QFileInfo(image).fileName(), frame.telemetry, orientation));
+        if (!appendLine(
+                m_names.allFramesMetaCsv(), QString(),
+                generatePix4DMetaLine(QFileInfo(image).fileName(), frame.telemetry, orientation)))
+            return false;
+        console(QStringLiteral("IFN: ") + image);
+        return true;
     }
     case MetaType::Kml:
         return writeKml(frameBase, frame, pointName);
