@@ -203,20 +203,25 @@ bool commandLineAsksForWork(int argc, const char* const* argv) {
     return false;
 }
 
+bool commandLineRunsWithoutWindow(int argc, const char* const* argv) {
+    for (int i = 1; i < argc; ++i) {
+        const QString lower = QString::fromLatin1(argv[i]).toLower();
+        if (lower == QLatin1String("-c") || lower == QLatin1String("-merge") ||
+            lower == QLatin1String("-help"))
+            return true;
+    }
+    return false;
+}
+
 bool commandLineWantsOffscreen(int argc, const char* const* argv, bool platformChosenInEnv) {
     if (platformChosenInEnv)
         return false;
-    bool unattended = false;
     for (int i = 1; i < argc; ++i) {
         const QString argument = QString::fromLatin1(argv[i]);
         if (argument == QLatin1String("-platform") || argument == QLatin1String("--platform"))
             return false;
-        const QString lower = argument.toLower();
-        if (lower == QLatin1String("-c") || lower == QLatin1String("-merge") ||
-            lower == QLatin1String("-help"))
-            unattended = true;
     }
-    return unattended;
+    return commandLineRunsWithoutWindow(argc, argv);
 }
 
 QStringList commandLineHelpLines() {

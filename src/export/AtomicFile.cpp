@@ -2,144 +2,119 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
-
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
-#if defined(Q_OS_UNIX)
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
-#endif
 
 namespace kx {
 namespace {
 
-constexpr int kNameAttempts = 16;
+std::atomic<unsigned> temporaryCounter{0};
 
-bool fail(const QString& name, const QString& reason, QString* error) {
-    if (error)
-        *error = QStringLiteral("Cannot write ") + name + QStringLiteral(": ") + reason;
+bool fail(const QString& name, int code, QString* error, int* errorNumber) {
+    if (error) {
+        *error = QStringLiteral("Error while writing \"") + name + QStringLiteral("\": ") +
+                 QString::fromLocal8Bit(std::strerror(code));
+    }
+    if (errorNumber)
+        *errorNumber = code;
     return false;
 }
 
-// Opens a new file under a hidden name in name's folder, so the rename never
-// crosses a file system; NewOnly never takes over a file someone else writes.
-bool openBeside(const QString& name, QFile& file, QString* error) {
+// Hidden, in the same folder (a rename never crosses file systems), and
+// unique per process and call so that parallel writers never meet. The mode
+// lets the umask decide, as for any file the user creates.
+int openBeside(const QString& name, QByteArray& temporaryPath) {
     const QFileInfo info(name);
-    if (info.fileName().isEmpty())
-        return fail(name, QStringLiteral("no file name"), error);
-    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        file.setFileName(
-            info.absolutePath() + QStringLiteral("/.") + info.fileName() + QLatin1Char('.') +
-            QString::number(QRandomGenerator::global()->generate(), 36) + QStringLiteral(".part"));
-        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-            return true;
-        if (!QFileInfo(info.absolutePath()).isDir())
-            break;
-    }
-    return fail(name, file.errorString(), error);
+    const QString temporary =
+        info.absolutePath() + QStringLiteral("/.") + info.fileName() +
+        QStringLiteral(".%1.%2.tmp").arg(::getpid()).arg(temporaryCounter.fetch_add(1));
+    temporaryPath = QFile::encodeName(temporary);
+    return ::open(temporaryPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
 }
 
-// Replaces target by source in one step where the platform can; elsewhere
-// (Windows refuses to rename onto an existing file) the old file goes first.
-bool replaceFile(const QString& source, const QString& target) {
-#if defined(Q_OS_WIN)
-    QFile::remove(target);
-    return QFile::rename(source, target);
-#else
-    return std::rename(QFile::encodeName(source).constData(),
-                       QFile::encodeName(target).constData()) == 0;
-#endif
+bool renameOver(const QByteArray& temporaryPath, const QString& name, QString* error,
+                int* errorNumber) {
+    if (std::rename(temporaryPath.constData(), QFile::encodeName(name).constData()) != 0) {
+        const int code = errno;
+        ::unlink(temporaryPath.constData());
+        return fail(name, code, error, errorNumber);
+    }
+    return true;
 }
 
 } // namespace
 
-QString createFileBeside(const QString& name, QString* error) {
-    QFile file;
-    if (!openBeside(name, file, error))
-        return QString();
-    file.close();
-    return file.fileName();
-}
-
-bool commitFileBeside(const QString& temporary, const QString& name, QString* error) {
-    if (replaceFile(temporary, name))
-        return true;
-    QFile::remove(temporary);
-    return fail(name,
-                QFileInfo(name).isDir() ? QStringLiteral("is a folder")
-                                        : QStringLiteral("cannot replace the file"),
-                error);
-}
-
-void discardFileBeside(const QString& temporary) {
-    QFile::remove(temporary);
-}
-
-bool writeFileAtomically(const QString& name, const QByteArray& bytes, QString* error) {
-    return writeFileAtomically(name, {bytes}, error);
+bool writeFileAtomically(const QString& name, const QByteArray& bytes, QString* error,
+                         int* errorNumber) {
+    return writeFileAtomically(name, {bytes}, error, errorNumber);
 }
 
 bool writeFileAtomically(const QString& name, std::initializer_list<QByteArray> pieces,
-                         QString* error) {
-#if defined(Q_OS_UNIX)
-    // Straight system calls: an exported frame is one small file, and the file
-    // object's bookkeeping would cost as much as writing it.
-    const QFileInfo info(name);
-    if (info.fileName().isEmpty())
-        return fail(name, QStringLiteral("no file name"), error);
-    const QString folder = info.absolutePath() + QStringLiteral("/.") + info.fileName();
-    QByteArray temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < kNameAttempts && fd < 0; ++attempt) {
-        temporary = QFile::encodeName(folder + QLatin1Char('.') +
-                                      QString::number(QRandomGenerator::global()->generate(), 36) +
-                                      QStringLiteral(".part"));
-        fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            break;
-    }
+                         QString* error, int* errorNumber) {
+    QByteArray temporaryPath;
+    const int fd = openBeside(name, temporaryPath);
     if (fd < 0)
-        return fail(name, qt_error_string(errno), error);
-    int writeError = 0;
+        return fail(name, errno, error, errorNumber);
     for (const QByteArray& piece : pieces) {
-        const char* at = piece.constData();
+        const char* data = piece.constData();
         qint64 left = piece.size();
-        while (left > 0 && !writeError) {
-            const ssize_t n = ::write(fd, at, size_t(left));
-            if (n < 0 && errno == EINTR)
+        while (left > 0) {
+            const ssize_t written = ::write(fd, data, size_t(left));
+            if (written < 0 && errno == EINTR)
                 continue;
-            if (n <= 0)
-                writeError = n < 0 ? errno : EIO;
-            else {
-                at += n;
-                left -= n;
+            if (written <= 0) {
+                const int code = written < 0 ? errno : ENOSPC;
+                ::close(fd);
+                ::unlink(temporaryPath.constData());
+                return fail(name, code, error, errorNumber);
             }
+            data += written;
+            left -= written;
         }
     }
-    if (::close(fd) != 0 && !writeError)
-        writeError = errno;
-    if (writeError) {
-        ::unlink(temporary.constData());
-        return fail(name, qt_error_string(writeError), error);
+    if (::close(fd) != 0) {
+        const int code = errno;
+        ::unlink(temporaryPath.constData());
+        return fail(name, code, error, errorNumber);
     }
-    return commitFileBeside(QFile::decodeName(temporary), name, error);
-#else
-    QFile file;
-    if (!openBeside(name, file, error))
+    return renameOver(temporaryPath, name, error, errorNumber);
+}
+
+QString createFileBeside(const QString& name, QString* error) {
+    QByteArray temporaryPath;
+    const int fd = openBeside(name, temporaryPath);
+    if (fd < 0) {
+        fail(name, errno, error, nullptr);
+        return QString();
+    }
+    ::close(fd);
+    return QFile::decodeName(temporaryPath);
+}
+
+bool commitFileBeside(const QString& temporary, const QString& name, QString* error) {
+    return renameOver(QFile::encodeName(temporary), name, error, nullptr);
+}
+
+void discardFileBeside(const QString& temporary) {
+    ::unlink(QFile::encodeName(temporary).constData());
+}
+
+bool isLastingWriteFailure(int errorNumber) {
+    switch (errorNumber) {
+    case ENOSPC:
+    case EDQUOT:
+    case EROFS:
+    case EFBIG:
+    case ENOENT:
+    case ENOTDIR:
+        return true;
+    default:
         return false;
-    bool written = true;
-    for (const QByteArray& piece : pieces)
-        written = written && file.write(piece) == piece.size();
-    written = written && file.flush();
-    const QString reason = file.errorString();
-    file.close();
-    if (!written || file.error() != QFileDevice::NoError) {
-        file.remove();
-        return fail(name, reason, error);
     }
-    return commitFileBeside(file.fileName(), name, error);
-#endif
 }
 
 } // namespace kx

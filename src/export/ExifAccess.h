@@ -1,6 +1,6 @@
 #pragma once
 
-#include "recording/DecodedFrame.h"
+#include "base/DecodedFrame.h"
 
 #include <QByteArray>
 #include <QSize>

@@ -14,6 +14,11 @@ namespace {
 const char* const kMetaTypeTexts[] = {"one CSV per frame", "one CSV for all frames",
                                       "one CSV for all frames (Pix4D)", "kml"};
 
+// The wording of every failed write of an export.
+QString writeError(const QString& name, const QString& reason) {
+    return QStringLiteral("Error while writing \"") + name + QStringLiteral("\": ") + reason;
+}
+
 QString fixed(double value, int decimals = 10) {
     return QString::number(value, 'f', decimals);
 }
@@ -151,15 +156,13 @@ bool MetaDataWriter::appendLine(const QString& name, const QString& header, cons
         m_list.setFileName(name);
         const bool isNew = !m_list.exists();
         if (!m_list.open(QIODevice::WriteOnly | QIODevice::Append))
-            return fail(QStringLiteral("Cannot write ") + name + QStringLiteral(": ") +
-                        m_list.errorString());
+            return fail(writeError(name, m_list.errorString()));
         if (isNew && !header.isEmpty())
             m_list.write(header.toUtf8());
     }
     const QByteArray bytes = line.toUtf8();
     if (m_list.write(bytes) != bytes.size() || !m_list.flush())
-        return fail(QStringLiteral("Cannot write ") + name + QStringLiteral(": ") +
-                    m_list.errorString());
+        return fail(writeError(name, m_list.errorString()));
     return true;
 }
 
@@ -175,11 +178,11 @@ bool MetaDataWriter::writeKml(const QString& frameBase, const DecodedFrame& fram
     if (!m_kml.isOpen()) {
         const bool isNew = !QFileInfo::exists(path);
         if (!m_kml.openFile(path) || (isNew && !m_kml.writeHeader()))
-            return fail(QStringLiteral("Cannot write ") + path);
+            return fail(writeError(path, m_kml.errorString()));
         m_kmlStarted = true;
     }
     if (!m_kml.addPointToPathLatLng(t.latitude, t.longitude, float(t.altitude), name))
-        return fail(QStringLiteral("Cannot write ") + path);
+        return fail(writeError(path, m_kml.errorString()));
     return true;
 }
 
@@ -236,8 +239,8 @@ bool MetaDataWriter::finish() {
         return true;
     m_kmlStarted = false;
     if (!m_kml.isOpen() && !m_kml.openFile(m_names.kmlFile()))
-        return fail(QStringLiteral("Cannot write ") + m_names.kmlFile());
-    return m_kml.writeFooter() || fail(QStringLiteral("Cannot write ") + m_names.kmlFile());
+        return fail(writeError(m_names.kmlFile(), m_kml.errorString()));
+    return m_kml.writeFooter() || fail(writeError(m_names.kmlFile(), m_kml.errorString()));
 }
 
 } // namespace kx

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/DecodedFrame.h"
 #include "export/ExportPlan.h"
-#include "recording/DecodedFrame.h"
 
 #include <QFile>
 #include <QString>
@@ -57,6 +57,7 @@ public:
     bool writeFooter();
     void closeFile();
     bool isOpen() const { return m_file.isOpen(); }
+    QString errorString() const { return m_file.errorString(); }
 
 private:
     bool write(const QString& text);

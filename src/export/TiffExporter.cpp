@@ -261,7 +261,8 @@ bool TiffExporter::writeToFilelibTiff(const QString& fileName, const DecodedFram
     TIFF* tif = TIFFOpen(QFile::encodeName(temporary).constData(), "w");
     if (!tif) {
         discardFileBeside(temporary);
-        return failed(error, QStringLiteral("Cannot write ") + fileName);
+        return failed(error, QStringLiteral("Error while writing \"") + fileName +
+                                 QStringLiteral("\": libtiff failed"));
     }
     TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, frame.width);
     TIFFSetField(tif, TIFFTAG_IMAGELENGTH, frame.height);
@@ -283,7 +284,8 @@ bool TiffExporter::writeToFilelibTiff(const QString& fileName, const DecodedFram
     TIFFClose(tif);
     if (!ok) {
         discardFileBeside(temporary);
-        return failed(error, QStringLiteral("Cannot write ") + fileName);
+        return failed(error, QStringLiteral("Error while writing \"") + fileName +
+                                 QStringLiteral("\": libtiff failed"));
     }
     return commitFileBeside(temporary, fileName, error);
 }

@@ -204,10 +204,7 @@ void DataConverter::getThermalImageFromVideoRawList(int frameNumber, QImage& ima
 
     const bool converted = convertDecodedFrame(image, set, true);
     if (!converted) {
-        const QString text =
-            QStringLiteral("DataConverter::getImageFromVideoRawList2 call of "
-                           "DataConverter::processRawData returned false: RAWdata.size: ") +
-            QString::number(rawBuffer.size());
+        const QString text = processRawDataFailureText(QString());
         kx::console(text);
         kx::reportError(text);
     }

@@ -4,6 +4,7 @@
 #include "support/TestSupport.h"
 #include "synth/Synth.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QImage>
 #include <QProcess>
@@ -41,6 +42,8 @@ Run kalorix(const QStringList& arguments) {
     // is not for root in CI; give it one so that standard error holds only
     // what the program says.
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), scratch(QStringLiteral("runtime")));
+    // The user's settings store is never read or written by a test.
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), scratch(QStringLiteral("config")));
     // In sanitizer builds the leak checker lists the suppressions it used
     // (Qt's and fontconfig's caches) on standard error at exit.
     if (env.contains(QStringLiteral("LSAN_OPTIONS")))
@@ -85,8 +88,10 @@ private slots:
         QCOMPARE(filesIn(scratch(QStringLiteral("input"))), QStringList({"flight.TMC"}));
     }
     void helpText();
+    void runsLeaveTheStoreAlone();
     void runs_data();
     void runs();
+    void filesAsBeforeTheEngine();
 };
 
 void TestCli::helpText() {
@@ -162,6 +167,59 @@ void TestCli::runs() {
     }
     for (const QString& line : outLines.split('|', Qt::SkipEmptyParts))
         QVERIFY2(run.out.split('\n').contains(paths(line)), qPrintable(run.out));
+}
+
+// A run ended by its command line neither loads nor saves the settings; before,
+// "-i F -c" wrote the input's folder into the store.
+void TestCli::runsLeaveTheStoreAlone() {
+    const QString store = freshDir(QStringLiteral("config")) + "/Velmora Technology/Kalorix.conf";
+    const QString out = freshDir(QStringLiteral("out"));
+    const QStringList exportRun = {"-i", movie, "-expa", out, "-exfn", "x", "-exfo", "png", "-c"};
+    QCOMPARE(kalorix(exportRun).exitCode, 0);
+    QCOMPARE(filesIn(out).size(), 5);
+    QVERIFY(!QFile::exists(store));
+
+    const QByteArray stored = "[General]\nlastBrowserFolder=/nowhere\ncolorMode=2\n"
+                              "parseNMEA=true\nrotation=90\n";
+    QVERIFY(QDir().mkpath(QFileInfo(store).path()));
+    for (const QStringList& args : {exportRun, QStringList{"-help"}}) {
+        QFile file(store);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(stored) == stored.size());
+        file.close();
+        QCOMPARE(kalorix(args).exitCode, 0);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), stored);
+    }
+}
+
+// The export engine replaced the window's export loop; these files were
+// written by the build before it, from the same simulated flight.
+void TestCli::filesAsBeforeTheEngine() {
+    const QString flight = freshDir(QStringLiteral("engine-input")) + "/engine.TMC";
+    synth::MovieOptions movie;
+    movie.frames = 12;
+    movie.compressed = true;
+    movie.telemetry = synth::Telemetry::Nmea;
+    movie.ffcFrames = {5};
+    QVERIFY(synth::writeFile(flight, synth::makeMovie(movie)));
+    const QString out = freshDir(QStringLiteral("engine"));
+    const auto run = [&](const QString& args) {
+        return kalorix(("-i " + flight + " " + args + " -expa " + out + " -c").split(' ')).exitCode;
+    };
+    QCOMPARE(run("-cp iron -l -exfn scan -exfo png -exsf 1 -exef 2"), 0);
+    QCOMPARE(run("-r 90 -tl high -ltt 20 -utt 40 -exfn roof -exfo jpg -fs 3 -exsf 7 -exef 10"), 0);
+    QCOMPARE(run("-r -90 -l -tl low -cp arctic -exfn b -exfo jpeg -exsf 4 -exef 4"), 0);
+    QStringList hashes;
+    for (const char* name : {"scan_000_0001.png", "scan_000_0002.png", "roof_000_0007.jpg",
+                             "roof_000_0010.jpg", "b_000_0004.jpeg"}) {
+        QFile file(out + QLatin1Char('/') + QLatin1String(name));
+        QVERIFY2(file.open(QIODevice::ReadOnly), name);
+        hashes << QCryptographicHash::hash(file.readAll(), QCryptographicHash::Md5).toHex();
+    }
+    QCOMPARE(hashes,
+             QStringList({"8450a26f79f4117faa245b4232d74843", "c2733fe63f38da0c7e41a3c4ca4f9401",
+                          "6c766b7e5b54f14a6d1fc002155e1057", "a6799aad4df17f2b6fc1e676cde11c86",
+                          "5dce7124f1e28544df23fe38230424b9"}));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

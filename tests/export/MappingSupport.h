@@ -4,7 +4,7 @@
 // mapping exports (exiftool, exiv2, tiffinfo, python3). A missing tool fails
 // the test: scripts/install-deps installs them.
 
-#include "recording/DecodedFrame.h"
+#include "base/DecodedFrame.h"
 #include "support/TestSupport.h"
 #include "synth/Synth.h"
 

@@ -194,9 +194,9 @@ private slots:
         const QString dir = testsupport::scratchDir();
         QTest::newRow("folder missing")
             << dir + "/no/such/f.tif" << 16 << 8 << 0
-            << "Cannot write " + dir + "/no/such/f.tif: No such file or directory";
+            << "Error while writing \"" + dir + "/no/such/f.tif\": No such file or directory";
         QTest::newRow("target is a folder")
-            << dir << 16 << 8 << 0 << "Cannot write " + dir + ": is a folder";
+            << dir << 16 << 8 << 0 << "Error while writing \"" + dir + "\": Is a directory";
         QTest::newRow("raw values missing")
             << dir + "/short.tif" << 16 << 8 << 1 << "The frame holds fewer values than its size";
         QTest::newRow("wider than 65535")
@@ -228,7 +228,7 @@ private slots:
         }
         // No temporary file is left behind.
         const QStringList rest =
-            QDir(testsupport::scratchDir()).entryList({"*.part"}, QDir::Files | QDir::Hidden);
+            QDir(testsupport::scratchDir()).entryList({".*.tmp"}, QDir::Files | QDir::Hidden);
         QCOMPARE(rest, QStringList());
     }
 

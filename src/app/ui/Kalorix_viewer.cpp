@@ -9,9 +9,9 @@
 #include "base/Radiometry.h"
 
 #include "app/KalorixController.h"
+#include "conversion/HotspotMarker.h"
 #include "conversion/Legend.h"
 #include "conversion/ui/RawConvertConfig.h"
-#include "export/HotspotMarker.h"
 #include "recording/DataConverter.h"
 #include "telemetry/ui/SerialDataExplorer.h"
 #include "ui_Kalorix.h"

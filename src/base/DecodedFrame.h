@@ -1,6 +1,6 @@
 #pragma once
 
-#include "telemetry/Telemetry.h"
+#include "base/Telemetry.h"
 
 #include <QByteArray>
 #include <QString>
