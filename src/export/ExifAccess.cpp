@@ -262,6 +262,18 @@ QByteArray insertExifIntoJpeg(const QByteArray& jpeg, const QByteArray& exifApp1
     return out;
 }
 
+QByteArray jpegWithExif(const QByteArray& jpeg, const DecodedFrame& frame, QSize pictureSize,
+                        bool daylight, QString* message) {
+    const QByteArray segment =
+        exifApp1Segment(compileExifBlock(exifDataForFrame(frame, daylight, pictureSize)));
+    if (segment.isEmpty()) {
+        if (message)
+            *message = QStringLiteral("ERROR compiling Exif data block");
+        return jpeg;
+    }
+    return insertExifIntoJpeg(jpeg, segment, nullptr, message);
+}
+
 bool writeJpegWithExif(const QString& fileName, const QByteArray& jpeg, const QByteArray& exifApp1,
                        QString* error) {
     const int at = insertPosition(jpeg, exifApp1, error);

@@ -52,6 +52,12 @@ QByteArray exifApp1Segment(const QByteArray& block);
 QByteArray insertExifIntoJpeg(const QByteArray& jpeg, const QByteArray& exifApp1, bool* ok,
                               QString* message = nullptr);
 
+// The exported picture's JPEG with the frame's EXIF (exifDataForFrame,
+// compileExifBlock, insertExifIntoJpeg in one step). When that fails the
+// plain JPEG comes back, with message set, so the picture is still written.
+QByteArray jpegWithExif(const QByteArray& jpeg, const DecodedFrame& frame, QSize pictureSize,
+                        bool daylight, QString* message = nullptr);
+
 // Writes the JPEG with the segment inserted (as insertExifIntoJpeg) under
 // fileName, beside it first and then renamed over it, without copying the
 // picture in memory; false with error set when the JPEG is refused (the

@@ -227,6 +227,20 @@ QByteArray encodeTiff(const DecodedFrame& frame, QString* error) {
     return p.header + p.pixels + p.tail;
 }
 
+bool TiffFormatWriter::encode(const ExportFrame& frame, const ExportContext& context,
+                              std::vector<EncodedFile>& files, QString& error) const {
+    QString problem;
+    QByteArray bytes = encodeTiff(frame.frame, &problem);
+    const QString fileName = frame.frameBase + QLatin1Char('.') + context.extension;
+    if (bytes.isEmpty()) {
+        error =
+            QStringLiteral("Error while writing \"") + fileName + QStringLiteral("\": ") + problem;
+        return false;
+    }
+    files.push_back({fileName, std::move(bytes)});
+    return true;
+}
+
 bool TiffExporter::writeToFile(const QString& fileName, const DecodedFrame& frame, QString* error) {
     TiffPieces p;
     return encodePieces(frame, p, error) &&

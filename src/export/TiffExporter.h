@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/DecodedFrame.h"
+#include "export/FormatRegistry.h"
 
 #include <QByteArray>
 #include <QString>
@@ -25,6 +26,15 @@ namespace kx {
 // written: no pixels, fewer raw values than width x height, or a side above
 // 65535 (the size fields are 16 bits). Pure and thread-safe.
 QByteArray encodeTiff(const DecodedFrame& frame, QString* error = nullptr);
+
+// The registry's writer for "tif" and "tiff": the raw frame, no picture, to
+// frameBase + "." + the extension as given.
+class TiffFormatWriter : public FormatWriter {
+public:
+    bool needsPicture() const override { return false; }
+    bool encode(const ExportFrame& frame, const ExportContext& context,
+                std::vector<EncodedFile>& files, QString& error) const override;
+};
 
 class TiffExporter {
 public:

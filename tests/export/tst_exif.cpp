@@ -207,6 +207,20 @@ private slots:
         QVERIFY(mapping::exiftool(file, {"GPSLatitude"}).contains("GPSLatitude"));
     }
 
+    void inMemory() {
+        const QByteArray jpeg = plainJpeg(QSize(32, 16));
+        const kx::DecodedFrame f = flightFrame(1, 32, 16);
+        QString message;
+        const QByteArray tagged = kx::jpegWithExif(jpeg, f, QSize(32, 16), false, &message);
+        const QByteArray segment = kx::exifApp1Segment(
+            kx::compileExifBlock(kx::exifDataForFrame(f, false, QSize(32, 16))));
+        QCOMPARE(tagged, jpeg.left(20) + segment + jpeg.mid(20));
+        QCOMPARE(message, QString());
+        // A refused picture comes back as it was, with the reason.
+        QCOMPARE(kx::jpegWithExif(jpeg.left(19), f, QSize(32, 16), false, &message), jpeg.left(19));
+        QCOMPARE(message, QStringLiteral("Error reading header"));
+    }
+
     void missingFile() {
         const QString file = mapping::scratchFile(QStringLiteral("absent.jpg"));
         QString lines;

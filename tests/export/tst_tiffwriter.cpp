@@ -232,6 +232,25 @@ private slots:
         QCOMPARE(rest, QStringList());
     }
 
+    void registryWriter() {
+        const kx::DecodedFrame f = flightFrame(2, 32, 16);
+        kx::ExportFrame frame;
+        frame.frameBase = QStringLiteral("/out/scan_0002");
+        frame.frame = f;
+        kx::ExportContext context;
+        context.extension = QStringLiteral("TIF");
+        std::vector<kx::EncodedFile> files;
+        QString error;
+        QVERIFY(kx::TiffFormatWriter().encode(frame, context, files, error));
+        QCOMPARE(files.size(), size_t(1));
+        QCOMPARE(files[0].fileName, QStringLiteral("/out/scan_0002.TIF"));
+        QCOMPARE(files[0].bytes, kx::encodeTiff(f));
+        frame.frame.raw.pop_back();
+        QVERIFY(!kx::TiffFormatWriter().encode(frame, context, files, error));
+        QCOMPARE(error, QStringLiteral("Error while writing \"/out/scan_0002.TIF\": The frame "
+                                       "holds fewer values than its size"));
+    }
+
     void libtiffWriterAndDiagnostic() {
         const kx::DecodedFrame f = flightFrame(4, 64, 48);
         const QString file = mapping::scratchFile(QStringLiteral("libtiff.tif"));
