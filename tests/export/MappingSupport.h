@@ -5,6 +5,7 @@
 // the test: scripts/install-deps installs them.
 
 #include "base/DecodedFrame.h"
+#include "recording/DataConverter.h"
 #include "support/TestSupport.h"
 #include "synth/Synth.h"
 
@@ -91,6 +92,37 @@ inline kx::DecodedFrame flightFrame(int n, int width = 640, int height = 512,
     t.time = s.utc.time().toString(QStringLiteral("hh:mm:ss"));
     frame.serialBlock = synth::nmeaBlock(s, "GP");
     return frame;
+}
+
+// Frames 1 to count of a simulated 640 x 512 flight recorded with the given
+// telemetry, as the recorder's movie file is decoded and parsed: the real
+// decoder and telemetry parsers fill them.
+inline std::vector<kx::DecodedFrame> decodedFlight(synth::Telemetry kind, int count) {
+    synth::MovieOptions o;
+    o.frames = count;
+    o.compressed = true;
+    o.telemetry = kind;
+    o.partNumber = "4664001900sr000"; // 640 sensor, 19 mm
+    const QString name = QStringLiteral("flight%1.TMC").arg(int(kind));
+    const QString path = testsupport::scratchDir() + QLatin1Char('/') + name;
+    std::vector<kx::DecodedFrame> frames;
+    if (!synth::writeFile(path, synth::makeMovie(o)))
+        return frames;
+    const ksDefines::serialContent serial = kind == synth::Telemetry::Nmea ? ksDefines::NMEA
+                                            : kind == synth::Telemetry::MAVLink
+                                                ? ksDefines::MAVLink
+                                                : ksDefines::MdDownlink;
+    testsupport::Recorder quiet; // the decoder's console lines
+    DataConverter converter;
+    if (converter.parseVideoFile(path, true, false) != count)
+        return frames;
+    for (int n = 1; n <= count; ++n) {
+        kx::DecodedFrame frame;
+        if (!converter.decodeFrame(path, n, serial, frame))
+            return {};
+        frames.push_back(frame);
+    }
+    return frames;
 }
 
 inline QString scratchFile(const QString& name) {

@@ -86,6 +86,15 @@ private slots:
             << noPart << false << size << 13.0 << 40 << QString();
         QTest::newRow("daylight, turned picture")
             << f << true << QSize(512, 640) << 19.0 << 58 << when;
+        for (const auto& [name, kind] :
+             {std::pair("NMEA flight", synth::Telemetry::Nmea),
+              std::pair("MAVLink flight", synth::Telemetry::MAVLink),
+              std::pair("downlink flight", synth::Telemetry::MdDownlink)}) {
+            const std::vector<kx::DecodedFrame> flight = mapping::decodedFlight(kind, 3);
+            QVERIFY(flight.size() == 3);
+            QVERIFY(!flight[2].telemetry.date.isEmpty());
+            QTest::newRow(name) << flight[2] << false << size << 19.0 << 58 << when;
+        }
         QTest::newRow("1 x 1 frame")
             << flightFrame(2, 1, 1) << false << QSize(1, 1) << 19.0 << 0 << when;
     }

@@ -114,6 +114,15 @@ private slots:
         small.sensorHeightMM = 6.4f;
         QTest::newRow("324 sensor") << small << 37;
         QTest::newRow("1 x 1") << flightFrame(3, 1, 1) << 0;
+        for (const auto& [name, kind] :
+             {std::pair("NMEA flight", synth::Telemetry::Nmea),
+              std::pair("MAVLink flight", synth::Telemetry::MAVLink),
+              std::pair("downlink flight", synth::Telemetry::MdDownlink)}) {
+            const std::vector<kx::DecodedFrame> flight = mapping::decodedFlight(kind, 3);
+            QVERIFY(flight.size() == 3);
+            QVERIFY(flight[2].telemetry.latitude != 0.0);
+            QTest::newRow(name) << flight[2] << 58;
+        }
         kx::DecodedFrame none = f;
         none.telemetry = kx::Telemetry();
         none.serialBlock.clear();
