@@ -110,6 +110,15 @@ bool setLong(ExifData* exif, ExifIfd ifd, ExifTag tag, int value) {
     return e;
 }
 
+// The fix-up writes version 2.1, which has no 35 mm focal length; the tags
+// written here are those of 2.2.
+bool setExifVersion(ExifData* exif) {
+    ExifEntry* e = createTag(exif, EXIF_IFD_EXIF, EXIF_TAG_EXIF_VERSION, EXIF_FORMAT_UNDEFINED, 4);
+    if (e)
+        std::memcpy(e->data, "0220", 4);
+    return e;
+}
+
 bool setAngle(ExifData* exif, ExifTag tag, ExifTag refTag, double degrees, char positive,
               char negative) {
     const geotag::Dms dms = geotag::splitDegrees(degrees, kMilli);
@@ -199,6 +208,7 @@ QByteArray compileExifBlock(const KSExifData& d) {
     const ExifLong focalTenths = ExifLong(geotag::scaledMagnitude(d.focalLength, 10.0));
     bool ok = setText(e, EXIF_IFD_0, EXIF_TAG_MAKE, d.make.left(kMaxMakeLength)) &&
               setText(e, EXIF_IFD_0, EXIF_TAG_MODEL, d.model.left(kMaxMakeLength)) &&
+              setExifVersion(e) &&
               setRationals(e, EXIF_IFD_EXIF, EXIF_TAG_FOCAL_LENGTH, {{focalTenths, 10}}) &&
               setShort(e, EXIF_IFD_EXIF, EXIF_TAG_FOCAL_LENGTH_IN_35MM_FILM, d.focalLengthIn35mm) &&
               addGps(e, d) &&

@@ -110,11 +110,11 @@ private slots:
         QVERIFY2(kx::addExifToJpg(file, frame, daylight, &messages), qPrintable(messages));
         QCOMPARE(messages, QString());
 
-        const QJsonObject tool =
-            mapping::exiftool(file, {"Composite:GPSLatitude", "Composite:GPSLongitude",
-                                     "Composite:GPSAltitude", "GPSAltitudeRef", "GPSVersionID",
-                                     "Make", "Model", "FocalLength", "FocalLengthIn35mmFormat",
-                                     "ExifImageWidth", "ExifImageHeight", "DateTimeOriginal"});
+        const QJsonObject tool = mapping::exiftool(
+            file,
+            {"Composite:GPSLatitude", "Composite:GPSLongitude", "Composite:GPSAltitude",
+             "GPSAltitudeRef", "GPSVersionID", "ExifVersion", "Make", "Model", "FocalLength",
+             "FocalLengthIn35mmFormat", "ExifImageWidth", "ExifImageHeight", "DateTimeOriginal"});
         const QMap<QString, QString> ex2 = exiv2(file);
         const kx::Telemetry& t = frame.telemetry;
         const double sign = ex2["Exif.GPSInfo.GPSAltitudeRef"] == "1" ? -1.0 : 1.0;
@@ -130,6 +130,7 @@ private slots:
         QCOMPARE(sign * rational(ex2["Exif.GPSInfo.GPSAltitude"]), tool["GPSAltitude"].toDouble());
         QCOMPARE(tool["GPSAltitudeRef"].toInt(-1), t.altitude < 0 ? 1 : 0);
         QCOMPARE(tool["GPSVersionID"].toString(), QStringLiteral("2 2 0 0"));
+        QCOMPARE(tool["ExifVersion"].toString(), QStringLiteral("0220"));
         QCOMPARE(tool["Make"].toString(), QStringLiteral("Velmora Technology"));
         QCOMPARE(ex2["Exif.Image.Make"], QStringLiteral("Velmora Technology"));
         const QString model = daylight ? "Kestrum_Daylight" : "Kestrum";
