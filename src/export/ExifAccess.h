@@ -9,8 +9,8 @@
 // EXIF for exported JPEG pictures: maker, model, lens, GPS position and
 // altitude, recording time and picture size, built with libexif and inserted
 // as an APP1 segment after the JFIF header (or right after the start marker
-// of a JPEG without one). Everything here is pure and thread-safe except
-// where a function names a file.
+// of a JPEG without one). Everything here is thread-safe; only the functions
+// that take a file name touch a file.
 namespace kx {
 
 // The values of the tags. make and model are cut to 20 characters.

@@ -11,9 +11,6 @@
 namespace kx {
 namespace {
 
-const char* const kMetaTypeTexts[] = {"one CSV per frame", "one CSV for all frames",
-                                      "one CSV for all frames (Pix4D)", "kml"};
-
 // The wording of every failed write of an export.
 QString writeError(const QString& name, const QString& reason) {
     return QStringLiteral("Error while writing \"") + name + QStringLiteral("\": ") + reason;
@@ -35,11 +32,18 @@ bool appendText(QFile& file, const QString& text) {
 } // namespace
 
 MetaType metaTypeFromText(const QString& text) {
-    for (int i = 0; i < 4; ++i) {
-        if (text == QLatin1String(kMetaTypeTexts[i]))
-            return MetaType(i);
-    }
-    return MetaType::Unknown;
+    const int index = metaTypeNames().indexOf(text);
+    return index < 0 ? MetaType::Unknown : MetaType(index);
+}
+
+MetaDataOptions metaDataOptions(const ExportSettings& settings) {
+    MetaDataOptions options;
+    options.createMetaData = settings.metaCsv;
+    options.raw = settings.metaRaw;
+    options.type = settings.metaType >= 0 && settings.metaType < metaTypeNames().size()
+                       ? MetaType(settings.metaType)
+                       : MetaType::Unknown;
+    return options;
 }
 
 QString generateCsvHeader() {

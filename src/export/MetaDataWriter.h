@@ -2,6 +2,7 @@
 
 #include "base/DecodedFrame.h"
 #include "export/ExportPlan.h"
+#include "export/ExportSettings.h"
 
 #include <QFile>
 #include <QString>
@@ -18,8 +19,7 @@ namespace kx {
 // The entries of the meta data list, in its order (the command line sets
 // them by index).
 enum class MetaType { OneCsvPerFrame = 0, OneCsvForAllFrames = 1, Pix4D = 2, Kml = 3, Unknown };
-// "one CSV per frame", "one CSV for all frames", "one CSV for all frames
-// (Pix4D)", "kml"; Unknown for any other text.
+// The entry of one of metaTypeNames(); Unknown for any other text.
 MetaType metaTypeFromText(const QString& text);
 
 // "Date;Time;Latitude;...;TempFPA\n".
@@ -69,6 +69,10 @@ struct MetaDataOptions {
     MetaType type = MetaType::OneCsvPerFrame;
     bool raw = false; // "Export meta data as RAW", used only without createMetaData
 };
+
+// The choices as the export settings hold them (an index outside the list
+// gives MetaType::Unknown).
+MetaDataOptions metaDataOptions(const ExportSettings& settings);
 
 // The meta data of one export job, called in frame order on one thread.
 // Files for all frames stay open for the job and are flushed after every

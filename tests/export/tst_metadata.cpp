@@ -201,6 +201,9 @@ private slots:
         QTEST(writer.lastError(), "error");
         QCOMPARE(writer.failures(), 1);
         QCOMPARE(kx::metaTypeFromText("one CSV for all frames (Pix4D)"), kx::MetaType::Pix4D);
+        kx::ExportSettings settings;
+        settings.metaType = 4; // beyond the list
+        QCOMPARE(kx::metaDataOptions(settings).type, kx::MetaType::Unknown);
     }
 };
 
