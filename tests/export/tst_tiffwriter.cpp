@@ -269,19 +269,6 @@ private slots:
         QVERIFY(kx::TiffExporter::testFile(file));
         QCOMPARE(recorder.out, QStringLiteral("Open\n"));
     }
-
-    void degreeSplit() {
-        int d = 0, m = 0, s = 0;
-        QCOMPARE(kx::TiffExporter::decimalToDMS(-48.5, d, m, s), 0);
-        QCOMPARE(QVector<int>({d, m, s}), QVector<int>({48, 30, 0}));
-        // 47.3977 = 47 deg 23 min 51.72 s
-        const int seconds = kx::TiffExporter::decimalToDMS(47.3977, d, m, s);
-        QCOMPARE(seconds, s);
-        QCOMPARE(QVector<int>({d, m}), QVector<int>({47, 23}));
-        QVERIFY(std::abs(s - 51720000) <= 1);
-        QCOMPARE(kx::TiffExporter::stringToHex(QStringLiteral("K\u00e9\u20ac")),
-                 QStringLiteral("4be900"));
-    }
 };
 
 QTEST_MAIN(TestTiffWriter)
