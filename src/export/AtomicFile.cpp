@@ -24,47 +24,83 @@ bool fail(const QString& name, int code, QString* error, int* errorNumber) {
     return false;
 }
 
-} // namespace
-
-bool writeFileAtomically(const QString& name, const QByteArray& bytes, QString* error,
-                         int* errorNumber) {
+// Hidden, in the same folder (a rename never crosses file systems), and
+// unique per process and call so that parallel writers never meet. The mode
+// lets the umask decide, as for any file the user creates.
+int openBeside(const QString& name, QByteArray& temporaryPath) {
     const QFileInfo info(name);
-    // Hidden, in the same folder (a rename never crosses file systems), and
-    // unique per process and call so that parallel writers never meet.
     const QString temporary =
         info.absolutePath() + QStringLiteral("/.") + info.fileName() +
         QStringLiteral(".%1.%2.tmp").arg(::getpid()).arg(temporaryCounter.fetch_add(1));
-    const QByteArray temporaryPath = QFile::encodeName(temporary);
-    // The mode lets the umask decide, as for any file the user creates.
-    const int fd = ::open(temporaryPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return fail(name, errno, error, errorNumber);
-    const char* data = bytes.constData();
-    qint64 left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, data, size_t(left));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0) {
-            const int code = written < 0 ? errno : ENOSPC;
-            ::close(fd);
-            ::unlink(temporaryPath.constData());
-            return fail(name, code, error, errorNumber);
-        }
-        data += written;
-        left -= written;
-    }
-    if (::close(fd) != 0) {
-        const int code = errno;
-        ::unlink(temporaryPath.constData());
-        return fail(name, code, error, errorNumber);
-    }
+    temporaryPath = QFile::encodeName(temporary);
+    return ::open(temporaryPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+}
+
+bool renameOver(const QByteArray& temporaryPath, const QString& name, QString* error,
+                int* errorNumber) {
     if (std::rename(temporaryPath.constData(), QFile::encodeName(name).constData()) != 0) {
         const int code = errno;
         ::unlink(temporaryPath.constData());
         return fail(name, code, error, errorNumber);
     }
     return true;
+}
+
+} // namespace
+
+bool writeFileAtomically(const QString& name, const QByteArray& bytes, QString* error,
+                         int* errorNumber) {
+    return writeFileAtomically(name, {bytes}, error, errorNumber);
+}
+
+bool writeFileAtomically(const QString& name, std::initializer_list<QByteArray> pieces,
+                         QString* error, int* errorNumber) {
+    QByteArray temporaryPath;
+    const int fd = openBeside(name, temporaryPath);
+    if (fd < 0)
+        return fail(name, errno, error, errorNumber);
+    for (const QByteArray& piece : pieces) {
+        const char* data = piece.constData();
+        qint64 left = piece.size();
+        while (left > 0) {
+            const ssize_t written = ::write(fd, data, size_t(left));
+            if (written < 0 && errno == EINTR)
+                continue;
+            if (written <= 0) {
+                const int code = written < 0 ? errno : ENOSPC;
+                ::close(fd);
+                ::unlink(temporaryPath.constData());
+                return fail(name, code, error, errorNumber);
+            }
+            data += written;
+            left -= written;
+        }
+    }
+    if (::close(fd) != 0) {
+        const int code = errno;
+        ::unlink(temporaryPath.constData());
+        return fail(name, code, error, errorNumber);
+    }
+    return renameOver(temporaryPath, name, error, errorNumber);
+}
+
+QString createFileBeside(const QString& name, QString* error) {
+    QByteArray temporaryPath;
+    const int fd = openBeside(name, temporaryPath);
+    if (fd < 0) {
+        fail(name, errno, error, nullptr);
+        return QString();
+    }
+    ::close(fd);
+    return QFile::decodeName(temporaryPath);
+}
+
+bool commitFileBeside(const QString& temporary, const QString& name, QString* error) {
+    return renameOver(QFile::encodeName(temporary), name, error, nullptr);
+}
+
+void discardFileBeside(const QString& temporary) {
+    ::unlink(QFile::encodeName(temporary).constData());
 }
 
 bool isLastingWriteFailure(int errorNumber) {

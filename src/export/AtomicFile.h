@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <initializer_list>
 
 namespace kx {
 
@@ -13,6 +14,18 @@ namespace kx {
 // "Cannot write <name>: <reason>", and errorNumber (when given) receives the errno value.
 bool writeFileAtomically(const QString& name, const QByteArray& bytes, QString* error,
                          int* errorNumber = nullptr);
+// The same for a file made of several pieces written one after the other, so
+// that a large piece is written from where it lies, without a copy.
+bool writeFileAtomically(const QString& name, std::initializer_list<QByteArray> pieces,
+                         QString* error, int* errorNumber = nullptr);
+
+// For writers whose library opens the file by name itself: createFileBeside
+// makes a new empty file beside name and returns its name (empty on failure,
+// with error set as above); commitFileBeside renames it over name, or removes
+// it when that fails; discardFileBeside removes it.
+QString createFileBeside(const QString& name, QString* error);
+bool commitFileBeside(const QString& temporary, const QString& name, QString* error);
+void discardFileBeside(const QString& temporary);
 
 // Failures that the next file in the same folder will meet as well: no space,
 // quota, a read-only file system, a file size limit, the folder gone.

@@ -1,0 +1,177 @@
+// The mapping writers against their baselines, in one process and one run:
+// the TIFF writer against libtiff writing the same 640 x 512 frames as one
+// uncompressed strip, and a JPEG with EXIF (encode, build the block, insert,
+// write beside and rename) against the same picture saved as a plain JPEG.
+// The EXIF path encodes into memory and writes once; every iteration writes one frame to its file
+// in a temporary folder; frames cycle through kFrames different scenes so no write is of identical
+// data.
+#include "export/AtomicFile.h"
+#include "export/ExifAccess.h"
+#include "export/TiffExporter.h"
+#include "synth/Synth.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <tiffio.h>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr int kFrames = 16;
+constexpr int kWidth = 640;
+constexpr int kHeight = 512;
+
+struct Fixture {
+    QTemporaryDir dir;
+    std::vector<kx::DecodedFrame> frames;
+    std::vector<QImage> pictures; // the frames as 8-bit grey RGB pictures
+};
+
+Fixture& fixture() {
+    static std::unique_ptr<Fixture> f;
+    if (f)
+        return *f;
+    f = std::make_unique<Fixture>();
+    synth::SceneOptions scene;
+    for (int n = 0; n < kFrames; ++n) {
+        kx::DecodedFrame frame;
+        frame.raw = synth::renderScene(scene, n);
+        frame.width = kWidth;
+        frame.height = kHeight;
+        frame.partNumber = QStringLiteral("4664001900sr000");
+        frame.focalLengthMM = 19;
+        frame.sensorWidthMM = 10.88f;
+        frame.sensorHeightMM = 8.704f;
+        const synth::FlightState s = synth::flightStateAt(synth::FlightOptions(), n / 9.0);
+        frame.telemetry.latitude = s.latitude;
+        frame.telemetry.longitude = s.longitude;
+        frame.telemetry.altitude = s.altitudeM;
+        frame.telemetry.date = s.utc.date().toString(QStringLiteral("dd.MM.yyyy"));
+        frame.telemetry.time = s.utc.time().toString(QStringLiteral("hh:mm:ss"));
+        QImage picture(kWidth, kHeight, QImage::Format_RGB888);
+        for (int y = 0; y < kHeight; ++y) {
+            uchar* line = picture.scanLine(y);
+            for (int x = 0; x < kWidth; ++x) {
+                const uchar grey = uchar((frame.raw[size_t(y) * kWidth + x] - 6000) / 16);
+                line[3 * x] = line[3 * x + 1] = line[3 * x + 2] = grey;
+            }
+        }
+        f->frames.push_back(std::move(frame));
+        f->pictures.push_back(picture);
+    }
+    return *f;
+}
+
+QString target(int64_t i, const char* suffix) {
+    return fixture().dir.filePath(QStringLiteral("f_%1.%2").arg(i % kFrames).arg(suffix));
+}
+
+void finish(benchmark::State& state) {
+    state.SetItemsProcessed(state.iterations());
+}
+
+void BM_LibtiffSingleStrip(benchmark::State& state) {
+    int64_t i = 0;
+    for (auto _ : state) {
+        const kx::DecodedFrame& f = fixture().frames[size_t(i % kFrames)];
+        TIFF* tif = TIFFOpen(QFile::encodeName(target(i++, "tif")).constData(), "w");
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, f.width);
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, f.height);
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 16);
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, f.height);
+        TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
+        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+        TIFFWriteEncodedStrip(tif, 0, const_cast<uint16_t*>(f.raw.data()),
+                              tmsize_t(f.raw.size() * 2));
+        TIFFClose(tif);
+    }
+    finish(state);
+}
+
+void BM_TiffExporter(benchmark::State& state) {
+    int64_t i = 0;
+    for (auto _ : state) {
+        const kx::DecodedFrame& f = fixture().frames[size_t(i % kFrames)];
+        if (!kx::TiffExporter::writeToFile(target(i++, "tif"), f))
+            state.SkipWithError("write failed");
+    }
+    finish(state);
+}
+
+QByteArray encodeJpeg(const QImage& picture) {
+    QByteArray bytes;
+    bytes.reserve(picture.width() * picture.height()); // no growth on the way
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    picture.save(&buffer, "JPG", 95);
+    return bytes;
+}
+
+void BM_PlainJpeg(benchmark::State& state) {
+    int64_t i = 0;
+    for (auto _ : state) {
+        const QImage& picture = fixture().pictures[size_t(i % kFrames)];
+        if (!picture.save(target(i++, "jpg"), "JPG", 95))
+            state.SkipWithError("write failed");
+    }
+    finish(state);
+}
+
+void BM_JpegWithExif(benchmark::State& state) {
+    int64_t i = 0;
+    for (auto _ : state) {
+        const size_t n = size_t(i % kFrames);
+        const QImage& picture = fixture().pictures[n];
+        const QByteArray block =
+            kx::compileExifBlock(kx::exifDataForFrame(fixture().frames[n], false, picture.size()));
+        if (!kx::writeJpegWithExif(target(i++, "jpg"), encodeJpeg(picture),
+                                   kx::exifApp1Segment(block)))
+            state.SkipWithError("write failed");
+    }
+    finish(state);
+}
+
+// The EXIF block alone, to see its share of the JPEG export.
+void BM_CompileExifBlock(benchmark::State& state) {
+    int64_t i = 0;
+    for (auto _ : state) {
+        const size_t n = size_t(i++ % kFrames);
+        benchmark::DoNotOptimize(kx::compileExifBlock(
+            kx::exifDataForFrame(fixture().frames[n], false, fixture().pictures[n].size())));
+    }
+    finish(state);
+}
+
+void BM_JpegEncodeOnly(benchmark::State& state) {
+    int64_t i = 0;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(encodeJpeg(fixture().pictures[size_t(i++ % kFrames)]));
+    finish(state);
+}
+
+} // namespace
+
+BENCHMARK(BM_CompileExifBlock)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_JpegEncodeOnly)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LibtiffSingleStrip)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(BM_TiffExporter)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(BM_PlainJpeg)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(BM_JpegWithExif)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    fixture();
+    benchmark::RunSpecifiedBenchmarks();
+    return 0;
+}
