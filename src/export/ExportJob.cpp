@@ -3,6 +3,7 @@
 #include "base/Report.h"
 #include "conversion/FrameRenderer.h"
 #include "export/AtomicFile.h"
+#include "export/MetaDataWriter.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -26,6 +27,7 @@ struct FrameResult {
     int errorNumber = 0;
     QStringList written;
     QByteArray payload; // the frame's part of a file that gathers frames
+    QString consoleLines;
 };
 
 // A fixed set of threads, each with its own renderer; tasks are taken in the
@@ -102,6 +104,7 @@ FrameResult processFrame(FrameRenderer& renderer, const FormatWriter& writer,
         return result;
     }
     result.payload = std::move(encoded.payload);
+    result.consoleLines = std::move(encoded.consoleLines);
     for (const EncodedFile& file : encoded.files) {
         QString cause;
         if (!writeFileAtomically(file.fileName, file.bytes, &cause, &result.errorNumber)) {
@@ -136,13 +139,6 @@ bool ExportJob::canStart() {
         return false;
     }
     const ExportSettings& settings = context.exportSettings;
-    if (settings.metaCsv || settings.metaRaw) {
-        const QString type =
-            settings.metaRaw ? QStringLiteral("RAW") : metaTypeNames().value(settings.metaType);
-        reportError(QStringLiteral("Meta data export (") + type +
-                    QStringLiteral(") is not available in this version; nothing was exported"));
-        return false;
-    }
     const QFileInfo target(settings.path);
     if (!target.isDir() || !target.isWritable()) {
         reportError(QStringLiteral("Target directory \"") + settings.path +
@@ -169,9 +165,10 @@ ExportJob::Outcome ExportJob::run(const Progress& progress) {
     outcome.started = true;
 
     std::unique_ptr<FormatWriter> writer = findFormat(context.extension)->create();
-    // The meta data writer appends to these; earlier runs must not leak in.
-    QFile::remove(context.names.kmlFile());
-    QFile::remove(context.names.allFramesMetaCsv());
+    // Removes the side files of an earlier export: they must hold exactly
+    // the frames of this one.
+    MetaDataWriter metaData(context.names, metaDataOptions(settings));
+    metaData.start();
     QString error;
     if (!writer->begin(context, error)) {
         reportError(error);
@@ -190,7 +187,7 @@ ExportJob::Outcome ExportJob::run(const Progress& progress) {
 
     struct Pending {
         int index;
-        size_t rawValues; // for the message of a frame that did not convert
+        std::shared_ptr<const ExportFrame> frame; // for its meta data, once settled
         std::future<FrameResult> result;
     };
     std::deque<Pending> pending;
@@ -211,7 +208,7 @@ ExportJob::Outcome ExportJob::run(const Progress& progress) {
             if (result.converted && result.encoded)
                 ++outcome.written;
         } else if (!result.converted) {
-            const QString text = source.conversionFailureText(item.rawValues);
+            const QString text = source.conversionFailureText(item.frame->frame.raw.size());
             console(text);
             reportError(text);
             ++failedFrames;
@@ -228,11 +225,22 @@ ExportJob::Outcome ExportJob::run(const Progress& progress) {
             }
         } else {
             ++outcome.written;
+            if (!result.consoleLines.isEmpty())
+                console(result.consoleLines.trimmed());
             if (options.progressLines) {
                 for (const QString& file : result.written)
                     consoleErr(QStringLiteral("frame %1 of %2: ").arg(item.index + 1).arg(total) +
                                file);
             }
+        }
+        // The side files describe every frame that converted, whether or
+        // not its own file could be written.
+        const MetaDataCall meta = writer->metaDataCall(*item.frame, context);
+        if (!stopped && result.converted && meta.wanted &&
+            !metaData.writeMetaData(meta.frameBase, meta.extension, item.frame->frame,
+                                    meta.pointName)) {
+            reportError(metaData.lastError());
+            ++outcome.failures;
         }
         if (progress)
             progress(item.index, maximum);
@@ -257,7 +265,7 @@ ExportJob::Outcome ExportJob::run(const Progress& progress) {
             continue;
         }
         auto promise = std::make_shared<std::promise<FrameResult>>();
-        Pending item{i, frame->frame.raw.size(), promise->get_future()};
+        Pending item{i, frame, promise->get_future()};
         const FormatWriter& constWriter = *writer;
         const ExportContext& constContext = context;
         auto task = [promise, frame, &constWriter, &constContext](FrameRenderer& renderer) {
@@ -281,6 +289,10 @@ ExportJob::Outcome ExportJob::run(const Progress& progress) {
     }
     pool.reset();
 
+    if (!metaData.finish()) {
+        reportError(metaData.lastError());
+        ++outcome.failures;
+    }
     if (!writer->finish(context, !stopped, error)) {
         reportError(error);
         ++outcome.failures;

@@ -2,6 +2,7 @@
 
 #include "export/PictureWriter.h"
 #include "export/RadiometricFormats.h"
+#include "export/TiffExporter.h"
 
 #include <algorithm>
 
@@ -14,17 +15,19 @@ std::vector<FormatEntry> buildRegistry() {
     const auto csv = [] { return std::make_unique<TemperatureCsvFormat>(); };
     const auto seq = [] { return std::make_unique<FffSequenceFormat>(); };
     const auto avi = [] { return std::make_unique<AviFormat>(); };
+    const auto tiff = [] { return std::make_unique<TiffFormatWriter>(); };
+    const auto metaOnly = [] { return std::make_unique<MetaOnlyFormat>(); };
     // The dialog's order; its first entry is the dialog's default.
     return {
         {QStringLiteral("rjpg"), QStringLiteral("RJPG"), rjpg, 6},
         {QStringLiteral("png"), QStringLiteral("PNG"), picture, 1},
         {QStringLiteral("jpg"), QStringLiteral("JPG"), picture, 2},
-        {QStringLiteral("tif"), QStringLiteral("TIF"), nullptr, 3},
+        {QStringLiteral("tif"), QStringLiteral("TIF"), tiff, 3},
         {QStringLiteral("csv"), QStringLiteral("CSV"), csv, 5},
         {QStringLiteral("avi"), QStringLiteral("AVI"), avi, 4},
         {QStringLiteral("seq"), QStringLiteral("SEQ"), seq},
-        {QStringLiteral("meta_only"), QStringLiteral("Meta_only"), nullptr},
-        {QStringLiteral("tiff"), QString(), nullptr},
+        {QStringLiteral("meta_only"), QStringLiteral("Meta_only"), metaOnly},
+        {QStringLiteral("tiff"), QString(), tiff},
         {QStringLiteral("jpeg"), QString(), picture},
     };
 }

@@ -46,6 +46,16 @@ struct EncodedFile {
 struct EncodedFrame {
     std::vector<EncodedFile> files;
     QByteArray payload;
+    QString consoleLines; // printed on the job's thread, in frame order
+};
+
+// How the meta data side files name a frame: its file base, the extension
+// its entries carry and the name of its KML placemark (empty: the base).
+struct MetaDataCall {
+    bool wanted = true;
+    QString frameBase;
+    QString extension;
+    QString pointName;
 };
 
 // One output format. encode runs on the job's worker threads, for several
@@ -68,6 +78,11 @@ public:
     // The output of one frame; false with a message when it cannot be encoded.
     virtual bool encode(const ExportFrame& frame, const ExportContext& context, EncodedFrame& out,
                         QString& error) const = 0;
+    // What the meta data side files say of this frame.
+    virtual MetaDataCall metaDataCall(const ExportFrame& frame,
+                                      const ExportContext& context) const {
+        return {true, frame.frameBase, context.extension, QString()};
+    }
     // Adds a frame's payload to the job's file, in frame order.
     virtual bool append(const QByteArray& payload, QString& error) {
         (void)payload;

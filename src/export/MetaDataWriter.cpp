@@ -13,7 +13,7 @@ namespace {
 
 // The wording of every failed write of an export.
 QString writeError(const QString& name, const QString& reason) {
-    return QStringLiteral("Error while writing \"") + name + QStringLiteral("\": ") + reason;
+    return QStringLiteral("Cannot write ") + name + QStringLiteral(": ") + reason;
 }
 
 QString fixed(double value, int decimals = 10) {

@@ -1,5 +1,6 @@
 #include "export/PictureWriter.h"
 
+#include "export/ExifAccess.h"
 #include "export/PngWriter.h"
 
 #include <QBuffer>
@@ -27,6 +28,12 @@ bool PictureWriter::encode(const ExportFrame& frame, const ExportContext& contex
         error = QStringLiteral("Error while writing image \"") + fileName +
                 QStringLiteral("\" with format ") + context.extension;
         return false;
+    }
+    // JPEG frames carry the position and the camera for mapping tools.
+    if (context.extension.toLower() == QLatin1String("jpg")) {
+        QString message;
+        bytes = jpegWithExif(bytes, frame.frame, frame.picture.size(), false, &message);
+        out.consoleLines = message;
     }
     out.files.push_back({fileName, std::move(bytes)});
     return true;

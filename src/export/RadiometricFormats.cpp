@@ -1,10 +1,16 @@
 #include "export/RadiometricFormats.h"
 
+#include "export/ExifAccess.h"
 #include "export/ExportTarget.h"
 #include "export/RadiometricWriter.h"
 #include "export/TemperatureCsv.h"
 
 namespace kx {
+
+MetaDataCall RadiometricJpegFormat::metaDataCall(const ExportFrame& frame,
+                                                 const ExportContext&) const {
+    return {true, frame.frameBase, QStringLiteral("jpg"), QString()};
+}
 
 bool RadiometricJpegFormat::encode(const ExportFrame& frame, const ExportContext& context,
                                    EncodedFrame& out, QString& error) const {
@@ -20,6 +26,11 @@ bool RadiometricJpegFormat::encode(const ExportFrame& frame, const ExportContext
         error = refusal;
         return false;
     }
+    // The turned picture's size: the visible JPEG is turned with the frame.
+    const QSize size = context.conversion.rotation == 90 || context.conversion.rotation == -90
+                           ? frame.picture.size().transposed()
+                           : frame.picture.size();
+    bytes = jpegWithExif(bytes, frame.frame, size, false, &out.consoleLines);
     out.files.push_back({fileName, std::move(bytes)});
     return true;
 }
@@ -67,6 +78,11 @@ bool FffSequenceFormat::finish(const ExportContext&, bool completed, QString& er
         return true;
     error = sequence.errorString();
     return false;
+}
+
+MetaDataCall AviFormat::metaDataCall(const ExportFrame& frame, const ExportContext& context) const {
+    return {true, context.names.base, context.extension,
+            ExportNames::aviFrameLabel(int(frame.frameNumber))};
 }
 
 bool AviFormat::begin(const ExportContext& context, QString& error) {

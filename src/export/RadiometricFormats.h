@@ -12,6 +12,8 @@ namespace kx {
 class RadiometricJpegFormat : public FormatWriter {
 public:
     Picture picture() const override { return Picture::Converted; }
+    MetaDataCall metaDataCall(const ExportFrame& frame,
+                              const ExportContext& context) const override;
     bool encode(const ExportFrame& frame, const ExportContext& context, EncodedFrame& out,
                 QString& error) const override;
 };
@@ -28,6 +30,9 @@ public:
 class FffSequenceFormat : public FormatWriter {
 public:
     Picture picture() const override { return Picture::None; }
+    MetaDataCall metaDataCall(const ExportFrame&, const ExportContext&) const override {
+        return {false, QString(), QString(), QString()};
+    }
     bool begin(const ExportContext& context, QString& error) override;
     bool encode(const ExportFrame& frame, const ExportContext& context, EncodedFrame& out,
                 QString& error) const override;
@@ -42,6 +47,8 @@ private:
 // frames per second, sized by the first frame written.
 class AviFormat : public FormatWriter {
 public:
+    MetaDataCall metaDataCall(const ExportFrame& frame,
+                              const ExportContext& context) const override;
     bool begin(const ExportContext& context, QString& error) override;
     bool encode(const ExportFrame& frame, const ExportContext& context, EncodedFrame& out,
                 QString& error) const override;
@@ -50,6 +57,18 @@ public:
 
 private:
     AviWriter movie;
+};
+
+// "meta_only": nothing but the meta data side files.
+class MetaOnlyFormat : public FormatWriter {
+public:
+    Picture picture() const override { return Picture::None; }
+    bool encode(const ExportFrame&, const ExportContext&, EncodedFrame&, QString&) const override {
+        return true;
+    }
+    MetaDataCall metaDataCall(const ExportFrame& frame, const ExportContext&) const override {
+        return {true, frame.frameBase, QStringLiteral(".csv"), QString()};
+    }
 };
 
 } // namespace kx

@@ -228,7 +228,7 @@ QByteArray encodeTiff(const DecodedFrame& frame, QString* error) {
 }
 
 bool TiffFormatWriter::encode(const ExportFrame& frame, const ExportContext& context,
-                              std::vector<EncodedFile>& files, QString& error) const {
+                              EncodedFrame& out, QString& error) const {
     QString problem;
     QByteArray bytes = encodeTiff(frame.frame, &problem);
     const QString fileName = frame.frameBase + QLatin1Char('.') + context.extension;
@@ -237,7 +237,7 @@ bool TiffFormatWriter::encode(const ExportFrame& frame, const ExportContext& con
             QStringLiteral("Error while writing \"") + fileName + QStringLiteral("\": ") + problem;
         return false;
     }
-    files.push_back({fileName, std::move(bytes)});
+    out.files.push_back({fileName, std::move(bytes)});
     return true;
 }
 

@@ -31,9 +31,9 @@ QByteArray encodeTiff(const DecodedFrame& frame, QString* error = nullptr);
 // frameBase + "." + the extension as given.
 class TiffFormatWriter : public FormatWriter {
 public:
-    bool needsPicture() const override { return false; }
-    bool encode(const ExportFrame& frame, const ExportContext& context,
-                std::vector<EncodedFile>& files, QString& error) const override;
+    Picture picture() const override { return Picture::None; }
+    bool encode(const ExportFrame& frame, const ExportContext& context, EncodedFrame& out,
+                QString& error) const override;
 };
 
 class TiffExporter {

@@ -134,8 +134,6 @@ void TestCli::runs_data() {
         "Warning: Start frame is higher than frames in dataset", "");
     row("unsupported format", "-i MOVIE -exfo bmp", 1,
         "Error: Unsupported image format selected. Available are .png, .jpg, .jpeg", "");
-    row("format without its writer", "-i MOVIE -exfo tif", 1,
-        "Error: Export format \"tif\" is not available in this version; nothing was exported", "");
     row("-exfo without its format", "-i MOVIE -exfo", 1,
         "Error: An export needs a directory (-expa), a name (-exfn) and a format (-exfo); "
         "nothing was exported",
@@ -193,7 +191,8 @@ void TestCli::runsLeaveTheStoreAlone() {
 }
 
 // The export engine replaced the window's export loop; these files were
-// written by the build before it, from the same simulated flight.
+// written by the build before it, from the same simulated flight (JPEGs
+// without the EXIF segment they carry now).
 void TestCli::filesAsBeforeTheEngine() {
     const QString flight = freshDir(QStringLiteral("engine-input")) + "/engine.TMC";
     synth::MovieOptions movie;
@@ -214,7 +213,11 @@ void TestCli::filesAsBeforeTheEngine() {
                              "roof_000_0010.jpg", "b_000_0004.jpeg"}) {
         QFile file(out + QLatin1Char('/') + QLatin1String(name));
         QVERIFY2(file.open(QIODevice::ReadOnly), name);
-        hashes << QCryptographicHash::hash(file.readAll(), QCryptographicHash::Md5).toHex();
+        QByteArray bytes = file.readAll();
+        // JPEG frames gained their EXIF segment since, right after JFIF.
+        if (bytes.mid(20, 2) == QByteArray("\xFF\xE1"))
+            bytes.remove(20, 2 + (uchar(bytes[22]) << 8 | uchar(bytes[23])));
+        hashes << QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex();
     }
     QCOMPARE(hashes,
              QStringList({"8450a26f79f4117faa245b4232d74843", "c2733fe63f38da0c7e41a3c4ca4f9401",

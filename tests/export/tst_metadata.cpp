@@ -177,13 +177,13 @@ private slots:
         const QString base = testsupport::scratchDir() + "/missing/x";
         QTest::newRow("all-frames CSV in a missing folder")
             << int(kx::MetaType::OneCsvForAllFrames) << QString()
-            << "Error while writing \"" + base + "_meta.csv\": No such file or directory";
+            << "Cannot write " + base + "_meta.csv: No such file or directory";
         QTest::newRow("per-frame CSV in a missing folder")
             << int(kx::MetaType::OneCsvPerFrame) << QString()
-            << "Error while writing \"" + base + "_0001_meta.csv\": No such file or directory";
+            << "Cannot write " + base + "_0001_meta.csv: No such file or directory";
         QTest::newRow("KML in a missing folder")
             << int(kx::MetaType::Kml) << QString()
-            << "Error while writing \"" + base + ".kml\": No such file or directory";
+            << "Cannot write " + base + ".kml: No such file or directory";
         QTest::newRow("unknown type")
             << int(kx::MetaType::Unknown)
             << "Not known output format for meta data! Please contact support!\n"

@@ -121,16 +121,8 @@ private slots:
         row("end before start", 6, 5, "png", "W||Start frame must be lower than end frame");
         row("start beyond", 13, 13, "png", "W||Start frame is higher than frames in dataset");
         row("end beyond", 1, 13, "png", "W||End frame is higher than frames in dataset");
-        for (const char* f : {"tif", "tiff", "meta_only"})
-            row(f, 1, 5, f,
-                QStringLiteral("E|Error|Export format \"%1\" is not available in this version; "
-                               "nothing was exported")
-                    .arg(QLatin1String(f)));
         row("bmp", 1, 5, "bmp",
             "E|Error|Unsupported image format selected. Available are .png, .jpg, .jpeg");
-        row("meta data", 1, 2, "png",
-            "E|Error|Meta data export (one CSV for all frames) is not available in this version; "
-            "nothing was exported");
         row("missing folder", 1, 4, "png",
             "E|Error|Target directory \"DIR\" does not exist or is not writable");
     }
