@@ -12,7 +12,6 @@
 #include <new>
 
 #if defined(Q_OS_UNIX)
-#include <fcntl.h>
 #include <unistd.h>
 #endif
 
@@ -329,10 +328,6 @@ ScanResult scanMovie(QIODevice& device, int64_t fileSize, uint32_t blockSize,
     int fd = -1;
     if (auto* file = qobject_cast<QFileDevice*>(&device))
         fd = file->handle();
-#if defined(Q_OS_UNIX) && defined(POSIX_FADV_SEQUENTIAL)
-    if (fd >= 0)
-        ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-#endif
     constexpr size_t kAlign = 64;
     const std::unique_ptr<uint8_t, decltype(&std::free)> buffer(
         static_cast<uint8_t*>(std::aligned_alloc(kAlign, (step + kAlign - 1) / kAlign * kAlign)),
