@@ -6,10 +6,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <new>
 
 #if defined(Q_OS_UNIX)
 #include <unistd.h>
@@ -328,12 +326,11 @@ ScanResult scanMovie(QIODevice& device, int64_t fileSize, uint32_t blockSize,
     int fd = -1;
     if (auto* file = qobject_cast<QFileDevice*>(&device))
         fd = file->handle();
+    // Aligned to a cache line, so that the vector loads split no line.
     constexpr size_t kAlign = 64;
-    const std::unique_ptr<uint8_t, decltype(&std::free)> buffer(
-        static_cast<uint8_t*>(std::aligned_alloc(kAlign, (step + kAlign - 1) / kAlign * kAlign)),
-        &std::free);
-    if (!buffer)
-        throw std::bad_alloc();
+    const std::unique_ptr<uint8_t[]> storage(new uint8_t[step + kAlign]);
+    uint8_t* const buffer =
+        storage.get() + (kAlign - reinterpret_cast<uintptr_t>(storage.get()) % kAlign) % kAlign;
     int64_t position = 0;
     for (;;) {
         if (hooks.beforeBlock)
@@ -342,13 +339,13 @@ ScanResult scanMovie(QIODevice& device, int64_t fileSize, uint32_t blockSize,
         // while a recorder still appends to it.
         const size_t wanted =
             fd >= 0 ? size_t(std::clamp<int64_t>(fileSize - position, 0, int64_t(step))) : step;
-        const qint64 n = wanted > 0 ? readAt(device, fd, position, buffer.get(), wanted) : 0;
+        const qint64 n = wanted > 0 ? readAt(device, fd, position, buffer, wanted) : 0;
         if (hooks.progress)
             hooks.progress(scanPercent(position, fileSize));
         if (n < 1)
             break;
-        scanner.feed(buffer.get(), size_t(n), result.offsets);
-        counters.feed(uint64_t(position), buffer.get(), size_t(n), result.offsets);
+        scanner.feed(buffer, size_t(n), result.offsets);
+        counters.feed(uint64_t(position), buffer, size_t(n), result.offsets);
         position += n;
     }
     result.sizes = frameSizesFromOffsets(result.offsets, fileSize);
