@@ -46,7 +46,6 @@ QString frame(DataConverter& converter, int n, bool preset = false) {
     return QStringLiteral("%1 %2 %3").arg(preset).arg(set.lowerBound).arg(set.upperBound);
 }
 
-// "offset+size" of every frame in the index, then the FFC frames.
 // One row per search kernel; a kernel the processor lacks skips its row.
 void kernelRows() {
     QTest::addColumn<movieindex::ScanKernel>("kernel");
@@ -55,11 +54,7 @@ void kernelRows() {
         QTest::newRow(movieindex::scanKernelName(k)) << k;
 }
 
-#define FETCH_KERNEL()                                                                             \
-    QFETCH(movieindex::ScanKernel, kernel);                                                        \
-    if (!movieindex::scanKernelAvailable(kernel))                                                  \
-        QSKIP("the processor lacks this kernel");
-
+// "offset+size" of every frame in the index, then the FFC frames.
 QString index(const DataConverter& converter) {
     QString text;
     for (int n = 1; n <= converter.getNumberOfVideoFrames(); ++n)
@@ -133,7 +128,9 @@ private slots:
         // Decoys of the wrong version everywhere, one signature at each position
         // in turn: every lane of a vector step, the step's last byte and the
         // byte-by-byte rest of the block.
-        FETCH_KERNEL();
+        QFETCH(movieindex::ScanKernel, kernel);
+        if (!movieindex::scanKernelAvailable(kernel))
+            QSKIP("the processor lacks this kernel");
         const QByteArray decoys = QByteArray("VELM\x07").repeated(60);
         for (int at = 0; at + 5 <= decoys.size(); ++at) {
             const QByteArray block = QByteArray(decoys).replace(at, 5, "VELM\x06");
@@ -150,7 +147,9 @@ private slots:
     void signatureSplitAcrossBlocks() {
         // The second frame's signature has `inFirst` of its bytes at the end of
         // the first read (0: it starts the second read, 5: it ends the first).
-        FETCH_KERNEL();
+        QFETCH(movieindex::ScanKernel, kernel);
+        if (!movieindex::scanKernelAvailable(kernel))
+            QSKIP("the processor lacks this kernel");
         for (uint32_t block = 3001; block <= 3006; ++block) {
             for (int inFirst = 0; inFirst <= 5; ++inFirst) {
                 const int first = int(block) - inFirst;
