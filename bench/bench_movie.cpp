@@ -3,6 +3,12 @@
 // The index scan runs over a 1 GiB .TMC in the page cache, made at the first
 // run as /tmp/kalorix-bench-1GiB-v2.TMC (delete it freely; set
 // KALORIX_BENCH_MOVIE to use another file).
+//
+// Two modes outside Google Benchmark, for measurements of whole processes:
+//   bench_movie --index FILE      indexes FILE once (for /usr/bin/time -v)
+//   bench_movie --cold FILE [N]   N times, interleaved: dd of FILE and the
+//                                 index scan, each after dropping FILE from
+//                                 the page cache
 
 #include "recording/CompressedStream.h"
 #include "recording/DataConverter.h"
@@ -10,11 +16,19 @@
 #include "synth/Synth.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 
 #include <benchmark/benchmark.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -74,16 +88,46 @@ void warmCache(const QString& path) {
     }
 }
 
+// Makes the scan file if needed, reads it once into the page cache and opens it.
+bool openWarmMovie(benchmark::State& state, QFile& file) {
+    if (!ensureMovie()) {
+        state.SkipWithError("cannot create the movie file");
+        return false;
+    }
+    warmCache(moviePath());
+    return file.open(QIODevice::ReadOnly);
+}
+
+// What the converter's scan runs on this processor.
+std::string scanPath() {
+    return std::string("pread 1 MiB blocks, ") +
+           movieindex::scanKernelName(movieindex::ScanKernel::Best) + " kernel";
+}
+
+// Ceiling: the same 1 MiB reads into one aligned buffer, nothing searched.
+void BM_IndexScan_ReadAloneCeiling(benchmark::State& state) {
+    QFile file(moviePath());
+    if (!openWarmMovie(state, file))
+        return;
+    auto* buffer = static_cast<char*>(std::aligned_alloc(64, kBlock));
+    for (auto _ : state) {
+        off_t position = 0;
+        ssize_t n = 0;
+        while ((n = pread(file.handle(), buffer, kBlock, position)) > 0)
+            position += n;
+        benchmark::DoNotOptimize(buffer);
+    }
+    std::free(buffer);
+    state.SetBytesProcessed(int64_t(state.iterations()) * QFileInfo(moviePath()).size());
+}
+BENCHMARK(BM_IndexScan_ReadAloneCeiling)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 // Baseline: the same 1 MiB reads, memchr for the first signature byte and
 // memcmp for the rest, with the last four bytes carried across reads.
 void BM_IndexScan_MemchrBaseline(benchmark::State& state) {
-    if (!ensureMovie()) {
-        state.SkipWithError("cannot create the movie file");
-        return;
-    }
-    warmCache(moviePath());
     QFile file(moviePath());
-    file.open(QIODevice::ReadOnly);
+    if (!openWarmMovie(state, file))
+        return;
     const char signature[5] = {'V', 'E', 'L', 'M', 6};
     std::vector<char> buffer(kBlock + 4);
     size_t frames = 0;
@@ -122,11 +166,9 @@ BENCHMARK(BM_IndexScan_MemchrBaseline)->Unit(benchmark::kMillisecond)->UseRealTi
 // The converter's index scan as a movie is opened: events processed and the
 // progress signal emitted per block, counter check on.
 void BM_IndexScan_ParseVideoFile(benchmark::State& state) {
-    if (!ensureMovie()) {
-        state.SkipWithError("cannot create the movie file");
+    QFile file(moviePath());
+    if (!openWarmMovie(state, file))
         return;
-    }
-    warmCache(moviePath());
     DataConverter converter;
     int lastPercent = 0;
     QObject::connect(&converter, &DataConverter::filePercentageChanged,
@@ -137,8 +179,62 @@ void BM_IndexScan_ParseVideoFile(benchmark::State& state) {
     state.counters["frames"] = double(frames);
     state.counters["percent"] = lastPercent;
     state.SetBytesProcessed(int64_t(state.iterations()) * QFileInfo(moviePath()).size());
+    state.SetLabel(scanPath());
 }
 BENCHMARK(BM_IndexScan_ParseVideoFile)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The rejected alternative: the file mapped and searched in place with the
+// same kernel (the scan before the reads), fresh map each iteration as a scan
+// of a newly opened movie has.
+void BM_IndexScan_MappedInPlace(benchmark::State& state) {
+    QFile file(moviePath());
+    if (!openWarmMovie(state, file))
+        return;
+    size_t frames = 0;
+    for (auto _ : state) {
+        uchar* mapped = file.map(0, file.size());
+        if (!mapped) {
+            state.SkipWithError("cannot map the movie");
+            return;
+        }
+        std::vector<uint64_t> offsets;
+        movieindex::SignatureScanner scanner(movieindex::frameSignature(6));
+        for (qint64 at = 0; at < file.size(); at += kBlock)
+            scanner.feed(mapped + at, size_t(std::min<qint64>(kBlock, file.size() - at)), offsets);
+        file.unmap(mapped);
+        frames = offsets.size();
+    }
+    state.counters["frames"] = double(frames);
+    state.SetBytesProcessed(int64_t(state.iterations()) * file.size());
+    state.SetLabel(movieindex::scanKernelName(movieindex::ScanKernel::Best));
+}
+BENCHMARK(BM_IndexScan_MappedInPlace)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The scan alone (no events, no progress) with each kernel the processor has.
+void BM_IndexScan_Kernel(benchmark::State& state) {
+    const auto kernel = movieindex::ScanKernel(state.range(0));
+    if (!movieindex::scanKernelAvailable(kernel)) {
+        state.SkipWithError("kernel not available on this processor");
+        return;
+    }
+    QFile file(moviePath());
+    if (!openWarmMovie(state, file))
+        return;
+    size_t frames = 0;
+    for (auto _ : state)
+        frames = movieindex::scanMovie(file, file.size(), kBlock, {}, kernel).offsets.size();
+    state.counters["frames"] = double(frames);
+    state.SetBytesProcessed(int64_t(state.iterations()) * file.size());
+    state.SetLabel(movieindex::scanKernelName(kernel));
+}
+BENCHMARK(BM_IndexScan_Kernel)
+    ->ArgName("kernel")
+    ->Arg(int(movieindex::ScanKernel::Portable))
+    ->Arg(int(movieindex::ScanKernel::Sse2))
+    ->Arg(int(movieindex::ScanKernel::Avx2))
+    ->Arg(int(movieindex::ScanKernel::Avx512))
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // Compressed 640 x 512 frames of the simulated scene (code only, no header).
 const std::vector<QByteArray>& benchCodes() {
@@ -240,10 +336,68 @@ void BM_DecodeConvert640x512_Compressed(benchmark::State& state) {
 }
 BENCHMARK(BM_DecodeConvert640x512_Compressed)->Unit(benchmark::kMicrosecond);
 
+// Drops the file from the page cache (written pages are flushed first: dirty
+// pages are not dropped).
+bool dropFromCache(const QString& path) {
+    const int fd = open(QFile::encodeName(path).constData(), O_RDONLY);
+    if (fd < 0)
+        return false;
+    fdatasync(fd);
+    const bool ok = posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED) == 0;
+    close(fd);
+    return ok;
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0.0 : (v[(v.size() - 1) / 2] + v[v.size() / 2]) / 2;
+}
+
+int indexOnce(const QString& path) {
+    QElapsedTimer timer;
+    timer.start();
+    DataConverter converter;
+    const int frames = converter.parseVideoFile(path, true, true);
+    std::printf("%d frames in %lld ms (%s)\n", frames, qint64(timer.elapsed()), scanPath().c_str());
+    return frames > 0 ? 0 : 1;
+}
+
+int coldScans(const QString& path, int repetitions) {
+    const double gb = double(QFileInfo(path).size()) / 1e9;
+    std::vector<double> dd, scan;
+    for (int r = 0; r < repetitions; ++r) {
+        QElapsedTimer timer;
+        if (!dropFromCache(path))
+            return 1;
+        timer.start();
+        QProcess::execute(QStringLiteral("dd"),
+                          {QStringLiteral("if=") + path, QStringLiteral("of=/dev/null"),
+                           QStringLiteral("bs=1M"), QStringLiteral("status=none")});
+        dd.push_back(double(timer.nsecsElapsed()) / 1e6);
+        dropFromCache(path);
+        timer.start();
+        DataConverter converter;
+        const int frames = converter.parseVideoFile(path, true, true);
+        scan.push_back(double(timer.nsecsElapsed()) / 1e6);
+        std::printf("%d: dd %.0f ms, index scan %.0f ms (%d frames)\n", r + 1, dd.back(),
+                    scan.back(), frames);
+    }
+    std::printf("median of %d, cold cache, %.2f GB (%s):\n", repetitions, gb, scanPath().c_str());
+    std::printf("  dd bs=1M    %.0f ms  %.2f GB/s\n", median(dd), gb / median(dd) * 1e3);
+    std::printf("  index scan  %.0f ms  %.2f GB/s  (%.2fx dd)\n", median(scan),
+                gb / median(scan) * 1e3, median(dd) / median(scan));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() >= 3 && args[1] == QLatin1String("--index"))
+        return indexOnce(args[2]);
+    if (args.size() >= 3 && args[1] == QLatin1String("--cold"))
+        return coldScans(args[2], args.size() >= 4 ? std::max(1, args[3].toInt()) : 5);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -33,12 +33,22 @@ constexpr int32_t kCounterUnread = -2;    // within the size, but the file ended
 using Signature = std::array<uint8_t, 5>;
 Signature frameSignature(uint8_t version);
 
+// How a block is searched for the signature. Every kernel finds the same
+// offsets; Best picks the widest vector unit the processor has (AVX-512BW,
+// then AVX2, then SSE2), Portable compares byte by byte.
+enum class ScanKernel { Best, Portable, Sse2, Avx2, Avx512 };
+bool scanKernelAvailable(ScanKernel kernel);
+// The kernel a request runs (Portable for one the processor lacks).
+ScanKernel resolvedScanKernel(ScanKernel kernel);
+const char* scanKernelName(ScanKernel kernel);
+
 // Finds every occurrence of the signature in a file fed block by block,
 // including occurrences whose five bytes straddle two (or more) blocks.
 class SignatureScanner {
 public:
-    explicit SignatureScanner(const Signature& signature)
-        : m_signature(signature) {}
+    explicit SignatureScanner(const Signature& signature, ScanKernel kernel = ScanKernel::Best)
+        : m_signature(signature)
+        , m_kernel(resolvedScanKernel(kernel)) {}
     // Feeds the next block of the file and appends the file offsets of the
     // matches that end inside it, in file order.
     void feed(const uint8_t* block, size_t size, std::vector<uint64_t>& offsets);
@@ -46,6 +56,7 @@ public:
 
 private:
     Signature m_signature;
+    ScanKernel m_kernel;
     uint8_t m_carry[4] = {}; // the last bytes fed, for matches across blocks
     size_t m_carrySize = 0;
     uint64_t m_position = 0; // file position of the next block
@@ -88,11 +99,12 @@ struct ScanHooks {
 // file counts as done (100).
 int scanPercent(int64_t position, int64_t fileSize);
 
-// Scans an open device from position 0 in reads of blockSize bytes. The
-// version byte (the fifth of the file) selects the signature. The caller's
-// hooks run once per block.
+// Scans an open device from position 0 in reads of blockSize bytes into one
+// reused buffer (a file is read with pread on its descriptor). The version
+// byte (the fifth of the file) selects the signature. The caller's hooks run
+// once per block.
 ScanResult scanMovie(QIODevice& device, int64_t fileSize, uint32_t blockSize,
-                     const ScanHooks& hooks = {});
+                     const ScanHooks& hooks = {}, ScanKernel kernel = ScanKernel::Best);
 
 // Frame lengths from the offsets: distance to the next offset, the last frame
 // to the end of the file.

@@ -10,6 +10,7 @@
 
 using Counters = std::vector<uint16_t>;
 Q_DECLARE_METATYPE(Counters)
+Q_DECLARE_METATYPE(movieindex::ScanKernel)
 using recordings::scratch;
 
 // Version, frame counters, whether they are checked, the console lines and
@@ -43,6 +44,14 @@ QString frame(DataConverter& converter, int n, bool preset = false) {
     QImage image;
     converter.getThermalImageFromVideoRawList(n, image, &preset, ksDefines::NoSerialData, set);
     return QStringLiteral("%1 %2 %3").arg(preset).arg(set.lowerBound).arg(set.upperBound);
+}
+
+// One row per search kernel; a kernel the processor lacks skips its row.
+void kernelRows() {
+    QTest::addColumn<movieindex::ScanKernel>("kernel");
+    using K = movieindex::ScanKernel;
+    for (K k : {K::Portable, K::Sse2, K::Avx2, K::Avx512})
+        QTest::newRow(movieindex::scanKernelName(k)) << k;
 }
 
 // "offset+size" of every frame in the index, then the FFC frames.
@@ -111,6 +120,51 @@ private slots:
             QVERIFY(r.offsets == (std::vector<uint64_t>{0, 3001, 5954, 8054, 10106}));
             QVERIFY(r.counters == (std::vector<int32_t>{0x0101, 0x2A02, 0x1234, 0xFFFF,
                                                         movieindex::kCounterBeyondEnd}));
+        }
+    }
+
+    void kernelsFindEveryPosition_data() { kernelRows(); }
+    void kernelsFindEveryPosition() {
+        // Decoys of the wrong version everywhere, one signature at each position
+        // in turn: every lane of a vector step, the step's last byte and the
+        // byte-by-byte rest of the block.
+        QFETCH(movieindex::ScanKernel, kernel);
+        if (!movieindex::scanKernelAvailable(kernel))
+            QSKIP("the processor lacks this kernel");
+        const QByteArray decoys = QByteArray("VELM\x07").repeated(60);
+        for (int at = 0; at + 5 <= decoys.size(); ++at) {
+            const QByteArray block = QByteArray(decoys).replace(at, 5, "VELM\x06");
+            std::vector<uint64_t> offsets;
+            movieindex::SignatureScanner scanner(movieindex::frameSignature(6), kernel);
+            scanner.feed(reinterpret_cast<const uint8_t*>(block.constData()), size_t(block.size()),
+                         offsets);
+            QVERIFY2(offsets == std::vector<uint64_t>{uint64_t(at)},
+                     qPrintable(QString::number(at)));
+        }
+    }
+
+    void signatureSplitAcrossBlocks_data() { kernelRows(); }
+    void signatureSplitAcrossBlocks() {
+        // The second frame's signature has `inFirst` of its bytes at the end of
+        // the first read (0: it starts the second read, 5: it ends the first).
+        QFETCH(movieindex::ScanKernel, kernel);
+        if (!movieindex::scanKernelAvailable(kernel))
+            QSKIP("the processor lacks this kernel");
+        for (uint32_t block = 3001; block <= 3006; ++block) {
+            for (int inFirst = 0; inFirst <= 5; ++inFirst) {
+                const int first = int(block) - inFirst;
+                const QString path = scratch("split.TMC", indexFrame(6, 0x0FFE, first) +
+                                                              indexFrame(6, 0x0FFF, 2100));
+                QFile file(path);
+                QVERIFY(file.open(QIODevice::ReadOnly));
+                const movieindex::ScanResult r =
+                    movieindex::scanMovie(file, file.size(), block, {}, kernel);
+                QVERIFY2(r.offsets == (std::vector<uint64_t>{0, uint64_t(first)}) &&
+                             r.counters == (std::vector<int32_t>{0x0FFE, 0x0FFF}),
+                         qPrintable(QStringLiteral("block %1, %2 bytes in the first read")
+                                        .arg(block)
+                                        .arg(inFirst)));
+            }
         }
     }
 
