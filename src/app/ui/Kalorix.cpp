@@ -127,10 +127,14 @@ Kalorix::Kalorix(int argc, char** argv, QWidget* parent)
 
     // 13. Stored settings replace what the options set for the window.
     loadSettings();
-    // 14. Update check: the choice is kept for saving; the check itself and
-    //     15. the drift and NUC progress wiring follow here as they are built.
+    // 14. Update check: the action holds the choice that is saved; switching
+    //     the check back on starts it. 15. The drift and NUC progress wiring
+    //     follow here as they are built.
     connect(ui->actionAutomatic_Updates, &QAction::toggled, this,
             &Kalorix::disableAutomaticUpdates);
+    connect(ui->actionAutomatic_Updates, &QAction::toggled, this, &Kalorix::checkUpdates);
+    if (!automaticUpdatesDisabled)
+        checkUpdates(false);
 }
 
 Kalorix::~Kalorix() {
@@ -212,10 +216,6 @@ void Kalorix::saveSettings() {
     current.display.automaticUpdates = automaticUpdatesDisabled;
     current.display.lastBrowserFolder = fileModel->rootPath();
     kx::SettingsStore().save(current);
-}
-
-void Kalorix::disableAutomaticUpdates(bool disabled) {
-    automaticUpdatesDisabled = disabled;
 }
 
 void Kalorix::insertCustomLogo() {

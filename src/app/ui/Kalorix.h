@@ -9,6 +9,7 @@
 #include <QMainWindow>
 #include <QPixmap>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -25,6 +26,7 @@ class SerialDataExplorer;
 class DateTimeSettings;
 class QFileSystemModel;
 class QGraphicsScene;
+class Updater;
 
 // The main window: owns the converter, the controller and one instance of every
 // dialog and worker, created in a fixed order in the constructor.
@@ -119,6 +121,8 @@ public slots:
     void planckR1ValueChanged(int value);
     void planckR2ValueChanged(int value);
     void disableAutomaticUpdates(bool disabled);
+    // Starts the one update check of this run unless disabled is true.
+    void checkUpdates(bool disabled);
 
     // File browser
     void handleSelectionChanged(const QItemSelection& selection);
@@ -166,6 +170,20 @@ private slots:
     void on_actionParse_md_downlink_data_triggered(bool checked);
     void on_actionParse_MAVLink_data_triggered(bool checked);
     void on_actionDisplay_Serial_Data_triggered(bool checked);
+
+public:
+    // ---- Batch conversion, update check -----------------------------------------
+    // Asks for a folder: parent and title of the dialog; empty when cancelled.
+    // Tests answer the two folder dialogs of the batch through these.
+    using FolderChooser = std::function<QString(QWidget* parent, const QString& title)>;
+    void setBatchFolderChoosers(FolderChooser source, FolderChooser target);
+    // The source folder (empty when cancelled) and its .THR files, names only.
+    void getBatchFileList(QString& folder, QStringList& files);
+    QString getBatchTargetFolder();
+    Updater* updateCheck() const { return updater; }
+
+private slots:
+    void on_actionBatch_conversion_triggered();
 
 public:
     // ---- Picture export, export driver, command line -------------------------
@@ -265,6 +283,11 @@ private:
     double planckO = -5030.0;
     double planckR1 = 16030.0;
     double planckR2 = 0.0953;
+
+    // ---- Batch conversion, update check: private ----------------------------
+    FolderChooser batchSourceChooser;
+    FolderChooser batchTargetChooser;
+    Updater* updater = nullptr; // child of the window, once a check has started
 
     // ---- Picture export, export driver, command line: private ----------------
     // Frames of the loaded recording; single-frame files count as one.
