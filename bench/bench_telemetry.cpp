@@ -3,7 +3,7 @@
 // items_per_second = blocks per second, beside a plain byte sum over the same
 // block as the baseline.
 
-#include "app/Report.h"
+#include "base/Report.h"
 #include "recording/DataConverter.h"
 #include "telemetry/MAVService.h"
 #include "telemetry/Nmea.h"

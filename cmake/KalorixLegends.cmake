@@ -9,7 +9,7 @@ function(kalorix_add_legend_strips target)
         ${src}/conversion/LegendStrip.cpp
         ${src}/conversion/RGBCalculations.cpp
         ${src}/conversion/RgbHsvConversions.cpp
-        ${src}/app/Report.cpp)
+        ${src}/base/Report.cpp)
     target_include_directories(kalorix-legendgen PRIVATE ${src})
     target_link_libraries(kalorix-legendgen PRIVATE Qt5::Core Qt5::Gui)
 

@@ -1,6 +1,8 @@
 #include "app/CommandLine.h"
 
-#include "app/Report.h"
+#include "base/FileKind.h"
+#include "base/Radiometry.h"
+#include "base/Report.h"
 
 #include <QDir>
 #include <cmath>
@@ -37,28 +39,14 @@ float toTemperature(const QString& text) {
 }
 
 bool endsWithMovieSuffix(const QString& argument) {
-    const QString suffix = argument.right(3).toLower();
-    return suffix == QLatin1String("tmc") || suffix == QLatin1String("tfc");
+    const FileKind kind = fileKindOf(argument);
+    return kind == FileKind::CompressedMovie || kind == FileKind::Fusion;
 }
 
 } // namespace
 
 int32_t thresholdRawValue(float temperatureCelsius, const QString& tLinear) {
-    float raw = 0.0f;
-    if (tLinear == QLatin1String("high"))
-        raw = float(double(temperatureCelsius) + 273.15) / 0.04f;
-    else if (tLinear == QLatin1String("low"))
-        raw = float(double(temperatureCelsius) + 273.15) / 0.4f;
-    else
-        raw = temperatureCelsius;
-    raw = std::trunc(raw);
-    // Converting a float outside the int range is undefined; raw values are
-    // 14-bit counts anyway, so anything outside is held to the ends.
-    if (!(raw >= 0.0f))
-        return 0;
-    if (raw > 16383.0f)
-        return 16383;
-    return int32_t(raw);
+    return radiometry::rawForCelsius(temperatureCelsius, tLinear);
 }
 
 CommandLineOptions parseCommandLine(int argc, const char* const* argv) {
@@ -215,20 +203,25 @@ bool commandLineAsksForWork(int argc, const char* const* argv) {
     return false;
 }
 
+bool commandLineRunsWithoutWindow(int argc, const char* const* argv) {
+    for (int i = 1; i < argc; ++i) {
+        const QString lower = QString::fromLatin1(argv[i]).toLower();
+        if (lower == QLatin1String("-c") || lower == QLatin1String("-merge") ||
+            lower == QLatin1String("-help"))
+            return true;
+    }
+    return false;
+}
+
 bool commandLineWantsOffscreen(int argc, const char* const* argv, bool platformChosenInEnv) {
     if (platformChosenInEnv)
         return false;
-    bool unattended = false;
     for (int i = 1; i < argc; ++i) {
         const QString argument = QString::fromLatin1(argv[i]);
         if (argument == QLatin1String("-platform") || argument == QLatin1String("--platform"))
             return false;
-        const QString lower = argument.toLower();
-        if (lower == QLatin1String("-c") || lower == QLatin1String("-merge") ||
-            lower == QLatin1String("-help"))
-            unattended = true;
     }
-    return unattended;
+    return commandLineRunsWithoutWindow(argc, argv);
 }
 
 QStringList commandLineHelpLines() {

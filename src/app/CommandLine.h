@@ -1,6 +1,6 @@
 #pragma once
 
-#include "recording/ksDefines.h"
+#include "base/ksDefines.h"
 
 #include <QString>
 #include <QStringList>
@@ -69,6 +69,9 @@ int32_t thresholdRawValue(float temperatureCelsius, const QString& tLinear);
 // True when the arguments ask for work rather than a window: an input file,
 // "-c", "-merge" or "-help".
 bool commandLineAsksForWork(int argc, const char* const* argv);
+// True when the run ends by itself ("-c", "-merge" or "-help"): it needs no
+// window and constructs no widget.
+bool commandLineRunsWithoutWindow(int argc, const char* const* argv);
 // True when the run should not need a display: "-c", "-merge" or "-help" is
 // given and the user chose no platform ("-platform" or QT_QPA_PLATFORM).
 bool commandLineWantsOffscreen(int argc, const char* const* argv, bool platformChosenInEnv);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Report.h"
+#include "base/Report.h"
 
 // A command-line run has no one to close a message box: every report becomes
 // one line on standard error, and the run remembers that something failed so

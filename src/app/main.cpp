@@ -1,15 +1,28 @@
 #include "app/CommandLine.h"
+#include "app/CommandLineReport.h"
+#include "app/CommandLineRun.h"
 #include "app/ui/Kalorix.h"
 #include "app/ui/RunReportHook.h"
 
 #include <QApplication>
+#include <QGuiApplication>
+#include <csignal>
 
 int main(int argc, char** argv) {
+    // A file size limit must end in a message about the file, not in a
+    // signal that kills the run half-way through a folder.
+    std::signal(SIGXFSZ, SIG_IGN);
     // A run that converts and closes has no one to look at a window: it must
     // work over SSH and in CI, without a display, unless the user chose a
     // platform.
     if (kx::commandLineWantsOffscreen(argc, argv, !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (kx::commandLineRunsWithoutWindow(argc, argv)) {
+        // Pictures and fonts need the GUI application, widgets do not.
+        QGuiApplication app(argc, argv);
+        kx::installCommandLineReportHook();
+        return kx::runCommandLine(kx::parseCommandLine(argc, argv));
+    }
     QApplication app(argc, argv);
     // Qt has taken its own options (-platform, -style, ...) out of argv.
     kx::installReportHookForRun(kx::commandLineAsksForWork(argc, argv));

@@ -1,6 +1,6 @@
 #include "conversion/AutoRange.h"
 
-#include "app/Report.h"
+#include "base/Report.h"
 
 #include <algorithm>
 #include <cmath>

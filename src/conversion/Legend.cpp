@@ -1,5 +1,6 @@
 #include "conversion/Legend.h"
 
+#include "base/Radiometry.h"
 #include "conversion/LegendStrip.h"
 
 #include <QFile>
@@ -19,7 +20,7 @@ static void registerLegendResources() {
 namespace legend {
 
 namespace {
-constexpr double kKelvinToCelsiusOffset = 273.15;
+using kx::radiometry::kKelvinOffset;
 const QPoint kTopLabelBaseline(13, 15);
 constexpr int kBottomLabelX = 13;
 constexpr int kBottomLabelAboveBottom = 8;
@@ -44,7 +45,7 @@ QImage loadLegendStrip(unsigned colorMode, bool inverted) {
 }
 
 QString temperatureLabel(uint32_t rawBound, float resolution) {
-    const double celsius = double(float(rawBound) * resolution) - kKelvinToCelsiusOffset;
+    const double celsius = double(float(rawBound) * resolution) - kKelvinOffset;
     return QString::number(celsius, 'f', 1);
 }
 

@@ -1,6 +1,6 @@
 #include "conversion/RGBCalculations.h"
 
-#include "app/Report.h"
+#include "base/Report.h"
 #include "conversion/RgbHsvConversions.h"
 
 #include <cmath>

@@ -1,5 +1,8 @@
 #include "recording/DataConverter.h"
 
+#include "base/FileKind.h"
+#include "base/PartNumber.h"
+
 DataConverter::DataConverter(QObject* parent)
     : QObject(parent)
     , inputFile(std::make_unique<QFile>())
@@ -52,4 +55,59 @@ bool DataConverter::getCurrentRawVideoChunk(rawVideoChunk& out) {
 
 void DataConverter::changedHourOffset(int hours) {
     hourOffset = hours;
+}
+
+kx::DecodedFrame DataConverter::currentDecodedFrame(int frameNumber) const {
+    kx::DecodedFrame frame;
+    frame.frameNumber = frameNumber;
+    frame.raw = rawBuffer;
+    frame.width = imageWidth;
+    frame.height = imageHeight;
+    frame.minRaw = frameMinRaw;
+    frame.maxRaw = frameMaxRaw;
+    frame.meanRaw = meanRaw;
+    frame.hotspotColumn = hotspotColumn;
+    frame.hotspotRow = hotspotRow;
+    frame.hotspotValue = hotspotValue;
+    frame.partNumber = partNumber;
+    frame.tempFPACelsius = tempFPA;
+    frame.tempHousingCelsius = tempHousing;
+    frame.streamFrameNumber = currentFrameNumber;
+    frame.focalLengthMM = kx::partnumber::focalLengthMM(partNumber);
+    kx::partnumber::sensorSizeMM(partNumber, frame.sensorWidthMM, frame.sensorHeightMM);
+    frame.timeToNextImageMs = timeToNextImage;
+    frame.serialBlock = QByteArray(serialBuffer.data(), int(serialDataSize));
+    frame.telemetry.latitude = latitude;
+    frame.telemetry.longitude = longitude;
+    frame.telemetry.altitude = altitude;
+    frame.telemetry.satellites = satellites;
+    frame.telemetry.magneticHeading = magneticHeading;
+    frame.telemetry.trackHeading = trackHeading;
+    frame.telemetry.roll = roll;
+    frame.telemetry.pitch = pitch;
+    frame.telemetry.yaw = yaw;
+    frame.telemetry.date = date;
+    frame.telemetry.time = time;
+    return frame;
+}
+
+bool DataConverter::decodeFrame(const QString& fileName, int frameNumber,
+                                ksDefines::serialContent serial, kx::DecodedFrame& out) {
+    const kx::FileKind kind = kx::fileKindOf(fileName);
+    if (kx::isSingleFrameKind(kind)) {
+        if (!loadSingleFrame(fileName, serial, kind == kx::FileKind::SingleCompressed))
+            return false;
+        fillCurrentChunk(false);
+    } else {
+        if (frameNumber < 1 || frameNumber > frameCount) {
+            rawBuffer.clear();
+            return false;
+        }
+        readFromCompressedVideoFileAndParseRAW(frameNumber, serial);
+        if (!checkImageParameters())
+            return false;
+        fillCurrentChunk(true);
+    }
+    out = currentDecodedFrame(kx::isSingleFrameKind(kind) ? 1 : frameNumber);
+    return true;
 }

@@ -1,9 +1,10 @@
 #pragma once
 
+#include "base/DecodedFrame.h"
+#include "base/ksDefines.h"
 #include "conversion/PaletteTable.h"
 #include "conversion/RGBCalculations.h"
 #include "conversion/ThermalImageConversionSet.h"
-#include "recording/ksDefines.h"
 #include "recording/rawVideoChunk.h"
 
 #include <QFile>
@@ -44,6 +45,14 @@ public:
 
     // ---- Frame record and shared state -------------------------------------
     bool getCurrentRawVideoChunk(rawVideoChunk& out);
+    // The frame decoded last as a value that owns its serial block.
+    kx::DecodedFrame currentDecodedFrame(int frameNumber) const;
+    // Decodes frame n (1-based) of the open movie, or the single-frame file
+    // fileName, without converting it; false when the frame cannot be read or
+    // is too small to convert. The console lines are those of the frame
+    // access; the converter's working frame holds the frame afterwards.
+    bool decodeFrame(const QString& fileName, int frameNumber, ksDefines::serialContent serial,
+                     kx::DecodedFrame& out);
     int getNumberOfVideoFrames() const { return frameCount; }
     bool getProcessingState() const { return processingState != 0; }
     void resetProcessingParameters();
@@ -199,6 +208,18 @@ private:
                                    ksDefines::serialContent serial, bool* ok,
                                    ThermalImageConversionSet& set, bool compressed);
     void fillCurrentChunk(bool withCameraData);
+    // Reads and decodes a .THR or .THC file into the working frame, with the
+    // loaders' console lines; false when it fails or is too small to convert.
+    bool loadSingleFrame(const QString& fileName, ksDefines::serialContent serial, bool compressed);
+
+public:
+    // The message of a frame whose conversion found no usable raw window;
+    // single-frame files name their loader and the file, movies (any other
+    // name, or none) the frame access.
+    QString processRawDataFailureText(const QString& fileName) const;
+    QString processRawDataFailureText(const QString& fileName, size_t rawValues) const;
+
+private:
     bool readSingleFrameHeader(const QString& fileName, ksDefines::serialContent serial,
                                uint32_t& headerLength);
     // The correction tables the decoder applies, as the enabling flags select them.

@@ -1,6 +1,6 @@
 // Compressed frames: the converter's bit reader over frameBytes, the expansion
 // into the pixel word stream, and the single compressed frame file (.THC).
-#include "app/Report.h"
+#include "base/Report.h"
 #include "recording/CompressedStream.h"
 #include "recording/DataConverter.h"
 

@@ -1,6 +1,6 @@
 // Movies (.THM, .TMC): the index scan with the frame-counter check and the FFC
 // list, and frame access by number.
-#include "app/Report.h"
+#include "base/Report.h"
 #include "recording/CompressedStream.h"
 #include "recording/DataConverter.h"
 #include "recording/MovieIndex.h"
@@ -204,10 +204,7 @@ void DataConverter::getThermalImageFromVideoRawList(int frameNumber, QImage& ima
 
     const bool converted = convertDecodedFrame(image, set, true);
     if (!converted) {
-        const QString text =
-            QStringLiteral("DataConverter::getImageFromVideoRawList2 call of "
-                           "DataConverter::processRawData returned false: RAWdata.size: ") +
-            QString::number(rawBuffer.size());
+        const QString text = processRawDataFailureText(QString());
         kx::console(text);
         kx::reportError(text);
     }

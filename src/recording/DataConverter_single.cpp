@@ -1,6 +1,7 @@
 // Single raw frames (.THR), the frame header reader and the frame decoder entry
 // point shared by every frame reader of the converter.
-#include "app/Report.h"
+#include "base/FileKind.h"
+#include "base/Report.h"
 #include "recording/DataConverter.h"
 #include "recording/FrameDecoder.h"
 #include "recording/FrameHeader.h"
@@ -215,24 +216,43 @@ void DataConverter::getImageFromRAW(const QString& fileName, QImage& image,
     loadAndConvertSingleFrame(fileName, image, serial, ok, set, false);
 }
 
-void DataConverter::loadAndConvertSingleFrame(const QString& fileName, QImage& image,
-                                              ksDefines::serialContent serial, bool* ok,
-                                              ThermalImageConversionSet& set, bool compressed) {
+bool DataConverter::loadSingleFrame(const QString& fileName, ksDefines::serialContent serial,
+                                    bool compressed) {
     const QString caller = compressed ? QStringLiteral("DataConverter::getImageFromCompressedRAW")
                                       : QStringLiteral("DataConverter::getImageFromRAW");
     resetProcessingParameters();
-    applyConversionStyle(set);
     rawBuffer.clear();
     imageWidth = 1;
     imageHeight = 1;
 
     bool loaded = compressed ? loadFromCompressedRawFile(fileName, serial)
                              : loadFromRawFile(fileName, serial);
-    if (!loaded)
+    if (!loaded) {
         kx::console(caller +
                     QStringLiteral(" call of DataConverter::loadFromRawFile returned "
                                    "false: ") +
                     quoted(fileName));
+    } else if (!checkImageParameters()) {
+        // The conversion is never reached: say why instead of blaming it.
+        const QString text = caller +
+                             QStringLiteral(" frame of %1 x %2 pixels is too small to "
+                                            "convert (at least 10 x 10): ")
+                                 .arg(imageWidth)
+                                 .arg(imageHeight) +
+                             quoted(fileName);
+        kx::console(text);
+        kx::reportError(text);
+        loaded = false;
+    }
+    currentFileName = fileName;
+    return loaded;
+}
+
+void DataConverter::loadAndConvertSingleFrame(const QString& fileName, QImage& image,
+                                              ksDefines::serialContent serial, bool* ok,
+                                              ThermalImageConversionSet& set, bool compressed) {
+    applyConversionStyle(set);
+    bool loaded = loadSingleFrame(fileName, serial, compressed);
     fillCurrentChunk(false);
 
     if (image.isNull()) {
@@ -245,20 +265,36 @@ void DataConverter::loadAndConvertSingleFrame(const QString& fileName, QImage& i
     if (loaded) {
         loaded = convertDecodedFrame(image, set, false);
         if (!loaded) {
-            const QString text = caller +
-                                 QStringLiteral(" call of DataConverter::processRawData returned "
-                                                "false: ") +
-                                 quoted(fileName) + QStringLiteral(", RAWdata.size: ") +
-                                 QString::number(rawBuffer.size());
+            const QString text = processRawDataFailureText(fileName);
             kx::console(text);
             kx::reportError(text);
         }
     }
-    currentFileName = fileName;
     set.lowerBound = conversionParameters.lowerRawValueBound;
     set.upperBound = conversionParameters.upperRawValueBound;
     if (ok)
         *ok = loaded;
+}
+
+QString DataConverter::processRawDataFailureText(const QString& fileName) const {
+    return processRawDataFailureText(fileName, rawBuffer.size());
+}
+
+QString DataConverter::processRawDataFailureText(const QString& fileName, size_t rawValues) const {
+    switch (kx::fileKindOf(fileName)) {
+    case kx::FileKind::SingleRaw:
+    case kx::FileKind::SingleCompressed: {
+        const QString caller = kx::fileKindOf(fileName) == kx::FileKind::SingleCompressed
+                                   ? QStringLiteral("DataConverter::getImageFromCompressedRAW")
+                                   : QStringLiteral("DataConverter::getImageFromRAW");
+        return caller + QStringLiteral(" call of DataConverter::processRawData returned false: ") +
+               quoted(fileName) + QStringLiteral(", RAWdata.size: ") + QString::number(rawValues);
+    }
+    default:
+        return QStringLiteral("DataConverter::getImageFromVideoRawList2 call of "
+                              "DataConverter::processRawData returned false: RAWdata.size: ") +
+               QString::number(rawValues);
+    }
 }
 
 bool DataConverter::loadBinaryImageFromFile(const QString& fileName, QImage* image) {

@@ -1,6 +1,6 @@
 #include "recording/DataConverter.h"
 
-#include "app/Report.h"
+#include "base/Report.h"
 #include "telemetry/Downlink.h"
 #include "telemetry/MAVService.h"
 #include "telemetry/Nmea.h"

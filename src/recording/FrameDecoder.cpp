@@ -33,7 +33,7 @@
 // rule exact.
 #include "recording/FrameDecoder.h"
 
-#include "app/Report.h"
+#include "base/Report.h"
 
 #include <QString>
 #include <algorithm>

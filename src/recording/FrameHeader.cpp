@@ -23,7 +23,7 @@
 //   offset 24: part number, ASCII, zero-terminated, never past the serial block
 #include "recording/FrameHeader.h"
 
-#include "recording/ByteReader.h"
+#include "base/ByteReader.h"
 
 namespace frameheader {
 namespace {

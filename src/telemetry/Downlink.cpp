@@ -1,6 +1,6 @@
 #include "telemetry/Downlink.h"
 
-#include "app/Report.h"
+#include "base/Report.h"
 #include "telemetry/NumberText.h"
 
 #include <QString>

@@ -1,6 +1,6 @@
 #include "telemetry/MAVService.h"
 
-#include "recording/ByteReader.h"
+#include "base/ByteReader.h"
 
 #include <cstring>
 

@@ -41,6 +41,8 @@ Run kalorix(const QStringList& arguments) {
     // is not for root in CI; give it one so that standard error holds only
     // what the program says.
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), scratch(QStringLiteral("runtime")));
+    // The user's settings store is never read or written by a test.
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), scratch(QStringLiteral("config")));
     // In sanitizer builds the leak checker lists the suppressions it used
     // (Qt's and fontconfig's caches) on standard error at exit.
     if (env.contains(QStringLiteral("LSAN_OPTIONS")))
@@ -85,6 +87,7 @@ private slots:
         QCOMPARE(filesIn(scratch(QStringLiteral("input"))), QStringList({"flight.TMC"}));
     }
     void helpText();
+    void runsLeaveTheStoreAlone();
     void runs_data();
     void runs();
 };
@@ -162,6 +165,29 @@ void TestCli::runs() {
     }
     for (const QString& line : outLines.split('|', Qt::SkipEmptyParts))
         QVERIFY2(run.out.split('\n').contains(paths(line)), qPrintable(run.out));
+}
+
+// A run ended by its command line neither loads nor saves the settings; before,
+// "-i F -c" wrote the input's folder into the store.
+void TestCli::runsLeaveTheStoreAlone() {
+    const QString store = freshDir(QStringLiteral("config")) + "/Velmora Technology/Kalorix.conf";
+    const QString out = freshDir(QStringLiteral("out"));
+    const QStringList exportRun = {"-i", movie, "-expa", out, "-exfn", "x", "-exfo", "png", "-c"};
+    QCOMPARE(kalorix(exportRun).exitCode, 0);
+    QCOMPARE(filesIn(out).size(), 5);
+    QVERIFY(!QFile::exists(store));
+
+    const QByteArray stored = "[General]\nlastBrowserFolder=/nowhere\ncolorMode=2\n"
+                              "parseNMEA=true\nrotation=90\n";
+    QVERIFY(QDir().mkpath(QFileInfo(store).path()));
+    for (const QStringList& args : {exportRun, QStringList{"-help"}}) {
+        QFile file(store);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(stored) == stored.size());
+        file.close();
+        QCOMPARE(kalorix(args).exitCode, 0);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), stored);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCli)

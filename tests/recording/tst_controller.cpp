@@ -1,6 +1,6 @@
 #include "Recordings.h"
+#include "app/KalorixController.h"
 #include "recording/DataConverter.h"
-#include "recording/KalorixController.h"
 
 #include <QtTest>
 

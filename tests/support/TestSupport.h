@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Report.h"
+#include "base/Report.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,6 +1,6 @@
 #include "Probe.h"
 
-#include "app/Report.h"
+#include "base/Report.h"
 #include "conversion/Legend.h"
 #include "recording/DataConverter.h"
 

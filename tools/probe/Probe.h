@@ -1,7 +1,7 @@
 #pragma once
 
 #include "JsonWriter.h"
-#include "recording/ksDefines.h"
+#include "base/ksDefines.h"
 
 #include <QString>
 #include <cstdint>

@@ -1,11 +1,12 @@
 #include "app/ui/Kalorix.h"
 
+#include "app/KalorixController.h"
+#include "app/SettingsStore.h"
 #include "app/ui/KX_InfoDialog.h"
 #include "conversion/ui/RadiometricConfig.h"
 #include "conversion/ui/RawConvertConfig.h"
 #include "export/ui/VideoExportSettings.h"
 #include "recording/DataConverter.h"
-#include "recording/KalorixController.h"
 #include "telemetry/ui/DateTimeSettings.h"
 #include "telemetry/ui/SerialDataExplorer.h"
 #include "ui_Kalorix.h"
@@ -18,25 +19,7 @@
 #include <QIntValidator>
 #include <QPixmap>
 #include <QScrollBar>
-#include <QSettings>
 #include <QTimer>
-
-namespace {
-
-// The file browser's folder is remembered between runs under this key.
-const char* const kLastBrowserFolderKey = "lastBrowserFolder";
-
-QVariant readSetting(const char* key) {
-    const QSettings settings(QStringLiteral("Velmora Technology"), QStringLiteral("Kalorix"));
-    return settings.value(QLatin1String(key));
-}
-
-void writeSetting(const char* key, const QVariant& value) {
-    QSettings settings(QStringLiteral("Velmora Technology"), QStringLiteral("Kalorix"));
-    settings.setValue(QLatin1String(key), value);
-}
-
-} // namespace
 
 Kalorix::Kalorix(int argc, char** argv, QWidget* parent)
     : QMainWindow(parent)
@@ -142,15 +125,98 @@ Kalorix::Kalorix(int argc, char** argv, QWidget* parent)
     if (commandLineExitCode())
         return;
 
-    // 13. Stored settings: until they are loaded here, the T-linear step follows
-    //     the settings dialog as loading would, so that the legend and the pixel
-    //     read-out agree on whether temperatures are shown.
-    radiometryChanged(rawConvertConfig->getRadiometryOption());
-    // 14. Update check. 15. Drift and NUC progress wiring: each follows here as
-    //     it is built.
+    // 13. Stored settings replace what the options set for the window.
+    loadSettings();
+    // 14. Update check: the choice is kept for saving; the check itself and
+    //     15. the drift and NUC progress wiring follow here as they are built.
+    connect(ui->actionAutomatic_Updates, &QAction::toggled, this,
+            &Kalorix::disableAutomaticUpdates);
 }
 
-Kalorix::~Kalorix() = default;
+Kalorix::~Kalorix() {
+    if (settingsLoaded)
+        saveSettings();
+}
+
+void Kalorix::loadSettings() {
+    const kx::Settings stored = kx::SettingsStore().load();
+    const kx::ConversionSettings& conversion = stored.conversion;
+    const kx::ExportSettings& exporting = stored.exportSettings;
+    const kx::TelemetrySettings& telemetry = stored.telemetry;
+    const kx::DisplaySettings& display = stored.display;
+    const bool knownRadiometry = conversion.radiometryOption >= kx::radiometry::NoRadiometry &&
+                                 conversion.radiometryOption <= kx::radiometry::LowGain;
+
+    rawConvertConfig->setLegendVisibility(conversion.legendVisible);
+    if (knownRadiometry)
+        rawConvertConfig->setRadiometryOption(conversion.radiometryOption);
+    rawConvertConfig->setColorMode(conversion.colorMode);
+    rawConvertConfig->setInverted(conversion.inverted);
+    rawConvertConfig->setAutoGainEnabled(conversion.autoGainEnabled);
+    rawConvertConfig->setSliderValues(int(conversion.lowerRawBound), int(conversion.upperRawBound));
+    rawConvertConfig->setPercetageChange(conversion.percentageChange);
+    rawConvertConfig->setRotation(conversion.rotation);
+    ui->actionParse_NMEA_Data->setChecked(telemetry.serialKind == ksDefines::NMEA);
+    ui->actionParse_md_downlink_data->setChecked(telemetry.serialKind == ksDefines::MdDownlink);
+    ui->actionParse_MAVLink_data->setChecked(telemetry.serialKind == ksDefines::MAVLink);
+    videoExportSettings->setMetaCsvSelection(exporting.metaCsv);
+    ui->actionMark_Hotspot->setChecked(exporting.markHotspot);
+    ui->actionToogle_mouse_dragging->setChecked(display.mouseDragging);
+    on_actionToogle_mouse_dragging_triggered();
+    videoExportSettings->setMetaRAWSelection(exporting.metaRaw);
+    videoExportSettings->setCSVDelimiter(exporting.csvDelimiter);
+    ui->actionCheck_frame_counter_on_open->setChecked(telemetry.checkFrameCounter);
+    dateTimeSettings->setHourOffset(telemetry.hourOffset);
+    ui->actionDrift_compensation->setChecked(display.driftCompensationEnabled);
+    ui->sbScale->setValue(display.fusionScaleFactor);
+    ui->slShiftX->setValue(display.fusionShiftX);
+    ui->slShiftY->setValue(display.fusionShiftY);
+    ui->slThermoOpacity->setValue(display.fusionOpacity);
+
+    legendVisible = rawConvertConfig->getLegendVisibility();
+    ui->actionShow_legend->setChecked(legendVisible);
+    // An option the dialog does not know leaves the dialog, and so the step, as
+    // the command line or the form set them: the legend and the pixel read-out
+    // then agree on whether temperatures are shown.
+    radiometryChanged(rawConvertConfig->getRadiometryOption());
+    automaticUpdatesDisabled = display.automaticUpdates;
+    ui->actionAutomatic_Updates->setChecked(automaticUpdatesDisabled);
+    settingsLoaded = true;
+}
+
+void Kalorix::saveSettings() {
+    kx::Settings current;
+    kx::ConversionSettings& conversion = current.conversion;
+    conversion.legendVisible = rawConvertConfig->getLegendVisibility();
+    conversion.radiometryOption = rawConvertConfig->getRadiometryOption();
+    conversion.colorMode = rawConvertConfig->getColorMode();
+    conversion.inverted = rawConvertConfig->getInverted();
+    conversion.autoGainEnabled = rawConvertConfig->getAutoGainEnabled();
+    conversion.lowerRawBound = uint32_t(rawConvertConfig->getLowerBound());
+    conversion.upperRawBound = uint32_t(rawConvertConfig->getUpperBound());
+    conversion.percentageChange = rawConvertConfig->getPercentageChange();
+    conversion.rotation = rawConvertConfig->getRotation();
+    current.telemetry.serialKind = currentSerialContent();
+    current.exportSettings.metaCsv = videoExportSettings->getMetaCsvSelection();
+    current.exportSettings.markHotspot = ui->actionMark_Hotspot->isChecked();
+    current.display.mouseDragging = ui->actionToogle_mouse_dragging->isChecked();
+    current.exportSettings.metaRaw = videoExportSettings->getMetaRAWSelection();
+    current.exportSettings.csvDelimiter = videoExportSettings->getCSVDelimiter();
+    current.telemetry.checkFrameCounter = ui->actionCheck_frame_counter_on_open->isChecked();
+    current.telemetry.hourOffset = dateTimeSettings->getHourOffset();
+    current.display.driftCompensationEnabled = ui->actionDrift_compensation->isChecked();
+    current.display.fusionScaleFactor = ui->sbScale->value();
+    current.display.fusionShiftX = ui->slShiftX->value();
+    current.display.fusionShiftY = ui->slShiftY->value();
+    current.display.fusionOpacity = ui->slThermoOpacity->value();
+    current.display.automaticUpdates = automaticUpdatesDisabled;
+    current.display.lastBrowserFolder = fileModel->rootPath();
+    kx::SettingsStore().save(current);
+}
+
+void Kalorix::disableAutomaticUpdates(bool disabled) {
+    automaticUpdatesDisabled = disabled;
+}
 
 void Kalorix::insertCustomLogo() {
     const QFileInfo logo(QStringLiteral("logo.png"));
@@ -224,7 +290,7 @@ void Kalorix::setupFileBrowser() {
     connect(fileModel, &QFileSystemModel::directoryLoaded, this, retrySelection);
     connect(fileModel, &QFileSystemModel::rowsInserted, this, retrySelection, Qt::QueuedConnection);
 
-    QString start = readSetting(kLastBrowserFolderKey).toString();
+    QString start = kx::SettingsStore().load().display.lastBrowserFolder;
     if (start.isEmpty() || !QFileInfo(start).isDir())
         start = QDir::homePath();
     showFolder(start);
@@ -253,6 +319,11 @@ void Kalorix::keepCurrentFolderInSight() {
         bar->setValue(bar->value() + left);
 }
 
+// The folder is written as soon as the user moves to it, so that it survives
+// "Quit". Files opened by the command line (before the stored settings are
+// loaded) move the browser too, but a command-line run leaves the store as it
+// found it: scripts must not change what the next interactive start shows.
 void Kalorix::rememberBrowserFolder(const QString& path) {
-    writeSetting(kLastBrowserFolderKey, path);
+    if (settingsLoaded)
+        kx::SettingsStore().saveBrowserFolder(path);
 }

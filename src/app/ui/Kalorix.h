@@ -1,7 +1,8 @@
 #pragma once
 
+#include "app/Settings.h"
+#include "base/ksDefines.h"
 #include "conversion/ThermalImageConversionSet.h"
-#include "recording/ksDefines.h"
 
 #include <QImage>
 #include <QItemSelection>
@@ -38,6 +39,12 @@ public:
     DataConverter* converter() const { return dataConverter; }
     void insertCustomLogo();
 
+    // The stored choices: loaded once after the command line, saved when the
+    // window is destroyed (never on "Quit", never after a command-line run).
+    void loadSettings();
+    void saveSettings();
+    bool areAutomaticUpdatesDisabled() const { return automaticUpdatesDisabled; }
+
     // ---- Viewer, menus, controller wiring (window) --------------------------
     KalorixController* loadController() const { return controller; }
     RawConvertConfig* rawConfig() const { return rawConvertConfig; }
@@ -60,6 +67,8 @@ public:
     ksDefines::serialContent currentSerialContent() const;
     // A conversion request filled from the settings dialog.
     ThermalImageConversionSet conversionSetFromConfig() const;
+    // The choices the dialogs and actions hold now, as plain values.
+    kx::Settings currentSettings() const;
 
     QString getCurrentFileName() const { return currentFileName; }
     ksDefines::FileTypes getCurrentFileType() const { return currentFileType; }
@@ -109,6 +118,7 @@ public slots:
     void planckOValueChanged(int value);
     void planckR1ValueChanged(int value);
     void planckR2ValueChanged(int value);
+    void disableAutomaticUpdates(bool disabled);
 
     // File browser
     void handleSelectionChanged(const QItemSelection& selection);
@@ -235,6 +245,10 @@ private:
     bool playing = false;
     bool autoGain = true;
     bool legendVisible = false;
+    // Set once the stored choices are applied: only then does the window
+    // write to the store (a run ended by its command line never does).
+    bool settingsLoaded = false;
+    bool automaticUpdatesDisabled = false;
     // The view follows its pane until the user zooms by hand.
     bool fitToPane = true;
     unsigned playSpeed = 1;
@@ -255,21 +269,8 @@ private:
     // ---- Picture export, export driver, command line: private ----------------
     // Frames of the loaded recording; single-frame files count as one.
     int exportFrameCount() const;
-    bool convertExportFrame(const QString& fileName, uint frame, ksDefines::serialContent serial);
-    // The working image as it is written: with the hot-spot marker when
-    // "Mark Hotspot" is checked.
-    QImage markedExportImage();
-    // Refuses, with one message, exports whose writer this build lacks and
-    // targets that cannot be written; true when the export may start.
-    bool exportCanStart(const QString& path, const QString& extension);
-    void finishCommandLine(int exitCode);
-
-    QImage exportImage;         // working image of the export loop
-    bool exportRefresh = false; // filled by the conversion
-    bool kmlStarted = false;    // set by the meta data writer
     int exportFailures = 0;
-    bool exportRunning = false;       // the file browser must not switch files meanwhile
-    bool exportProgressLines = false; // "-c" runs without "-q"
+    bool exportRunning = false; // the file browser must not switch files meanwhile
     std::optional<int> exitCodeRequested;
 
     std::unique_ptr<Ui::Kalorix> ui;

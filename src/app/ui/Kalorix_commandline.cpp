@@ -1,65 +1,37 @@
 // The command line of the main window: the options set the dialogs and the
-// actions as a person would, then each input is opened and exported.
+// actions as a person would, then each input is opened and exported. Runs
+// that end by themselves ("-c", "-merge", "-help") never reach a window: main
+// hands them to the command-line runner, and so does this entry.
 #include "app/ui/Kalorix.h"
 
 #include "app/CommandLine.h"
-#include "app/CommandLineReport.h"
-#include "app/Report.h"
+#include "app/CommandLineRun.h"
 #include "app/ui/RunReportHook.h"
+#include "base/Radiometry.h"
 #include "conversion/ui/RawConvertConfig.h"
 #include "export/ui/VideoExportSettings.h"
-#include "recording/KalorixController.h"
 #include "ui_Kalorix.h"
-
-#include <cstdio>
-
-namespace {
-
-// Kelvin per raw count for the radiometry options none, high and low.
-float tLinearStepForOption(int option) {
-    switch (option) {
-    case 1:
-        return 0.04f;
-    case 2:
-        return 0.4f;
-    default:
-        return 4.0f;
-    }
-}
-
-} // namespace
-
-void Kalorix::finishCommandLine(int exitCode) {
-    std::fflush(stdout);
-    std::fflush(stderr);
-    exitCodeRequested = exitCode;
-}
 
 void Kalorix::processCommandLineParameters(int argc, char** argv) {
     const kx::CommandLineOptions options = kx::parseCommandLine(argc, argv);
-    if (options.helpRequested) {
-        controller->printCommandLineHelp();
-        finishCommandLine(0);
-        return;
-    }
-    if (options.mergeRequested) {
-        kx::consoleErr(QStringLiteral("-merge: merging files is not available in this version; "
-                                      "nothing was done"));
-        finishCommandLine(1);
+    if (options.helpRequested || options.mergeRequested || options.autoClose) {
+        exitCodeRequested = kx::runCommandLine(options);
         return;
     }
 
+    kx::Settings settings = currentSettings();
+    kx::applyCommandLine(options, settings);
     // The options act on the dialogs in the order of the option table.
     if (options.legendVisible)
-        rawConvertConfig->setLegendVisibility(*options.legendVisible);
+        rawConvertConfig->setLegendVisibility(settings.conversion.legendVisible);
     if (options.inverted)
-        rawConvertConfig->setInverted(*options.inverted);
+        rawConvertConfig->setInverted(settings.conversion.inverted);
     if (options.metaCsv)
-        videoExportSettings->setMetaCsvSelection(*options.metaCsv);
+        videoExportSettings->setMetaCsvSelection(settings.exportSettings.metaCsv);
     if (options.metaRaw)
-        videoExportSettings->setMetaRAWSelection(*options.metaRaw);
+        videoExportSettings->setMetaRAWSelection(settings.exportSettings.metaRaw);
     if (options.metaType)
-        videoExportSettings->setMetaTypeSelection(*options.metaType);
+        videoExportSettings->setMetaTypeSelection(settings.exportSettings.metaType);
     if (options.startFrameText) {
         ui->leStartFrame->setText(*options.startFrameText);
         ui->slMovieFiles->setValue(options.startFrame);
@@ -67,18 +39,19 @@ void Kalorix::processCommandLineParameters(int argc, char** argv) {
     if (options.endFrameText)
         ui->leEndFrame->setText(*options.endFrameText);
     if (options.rotation)
-        rawConvertConfig->setRotation(*options.rotation);
+        rawConvertConfig->setRotation(settings.conversion.rotation);
     if (options.radiometryOption) {
-        rawConvertConfig->setRadiometryOption(*options.radiometryOption);
-        tLinearResolution = tLinearStepForOption(*options.radiometryOption);
+        rawConvertConfig->setRadiometryOption(settings.conversion.radiometryOption);
+        tLinearResolution = settings.conversion.kelvinPerCount;
         repaintDisplayImage();
     }
     if (options.colorMode)
-        rawConvertConfig->setColorMode(*options.colorMode);
+        rawConvertConfig->setColorMode(settings.conversion.colorMode);
     if (options.serialKind) {
-        ui->actionParse_NMEA_Data->setChecked(*options.serialKind == ksDefines::NMEA);
-        ui->actionParse_MAVLink_data->setChecked(*options.serialKind == ksDefines::MAVLink);
-        ui->actionParse_md_downlink_data->setChecked(*options.serialKind == ksDefines::MdDownlink);
+        const ksDefines::serialContent kind = settings.telemetry.serialKind;
+        ui->actionParse_NMEA_Data->setChecked(kind == ksDefines::NMEA);
+        ui->actionParse_MAVLink_data->setChecked(kind == ksDefines::MAVLink);
+        ui->actionParse_md_downlink_data->setChecked(kind == ksDefines::MdDownlink);
         reloadCurrentImage();
         setLables();
     }
@@ -88,50 +61,21 @@ void Kalorix::processCommandLineParameters(int argc, char** argv) {
         rawConvertConfig->setAutoGainEnabled(false);
     }
 
-    // An export needs all three; with only some of them the driver would
-    // silently do nothing, and a script would believe it had its pictures.
-    const bool exportNamed = !options.exportDirectory.isEmpty() || !options.namePrefix.isEmpty() ||
-                             !options.exportFormat.isEmpty();
-    const bool exportComplete = !options.exportDirectory.isEmpty() &&
-                                !options.namePrefix.isEmpty() && !options.exportFormat.isEmpty();
-    if (exportNamed && !exportComplete && !options.inputFiles.isEmpty()) {
-        ++exportFailures;
-        kx::reportError(QStringLiteral("An export needs a directory (-expa), a name (-exfn) and a "
-                                       "format (-exfo); nothing was exported"));
-    }
-
-    exportProgressLines = options.autoClose && !options.quiet;
-    for (int position = 0; position < options.inputFiles.size(); ++position) {
-        const QString& file = options.inputFiles.at(position);
-        bool opened = false;
-        bool loaderReported = false;
-        {
-            const kx::ReportWatch watch;
-            opened = openInputFile(file);
-            loaderReported = watch.reported();
-        }
-        if (!opened) {
-            // Exporting now would write the previously opened recording under
-            // this entry's number. Some refusals (an unknown extension, a
-            // folder) are silent in the loader; a command line must say why.
-            ++exportFailures;
-            if (!loaderReported) {
-                kx::reportError(QStringLiteral("Error while loading file \"") + file +
-                                QStringLiteral("\""));
-            }
-            continue;
-        }
-        executeExport(options.exportDirectory, options.namePrefix, options.exportFormat,
-                      uint(options.startFrame), uint(options.endFrame), uint(position),
-                      uint(options.frameStep));
-    }
-    exportProgressLines = false;
-
-    if (options.autoClose) {
-        const bool failed = exportFailures > 0 || kx::reportedFailureCount() > 0;
-        finishCommandLine(failed ? 1 : 0);
-        return;
-    }
+    const kx::InputOpener open = [this](const QString& fileName, int& frames) {
+        if (!openInputFile(fileName))
+            return false;
+        frames = exportFrameCount();
+        return true;
+    };
+    // The export driver counts its own failures; the inputs that did not open
+    // are counted here.
+    const kx::InputExporter exportInput = [this](const QString&, int,
+                                                 const kx::ExportSettings& request) {
+        executeFrameExport(request.path, request.prefix, request.format, request.start, request.end,
+                           request.step);
+        return 0;
+    };
+    exportFailures += kx::processCommandLineInputs(options, currentSettings(), open, exportInput);
     // From here on a person works with the window: failures become boxes.
     if (kx::commandLineAsksForWork(argc, argv))
         kx::installReportHookForRun(false);

@@ -4,11 +4,15 @@
 
 #include "app/ui/Kalorix.h"
 
+#include "base/FileKind.h"
+#include "base/PartNumber.h"
+#include "base/Radiometry.h"
+
+#include "app/KalorixController.h"
+#include "conversion/HotspotMarker.h"
 #include "conversion/Legend.h"
 #include "conversion/ui/RawConvertConfig.h"
-#include "export/HotspotMarker.h"
 #include "recording/DataConverter.h"
-#include "recording/KalorixController.h"
 #include "telemetry/ui/SerialDataExplorer.h"
 #include "ui_Kalorix.h"
 
@@ -31,7 +35,7 @@
 namespace {
 
 QString extensionOf(const QString& fileName) {
-    return fileName.right(3).toLower();
+    return kx::fileSuffixKey(fileName);
 }
 
 bool isPictureName(const QString& fileName) {
@@ -653,19 +657,9 @@ void Kalorix::displayLegendChanged(bool visible) {
 }
 
 void Kalorix::radiometryChanged(int option) {
-    switch (option) {
-    case 0:
-        tLinearResolution = 4.0f;
-        break;
-    case 1:
-        tLinearResolution = 0.04f;
-        break;
-    case 2:
-        tLinearResolution = 0.4f;
-        break;
-    default:
-        break;
-    }
+    // Options outside the list leave the step as it is.
+    if (option >= kx::radiometry::NoRadiometry && option <= kx::radiometry::LowGain)
+        tLinearResolution = kx::radiometry::kelvinPerCount(option);
     repaintDisplayImage();
 }
 
@@ -744,19 +738,7 @@ void Kalorix::updateImageZoom(float zoom) {
 // ---- Image details ---------------------------------------------------------------------
 
 QString Kalorix::parse_Tau_Partnumber(const QString& partNumber) const {
-    if (partNumber.size() != 15)
-        return QString();
-    const QString resolution = partNumber.mid(2, 3);
-    const int focalLength = partNumber.mid(5, 3).toInt();
-    const QString video = partNumber.at(10).toLower() == QLatin1Char('s')
-                              ? QStringLiteral("slow video")
-                              : QStringLiteral("fast video");
-    const QString radiometry = partNumber.at(11).toLower() == QLatin1Char('r')
-                                   ? QStringLiteral("radiometric")
-                                   : QStringLiteral("non radiometric");
-    return QStringLiteral("KS ") + resolution + QStringLiteral(", ") +
-           QString::number(focalLength) + QStringLiteral("mm\n") + video + QLatin1Char('\n') +
-           radiometry;
+    return kx::partnumber::describe(partNumber);
 }
 
 void Kalorix::resetDisplayAfterUncheckingParsing() {
@@ -812,22 +794,7 @@ void Kalorix::setLables() {
     if (!partNumber.isEmpty()) {
         camera = dualCamera ? QStringLiteral("RU Rezeda") : parse_Tau_Partnumber(partNumber);
     } else {
-        switch (dataConverter->getImageWidth()) {
-        case 160:
-            camera = QStringLiteral("KS 160");
-            break;
-        case 324:
-            camera = QStringLiteral("KS 324");
-            break;
-        case 336:
-            camera = QStringLiteral("KS 336");
-            break;
-        case 640:
-            camera = QStringLiteral("KS 640");
-            break;
-        default:
-            break;
-        }
+        camera = kx::partnumber::modelLabelForWidth(dataConverter->getImageWidth());
     }
     ui->lblCamera->setText(camera);
 }

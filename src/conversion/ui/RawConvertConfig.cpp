@@ -1,16 +1,15 @@
 #include "conversion/ui/RawConvertConfig.h"
 
-#include "app/Report.h"
 #include "app/ui/DialogLayout.h"
+#include "base/Radiometry.h"
+#include "base/Report.h"
 #include "ui_RawConvertConfig.h"
 
 #include <QSignalBlocker>
 #include <cmath>
 
 namespace {
-constexpr double kKelvinOffset = 273.15;
-constexpr double kHighGainResolution = 0.04; // kelvin per count, TLinear high gain
-constexpr double kLowGainResolution = 0.4;   // kelvin per count, TLinear low gain
+using kx::radiometry::kKelvinOffset;
 } // namespace
 
 RawConvertConfig::RawConvertConfig(QWidget* parent)
@@ -180,9 +179,9 @@ int RawConvertConfig::calcMiddleTemp() {
 double RawConvertConfig::tLinearResolution() const {
     switch (ui->cbRadiometry->currentIndex()) {
     case 1:
-        return kHighGainResolution;
+        return kx::radiometry::kHighGainKelvinPerCountExact;
     case 2:
-        return kLowGainResolution;
+        return kx::radiometry::kLowGainKelvinPerCountExact;
     default:
         return 0.0;
     }

@@ -70,8 +70,15 @@ struct Fixture {
     std::unique_ptr<testsupport::Recorder> recorder;
     std::unique_ptr<Kalorix> window;
 
-    void start(bool show) {
+    // Each window starts from a store that holds only `stored`: the window
+    // before saved its choices when it went.
+    void start(bool show, const QVariantMap& stored = {}) {
         window.reset();
+        QSettings store(QStringLiteral("Velmora Technology"), QStringLiteral("Kalorix"));
+        store.clear();
+        for (auto it = stored.begin(); it != stored.end(); ++it)
+            store.setValue(it.key(), it.value());
+        store.sync();
         recorder.reset(); // before the next one hooks in: it restores the hooks it found
         recorder = std::make_unique<testsupport::Recorder>();
         window = makeWindow();

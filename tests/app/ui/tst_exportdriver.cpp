@@ -1,6 +1,6 @@
 #include "app/ui/WindowTestSupport.h"
+#include "conversion/HotspotMarker.h"
 #include "conversion/ui/RawConvertConfig.h"
-#include "export/HotspotMarker.h"
 #include "export/ui/VideoExportSettings.h"
 
 #include <QImageReader>

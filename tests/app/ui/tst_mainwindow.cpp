@@ -1,7 +1,7 @@
 #include "app/ui/KX_InfoDialog.h"
 #include "app/ui/WindowTestSupport.h"
+#include "conversion/HotspotMarker.h"
 #include "conversion/ui/RawConvertConfig.h"
-#include "export/HotspotMarker.h"
 #include "telemetry/ui/DateTimeSettings.h"
 #include "telemetry/ui/SerialDataExplorer.h"
 
@@ -81,8 +81,10 @@ private slots:
 
     void init() {
         start(true);
-        // Pixel arithmetic below is done in raw values and grey levels.
+        // Pixel arithmetic below is done in raw values and grey levels, on the
+        // frame alone (a first start shows the legend beside it).
         window->rawConfig()->setColorMode(0);
+        window->rawConfig()->setLegendVisibility(false);
     }
 
     void startUpState() {
@@ -107,12 +109,12 @@ private slots:
             }
             QCOMPARE(states, QStringLiteral("221000"));
         }
-        // Overlay sliders: range and start value.
+        // Overlay sliders: range and start value (the stored shifts, 0 at a first start).
         QList<int> ranges;
         for (const char* name : {"slThermoOpacity", "slShiftX", "slShiftY"})
             ranges << get<QSlider>(name)->minimum() << get<QSlider>(name)->maximum()
                    << get<QSlider>(name)->value();
-        QCOMPARE(ranges, QList<int>({0, 100, 50, -200, 200, -36, -200, 200, -20}));
+        QCOMPARE(ranges, QList<int>({0, 100, 50, -200, 200, 0, -200, 200, 0}));
         auto* scale = get<QDoubleSpinBox>("sbScale");
         QCOMPARE(QList<double>({double(scale->decimals()), scale->maximum(), scale->value()}),
                  QList<double>({2, 99.99, 49}));
@@ -136,6 +138,7 @@ private slots:
     }
 
     void telemetryLabels() {
+        get<QAction>("actionParse_NMEA_Data")->setChecked(true);
         QVERIFY(window->openInputFile(path("nmea.THM")));
         const auto texts = [&]() {
             QStringList list;
@@ -202,9 +205,10 @@ private slots:
 
     // The 32 actions in the form's order, each as "name without "action"=
     // text|shortcut|flags|tool tip where it differs from the text"; flags: o
-    // checkable, x checked, i with icon. "Show legend" follows the settings
-    // dialog's switch, which starts off. Help (F1) and Export (until a file is
-    // open) are disabled: they do nothing.
+    // checkable, x checked, i with icon. The check states are a first start's:
+    // the store's defaults replace the form's (no parsing, drift compensation
+    // on, updates checked); "Show legend" follows the dialog, switched off above. Help (F1) and
+    // Export (until a file is open) are disabled: they do nothing.
     void actions() {
         QStringList descriptions;
         for (QAction* a : window->findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly)) {
@@ -223,7 +227,7 @@ private slots:
                 "Open_File=Open Raw Data File(s)|Ctrl+O|i|;Open_Files=Open Files|||;Quit=Quit||i|;"
                 "Radiometric_Parameters=Radiometric parameters||i|;RAW_conversion_parameters=RAW "
                 "conversion parameters||i|Display RAW conversion parameters dialog;"
-                "Parse_NMEA_Data=Parse NMEA data||x|;Help=Help|F1|i|;About_Kalorix=About "
+                "Parse_NMEA_Data=Parse NMEA data||o|;Help=Help|F1|i|;About_Kalorix=About "
                 "Kalorix||i|;Parse_md_downlink_data=Parse md downlink data||o|;"
                 "Batch_conversion=Batch conversion (for THR files)||i|;Start_playing_movie=Start "
                 "playing movie||i|;Show_legend=Show legend||oi|Toggle display of legend;"
@@ -240,7 +244,7 @@ private slots:
                 "TMC file|Ctrl+Alt+T|i|;Check_frame_counter_on_open=Check frame counter on "
                 "open||o|;Drift_compensation_beta=Drift compensation (beta)||o|;"
                 "Date_Time_settings=Date / Time settings||i|;Drift_compensation=Drift "
-                "compensation||o|;Automatic_Updates=Disable Automatic Updates||x|;Zoom_fit=Zoom "
+                "compensation||x|;Automatic_Updates=Disable Automatic Updates||o|;Zoom_fit=Zoom "
                 "fit||i|;NUC_Settings=NUC Settings||i|")
                 .split(';'));
     }
@@ -344,7 +348,7 @@ private slots:
 
     void parseActionsExcludeEachOther() {
         const std::tuple<const char*, const char*, ksDefines::serialContent> steps[] = {
-            {nullptr, "x--", ksDefines::NMEA},
+            {"actionParse_NMEA_Data", "x--", ksDefines::NMEA},
             {"actionParse_MAVLink_data", "--x", ksDefines::MAVLink},
             {"actionParse_md_downlink_data", "-x-", ksDefines::MdDownlink},
             {"actionParse_md_downlink_data", "---", ksDefines::NoSerialData}};
@@ -387,11 +391,6 @@ private slots:
     }
 
     void browserFolderIsRemembered() {
-        // The previous test's window must be gone before the key is removed:
-        // it would write its folder back when it is destroyed.
-        window.reset();
-        QSettings(QStringLiteral("Velmora Technology"), QStringLiteral("Kalorix"))
-            .remove(QStringLiteral("lastBrowserFolder"));
         start(true);
         auto* tree = get<QTreeView>("tvFolders");
         auto* dirModel = qobject_cast<QFileSystemModel*>(tree->model());
@@ -426,10 +425,7 @@ private slots:
         }
         const QString deep = dir + QStringLiteral("/a/b/c/d/e/f/g/h/i/j/k/l/m/n/o/p/q/r");
         QVERIFY(QDir().mkpath(deep));
-        window.reset();
-        QSettings(QStringLiteral("Velmora Technology"), QStringLiteral("Kalorix"))
-            .setValue(QStringLiteral("lastBrowserFolder"), deep);
-        start(true);
+        start(true, {{QStringLiteral("lastBrowserFolder"), deep}});
         tree = get<QTreeView>("tvFolders");
         QVERIFY(tree->viewport()->width() < 18 * tree->indentation());
         QCOMPARE(qobject_cast<QFileSystemModel*>(tree->model())->filePath(tree->currentIndex()),

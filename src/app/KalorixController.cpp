@@ -1,7 +1,8 @@
-#include "recording/KalorixController.h"
+#include "app/KalorixController.h"
 
 #include "app/CommandLine.h"
-#include "app/Report.h"
+#include "base/FileKind.h"
+#include "base/Report.h"
 #include "recording/DataConverter.h"
 
 #include <QFileInfo>
@@ -23,17 +24,14 @@ bool KalorixController::loadRawDataFile(const QString& fileName, int lastImageWi
                                         ThermalImageConversionSet& set, bool checkFrameCounter,
                                         QImage& thermalImage, QImage& daylightImage) {
     Q_UNUSED(daylightImage);
-    // The recorder's contract is the extension, compared on its last three
-    // characters whatever their case.
-    const QString extension = fileName.right(3).toLower();
-    if (extension == QLatin1String("thr"))
-        return loadSingleFrame(fileName, false, lastImageWidth, serial, set, thermalImage);
-    if (extension == QLatin1String("thc"))
-        return loadSingleFrame(fileName, true, lastImageWidth, serial, set, thermalImage);
-    if (extension == QLatin1String("thm") || extension == QLatin1String("tmc"))
-        return loadMovie(fileName, extension == QLatin1String("tmc"), serial, set,
+    const kx::FileKind kind = kx::fileKindOf(fileName);
+    if (kind == kx::FileKind::SingleRaw || kind == kx::FileKind::SingleCompressed)
+        return loadSingleFrame(fileName, kind == kx::FileKind::SingleCompressed, lastImageWidth,
+                               serial, set, thermalImage);
+    if (kind == kx::FileKind::Movie || kind == kx::FileKind::CompressedMovie)
+        return loadMovie(fileName, kind == kx::FileKind::CompressedMovie, serial, set,
                          checkFrameCounter, thermalImage);
-    if (extension == QLatin1String("tfc")) {
+    if (kind == kx::FileKind::Fusion) {
         // This build has no reader for fusion recordings yet. The file is
         // refused before anything is touched, so the window keeps the
         // recording it shows, and the user is told instead of being left with

@@ -1,4 +1,4 @@
-#include "export/HotspotMarker.h"
+#include "conversion/HotspotMarker.h"
 
 #include <QImage>
 #include <QtTest>

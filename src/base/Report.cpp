@@ -1,4 +1,4 @@
-#include "app/Report.h"
+#include "base/Report.h"
 
 #include <cstdio>
 

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/ksDefines.h"
 #include "conversion/ThermalImageConversionSet.h"
-#include "recording/ksDefines.h"
 
 #include <QImage>
 #include <QObject>

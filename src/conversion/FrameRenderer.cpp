@@ -1,0 +1,95 @@
+#include "conversion/FrameRenderer.h"
+
+#include "conversion/HotspotMarker.h"
+#include "conversion/Legend.h"
+
+#include <QTransform>
+#include <algorithm>
+#include <cstring>
+
+namespace kx {
+
+bool FrameRenderer::convert(const DecodedFrame& frame, const ConversionSettings& settings,
+                            QImage& image, autorange::RawWindow& used) {
+    if (frame.width < kMinimumFrameSide || frame.height < kMinimumFrameSide)
+        return false;
+    const ThermalImageConversionSet set = settings.conversionSet();
+    autorange::RawWindow fromHistogram;
+    if (set.autoGainEnabled)
+        fromHistogram = autorange::histogramWindow(frame.raw.data(), frame.raw.size(), histogram);
+    used = autorange::frameWindow(set, autorange::RawWindow(), fromHistogram, true);
+    if (!used.usable())
+        return false;
+
+    const size_t width = frame.width;
+    const size_t height = frame.height;
+    image = QImage(int(width), int(height), QImage::Format_RGB888);
+    ConversionParameters window;
+    window.lowerRawValueBound = used.lower;
+    window.upperRawValueBound = used.upper;
+    window.lowerBiColorRawValueBound = set.biLow;
+    window.upperBiColorRawValueBound = set.biHigh;
+    window.biColorEnabled = set.biColorModeEnabled;
+    const PaletteTable::Style style{uint32_t(set.colorMode), set.inverted, window};
+    const size_t available = std::min(width * height, frame.raw.size());
+    for (size_t y = 0; y < height; ++y) {
+        uint8_t* line = image.scanLine(int(y));
+        const size_t first = y * width;
+        const size_t converted = first < available ? std::min(width, available - first) : 0;
+        if (converted > 0)
+            table.convert(palette, style, frame.raw.data() + first, converted, line);
+        // Pixels without a raw value behind them are black.
+        if (converted < width)
+            std::memset(line + 3 * converted, 0, 3 * (width - converted));
+    }
+    return true;
+}
+
+QImage FrameRenderer::turned(const QImage& image, int degrees) {
+    if (degrees == 0)
+        return image;
+    return image.transformed(QTransform().rotate(degrees), Qt::FastTransformation);
+}
+
+QImage FrameRenderer::legendFor(int height, const ConversionSettings& settings,
+                                autorange::RawWindow used) {
+    // Decoded once per colour mode and inversion, not per frame of an export.
+    if (stripMode != settings.colorMode || stripInverted != settings.inverted) {
+        strip = legend::loadLegendStrip(unsigned(settings.colorMode), settings.inverted);
+        stripMode = settings.colorMode;
+        stripInverted = settings.inverted;
+    }
+    if (strip.isNull() || height <= 0)
+        return QImage();
+    QImage legendImage =
+        strip.scaled(strip.width(), height, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    QString top = QStringLiteral("high");
+    QString bottom = QStringLiteral("low");
+    const float kelvinPerCount = settings.kelvinPerCount;
+    if (radiometry::showsTemperatures(kelvinPerCount)) {
+        const bool biColor = settings.biColorEnabled;
+        top = legend::temperatureLabel(biColor ? settings.biColorHigh : used.upper, kelvinPerCount);
+        bottom =
+            legend::temperatureLabel(biColor ? settings.biColorLow : used.lower, kelvinPerCount);
+    }
+    legend::paintLabels(legendImage, top, bottom);
+    return legendImage;
+}
+
+bool FrameRenderer::render(const DecodedFrame& frame, const ConversionSettings& settings,
+                           bool markHotspot, QImage& picture) {
+    QImage image;
+    autorange::RawWindow used;
+    if (!convert(frame, settings, image, used))
+        return false;
+    // The decoder counts the hot spot's column and row from 1; the marker is
+    // centred on that pixel itself, as in the viewer.
+    if (markHotspot)
+        paintHotspotMarker(image, int(frame.hotspotColumn) - 1, int(frame.hotspotRow) - 1);
+    picture = turned(image, settings.rotation);
+    if (settings.legendVisible)
+        picture = legend::appendLegend(picture, legendFor(picture.height(), settings, used));
+    return true;
+}
+
+} // namespace kx

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "base/DecodedFrame.h"
+#include "conversion/AutoRange.h"
+#include "conversion/ConversionSettings.h"
+#include "conversion/PaletteTable.h"
+#include "conversion/RGBCalculations.h"
+
+#include <QImage>
+
+namespace kx {
+
+// From a decoded frame and the conversion settings to the picture that is
+// written: the palette over the frame's raw window, the hot-spot marker, the
+// turn and the legend. A renderer keeps only caches (the colour table of the
+// last window, the legend strip), so each thread of an export owns one and
+// the results never depend on the frame rendered before.
+class FrameRenderer {
+public:
+    // Frames smaller than this in either direction are not converted.
+    static constexpr uint32_t kMinimumFrameSide = 10;
+
+    // The frame in the palette of the settings, 24-bit RGB, at the frame's
+    // size. The window is the settings' manual one or the frame's histogram
+    // window, never smoothed against another frame. False when the frame is
+    // too small or the window is not usable (lower >= upper).
+    bool convert(const DecodedFrame& frame, const ConversionSettings& settings, QImage& image,
+                 autorange::RawWindow& used);
+
+    // The converted picture as exported: the marker on the hot pixel when
+    // asked, then the turn, then the legend beside it (upright).
+    bool render(const DecodedFrame& frame, const ConversionSettings& settings, bool markHotspot,
+                QImage& picture);
+
+    // The picture turned by degrees clockwise; every pixel stays a copy of a
+    // frame pixel and a quarter turn swaps width and height exactly.
+    static QImage turned(const QImage& image, int degrees);
+    // The legend strip for a picture of the given height, labelled with the
+    // window used (or the bi-colour window while bi-colour is on).
+    QImage legendFor(int height, const ConversionSettings& settings, autorange::RawWindow used);
+
+private:
+    RGBCalculations palette;
+    PaletteTable table;
+    autorange::Histogram histogram{};
+    QImage strip;
+    int stripMode = -1;
+    bool stripInverted = false;
+};
+
+} // namespace kx

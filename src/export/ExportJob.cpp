@@ -1,0 +1,281 @@
+#include "export/ExportJob.h"
+
+#include "base/Report.h"
+#include "conversion/FrameRenderer.h"
+#include "export/AtomicFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <future>
+#include <mutex>
+#include <thread>
+
+namespace kx {
+namespace {
+
+// What a worker hands back for one frame.
+struct FrameResult {
+    bool converted = true;
+    bool encoded = true;
+    QString error;
+    int errorNumber = 0;
+    QStringList written;
+};
+
+// A fixed set of threads, each with its own renderer; tasks are taken in the
+// order they were given.
+class WorkerPool {
+public:
+    using Task = std::function<void(FrameRenderer&)>;
+
+    explicit WorkerPool(int count) {
+        for (int i = 0; i < count; ++i)
+            threads.emplace_back([this] { work(); });
+    }
+    ~WorkerPool() {
+        {
+            const std::lock_guard<std::mutex> lock(mutex);
+            stopping = true;
+        }
+        wake.notify_all();
+        for (std::thread& thread : threads)
+            thread.join();
+    }
+    void submit(Task task) {
+        {
+            const std::lock_guard<std::mutex> lock(mutex);
+            tasks.push_back(std::move(task));
+        }
+        wake.notify_one();
+    }
+
+private:
+    void work() {
+        FrameRenderer renderer;
+        for (;;) {
+            Task task;
+            {
+                std::unique_lock<std::mutex> lock(mutex);
+                wake.wait(lock, [this] { return stopping || !tasks.empty(); });
+                if (tasks.empty())
+                    return;
+                task = std::move(tasks.front());
+                tasks.pop_front();
+            }
+            task(renderer);
+        }
+    }
+
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::deque<Task> tasks;
+    bool stopping = false;
+    std::vector<std::thread> threads;
+};
+
+FrameResult processFrame(FrameRenderer& renderer, const FormatWriter& writer,
+                         const ExportContext& context, ExportFrame& frame) {
+    FrameResult result;
+    if (writer.needsPicture() &&
+        !renderer.render(frame.frame, context.conversion, context.exportSettings.markHotspot,
+                         frame.picture)) {
+        result.converted = false;
+        return result;
+    }
+    std::vector<EncodedFile> files;
+    if (!writer.encode(frame, context, files, result.error)) {
+        result.encoded = false;
+        return result;
+    }
+    for (const EncodedFile& file : files) {
+        QString cause;
+        if (!writeFileAtomically(file.fileName, file.bytes, &cause, &result.errorNumber)) {
+            result.encoded = false;
+            result.error = cause;
+            return result;
+        }
+        result.written << file.fileName;
+    }
+    return result;
+}
+
+} // namespace
+
+ExportJob::ExportJob(FrameSource& source, ExportContext context, Options options)
+    : source(source)
+    , context(std::move(context))
+    , options(options) {}
+
+int ExportJob::workerCount(int threads) {
+    if (threads == 1)
+        return 0;
+    if (threads > 1)
+        return threads;
+    return std::clamp(QThread::idealThreadCount(), 1, 4);
+}
+
+bool ExportJob::canStart() {
+    const QString refusal = formatRefusal(context.extension);
+    if (!refusal.isEmpty()) {
+        reportError(refusal);
+        return false;
+    }
+    const ExportSettings& settings = context.exportSettings;
+    if (settings.metaCsv || settings.metaRaw) {
+        const QString type =
+            settings.metaRaw ? QStringLiteral("RAW") : metaTypeNames().value(settings.metaType);
+        reportError(QStringLiteral("Meta data export (") + type +
+                    QStringLiteral(") is not available in this version; nothing was exported"));
+        return false;
+    }
+    const QFileInfo target(settings.path);
+    if (!target.isDir() || !target.isWritable()) {
+        reportError(QStringLiteral("Target directory \"") + settings.path +
+                    QStringLiteral("\" does not exist or is not writable"));
+        return false;
+    }
+    return true;
+}
+
+ExportJob::Outcome ExportJob::run(const Progress& progress) {
+    Outcome outcome;
+    const ExportSettings& settings = context.exportSettings;
+    const QString rangeWarning =
+        checkExportRange(settings.start, settings.end, source.frameCount());
+    if (!rangeWarning.isEmpty()) {
+        ++outcome.failures;
+        report(ReportKind::Warning, QString(), rangeWarning);
+        return outcome;
+    }
+    if (!canStart()) {
+        ++outcome.failures;
+        return outcome;
+    }
+    outcome.started = true;
+
+    std::unique_ptr<FormatWriter> writer = findFormat(context.extension)->create();
+    // The meta data writer appends to these; earlier runs must not leak in.
+    QFile::remove(context.names.kmlFile());
+    QFile::remove(context.names.allFramesMetaCsv());
+    QString error;
+    if (!writer->begin(context, error)) {
+        reportError(error);
+        ++outcome.failures;
+        return outcome;
+    }
+
+    const std::vector<uint32_t> frames =
+        exportFrameSequence(settings.start, settings.end, settings.step);
+    const int total = int(frames.size());
+    const int maximum = exportProgressMaximum(settings.start, settings.end, settings.step);
+    const int workers = workerCount(options.threads);
+    std::unique_ptr<WorkerPool> pool =
+        workers > 0 ? std::make_unique<WorkerPool>(workers) : nullptr;
+    FrameRenderer ownRenderer;
+
+    struct Pending {
+        int index;
+        size_t rawValues; // for the message of a frame that did not convert
+        std::future<FrameResult> result;
+    };
+    std::deque<Pending> pending;
+    int failedFrames = 0;
+    bool stopped = false;
+
+    // Results are taken in frame order, whichever worker finished first.
+    const auto settle = [&](Pending& item) {
+        const FrameResult result = item.result.get();
+        if (stopped) {
+            // After a lasting failure only complete files are counted.
+            if (result.converted && result.encoded)
+                ++outcome.written;
+        } else if (!result.converted) {
+            const QString text = source.conversionFailureText(item.rawValues);
+            console(text);
+            reportError(text);
+            ++failedFrames;
+        } else if (!result.encoded) {
+            ++outcome.failures;
+            if (isLastingWriteFailure(result.errorNumber)) {
+                stopped = true;
+                reportError(result.error + QStringLiteral("; the export stopped after %1 of %2 "
+                                                          "frames")
+                                               .arg(item.index)
+                                               .arg(total));
+            } else {
+                reportError(result.error);
+            }
+        } else {
+            ++outcome.written;
+            if (options.progressLines) {
+                for (const QString& file : result.written)
+                    consoleErr(QStringLiteral("frame %1 of %2: ").arg(item.index + 1).arg(total) +
+                               file);
+            }
+        }
+        if (progress)
+            progress(item.index, maximum);
+    };
+
+    const size_t inFlight = size_t(std::max(1, workers) * 2);
+    for (int i = 0; i < total && !stopped; ++i) {
+        const uint32_t frameNumber = frames[size_t(i)];
+        auto frame = std::make_shared<ExportFrame>();
+        frame->index = i;
+        frame->frameNumber = frameNumber;
+        frame->frameBase = context.names.frameName(int(frameNumber));
+        if (!source.decode(frameNumber, frame->frame)) {
+            // The decoder has said why; nothing is written for this frame.
+            while (!pending.empty()) {
+                settle(pending.front());
+                pending.pop_front();
+            }
+            ++failedFrames;
+            if (progress)
+                progress(i, maximum);
+            continue;
+        }
+        auto promise = std::make_shared<std::promise<FrameResult>>();
+        Pending item{i, frame->frame.raw.size(), promise->get_future()};
+        const FormatWriter& constWriter = *writer;
+        const ExportContext& constContext = context;
+        auto task = [promise, frame, &constWriter, &constContext](FrameRenderer& renderer) {
+            promise->set_value(processFrame(renderer, constWriter, constContext, *frame));
+        };
+        if (pool)
+            pool->submit(task);
+        else
+            task(ownRenderer);
+        pending.push_back(std::move(item));
+        while (!pending.empty() && (pending.size() >= inFlight ||
+                                    pending.front().result.wait_for(std::chrono::seconds(0)) ==
+                                        std::future_status::ready)) {
+            settle(pending.front());
+            pending.pop_front();
+        }
+    }
+    while (!pending.empty()) {
+        settle(pending.front());
+        pending.pop_front();
+    }
+    pool.reset();
+
+    if (!writer->finish(context, !stopped, error)) {
+        reportError(error);
+        ++outcome.failures;
+    }
+    if (failedFrames > 0) {
+        outcome.failures += failedFrames;
+        reportError(QStringLiteral("%1 of %2 frames could not be converted; no file was written "
+                                   "for them")
+                        .arg(failedFrames)
+                        .arg(total));
+    }
+    return outcome;
+}
+
+} // namespace kx

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "base/ksDefines.h"
+#include "export/ExportJob.h"
+
+class DataConverter;
+
+namespace kx {
+
+// The frames of the recording open in a converter, for an export job.
+class RecordingSource : public FrameSource {
+public:
+    // frames: what the range may cover (1 for a single-frame file that opened).
+    RecordingSource(DataConverter& converter, QString fileName, ksDefines::serialContent serial,
+                    int frames);
+    int frameCount() const override { return frames; }
+    bool decode(uint32_t frameNumber, DecodedFrame& frame) override;
+    QString conversionFailureText(size_t rawValues) const override;
+
+private:
+    DataConverter& converter;
+    QString fileName;
+    ksDefines::serialContent serial;
+    int frames;
+};
+
+} // namespace kx
