@@ -1,5 +1,5 @@
 # Thin wrapper around CMake; see README.md.
-.PHONY: demo test build clean
+.PHONY: demo test build package clean
 
 demo:
 	scripts/demo
@@ -11,6 +11,9 @@ build:
 	scripts/install-deps
 	cmake -S . -B build/dev -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build build/dev -j$$(nproc)
+
+package:
+	scripts/package
 
 clean:
 	rm -rf build demo-output
