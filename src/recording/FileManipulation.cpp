@@ -2,16 +2,47 @@
 
 #include "base/Report.h"
 
+#include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QTemporaryFile>
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
 namespace {
 
 constexpr qint64 kChunkBytes = 1048576;
+
+// A new file beside its final name, renamed over it only when complete. Not
+// synced to disk on commit: a merge of gigabytes would otherwise wait for
+// the disk, where copying tools leave that to the system.
+class StagedFile : public QTemporaryFile {
+public:
+    explicit StagedFile(const QString& finalName)
+        : QTemporaryFile(QFileInfo(finalName).absolutePath() + QStringLiteral("/.") +
+                         QFileInfo(finalName).fileName() + QStringLiteral(".XXXXXX"))
+        , finalName(finalName) {}
+    bool begin() { return QTemporaryFile::open(); }
+    QString fileName() const { return finalName; }
+    bool commit() {
+        if (!flush() || error() != QFileDevice::NoError)
+            return false;
+        const QByteArray from = QFile::encodeName(QTemporaryFile::fileName());
+        close();
+        if (std::rename(from.constData(), QFile::encodeName(finalName).constData()) != 0) {
+            setErrorString(QString::fromLocal8Bit(std::strerror(errno)));
+            return false;
+        }
+        setAutoRemove(false);
+        return true;
+    }
+    void cancelWriting() {}
+
+private:
+    QString finalName;
+};
 
 QString quoted(const QString& text) {
     return QLatin1Char('"') + text + QLatin1Char('"');
@@ -20,7 +51,7 @@ QString quoted(const QString& text) {
 // Copies up to `size` bytes (all that remain when size < 0) from in to out in
 // chunks; false with a cause when a read or a write fails. copied receives
 // the bytes that arrived.
-bool copyBytes(QFile& in, QSaveFile& out, qint64 size, qint64& copied, QString& cause,
+bool copyBytes(QFile& in, StagedFile& out, qint64 size, qint64& copied, QString& cause,
                const std::function<void()>& afterChunk) {
     std::vector<char> buffer(static_cast<size_t>(kChunkBytes));
     copied = 0;
@@ -50,15 +81,15 @@ bool copyBytes(QFile& in, QSaveFile& out, qint64 size, qint64& copied, QString& 
     return true;
 }
 
-bool openOutput(QSaveFile& out, QString& cause) {
-    if (out.open(QIODevice::WriteOnly))
+bool openOutput(StagedFile& out, QString& cause) {
+    if (out.begin())
         return true;
     cause = QStringLiteral("cannot write ") + quoted(out.fileName()) + QStringLiteral(": ") +
             out.errorString();
     return false;
 }
 
-bool commitOutput(QSaveFile& out, QString& cause) {
+bool commitOutput(StagedFile& out, QString& cause) {
     if (out.commit())
         return true;
     cause = QStringLiteral("cannot write ") + quoted(out.fileName()) + QStringLiteral(": ") +
@@ -95,7 +126,7 @@ bool FileManipulation::merge(const QStringList& inputs, const QString& outputNam
         return refuse(QStringLiteral("Merge: none of the files to merge exists; nothing was "
                                      "written"));
 
-    QSaveFile out(outputName);
+    StagedFile out(outputName);
     QString cause;
     bool ok = openOutput(out, cause);
     const int count = inputs.size();
@@ -140,7 +171,7 @@ bool FileManipulation::splitFile(QFile* in, const QString& outName, uint64_t off
         return false;
     }
     QString cause;
-    QSaveFile out(outName);
+    StagedFile out(outName);
     if (!openOutput(out, cause)) {
         kx::console(QStringLiteral("FileManipulation::splitFile: OutputFile not found ") + outName);
         kx::reportError(QStringLiteral("Split failed: ") + cause);
