@@ -7,6 +7,7 @@
 #include "export/ExportJob.h"
 #include "export/RecordingSource.h"
 #include "recording/DataConverter.h"
+#include "recording/FileManipulation.h"
 
 #include <cstdio>
 
@@ -130,11 +131,6 @@ int runCommandLine(const CommandLineOptions& options) {
         printCommandLineHelp();
         return finish(0);
     }
-    if (options.mergeRequested) {
-        consoleErr(QStringLiteral("-merge: merging files is not available in this version; "
-                                  "nothing was done"));
-        return finish(1);
-    }
 
     Settings settings = commandLineStartSettings();
     applyCommandLine(options, settings);
@@ -169,7 +165,11 @@ int runCommandLine(const CommandLineOptions& options) {
         jobOptions.threads = qEnvironmentVariableIntValue("KALORIX_EXPORT_THREADS");
         return ExportJob(source, context, jobOptions).run().failures;
     };
-    const int failures = processCommandLineInputs(options, settings, open, exportInput);
+    int failures = processCommandLineInputs(options, settings, open, exportInput);
+    // The merge comes after the inputs, as in the window. Its output is the
+    // "-exfn" name as given.
+    if (options.mergeRequested && !FileManipulation::merge(options.mergeFiles, options.namePrefix))
+        ++failures;
     return finish(failures > 0 || reportedFailureCount() > 0 ? 1 : 0);
 }
 

@@ -23,7 +23,6 @@ bool KalorixController::loadRawDataFile(const QString& fileName, int lastImageWi
                                         ksDefines::serialContent serial,
                                         ThermalImageConversionSet& set, bool checkFrameCounter,
                                         QImage& thermalImage, QImage& daylightImage) {
-    Q_UNUSED(daylightImage);
     const kx::FileKind kind = kx::fileKindOf(fileName);
     if (kind == kx::FileKind::SingleRaw || kind == kx::FileKind::SingleCompressed)
         return loadSingleFrame(fileName, kind == kx::FileKind::SingleCompressed, lastImageWidth,
@@ -31,15 +30,8 @@ bool KalorixController::loadRawDataFile(const QString& fileName, int lastImageWi
     if (kind == kx::FileKind::Movie || kind == kx::FileKind::CompressedMovie)
         return loadMovie(fileName, kind == kx::FileKind::CompressedMovie, serial, set,
                          checkFrameCounter, thermalImage);
-    if (kind == kx::FileKind::Fusion) {
-        // This build has no reader for fusion recordings yet. The file is
-        // refused before anything is touched, so the window keeps the
-        // recording it shows, and the user is told instead of being left with
-        // a selection that silently does nothing.
-        kx::console(QStringLiteral("Error while loading video file"));
-        kx::reportError(QStringLiteral("Error while loading video file ") + quoted(fileName));
-        return false;
-    }
+    if (kind == kx::FileKind::Fusion)
+        return loadFusion(fileName, serial, set, thermalImage, daylightImage);
     return false;
 }
 
@@ -92,6 +84,24 @@ bool KalorixController::finishMovie(bool ok) {
     return ok;
 }
 
+bool KalorixController::showFirstMovieFrame(int frames, ksDefines::serialContent serial,
+                                            ThermalImageConversionSet& set, QImage& thermalImage) {
+    bool ok = false;
+    converter->getThermalImageFromVideoRawList(1, thermalImage, &ok, serial, set);
+    emit updateMinMaxRAWSliders(set.lowerBound, set.upperBound);
+    emit requestDisplayImageResize();
+    emit requestUILabelUpdate();
+    emit updateImageLoadOkFlag(ok);
+    if (ok) {
+        emit initUIVideoControls(frames, 1);
+        emit setVideoControlVisibility(true);
+        emit updateFileNameLabel(QStringLiteral("1 / ") + QString::number(frames));
+        emit requestDisplayImageResize();
+        emit requestUILabelUpdate();
+    }
+    return ok;
+}
+
 bool KalorixController::loadMovie(const QString& fileName, bool compressed,
                                   ksDefines::serialContent serial, ThermalImageConversionSet& set,
                                   bool checkFrameCounter, QImage& thermalImage) {
@@ -102,26 +112,39 @@ bool KalorixController::loadMovie(const QString& fileName, bool compressed,
         kx::console(QStringLiteral("Error while loading video file"));
         return false;
     }
-    bool ok = false;
     const int frames = converter->parseVideoFile(fileName, compressed, checkFrameCounter);
-    if (frames > 0) {
-        converter->getThermalImageFromVideoRawList(1, thermalImage, &ok, serial, set);
-        emit updateMinMaxRAWSliders(set.lowerBound, set.upperBound);
-        emit requestDisplayImageResize();
-        emit requestUILabelUpdate();
-        emit updateImageLoadOkFlag(ok);
-        if (ok) {
-            emit initUIVideoControls(frames, 1);
-            emit setVideoControlVisibility(true);
-            emit updateFileNameLabel(QStringLiteral("1 / ") + QString::number(frames));
-            emit requestDisplayImageResize();
-            emit requestUILabelUpdate();
-            return finishMovie(true);
-        }
-    }
+    if (frames > 0 && showFirstMovieFrame(frames, serial, set, thermalImage))
+        return finishMovie(true);
     kx::console(QStringLiteral("Error while loading image"));
     kx::reportError(QStringLiteral("Error while loading file ") + quoted(fileName));
     return finishMovie(false);
+}
+
+bool KalorixController::loadFusion(const QString& fileName, ksDefines::serialContent serial,
+                                   ThermalImageConversionSet& set, QImage& thermalImage,
+                                   QImage& daylightImage) {
+    startMovieProgress();
+    if (converter->getProcessingState()) {
+        kx::console(QStringLiteral("Error while loading video file"));
+        return false;
+    }
+    const int frames = converter->parseFusionFile(fileName);
+    if (frames == 0) {
+        kx::console(QStringLiteral("Error while loading video file"));
+        // A file without a single frame must not look like a selection that
+        // silently does nothing.
+        kx::reportError(QStringLiteral("Error while loading file ") + quoted(fileName));
+        return finishMovie(false);
+    }
+    const bool ok = showFirstMovieFrame(frames, serial, set, thermalImage);
+    if (!ok) {
+        kx::console(QStringLiteral("Error while loading image"));
+        kx::reportError(QStringLiteral("Error while loading file ") + quoted(fileName));
+    }
+    // The daylight picture is fetched whether or not the thermal frame decoded.
+    bool daylightOk = false;
+    converter->getDaylightImageFromVideoRawList(1, daylightImage, daylightOk);
+    return finishMovie(ok);
 }
 
 bool KalorixController::loadImage(const QString& fileName, QImage& image) {
@@ -149,6 +172,10 @@ bool KalorixController::getThermalImageFromVideoRawdata(unsigned frame, bool* ok
     emit requestDisplayImageResize();
     emit requestUILabelUpdate();
     return true;
+}
+
+void KalorixController::getDaylightImageFromVideoRawData(int frame, bool& ok, QImage& image) {
+    converter->getDaylightImageFromVideoRawList(frame, image, ok);
 }
 
 void KalorixController::checkCurrentTMC() {

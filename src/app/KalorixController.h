@@ -30,6 +30,8 @@ public:
     // goes to *ok; the result only says whether ok was given at all.
     bool getThermalImageFromVideoRawdata(unsigned frame, bool* ok, ksDefines::serialContent serial,
                                          ThermalImageConversionSet& set, QImage& image);
+    // The daylight picture of thermal frame `frame` of a fusion recording.
+    void getDaylightImageFromVideoRawData(int frame, bool& ok, QImage& image);
     // Writes the command-line help text to standard output.
     void printCommandLineHelp() const;
 
@@ -59,6 +61,11 @@ private:
                          QImage& thermalImage);
     bool loadMovie(const QString& fileName, bool compressed, ksDefines::serialContent serial,
                    ThermalImageConversionSet& set, bool checkFrameCounter, QImage& thermalImage);
+    bool loadFusion(const QString& fileName, ksDefines::serialContent serial,
+                    ThermalImageConversionSet& set, QImage& thermalImage, QImage& daylightImage);
+    // Converts frame 1 of the indexed movie and sets up the frame navigation.
+    bool showFirstMovieFrame(int frames, ksDefines::serialContent serial,
+                             ThermalImageConversionSet& set, QImage& thermalImage);
     void startMovieProgress();
     bool finishMovie(bool ok);
 

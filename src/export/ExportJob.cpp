@@ -28,6 +28,7 @@ struct FrameResult {
     QStringList written;
     QByteArray payload; // the frame's part of a file that gathers frames
     QString consoleLines;
+    QStringList notes; // extra files left out, for the console
 };
 
 // A fixed set of threads, each with its own renderer; tasks are taken in the
@@ -82,7 +83,8 @@ private:
 };
 
 FrameResult processFrame(FrameRenderer& renderer, const FormatWriter& writer,
-                         const ExportContext& context, ExportFrame& frame) {
+                         const ExportContext& context, ExportFrame& frame,
+                         const std::vector<FrameSource::ExtraFile>& extras) {
     FrameResult result;
     const ConversionSettings& conversion = context.conversion;
     const bool marked = context.exportSettings.markHotspot;
@@ -113,6 +115,19 @@ FrameResult processFrame(FrameRenderer& renderer, const FormatWriter& writer,
             return result;
         }
         result.written << file.fileName;
+    }
+    for (const FrameSource::ExtraFile& extra : extras) {
+        QByteArray bytes;
+        QString error;
+        if (!extra.encode(frame, bytes, error)) {
+            result.notes << error;
+            continue;
+        }
+        if (!writeFileAtomically(extra.fileName, bytes, &result.error, &result.errorNumber)) {
+            result.encoded = false;
+            return result;
+        }
+        result.written << extra.fileName;
     }
     return result;
 }
@@ -227,6 +242,8 @@ ExportJob::Outcome ExportJob::run(const Progress& progress) {
             ++outcome.written;
             if (!result.consoleLines.isEmpty())
                 console(result.consoleLines.trimmed());
+            for (const QString& note : result.notes)
+                console(note);
             if (options.progressLines) {
                 for (const QString& file : result.written)
                     consoleErr(QStringLiteral("frame %1 of %2: ").arg(item.index + 1).arg(total) +
@@ -264,12 +281,14 @@ ExportJob::Outcome ExportJob::run(const Progress& progress) {
                 progress(i, maximum);
             continue;
         }
+        auto extras = std::make_shared<const std::vector<FrameSource::ExtraFile>>(
+            source.extraFiles(*frame, context));
         auto promise = std::make_shared<std::promise<FrameResult>>();
         Pending item{i, frame, promise->get_future()};
         const FormatWriter& constWriter = *writer;
         const ExportContext& constContext = context;
-        auto task = [promise, frame, &constWriter, &constContext](FrameRenderer& renderer) {
-            promise->set_value(processFrame(renderer, constWriter, constContext, *frame));
+        auto task = [promise, frame, extras, &constWriter, &constContext](FrameRenderer& renderer) {
+            promise->set_value(processFrame(renderer, constWriter, constContext, *frame, *extras));
         };
         if (pool)
             pool->submit(task);

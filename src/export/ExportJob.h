@@ -20,6 +20,22 @@ public:
     // The message of a frame of rawValues values that decoded but found no
     // raw window to convert.
     virtual QString conversionFailureText(size_t rawValues) const = 0;
+
+    // A file that belongs to a frame besides the format's own files (the
+    // daylight picture of a fusion recording). encode runs on the job's
+    // workers; a false result leaves the file out and its error goes to the
+    // console, since the frame itself was exported.
+    struct ExtraFile {
+        QString fileName;
+        std::function<bool(const ExportFrame& frame, QByteArray& bytes, QString& error)> encode;
+    };
+    // Asked on the job's thread right after frame.frame was decoded.
+    virtual std::vector<ExtraFile> extraFiles(const ExportFrame& frame,
+                                              const ExportContext& context) {
+        (void)frame;
+        (void)context;
+        return {};
+    }
 };
 
 // One range export: checks the range and the format, names the files, asks

@@ -1,5 +1,6 @@
 #include "export/RecordingSource.h"
 
+#include "export/DaylightPicture.h"
 #include "recording/DataConverter.h"
 
 namespace kx {
@@ -17,6 +18,24 @@ bool RecordingSource::decode(uint32_t frameNumber, DecodedFrame& frame) {
 
 QString RecordingSource::conversionFailureText(size_t rawValues) const {
     return converter.processRawDataFailureText(fileName, rawValues);
+}
+
+std::vector<FrameSource::ExtraFile> RecordingSource::extraFiles(const ExportFrame& frame,
+                                                                const ExportContext& context) {
+    if (!converter.isFusionRecording())
+        return {};
+    const int number = int(frame.frameNumber);
+    // The stored bytes are read here, on the decoding thread; decoding, turning
+    // and encoding them runs on the job's workers.
+    const QByteArray stored = converter.daylightJpegBytes(number);
+    const int rotation = context.conversion.rotation;
+    ExtraFile file;
+    file.fileName = ExportNames::daylightName(context.names.base, number);
+    file.encode = [stored, rotation, number](const ExportFrame& exported, QByteArray& bytes,
+                                             QString& error) {
+        return encodeDaylightPicture(stored, rotation, number, exported.frame, bytes, error);
+    };
+    return {file};
 }
 
 } // namespace kx

@@ -16,6 +16,9 @@ public:
     int frameCount() const override { return frames; }
     bool decode(uint32_t frameNumber, DecodedFrame& frame) override;
     QString conversionFailureText(size_t rawValues) const override;
+    // The "_DL.jpg" daylight picture of every frame of a fusion recording.
+    std::vector<ExtraFile> extraFiles(const ExportFrame& frame,
+                                      const ExportContext& context) override;
 
 private:
     DataConverter& converter;

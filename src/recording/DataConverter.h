@@ -19,6 +19,9 @@
 namespace framedecoder {
 struct Corrections;
 }
+namespace movieindex {
+struct ScanHooks;
+}
 namespace nmea {
 struct NmeaFields;
 }
@@ -111,6 +114,28 @@ public:
     // Byte offset and length of frame n (1-based) in the open movie.
     uint64_t getFrameOffset(int frameNumber) const;
     int64_t getFrameSize(int frameNumber) const;
+
+    // ---- Fusion recordings (.TFC) and split ---------------------------------
+    // Indexes thermal frames and daylight blocks; thermal frames are then read
+    // as frames of a compressed movie. Returns the number of thermal frames.
+    int parseFusionFile(const QString& fileName);
+    // Decodes the daylight picture that belongs to thermal frame `frame`
+    // (1-based); ok is false for a frame without one or a JPEG that does not
+    // decode, and is left alone for a frame outside the recording.
+    void getDaylightImageFromVideoRawList(int frame, QImage& image, bool& ok);
+    // The stored JPEG of that picture, never more than the file holds; empty
+    // when there is none.
+    QByteArray daylightJpegBytes(int frame);
+    bool isFusionRecording() const { return fusionRecording; }
+    int getNumberOfDaylightFrames() const { return int(daylightOffsets.size()); }
+    // Byte offset and length of daylight block n (1-based, in file order).
+    uint64_t getDaylightOffset(int blockNumber) const;
+    int64_t getDaylightSize(int blockNumber) const;
+    // Copies frames startFrame to endFrame (0-based, both included) of the
+    // open movie into fileName; a fusion range also takes the daylight block
+    // of its last frame. Refused (reported, nothing written) unless the range
+    // lies within the open movie and fileName is not the movie itself.
+    bool splitFile(const QString& fileName, int startFrame, int endFrame);
 
     // ---- Conversion pipeline -----------------------------------------------
     bool processRawData(QImage& image);
@@ -239,6 +264,20 @@ private:
     int32_t frameCount = 0;
     std::vector<int32_t> ffcFrames;
     std::vector<int32_t> frameCounterGaps;
+
+    // Daylight index of a fusion recording (entry i-1 describes block i);
+    // emptied whenever another file is indexed.
+    std::vector<uint64_t> daylightOffsets;
+    std::vector<int64_t> daylightSizes;
+    std::vector<int32_t> daylightOfFrame; // per thermal frame, 0-based block or -1
+    bool fusionRecording = false;
+    void clearDaylightIndex();
+    // Starts an index scan of either kind: refuses while one runs, resets
+    // the index and the meta data and opens the file (null, with the console
+    // line, when it cannot be opened). operation names the scan in messages.
+    std::unique_ptr<QFile> beginIndexScan(const QString& fileName, const QString& operation,
+                                          bool compressed);
+    movieindex::ScanHooks indexScanHooks();
 
     // Reading buffers
     uint32_t readBlockSize = kReadBlockSize;

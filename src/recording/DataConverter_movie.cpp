@@ -39,14 +39,14 @@ int64_t DataConverter::getFrameSize(int frameNumber) const {
                                                            : 0;
 }
 
-int DataConverter::parseVideoFile(const QString& fileName, bool isCompressed,
-                                  bool checkFrameCounter) {
+std::unique_ptr<QFile> DataConverter::beginIndexScan(const QString& fileName,
+                                                     const QString& operation, bool compressed) {
     // The scan lets the event loop run; a second scan started from an event
     // would replace the file under the first one.
     if (processingState != 0) {
-        kx::console(QStringLiteral("DataConverter::parseVideoFile already indexing, refused: ") +
-                    quotedName(fileName));
-        return 0;
+        kx::console(QStringLiteral("DataConverter::") + operation +
+                    QStringLiteral(" already indexing, refused: ") + quotedName(fileName));
+        return nullptr;
     }
     ffcFrames.clear();
     frameCounterGaps.clear();
@@ -56,7 +56,8 @@ int DataConverter::parseVideoFile(const QString& fileName, bool isCompressed,
     frameCount = 0;
     frameOffsets.clear();
     frameSizes.clear();
-    isCompressedFile = isCompressed;
+    clearDaylightIndex();
+    isCompressedFile = compressed;
 
     if (inputFile && inputFile->isOpen())
         inputFile->close();
@@ -67,19 +68,33 @@ int DataConverter::parseVideoFile(const QString& fileName, bool isCompressed,
     auto file = std::make_unique<QFile>(fileName);
     if (!file->open(QIODevice::ReadOnly)) {
         inputFile = std::move(file);
-        kx::console(QStringLiteral("DataConverter::parseVideoFile opening of file: ") +
-                    quotedName(fileName) + QStringLiteral(" failed"));
+        kx::console(QStringLiteral("DataConverter::") + operation +
+                    QStringLiteral(" opening of file: ") + quotedName(fileName) +
+                    QStringLiteral(" failed"));
         processingState = 0;
-        return 0;
+        return nullptr;
     }
+    return file;
+}
 
+movieindex::ScanHooks DataConverter::indexScanHooks() {
     movieindex::ScanHooks hooks;
     hooks.beforeBlock = [] {
         if (QCoreApplication::instance())
             QCoreApplication::processEvents();
     };
     hooks.progress = [this](int percent) { emit filePercentageChanged(percent); };
-    movieindex::ScanResult scan = movieindex::scanMovie(*file, file->size(), readBlockSize, hooks);
+    return hooks;
+}
+
+int DataConverter::parseVideoFile(const QString& fileName, bool isCompressed,
+                                  bool checkFrameCounter) {
+    std::unique_ptr<QFile> file =
+        beginIndexScan(fileName, QStringLiteral("parseVideoFile"), isCompressed);
+    if (!file)
+        return 0;
+    movieindex::ScanResult scan =
+        movieindex::scanMovie(*file, file->size(), readBlockSize, indexScanHooks());
     inputFile = std::move(file);
     fileVersion = scan.version;
 

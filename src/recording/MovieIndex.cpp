@@ -305,20 +305,15 @@ int scanPercent(int64_t position, int64_t fileSize) {
     return int(std::min(100.0, std::max(0.0, std::floor(percent))));
 }
 
-ScanResult scanMovie(QIODevice& device, int64_t fileSize, uint32_t blockSize,
-                     const ScanHooks& hooks, ScanKernel kernel) {
-    ScanResult result;
-    result.fileSize = fileSize;
+uint8_t readVersionByte(QIODevice& device, bool& read) {
     char head[5];
-    if (device.seek(0) && device.read(head, 5) == 5) {
-        result.version = uint8_t(head[4]);
-        result.versionRead = true;
-    }
+    read = device.seek(0) && device.read(head, 5) == 5;
+    return read ? uint8_t(head[4]) : 0;
+}
 
-    SignatureScanner scanner(frameSignature(result.version), kernel);
-    CounterCollector counters(fileSize);
+void forEachBlock(QIODevice& device, int64_t fileSize, uint32_t blockSize, const ScanHooks& hooks,
+                  const BlockVisitor& visit) {
     const size_t step = std::max<uint32_t>(blockSize, 1);
-
     // Reads into one buffer, not a map of the file: on virtual machines the
     // first touch of every mapped page costs a fault, which made a mapped scan
     // several times slower than copying from the page cache. The buffer stays
@@ -344,10 +339,24 @@ ScanResult scanMovie(QIODevice& device, int64_t fileSize, uint32_t blockSize,
             hooks.progress(scanPercent(position, fileSize));
         if (n < 1)
             break;
-        scanner.feed(buffer, size_t(n), result.offsets);
-        counters.feed(uint64_t(position), buffer, size_t(n), result.offsets);
+        visit(position, buffer, n);
         position += n;
     }
+}
+
+ScanResult scanMovie(QIODevice& device, int64_t fileSize, uint32_t blockSize,
+                     const ScanHooks& hooks, ScanKernel kernel) {
+    ScanResult result;
+    result.fileSize = fileSize;
+    result.version = readVersionByte(device, result.versionRead);
+
+    SignatureScanner scanner(frameSignature(result.version), kernel);
+    CounterCollector counters(fileSize);
+    forEachBlock(device, fileSize, blockSize, hooks,
+                 [&](int64_t position, const uint8_t* block, qint64 n) {
+                     scanner.feed(block, size_t(n), result.offsets);
+                     counters.feed(uint64_t(position), block, size_t(n), result.offsets);
+                 });
     result.sizes = frameSizesFromOffsets(result.offsets, fileSize);
     result.counters = counters.finish(result.offsets);
     return result;
@@ -391,18 +400,23 @@ CounterCheck checkFrameCounters(const std::vector<int32_t>& counters) {
     return check;
 }
 
-std::vector<int32_t> findFfcFrames(const ScanResult& scan) {
+std::vector<int32_t> framesWithFfcMark(const std::vector<uint64_t>& offsets,
+                                       const std::vector<int32_t>& counters, int64_t fileSize) {
     std::vector<int32_t> frames;
-    // Only version 5 recordings have their FFC frames listed; in later
-    // versions bit 13 of the word is not read as a mark.
-    if (!scan.versionRead || scan.version != 5)
-        return frames;
-    for (size_t i = 0; i < scan.offsets.size() && i < scan.counters.size(); ++i) {
-        if (int64_t(scan.offsets[i]) + kCounterEnd < scan.fileSize && scan.counters[i] >= 0 &&
-            (scan.counters[i] & kFfcMark) != 0)
+    for (size_t i = 0; i < offsets.size() && i < counters.size(); ++i) {
+        if (int64_t(offsets[i]) + kCounterEnd < fileSize && counters[i] >= 0 &&
+            (counters[i] & kFfcMark) != 0)
             frames.push_back(int32_t(i));
     }
     return frames;
+}
+
+std::vector<int32_t> findFfcFrames(const ScanResult& scan) {
+    // Only version 5 recordings have their FFC frames listed; in later
+    // versions bit 13 of the word is not read as a mark.
+    if (!scan.versionRead || scan.version != 5)
+        return {};
+    return framesWithFfcMark(scan.offsets, scan.counters, scan.fileSize);
 }
 
 QString ffcConsoleLine(int32_t index, uint16_t counter) {

@@ -99,10 +99,18 @@ struct ScanHooks {
 // file counts as done (100).
 int scanPercent(int64_t position, int64_t fileSize);
 
-// Scans an open device from position 0 in reads of blockSize bytes into one
-// reused buffer (a file is read with pread on its descriptor). The version
-// byte (the fifth of the file) selects the signature. The caller's hooks run
-// once per block.
+// The fifth byte of the file (the header version); read says whether it exists.
+uint8_t readVersionByte(QIODevice& device, bool& read);
+
+// Hands the device's bytes from position 0 to visit in blocks of blockSize
+// (the last one shorter), read into one reused buffer (a file with pread on
+// its descriptor); the hooks run once per block.
+using BlockVisitor = std::function<void(int64_t position, const uint8_t* block, qint64 size)>;
+void forEachBlock(QIODevice& device, int64_t fileSize, uint32_t blockSize, const ScanHooks& hooks,
+                  const BlockVisitor& visit);
+
+// Scans an open device from position 0 in blocks of blockSize. The version
+// byte (the fifth of the file) selects the signature.
 ScanResult scanMovie(QIODevice& device, int64_t fileSize, uint32_t blockSize,
                      const ScanHooks& hooks = {}, ScanKernel kernel = ScanKernel::Best);
 
@@ -123,6 +131,9 @@ CounterCheck checkFrameCounters(const std::vector<int32_t>& counters);
 
 // 0-based indexes of the frames whose counter word carries the FFC mark and
 // ends strictly before the end of the file.
+std::vector<int32_t> framesWithFfcMark(const std::vector<uint64_t>& offsets,
+                                       const std::vector<int32_t>& counters, int64_t fileSize);
+// The same for a movie, whose marks count only in version 5.
 std::vector<int32_t> findFfcFrames(const ScanResult& scan);
 // "FFC => 5: 5, 0010000000000101" for index 4 and counter 0x2005.
 QString ffcConsoleLine(int32_t index, uint16_t counter);

@@ -92,6 +92,8 @@ private slots:
     void runs_data();
     void runs();
     void filesAsBeforeTheEngine();
+    void merges_data();
+    void merges();
 };
 
 void TestCli::helpText() {
@@ -138,8 +140,6 @@ void TestCli::runs_data() {
         "Error: An export needs a directory (-expa), a name (-exfn) and a format (-exfo); "
         "nothing was exported",
         "");
-    row("-merge is refused", "-merge MOVIE MOVIE", 1,
-        "-merge: merging files is not available in this version; nothing was done", "");
 }
 
 void TestCli::runs() {
@@ -223,6 +223,94 @@ void TestCli::filesAsBeforeTheEngine() {
              QStringList({"8450a26f79f4117faa245b4232d74843", "c2733fe63f38da0c7e41a3c4ca4f9401",
                           "6c766b7e5b54f14a6d1fc002155e1057", "a6799aad4df17f2b6fc1e676cde11c86",
                           "5dce7124f1e28544df23fe38230424b9"}));
+}
+
+// "-exfn" names the merge's output as given; only .TMC and .TFC entries are
+// merged. Refused or failed merges write nothing and exit with 1.
+void TestCli::merges_data() {
+    QTest::addColumn<QString>("args"); // A, B: two movies, OUT: the merge folder
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("err");
+    QTest::addColumn<QString>("output"); // what the output file holds, "-" for no file
+    const auto row = [](const char* name, const char* args, int exitCode, const char* err,
+                        const char* output) {
+        QTest::newRow(name) << QString::fromLatin1(args) << exitCode << QString::fromLatin1(err)
+                            << QString::fromLatin1(output);
+    };
+    row("two movies", "-exfn OUT/m.TMC -merge A B", 0, "", "AB");
+    row("first and last of a .TMC, a text and a .tfc", "-exfn OUT/m -merge A OUT/b.txt B", 0, "",
+        "AB");
+    row("output is an input", "-exfn A -merge A B", 1,
+        "Error: Merge: the output file \"A\" is also a file to merge; nothing was written", "-");
+    row("no movie named", "-exfn OUT/m.TMC -merge OUT/b.txt", 1,
+        "Error: Merge: the list of files to merge is empty; nothing was written", "-");
+    // The shell limits files to 64 blocks and ignores the signal, so the
+    // write itself fails half way.
+    row("write fails", "LIMIT -exfn OUT/m.TMC -merge A B", 1,
+        "Error: Merge failed: cannot write \"OUT/m.TMC\": File too large; no file was written",
+        "-");
+}
+
+void TestCli::merges() {
+    QFETCH(QString, args);
+    QFETCH(QString, err);
+    QFETCH(QString, output);
+    const QString out = freshDir(QStringLiteral("merge"));
+    synth::MovieOptions options;
+    options.frames = 3;
+    options.compressed = true;
+    const QByteArray a = synth::makeMovie(options);
+    options.frames = 5;
+    options.scene.seed = 7;
+    const QByteArray b = synth::makeMovie(options);
+    QVERIFY(synth::writeFile(out + "/a.TMC", a) && synth::writeFile(out + "/B.tfc", b));
+    QVERIFY(synth::writeFile(out + "/b.txt", "notes"));
+    auto paths = [&](QString text) {
+        return text.replace("OUT", out)
+            .replace(" A", " " + out + "/a.TMC")
+            .replace(" B ", " " + out + "/B.tfc ")
+            .replace(" B", " " + out + "/B.tfc")
+            .replace("\"A\"", "\"" + out + "/a.TMC\"");
+    };
+    QStringList arguments = paths(" " + args).trimmed().split(' ');
+    Run run;
+    if (arguments.first() == "LIMIT") {
+        arguments.removeFirst();
+        QStringList quoted;
+        for (const QString& argument : arguments)
+            quoted << "'" + argument + "'";
+        const QString script = "trap '' XFSZ; ulimit -f 64; exec '" + QStringLiteral(KALORIX_EXE) +
+                               "' " + quoted.join(' ');
+        QProcess process;
+        process.setWorkingDirectory(scratch(QStringLiteral("cwd")));
+        process.start(QStringLiteral("/bin/sh"), {"-c", script});
+        QVERIFY(process.waitForFinished(120000));
+        run = {process.exitCode(), QString(),
+               QString::fromLocal8Bit(process.readAllStandardError())};
+    } else {
+        run = kalorix(arguments);
+    }
+    QTEST(run.exitCode, "exitCode");
+    QVERIFY2(run.err.split('\n').contains(paths(" " + err).trimmed()) || err.isEmpty(),
+             qPrintable(run.err));
+    if (err.isEmpty())
+        QCOMPARE(run.err, QString());
+    const QString merged = out + (args.contains("m.TMC") ? "/m.TMC" : "/m");
+    QFile file(merged);
+    if (output == "-") {
+        QVERIFY(!file.exists());
+    } else {
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Md5),
+                 QCryptographicHash::hash(a + b, QCryptographicHash::Md5));
+    }
+    // The inputs stay as they were, and no temporary file is left behind.
+    QFile input(out + "/a.TMC");
+    QVERIFY(input.open(QIODevice::ReadOnly) && input.readAll() == a);
+    const QStringList expectedFiles =
+        output == "-" ? QStringList{"B.tfc", "a.TMC", "b.txt"}
+                      : QStringList{"B.tfc", "a.TMC", "b.txt", QFileInfo(merged).fileName()};
+    QCOMPARE(filesIn(out), expectedFiles);
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -88,7 +88,12 @@ private slots:
         put("gap.TMC", synth::makeMovie(gap));
         for (const char* name : {"garbage.THR", "garbage.THC", "garbage.TMC"})
             put(name, QByteArray(5000, 'x'));
-        put("fusion.TFC", synth::makeMovie(movie(true, 2)));
+        synth::FusionOptions fusion;
+        fusion.thermal = movie(true, 2);
+        fusion.daylightWidth = 32;
+        fusion.daylightHeight = 24;
+        put("fusion.TFC", synth::makeFusion(fusion));
+        put("garbage.TFC", QByteArray(5000, 'x'));
         put("movie.raw", synth::makeMovie(movie(false, 2)));
         put("broken.png", QByteArray("\x89PNG\r\n\x1a\nbroken"));
         QVERIFY(QImage(3, 2, QImage::Format_RGB888).save(path("pic.png")));
@@ -126,10 +131,12 @@ private slots:
         row("movie without frames", "garbage.TMC", 0,
             "refused | " + kMovieStart + ";" + kMovieEnd +
                 " | Error: Error while loading file \"%1\" | Error while loading image");
-        // Fusion recordings are refused before anything is touched.
+        // A fusion recording opens as a compressed movie of its thermal frames.
         row("fusion", "fusion.TFC", 0,
-            "refused |  | Error: Error while loading video file \"%1\" | Error while loading "
-            "video file");
+            QString(movie).replace("(5,1)", "(2,1)").replace("1 / 5", "1 / 2"));
+        row("fusion without frames", "garbage.TFC", 0,
+            "refused | " + kMovieStart + ";" + kMovieEnd +
+                " | Error: Error while loading file \"%1\" | Error while loading video file");
         row("other extension", "movie.raw", 0, "refused |  |  | ");
     }
 

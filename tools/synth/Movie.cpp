@@ -36,7 +36,9 @@ QByteArray serialBlockFor(const MovieOptions& options, int frame, int attempt, Q
     return {};
 }
 
-QByteArray makeFrame(const MovieOptions& options, int frame, QByteArray& carry) {
+} // namespace
+
+QByteArray makeMovieFrame(const MovieOptions& options, int frame, QByteArray& carry) {
     const QByteArray carryBefore = carry;
     for (int attempt = 0; attempt < kSignatureAttempts; ++attempt) {
         carry = carryBefore;
@@ -65,8 +67,6 @@ QByteArray makeFrame(const MovieOptions& options, int frame, QByteArray& carry) 
     return {};
 }
 
-} // namespace
-
 uint16_t frameCounterOf(const MovieOptions& options, int frame) {
     int count = (options.firstCounter & 0x1FFF) + (frame - 1);
     for (int gap : options.counterGapsAfter)
@@ -89,7 +89,7 @@ double driftOf(const MovieOptions& options, int frame) {
 
 QByteArray makeSingleFrameFile(const MovieOptions& options) {
     QByteArray carry;
-    return makeFrame(options, 1, carry);
+    return makeMovieFrame(options, 1, carry);
 }
 
 QByteArray makeMovie(const MovieOptions& options) {
@@ -101,7 +101,7 @@ QByteArray makeMovie(const MovieOptions& options) {
     QByteArray movie;
     QByteArray carry;
     for (int frame = 1; frame <= options.frames; ++frame) {
-        const QByteArray bytes = makeFrame(options, frame, carry);
+        const QByteArray bytes = makeMovieFrame(options, frame, carry);
         if (bytes.isEmpty())
             return {};
         movie += bytes;

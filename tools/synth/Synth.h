@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QRgb>
 #include <QString>
 #include <cstdint>
 #include <vector>
@@ -203,6 +204,30 @@ double driftOf(const MovieOptions& options, int frame);
 // Movies are plain concatenations of frames.
 QByteArray makeSingleFrameFile(const MovieOptions& options);
 QByteArray makeMovie(const MovieOptions& options);
+// Frame n (1-based) of makeMovie alone; carry passes the MAVLink bytes a block
+// cut off on to the next frame (start empty). Empty as makeMovie is.
+QByteArray makeMovieFrame(const MovieOptions& options, int frame, QByteArray& carry);
+
+// ---- Fusion recordings (.TFC) ---------------------------------------------
+// Pairs of a compressed thermal frame (frames of `thermal`, which is always
+// written compressed) and a daylight block: "JPEG" + version, the rest of a
+// 2,048-byte block header (zeros), then a JPEG of daylightWidth x
+// daylightHeight filled with daylightColourOf(n).
+struct FusionOptions {
+    MovieOptions thermal;
+    int daylightWidth = 1280; // the daylight camera's picture size
+    int daylightHeight = 960;
+    int jpegQuality = 90;
+    bool trailingThermal = false;     // one more thermal frame at the end, without daylight block
+    std::vector<int> corruptJpeg;     // 1-based frames whose JPEG lost its first bytes
+    std::vector<int> droppedDaylight; // 1-based frames written without daylight block
+};
+// A distinct, saturated colour per frame number, far apart for neighbours.
+QRgb daylightColourOf(int frame);
+QByteArray makeDaylightJpeg(const FusionOptions& options, int frame);
+QByteArray makeDaylightBlock(int version, const QByteArray& jpeg);
+// Empty when the thermal options give no movie or a part holds a signature.
+QByteArray makeFusion(const FusionOptions& options);
 bool writeFile(const QString& path, const QByteArray& bytes);
 
 } // namespace synth

@@ -13,8 +13,8 @@ const char* const kHelp =
     "Writes a simulated recording, bit-exact and deterministic for a seed.\n"
     "\n"
     "File:\n"
-    "  --type thr|thc|thm|tmc   single raw frame, single compressed frame, movie,\n"
-    "                           compressed movie (default thr)\n"
+    "  --type thr|thc|thm|tmc|tfc  single raw frame, single compressed frame, movie,\n"
+    "                           compressed movie, fusion recording (default thr)\n"
     "  --output FILE            file to write (required)\n"
     "  --version N              frame header version 0-6 (default 6; 3 and values\n"
     "                           above 6 are written only to test their refusal;\n"
@@ -45,6 +45,13 @@ const char* const kHelp =
     "  --counter-gap LIST       1-based frames after which the frame counter skips one\n"
     "  --first-counter N        frame counter of frame 1, 0-8191 (default 1)\n"
     "  --drift R                drift in raw counts per frame since the last FFC (default 0.5)\n"
+    "\n"
+    "Fusion recordings (--type tfc, versions 5 and 6):\n"
+    "  --daylight WxH           daylight picture size (default 1280x960); picture n is\n"
+    "                           one plain colour that depends on n\n"
+    "  --trailing-thermal       end with a thermal frame that has no daylight block\n"
+    "  --corrupt-jpeg LIST      1-based frames whose JPEG cannot be decoded\n"
+    "  --drop-daylight LIST     1-based frames written without their daylight block\n"
     "\n"
     "Telemetry (serial block of every frame, versions 1, 2 and 4-6):\n"
     "  --telemetry none|nmea|mavlink|md   kind of data (default none)\n"
@@ -145,18 +152,19 @@ int main(int argc, char* argv[]) {
     args.removeFirst();
 
     synth::MovieOptions options;
+    synth::FusionOptions fusion;
     QString type = "thr";
     QString output;
     long long truncateBytes = -1;
 
     // Options that take a value.
-    const QStringList valued = {"--type",          "--version",  "--geometry",    "--frames",
-                                "--seed",          "--output",   "--blanking",    "--short-row",
-                                "--long-row",      "--truncate", "--serial-text", "--part-number",
-                                "--fpa",           "--housing",  "--ffc",         "--counter-gap",
-                                "--first-counter", "--drift",    "--telemetry",   "--talker",
-                                "--lat",           "--lon",      "--alt",         "--speed",
-                                "--start",         "--interval"};
+    const QStringList valued = {
+        "--type",        "--version",       "--geometry",     "--frames",       "--seed",
+        "--output",      "--blanking",      "--short-row",    "--long-row",     "--truncate",
+        "--serial-text", "--part-number",   "--fpa",          "--housing",      "--ffc",
+        "--counter-gap", "--first-counter", "--drift",        "--telemetry",    "--talker",
+        "--lat",         "--lon",           "--alt",          "--speed",        "--start",
+        "--interval",    "--daylight",      "--corrupt-jpeg", "--drop-daylight"};
 
     for (int i = 0; i < args.size(); ++i) {
         const QString opt = args[i];
@@ -172,6 +180,10 @@ int main(int argc, char* argv[]) {
             options.stream.noBlanking = true;
             continue;
         }
+        if (opt == "--trailing-thermal") {
+            fusion.trailingThermal = true;
+            continue;
+        }
         if (opt == "--mavlink-split") {
             options.splitMavlinkFrames = true;
             continue;
@@ -184,7 +196,8 @@ int main(int argc, char* argv[]) {
         const QString bad = QString("bad value for %1: %2").arg(opt, value);
 
         if (opt == "--type") {
-            if (value != "thr" && value != "thc" && value != "thm" && value != "tmc")
+            if (value != "thr" && value != "thc" && value != "thm" && value != "tmc" &&
+                value != "tfc")
                 return usageError(bad);
             type = value;
         } else if (opt == "--version") {
@@ -285,6 +298,17 @@ int main(int argc, char* argv[]) {
             if (!start.isValid())
                 return usageError(bad);
             options.flight.startUtc = start.toUTC();
+        } else if (opt == "--daylight") {
+            const QStringList wh = value.split('x');
+            if (wh.size() != 2 || !toInt(wh[0], fusion.daylightWidth, 8, 8192) ||
+                !toInt(wh[1], fusion.daylightHeight, 8, 8192))
+                return usageError(bad);
+        } else if (opt == "--corrupt-jpeg") {
+            if (!toIntList(value, fusion.corruptJpeg))
+                return usageError(bad);
+        } else if (opt == "--drop-daylight") {
+            if (!toIntList(value, fusion.droppedDaylight))
+                return usageError(bad);
         } else if (opt == "--interval") {
             if (!toDouble(value, options.frameIntervalS) || options.frameIntervalS <= 0)
                 return usageError(bad);
@@ -293,12 +317,18 @@ int main(int argc, char* argv[]) {
     if (output.isEmpty())
         return usageError("--output FILE is required (see --help)");
 
-    options.compressed = type == "thc" || type == "tmc";
+    options.compressed = type == "thc" || type == "tmc" || type == "tfc";
     const bool movie = type == "thm" || type == "tmc";
-    QByteArray bytes = movie ? synth::makeMovie(options) : synth::makeSingleFrameFile(options);
+    QByteArray bytes;
+    if (type == "tfc") {
+        fusion.thermal = options;
+        bytes = synth::makeFusion(fusion);
+    } else {
+        bytes = movie ? synth::makeMovie(options) : synth::makeSingleFrameFile(options);
+    }
     if (bytes.isEmpty())
-        return usageError("these options give no file (a compressed movie needs version 3-6; "
-                          "a serial text may hold the frame signature)");
+        return usageError("these options give no file (a compressed movie or fusion recording "
+                          "needs version 3-6; a serial text may hold the frame signature)");
     if (truncateBytes >= 0 && truncateBytes < bytes.size())
         bytes.truncate(int(truncateBytes));
     if (!synth::writeFile(output, bytes)) {

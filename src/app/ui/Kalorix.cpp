@@ -41,6 +41,7 @@ Kalorix::Kalorix(int argc, char** argv, QWidget* parent)
     //    between these as they are built.
     dataConverter = new DataConverter(this);
     controller = new KalorixController(dataConverter, this);
+    setupMergeSplit();
     serialDataExplorer = new SerialDataExplorer(this);
     dateTimeSettings = new DateTimeSettings(this);
 

@@ -27,6 +27,7 @@ class DateTimeSettings;
 class QFileSystemModel;
 class QGraphicsScene;
 class Updater;
+class FileMergeSplit;
 
 // The main window: owns the converter, the controller and one instance of every
 // dialog and worker, created in a fixed order in the constructor.
@@ -50,6 +51,7 @@ public:
     // ---- Viewer, menus, controller wiring (window) --------------------------
     KalorixController* loadController() const { return controller; }
     RawConvertConfig* rawConfig() const { return rawConvertConfig; }
+    FileMergeSplit* mergeDialog() const { return fileMergeSplit; }
 
     // Opens a recorder file with the current settings and selects it in the
     // file browser. A failure keeps the recording or picture shown before.
@@ -170,6 +172,13 @@ private slots:
     void on_actionParse_md_downlink_data_triggered(bool checked);
     void on_actionParse_MAVLink_data_triggered(bool checked);
     void on_actionDisplay_Serial_Data_triggered(bool checked);
+    // Merge dialog and split of the open movie (Kalorix_fusion.cpp)
+    void on_actionMerge_triggered();
+    void on_actionSplit_file_triggered();
+
+signals:
+    // The output name and the 0-based first and last frame of a split.
+    void splitFile(QString fileName, int startFrame, int endFrame);
 
 public:
     // ---- Batch conversion, update check -----------------------------------------
@@ -220,6 +229,10 @@ public slots:
 
 private:
     // ---- Viewer, menus, controller wiring (window): private ----------------
+    // The merge dialog and the split action, wired to the converter.
+    void setupMergeSplit();
+    // The daylight picture of movie frame `frame` of a fusion recording.
+    void fetchDaylightPicture(int frame);
     void connectController();
     void setupFileBrowser();
     void showFolder(const QString& path);
@@ -247,6 +260,7 @@ private:
     KX_InfoDialog* infoDialog = nullptr;
     SerialDataExplorer* serialDataExplorer = nullptr;
     DateTimeSettings* dateTimeSettings = nullptr;
+    FileMergeSplit* fileMergeSplit = nullptr;
     QFileSystemModel* dirModel = nullptr;
     QFileSystemModel* fileModel = nullptr;
     QGraphicsScene* scene = nullptr;

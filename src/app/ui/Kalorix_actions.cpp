@@ -6,6 +6,7 @@
 #include "app/ui/KX_InfoDialog.h"
 #include "conversion/ui/RadiometricConfig.h"
 #include "recording/DataConverter.h"
+#include "recording/ui/FileMergeSplit.h"
 #include "telemetry/ui/DateTimeSettings.h"
 #include "telemetry/ui/SerialDataExplorer.h"
 #include "ui_Kalorix.h"
@@ -55,7 +56,7 @@ void Kalorix::on_actionQuit_triggered() {
 
 void Kalorix::closeEvent(QCloseEvent* event) {
     playing = false;
-    // The merge dialog is closed here once it is built.
+    fileMergeSplit->close();
     event->accept();
 }
 

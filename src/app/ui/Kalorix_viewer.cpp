@@ -9,6 +9,7 @@
 #include "base/Radiometry.h"
 
 #include "app/KalorixController.h"
+#include "conversion/FusionOverlay.h"
 #include "conversion/HotspotMarker.h"
 #include "conversion/Legend.h"
 #include "conversion/ui/RawConvertConfig.h"
@@ -100,21 +101,23 @@ bool Kalorix::openInputFile(const QString& fileName) {
     const QString previousEnd = ui->leEndFrame->text();
     const QString previousLabel = ui->lblFilename->text();
     // Refusals that happen before the converter is touched need no reload.
-    const bool touchesConverter = (extensionOf(fileName) != QLatin1String("tfc")) &&
-                                  isRecorderName(fileName) && !dataConverter->getProcessingState();
+    const bool touchesConverter = isRecorderName(fileName) && !dataConverter->getProcessingState();
 
     currentFileType = ksDefines::RawRecording;
     resetDisplayAfterUncheckingParsing();
 
     ThermalImageConversionSet set = conversionSetFromConfig();
+    // A daylight picture that does not decode must not leave the previous
+    // recording's picture under the new frames.
+    daylightImage = QImage();
     const bool ok = controller->loadRawDataFile(
         fileName, lastImageWidth, currentSerialContent(), set,
         ui->actionCheck_frame_counter_on_open->isChecked(), displayImage, daylightImage);
 
     if (ok) {
         const bool fusion = extensionOf(fileName) == QLatin1String("tfc");
-        if (fusion)
-            daylightPixmap = QPixmap::fromImage(daylightImage);
+        daylightPixmap =
+            fusion && !daylightImage.isNull() ? QPixmap::fromImage(daylightImage) : QPixmap();
         setDualCamControlsVisible(fusion);
         currentFileName = fileName;
         // The controller labels a movie by its frame count; the frame row
@@ -267,19 +270,16 @@ void Kalorix::repaintDisplayImage() {
         QPainter painter(&canvas);
         painter.drawPixmap(0, 0, thermalPixmap);
     } else {
-        const double scale = ui->sbScale->value();
-        const QPixmap scaled =
-            thermalPixmap.scaled(int(thermalPixmap.width() / (scale / 100.0)),
-                                 int(thermalPixmap.height() / (scale / 100.0)),
-                                 Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        fusionOffsetX = int32_t(std::floor(daylight.width() / 2.0 - scaled.width() / 2.0));
-        fusionOffsetY = int32_t(std::floor(daylight.height() / 2.0 - scaled.height() / 2.0));
-        canvas = QPixmap(daylight.size());
-        canvas.fill(Qt::transparent);
-        QPainter painter(&canvas);
-        painter.drawPixmap(ui->slShiftX->value(), ui->slShiftY->value(), daylight);
-        painter.setOpacity(ui->slThermoOpacity->value() / 100.0);
-        painter.drawPixmap(fusionOffsetX, fusionOffsetY, scaled);
+        kx::FusionOverlayControls controls;
+        controls.opacityPercent = ui->slThermoOpacity->value();
+        controls.shiftX = ui->slShiftX->value();
+        controls.shiftY = ui->slShiftY->value();
+        controls.scalePercent = ui->sbScale->value();
+        const kx::FusionOverlay overlay =
+            kx::composeFusionOverlay(thermalPixmap.toImage(), daylight.toImage(), controls);
+        fusionOffsetX = overlay.thermalOffset.x();
+        fusionOffsetY = overlay.thermalOffset.y();
+        canvas = QPixmap::fromImage(overlay.canvas);
     }
 
     scene->clear();
@@ -326,9 +326,10 @@ QPoint Kalorix::viewportToPixel(const QPoint& viewportPos) const {
     int x = int(scenePos.x());
     int y = int(scenePos.y());
     if (dualCamera && !daylightPixmap.isNull()) {
-        const double scale = ui->sbScale->value();
-        x = int((x - fusionOffsetX) / (100.0 / scale));
-        y = int((y - fusionOffsetY) / (100.0 / scale));
+        const QPoint thermal = kx::fusionCanvasToThermal(
+            QPoint(x, y), QPoint(fusionOffsetX, fusionOffsetY), ui->sbScale->value());
+        x = thermal.x();
+        y = thermal.y();
     }
     const int w = displayImage.width();
     const int h = displayImage.height();
@@ -515,7 +516,8 @@ void Kalorix::getImageFromVideoRawdata(int frame, bool& ok, bool forceAutomatic)
         const QSignalBlocker block(rawConvertConfig);
         rawConvertConfig->setSliderValues(int(set.lowerBound), int(set.upperBound));
     }
-    // The fusion recorder's daylight pictures join here once they are read.
+    if (dualCamera)
+        fetchDaylightPicture(frame);
     // The flag is stored before painting so that the first good frame after a
     // failed one is shown, and a failed frame is not.
     imageLoadOk = ok;

