@@ -1,5 +1,7 @@
 #include "export/DaylightPicture.h"
 
+#include "export/ExifAccess.h"
+
 #include <QBuffer>
 #include <QImage>
 #include <QTransform>
@@ -28,10 +30,10 @@ bool encodeDaylightPicture(const QByteArray& stored, int rotationDegrees, int fr
                     .arg(frameNumber);
         return false;
     }
-    // EXIF call site: the EXIF writer inserts its block here (Make "Velmora
-    // Technology", Model "Kestrum_Daylight", the GPS position of `frame`)
-    // before the bytes are written.
-    (void)frame;
+    // The daylight camera's picture carries the same position, as model
+    // "Kestrum_Daylight"; when the block cannot go in, the plain picture stays.
+    QString message;
+    jpeg = jpegWithExif(jpeg, frame, picture.size(), true, &message);
     return true;
 }
 
