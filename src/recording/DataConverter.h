@@ -217,6 +217,7 @@ public slots:
 signals:
     void hotspotAt(uint column, uint row, uint value);
     void filePercentageChanged(int percent);
+    // Around an index scan, for the window's progress bar.
     void enableProgressBar();
     void disableProgressBar();
 

@@ -63,6 +63,7 @@ int DataConverter::parseFusionFile(const QString& fileName) {
     fusionRecording = true;
     frameCount = int32_t(std::min<size_t>(frameOffsets.size(), size_t(INT32_MAX)));
     processingState = 0;
+    emit disableProgressBar();
     return frameCount;
 }
 

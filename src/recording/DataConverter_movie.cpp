@@ -53,6 +53,7 @@ std::unique_ptr<QFile> DataConverter::beginIndexScan(const QString& fileName,
     driftComputed = false;
     nucOffsets.assign(size_t(640) * 512, 0);
     processingState = 1;
+    emit enableProgressBar();
     frameCount = 0;
     frameOffsets.clear();
     frameSizes.clear();
@@ -72,6 +73,7 @@ std::unique_ptr<QFile> DataConverter::beginIndexScan(const QString& fileName,
                     QStringLiteral(" opening of file: ") + quotedName(fileName) +
                     QStringLiteral(" failed"));
         processingState = 0;
+        emit disableProgressBar();
         return nullptr;
     }
     return file;
@@ -120,6 +122,7 @@ int DataConverter::parseVideoFile(const QString& fileName, bool isCompressed,
     frameSizes = std::move(scan.sizes);
     frameCount = int32_t(std::min<size_t>(frameOffsets.size(), size_t(INT32_MAX)));
     processingState = 0;
+    emit disableProgressBar();
     return frameCount;
 }
 
