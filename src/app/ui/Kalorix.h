@@ -26,6 +26,7 @@ class SerialDataExplorer;
 class DateTimeSettings;
 class QFileSystemModel;
 class QGraphicsScene;
+class QLabel;
 class Updater;
 class FileMergeSplit;
 
@@ -238,6 +239,7 @@ private:
     void showFolder(const QString& path);
     void keepCurrentFolderInSight();
     void selectFileInBrowser(const QString& fileName);
+    void showShownFileInBrowser();
     void rememberBrowserFolder(const QString& path);
     bool openPicture(const QString& fileName);
     bool openDroppedOrSelected(const QString& fileName);
@@ -250,6 +252,14 @@ private:
     int markerCentreX() const { return int(markerX) - 1; }
     int markerCentreY() const { return int(markerY) - 1; }
     bool isMovieFile(const QString& fileName) const;
+    // Left and Right step through a movie. Every press counts: presses that
+    // arrive while a frame is decoded move the target on, and the next decode
+    // goes straight to it.
+    void setupFrameNavigation();
+    void stepFrames(int delta);
+    // Says in the status bar when the frame shown has fewer rows than the
+    // movie's first frame (a recording cut inside its last frame).
+    void showFrameCompleteness();
     QPoint viewportToPixel(const QPoint& viewportPos) const;
     void fitViewToScene();
 
@@ -283,6 +293,11 @@ private:
     bool automaticUpdatesDisabled = false;
     // The view follows its pane until the user zooms by hand.
     bool fitToPane = true;
+    bool frameStepQueued = false;
+    bool openingFile = false;    // a load (and its error box) is under way
+    int pendingFrame = 0;        // target of the queued step
+    uint32_t movieRows = 0;      // rows of the open movie's first frame; 0 for other files
+    QLabel* frameNote = nullptr; // in the status bar
     unsigned playSpeed = 1;
     double zoomFactor = 1.0;
     int lastImageWidth = 0;
