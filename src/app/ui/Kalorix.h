@@ -41,6 +41,10 @@ public:
     ~Kalorix() override;
 
     DataConverter* converter() const { return dataConverter; }
+    // Sizes the window to most of the available screen area (never beyond it,
+    // never below the minimum size) and centres it there.
+    void placeOnScreen(const QRect& available);
+    void placeOnScreen();
     void insertCustomLogo();
 
     // The stored choices: loaded once after the command line, saved when the
@@ -260,6 +264,11 @@ private:
     // Says in the status bar when the frame shown has fewer rows than the
     // movie's first frame (a recording cut inside its last frame).
     void showFrameCompleteness();
+    void setupAdaptiveLayout();
+    // One navigation row when the image pane is wide enough, else two.
+    void arrangeNavigationRows(int width);
+    // The begin and end parts of the export range side by side, or stacked.
+    void arrangeFrameRange(bool oneLine);
     QPoint viewportToPixel(const QPoint& viewportPos) const;
     void fitViewToScene();
 
@@ -294,10 +303,13 @@ private:
     // The view follows its pane until the user zooms by hand.
     bool fitToPane = true;
     bool frameStepQueued = false;
-    bool openingFile = false;    // a load (and its error box) is under way
-    int pendingFrame = 0;        // target of the queued step
-    uint32_t movieRows = 0;      // rows of the open movie's first frame; 0 for other files
-    QLabel* frameNote = nullptr; // in the status bar
+    bool openingFile = false;      // a load (and its error box) is under way
+    int pendingFrame = 0;          // target of the queued step
+    uint32_t movieRows = 0;        // rows of the open movie's first frame; 0 for other files
+    QLabel* frameNote = nullptr;   // in the status bar
+    QWidget* frameRange = nullptr; // the export range controls of the navigation
+    int steppingRowWidth = 0;      // the navigation row without them
+    int rangeLineWidth = 0;        // the range controls on one line
     unsigned playSpeed = 1;
     double zoomFactor = 1.0;
     int lastImageWidth = 0;

@@ -28,6 +28,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QSignalBlocker>
@@ -430,6 +431,8 @@ bool Kalorix::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
     }
+    if (watched == ui->wgVideoControls && event->type() == QEvent::Resize)
+        arrangeNavigationRows(static_cast<QResizeEvent*>(event)->size().width());
     return QMainWindow::eventFilter(watched, event);
 }
 

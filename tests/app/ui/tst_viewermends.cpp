@@ -217,6 +217,69 @@ private slots:
         QCOMPARE(informative, QString());
     }
 
+    void fitsTheScreen_data() {
+        QTest::addColumn<QRect>("available");
+        QTest::addColumn<QSize>("least");
+        // Screens less a panel at the bottom.
+        QTest::newRow("1024 x 700") << QRect(0, 0, 1024, 672) << QSize(960, 600);
+        QTest::newRow("1920 x 1080") << QRect(0, 0, 1920, 1040) << QSize(1700, 900);
+    }
+
+    void fitsTheScreen() {
+        QFETCH(QRect, available);
+        QFETCH(QSize, least);
+        start(false);
+        window->placeOnScreen(available);
+        // Room is left for the title bar and borders the window system adds.
+        const QRect outer = window->geometry().adjusted(0, 0, 16, 40);
+        QVERIFY2(available.contains(outer), qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                                           .arg(outer.x())
+                                                           .arg(outer.y())
+                                                           .arg(outer.width())
+                                                           .arg(outer.height())));
+        QVERIFY(window->width() >= least.width() && window->height() >= least.height());
+        QVERIFY(window->minimumSize().boundedTo(available.size() - QSize(16, 40)) ==
+                window->minimumSize());
+
+        // At the smallest size it opens with, nothing of the navigation or the
+        // details is cut off.
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QVERIFY(window->openInputFile(path("single.THR")));
+        const QString camera = label("lblCamera");
+        QVERIFY(window->openInputFile(path("twenty.TMC")));
+        get<QLabel>("lblCamera")->setText(camera + QStringLiteral(" and a longer description"));
+        QTest::qWait(50);
+        QStringList cut;
+        const auto whole = [&](QWidget* w, QWidget* area) {
+            const QRect inArea(w->mapTo(area, QPoint(0, 0)), w->size());
+            QSize needed = w->hasHeightForWidth()
+                               ? QSize(w->minimumSizeHint().width(), w->heightForWidth(w->width()))
+                               : w->sizeHint();
+            // A button is cut when its text and icon (and a little bevel) are:
+            // the style's least width for text buttons is not a need.
+            if (auto* button = qobject_cast<QPushButton*>(w))
+                needed.setWidth(button->fontMetrics().horizontalAdvance(button->text()) +
+                                (button->icon().isNull() ? 0 : button->iconSize().width() + 4) + 8);
+            if (!w->isVisible() || !area->rect().contains(inArea) || w->width() < needed.width() ||
+                w->height() < needed.height())
+                cut << QStringLiteral("%1 %2x%3 of %4x%5")
+                           .arg(w->objectName())
+                           .arg(w->width())
+                           .arg(w->height())
+                           .arg(needed.width())
+                           .arg(needed.height());
+        };
+        for (const char* name : {"btnFrameDown", "btnFrameUp", "btnPlayVideo", "btnPlayDoubleSpeed",
+                                 "btnPlayTrippleSpeed", "lblStartFrame", "btnSetBegin",
+                                 "lblEndFrame", "btnSetEnd", "lblCurrentFrame"})
+            whole(get(name), get("wgVideoControls"));
+        for (const char* name : {"lblCaptionCamera", "lblCamera", "lblCaptionTrackHeading",
+                                 "lblTempHousing", "lblFrameNumber"})
+            whole(get(name), get("gbImageDetails"));
+        QCOMPARE(cut.join(QStringLiteral(", ")), QString());
+    }
+
     void cutLastFrameIsNamed() {
         // Rows of 160 values, each after two blanking words: cutting the last
         // frame right after its row 100 leaves 100 of its 120 rows.
