@@ -265,6 +265,8 @@ private:
     // movie's first frame (a recording cut inside its last frame).
     void showFrameCompleteness();
     void setupAdaptiveLayout();
+    // The speed button of a running playback shows as pressed.
+    void showPlaybackState();
     // One navigation row when the image pane is wide enough, else two.
     void arrangeNavigationRows(int width);
     // The begin and end parts of the export range side by side, or stacked.
@@ -334,6 +336,7 @@ private:
     // Frames of the loaded recording; single-frame files count as one.
     int exportFrameCount() const;
     int exportFailures = 0;
+    int lastExportWritten = 0;  // frames the last export from the window wrote
     bool exportRunning = false; // the file browser must not switch files meanwhile
     std::optional<int> exitCodeRequested;
 

@@ -28,6 +28,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPushButton>
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QShortcut>
@@ -592,6 +593,8 @@ void Kalorix::setupFrameNavigation() {
         connect(shortcut, &QShortcut::activated, this,
                 [this, step = delta]() { stepFrames(step); });
     }
+    for (QPushButton* speed : {ui->btnPlayVideo, ui->btnPlayDoubleSpeed, ui->btnPlayTrippleSpeed})
+        speed->setCheckable(true);
     // A label of its own: the pointer read-out replaces the status message.
     frameNote = new QLabel(this);
     frameNote->setObjectName(QStringLiteral("lblFrameNote"));
@@ -660,17 +663,28 @@ void Kalorix::on_btnPlayTrippleSpeed_clicked() {
     on_actionStart_playing_movie_triggered();
 }
 
+void Kalorix::showPlaybackState() {
+    const std::pair<QPushButton*, unsigned> speeds[] = {
+        {ui->btnPlayVideo, 1}, {ui->btnPlayDoubleSpeed, 2}, {ui->btnPlayTrippleSpeed, 3}};
+    for (const auto& [button, speed] : speeds)
+        button->setChecked(playing && playSpeed == speed);
+}
+
 void Kalorix::on_actionStart_playing_movie_triggered() {
     if (playing) {
         // The running loop ends at its next step.
         playing = false;
+        showPlaybackState();
         return;
     }
     // Only a movie has frames to step through; a single frame or a picture
     // leaves the slider where it is.
-    if (currentFileType != ksDefines::RawRecording || !isMovieFile(currentFileName))
+    if (currentFileType != ksDefines::RawRecording || !isMovieFile(currentFileName)) {
+        showPlaybackState();
         return;
+    }
     playing = true;
+    showPlaybackState();
     QElapsedTimer timer;
     while (playing && ui->slMovieFiles->value() < dataConverter->getNumberOfVideoFrames()) {
         timer.restart();
@@ -687,6 +701,7 @@ void Kalorix::on_actionStart_playing_movie_triggered() {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
     }
     playing = false;
+    showPlaybackState();
 }
 
 void Kalorix::setVideoControlVisibility(bool visible) {

@@ -5,6 +5,7 @@
 #include "app/ui/WindowTestSupport.h"
 #include "base/Report.h"
 #include "conversion/ui/RawConvertConfig.h"
+#include "export/ui/VideoExportSettings.h"
 
 using namespace windowtest;
 
@@ -278,6 +279,43 @@ private slots:
                                  "lblTempHousing", "lblFrameNumber"})
             whole(get(name), get("gbImageDetails"));
         QCOMPARE(cut.join(QStringLiteral(", ")), QString());
+    }
+
+    void playbackShowsOnItsButton() {
+        QVERIFY(window->openInputFile(path("twenty.TMC")));
+        const auto pressed = [&]() {
+            QString state;
+            for (const char* name : {"btnPlayVideo", "btnPlayDoubleSpeed", "btnPlayTrippleSpeed"})
+                state += get<QPushButton>(name)->isChecked() ? 'x' : '-';
+            return state;
+        };
+        QString during;
+        QTimer::singleShot(100, this, [&]() {
+            during = pressed();
+            click("btnPlayDoubleSpeed"); // stops
+        });
+        click("btnPlayDoubleSpeed");
+        QCOMPARE(during + ' ' + pressed(), QStringLiteral("-x- ---"));
+        QVERIFY(!window->isPlaying() && slider()->value() < 20);
+    }
+
+    void exportsSayWhatTheyWrote() {
+        QVERIFY(window->openInputFile(path("twenty.TMC")));
+        const QString out = path(QStringLiteral("out"));
+        QDir(out).removeRecursively();
+        QVERIFY(QDir().mkpath(out));
+        window->executeFrameExport(out, QStringLiteral("run"), QStringLiteral("png"), 2, 4, 1);
+        QCOMPARE(window->statusBar()->currentMessage(),
+                 "3 frames written to " + QDir::toNativeSeparators(out));
+        auto* settings = window->exportSettings();
+        settings->findChild<QLineEdit*>(QStringLiteral("lePath"))->setText(out);
+        settings->findChild<QLineEdit*>(QStringLiteral("leFilename"))->setText(QStringLiteral("q"));
+        slider()->setValue(7);
+        QMetaObject::invokeMethod(window.get(), "on_btnQuickExport_clicked");
+        // The dialog starts on the radiometric JPEG.
+        QVERIFY(QFileInfo::exists(out + QStringLiteral("/q_0007.jpg")));
+        QCOMPARE(window->statusBar()->currentMessage(),
+                 "Quick export: " + QDir::toNativeSeparators(out + QStringLiteral("/q_0007.jpg")));
     }
 
     void cutLastFrameIsNamed() {
