@@ -21,7 +21,7 @@ QString reasonFromBytes(const uint8_t* data, size_t size, int64_t fileSize) {
     const int version = reader.u8At(4);
     FrameHeaderLayout layout;
     if (!frameheader::layoutForVersion(version, layout))
-        return QStringLiteral("unknown header version %1").arg(version);
+        return QStringLiteral("unsupported header version %1").arg(version);
     if (fileSize < int64_t(layout.bytesToRead))
         return QStringLiteral("header shorter than its length field: %1 of %2 bytes")
             .arg(fileSize)

@@ -10,7 +10,7 @@ namespace recordingfault {
 
 // The reason for the first frame of a file whose first `size` bytes are at
 // data (fewer when the file is shorter) and which holds fileSize bytes:
-// "empty file", "no frame signature", "unknown header version N", "header
+// "empty file", "no frame signature", "unsupported header version N", "header
 // shorter than its length field: N of M bytes", or "last frame cut short" for a
 // whole header with no frame after it. Reads nothing outside the span.
 QString reasonFromBytes(const uint8_t* data, size_t size, int64_t fileSize);
