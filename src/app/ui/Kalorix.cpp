@@ -119,6 +119,8 @@ Kalorix::Kalorix(int argc, char** argv, QWidget* parent)
     ui->splitter->setStretchFactor(2, 1);
     ui->splitter->setSizes({240, 800, 240});
     ui->progressBar->setValue(0);
+    setupFrameNavigation();
+    setupAdaptiveLayout();
     // The overlay's number fields move their sliders; the sliders' handlers
     // move the fields back without a loop.
     connect(ui->sbThermoOpacity, QOverload<int>::of(&QSpinBox::valueChanged), ui->slThermoOpacity,
