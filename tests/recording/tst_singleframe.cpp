@@ -159,7 +159,7 @@ private slots:
         for (int version : {1, 2})
             QCOMPARE(load(version, text + "END"), "1  0 0 8192 " + text + "END");
         // Version 4 has no camera fields: cleared, not left from the frame before.
-        QCOMPARE(load(6, "block of v6"), "1 4640019S R01234 31.4 29.87 1978 block of v6");
+        QCOMPARE(load(6, "block of v6"), "1 4616000900FR000 31.4 29.87 1978 block of v6");
         QCOMPARE(load(4, "block of v4"), "1  0 0 2036 block of v4");
         // Version 0 has no serial block: the last one stays.
         load(6, "block of v6");
