@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Settings.h"
+#include "base/DecodedFrame.h"
 #include "base/ksDefines.h"
 #include "conversion/ThermalImageConversionSet.h"
 
@@ -204,6 +205,11 @@ public:
 public:
     VideoExportSettings* exportSettings() const { return videoExportSettings; }
     static QString generate4DigitNumberString(int number);
+    // The daylight picture of frame `frame` as base_NNNN_DL.jpg; nothing
+    // unless a fusion recording with daylight pictures is open. Exports write
+    // these through the export job; this is the window's own call.
+    void exportDaylightImage(const QString& base, int frame, bool refresh,
+                             const kx::DecodedFrame& record);
     // Writes one converted frame as a picture, turned by the rotation setting
     // and widened by the legend when it is switched on. The image is not
     // changed. Failures are reported; the result says whether the file exists.
@@ -230,6 +236,8 @@ public slots:
     void enableProgressBar();
     void disableProgressBar();
     void on_actionExport_frames_triggered();
+    // Writes the current frame's raw values as "Test.tif" in the working folder.
+    void on_actionExport_To_Tiff_triggered();
     void on_btnQuickExport_clicked();
 
 private:

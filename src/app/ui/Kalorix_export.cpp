@@ -8,10 +8,12 @@
 #include "conversion/ui/RadiometricConfig.h"
 #include "conversion/ui/RawConvertConfig.h"
 #include "export/AtomicFile.h"
+#include "export/DaylightPicture.h"
 #include "export/ExportJob.h"
 #include "export/ExportPlan.h"
 #include "export/PictureWriter.h"
 #include "export/RecordingSource.h"
+#include "export/TiffExporter.h"
 #include "export/ui/VideoExportSettings.h"
 #include "recording/DataConverter.h"
 #include "ui_Kalorix.h"
@@ -86,6 +88,32 @@ bool Kalorix::saveImageToFile(const QString& fileName, const QString& format, co
     kx::reportError(QStringLiteral("Error while writing image \"") + fileName +
                     QStringLiteral("\" with format ") + format);
     return false;
+}
+
+void Kalorix::exportDaylightImage(const QString& base, int frame, bool refresh,
+                                  const kx::DecodedFrame& record) {
+    Q_UNUSED(refresh);
+    if (!dataConverter->isFusionRecording())
+        return;
+    QByteArray jpeg;
+    QString error;
+    if (!kx::encodeDaylightPicture(dataConverter->daylightJpegBytes(frame),
+                                   currentSettings().conversion.rotation, frame, record, jpeg,
+                                   error)) {
+        kx::console(error);
+        return;
+    }
+    QString cause;
+    if (!kx::writeFileAtomically(kx::ExportNames::daylightName(base, frame), jpeg, &cause))
+        kx::reportError(cause);
+}
+
+void Kalorix::on_actionExport_To_Tiff_triggered() {
+    // A failed write is said, not ignored: the user chose this file.
+    QString error;
+    if (!kx::TiffExporter::writeToFile(QStringLiteral("Test.tif"),
+                                       dataConverter->currentDecodedFrame(1), &error))
+        kx::reportError(error);
 }
 
 void Kalorix::enableProgressBar() {
