@@ -72,16 +72,30 @@ bool isLastRowOfKnownGeometry(uint32_t width, uint32_t rowsStored) {
            (width == 336 && rowsStored == 255) || (width == 640 && rowsStored == 511);
 }
 
-// The drift offset of the frame, rounded half up. Only the low 16 bits reach a
-// stored value, so the offset is kept in 16-bit two's complement.
-uint16_t driftFor(const Corrections& c, int frameIndex) {
+constexpr int32_t kMaxRaw = 16383;
+// A drift or table entry beyond a whole raw range saturates every pixel the
+// same way as that range does, and keeps the 32-bit sums far from overflow.
+constexpr int32_t kMaxShift = 16383;
+
+// The drift offset of the frame, rounded half up, through a signed integer.
+int16_t driftFor(const Corrections& c, int frameIndex) {
     if (!c.driftOffsets || frameIndex < 0 || size_t(frameIndex) >= c.driftCount)
         return 0;
     const double rounded = std::floor(double(c.driftOffsets[frameIndex]) + 0.5);
     if (std::isnan(rounded))
         return 0;
-    const double clamped = std::clamp(rounded, double(INT32_MIN), double(INT32_MAX));
-    return uint16_t(uint32_t(int32_t(clamped)));
+    return int16_t(std::clamp(rounded, double(-kMaxShift), double(kMaxShift)));
+}
+
+int32_t tableShift(int32_t entry) {
+    return std::clamp(entry, -kMaxShift, kMaxShift);
+}
+
+// A corrected value saturates at the ends of the 14-bit range: wrapping it
+// would turn a slight underflow into the hottest pixel of the frame.
+uint16_t corrected(uint16_t w, int32_t drift, int32_t nuc, int32_t lens) {
+    const int32_t v = int32_t(w & kValueMask) + drift - tableShift(nuc) - tableShift(lens);
+    return uint16_t(std::clamp(v, int32_t(0), kMaxRaw));
 }
 
 struct RunStats {
@@ -91,27 +105,21 @@ struct RunStats {
 };
 
 // Decodes the pixel words at the start of src, at most maxN of them: masks,
-// corrects, stores and accounts them, and returns how many there were. Values
-// are computed modulo 2^16, which is what storing them as unsigned 16-bit
-// numbers does to the corrected 32-bit sum. Whole blocks of pixel words go
+// corrects, stores and accounts them, and returns how many there were. Whole
+// blocks of pixel words go
 // through fixed-length loops that the compiler turns into vector code; the
 // minimum and maximum are taken on the values with bit 15 flipped, where the
 // signed 16-bit order equals the unsigned one (plain SSE2 has signed 16-bit
 // min/max only).
 template <bool kNuc, bool kLens>
 size_t decodePixelRun(const uint16_t* __restrict src, uint16_t* __restrict dst, size_t maxN,
-                      uint16_t drift, const int32_t* __restrict nuc, const int32_t* __restrict lens,
+                      int16_t drift, const int32_t* __restrict nuc, const int32_t* __restrict lens,
                       RunStats& stats) {
     int16_t minBiased = INT16_MAX;
     int16_t maxBiased = INT16_MIN;
     uint64_t sum = 0;
     auto valueAt = [&](size_t k) {
-        uint16_t v = uint16_t((src[k] & kValueMask) + drift);
-        if (kNuc)
-            v = uint16_t(v - uint16_t(nuc[k]));
-        if (kLens)
-            v = uint16_t(v - uint16_t(lens[k]));
-        return v;
+        return corrected(src[k], drift, kNuc ? nuc[k] : 0, kLens ? lens[k] : 0);
     };
     size_t k = 0;
     for (; k + kBlock <= maxN; k += kBlock) {
@@ -152,25 +160,23 @@ size_t decodePixelRun(const uint16_t* __restrict src, uint16_t* __restrict dst, 
 // The uncorrected run (drift at most), the case of nearly every frame, in
 // explicit SSE2, sixteen words per step. The pixel test packs the words to
 // bytes with signed saturation, which keeps each word's sign bit, and reads the
-// sixteen signs at once. Without drift the values fit 14 bits, so signed 16-bit
-// min/max and sums of adjacent values are exact; with drift the values are
-// flipped at bit 15 first (v - 32768: the signed order of those is the
-// unsigned order of the values). Pairwise sums go to 32-bit lanes and are
-// moved to 64 bits long before a lane could overflow.
+// sixteen signs at once. A drifted value (at most 16383 + 16383) still fits a
+// signed lane before it is clamped back to 14 bits, so signed 16-bit min/max
+// and sums of adjacent values are exact. Pairwise sums go to 32-bit lanes and
+// are moved to 64 bits long before a lane could overflow.
 template <bool kDrift>
 class PlainRunSse2 {
 public:
-    explicit PlainRunSse2(uint16_t drift)
-        : m_drift(_mm_set1_epi16(int16_t(drift))) {}
+    explicit PlainRunSse2(int16_t drift)
+        : m_drift(_mm_set1_epi16(drift)) {}
 
     // Decodes eight words already known to be pixel words.
     __m128i value(__m128i w) const {
         const __m128i v = _mm_and_si128(w, _mm_set1_epi16(int16_t(kValueMask)));
-        return kDrift ? _mm_add_epi16(v, m_drift) : v;
-    }
-    // The value in the domain where signed order is unsigned order.
-    static __m128i ordered(__m128i v) {
-        return kDrift ? _mm_xor_si128(v, _mm_set1_epi16(INT16_MIN)) : v;
+        if (!kDrift)
+            return v;
+        return _mm_min_epi16(_mm_max_epi16(_mm_add_epi16(v, m_drift), _mm_setzero_si128()),
+                             _mm_set1_epi16(int16_t(kMaxRaw)));
     }
     void account(__m128i o) {
         m_min = _mm_min_epi16(m_min, o);
@@ -181,12 +187,7 @@ public:
     void accountPair(__m128i o0, __m128i o1) {
         m_min = _mm_min_epi16(m_min, _mm_min_epi16(o0, o1));
         m_max = _mm_max_epi16(m_max, _mm_max_epi16(o0, o1));
-        if (kDrift)
-            m_sum32 = _mm_add_epi32(m_sum32, _mm_add_epi32(_mm_madd_epi16(o0, _mm_set1_epi16(1)),
-                                                           _mm_madd_epi16(o1, _mm_set1_epi16(1))));
-        else
-            m_sum32 =
-                _mm_add_epi32(m_sum32, _mm_madd_epi16(_mm_add_epi16(o0, o1), _mm_set1_epi16(1)));
+        m_sum32 = _mm_add_epi32(m_sum32, _mm_madd_epi16(_mm_add_epi16(o0, o1), _mm_set1_epi16(1)));
     }
     // Moves the 32-bit lane sums to 64 bits; called long before a lane, which
     // grows by at most 2 x 32768 per step, could overflow.
@@ -208,10 +209,9 @@ public:
             lo = std::min(lo, mins[j]);
             hi = std::max(hi, maxs[j]);
         }
-        const uint16_t unflip = kDrift ? 0x8000 : 0;
-        stats.minRaw = vectorWords ? uint16_t(uint16_t(lo) ^ unflip) : uint16_t(0xFFFF);
-        stats.maxRaw = vectorWords ? uint16_t(uint16_t(hi) ^ unflip) : uint16_t(0);
-        stats.sum = uint64_t(m_sum + (kDrift ? int64_t(vectorWords) * 32768 : 0));
+        stats.minRaw = vectorWords ? uint16_t(lo) : uint16_t(0xFFFF);
+        stats.maxRaw = vectorWords ? uint16_t(hi) : uint16_t(0);
+        stats.sum = uint64_t(m_sum);
     }
 
 private:
@@ -238,7 +238,7 @@ inline int pixelMask16(__m128i w0, __m128i w1) {
 }
 
 template <bool kDrift>
-size_t decodePlainRunSse2(const uint16_t* src, uint16_t* dst, size_t maxN, uint16_t drift,
+size_t decodePlainRunSse2(const uint16_t* src, uint16_t* dst, size_t maxN, int16_t drift,
                           RunStats& stats) {
     PlainRunSse2<kDrift> run(drift);
     size_t k = 0;
@@ -264,8 +264,8 @@ size_t decodePlainRunSse2(const uint16_t* src, uint16_t* dst, size_t maxN, uint1
             store8(dst + k + 8, v1);
             store8(dst + k + 16, v2);
             store8(dst + k + 24, v3);
-            run.accountPair(run.ordered(v0), run.ordered(v1));
-            run.accountPair(run.ordered(v2), run.ordered(v3));
+            run.accountPair(v0, v1);
+            run.accountPair(v2, v3);
         }
         run.flush();
     }
@@ -276,11 +276,11 @@ size_t decodePlainRunSse2(const uint16_t* src, uint16_t* dst, size_t maxN, uint1
             break;
         const __m128i v = run.value(w);
         store8(dst + k, v);
-        run.account(run.ordered(v));
+        run.account(v);
     }
     run.finish(k, stats);
     for (; k < maxN && isPixel(src[k]); ++k) {
-        const uint16_t v = uint16_t((src[k] & kValueMask) + drift);
+        const uint16_t v = corrected(src[k], drift, 0, 0);
         dst[k] = v;
         stats.minRaw = std::min(stats.minRaw, v);
         stats.maxRaw = std::max(stats.maxRaw, v);
@@ -294,11 +294,12 @@ size_t decodePlainRunSse2(const uint16_t* src, uint16_t* dst, size_t maxN, uint1
 // out in this one function: helpers would not inherit its instruction set.
 template <bool kDrift>
 __attribute__((target("avx2"))) size_t decodePlainRunAvx2(const uint16_t* src, uint16_t* dst,
-                                                          size_t maxN, uint16_t drift,
+                                                          size_t maxN, int16_t drift,
                                                           RunStats& stats) {
     const __m256i valueMask = _mm256_set1_epi16(int16_t(kValueMask));
-    const __m256i driftV = _mm256_set1_epi16(int16_t(drift));
-    const __m256i flip = _mm256_set1_epi16(INT16_MIN);
+    const __m256i driftV = _mm256_set1_epi16(drift);
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i maxRaw = _mm256_set1_epi16(int16_t(kMaxRaw));
     const __m256i ones = _mm256_set1_epi16(1);
     __m256i minV = _mm256_set1_epi16(INT16_MAX);
     __m256i maxV = _mm256_set1_epi16(INT16_MIN);
@@ -321,22 +322,15 @@ __attribute__((target("avx2"))) size_t decodePlainRunAvx2(const uint16_t* src, u
             __m256i v0 = _mm256_and_si256(w0, valueMask);
             __m256i v1 = _mm256_and_si256(w1, valueMask);
             if (kDrift) {
-                v0 = _mm256_add_epi16(v0, driftV);
-                v1 = _mm256_add_epi16(v1, driftV);
+                v0 = _mm256_min_epi16(_mm256_max_epi16(_mm256_add_epi16(v0, driftV), zero), maxRaw);
+                v1 = _mm256_min_epi16(_mm256_max_epi16(_mm256_add_epi16(v1, driftV), zero), maxRaw);
             }
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + k), v0);
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + k + 16), v1);
-            if (kDrift) {
-                v0 = _mm256_xor_si256(v0, flip);
-                v1 = _mm256_xor_si256(v1, flip);
-            }
             minV = _mm256_min_epi16(minV, _mm256_min_epi16(v0, v1));
             maxV = _mm256_max_epi16(maxV, _mm256_max_epi16(v0, v1));
-            if (kDrift)
-                sum32 = _mm256_add_epi32(sum32, _mm256_add_epi32(_mm256_madd_epi16(v0, ones),
-                                                                 _mm256_madd_epi16(v1, ones)));
-            else // two 14-bit values still fit a signed 16-bit lane
-                sum32 = _mm256_add_epi32(sum32, _mm256_madd_epi16(_mm256_add_epi16(v0, v1), ones));
+            // two 14-bit values still fit a signed 16-bit lane
+            sum32 = _mm256_add_epi32(sum32, _mm256_madd_epi16(_mm256_add_epi16(v0, v1), ones));
         }
         // Then sixteen at a time up to the first word that is not a pixel word.
         if (stopped || chunkEnd == maxN) {
@@ -346,10 +340,9 @@ __attribute__((target("avx2"))) size_t decodePlainRunAvx2(const uint16_t* src, u
                     break;
                 __m256i v = _mm256_and_si256(w, valueMask);
                 if (kDrift)
-                    v = _mm256_add_epi16(v, driftV);
+                    v = _mm256_min_epi16(_mm256_max_epi16(_mm256_add_epi16(v, driftV), zero),
+                                         maxRaw);
                 _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + k), v);
-                if (kDrift)
-                    v = _mm256_xor_si256(v, flip);
                 minV = _mm256_min_epi16(minV, v);
                 maxV = _mm256_max_epi16(maxV, v);
                 sum32 = _mm256_add_epi32(sum32, _mm256_madd_epi16(v, ones));
@@ -371,19 +364,18 @@ __attribute__((target("avx2"))) size_t decodePlainRunAvx2(const uint16_t* src, u
         lo = mins[j] < lo ? mins[j] : lo;
         hi = maxs[j] > hi ? maxs[j] : hi;
     }
-    const uint16_t unflip = kDrift ? 0x8000 : 0;
-    uint16_t minRaw = k ? uint16_t(uint16_t(lo) ^ unflip) : uint16_t(0xFFFF);
-    uint16_t maxRaw = k ? uint16_t(uint16_t(hi) ^ unflip) : uint16_t(0);
-    uint64_t sum = uint64_t(vectorSum + (kDrift ? int64_t(k) * 32768 : 0));
+    uint16_t minRaw = k ? uint16_t(lo) : uint16_t(0xFFFF);
+    uint16_t maxRawSeen = k ? uint16_t(hi) : uint16_t(0);
+    uint64_t sum = uint64_t(vectorSum);
     for (; k < maxN && (src[k] & kPixelFlag); ++k) {
-        const uint16_t v = uint16_t((src[k] & kValueMask) + drift);
+        const uint16_t v = corrected(src[k], drift, 0, 0);
         dst[k] = v;
         minRaw = v < minRaw ? v : minRaw;
-        maxRaw = v > maxRaw ? v : maxRaw;
+        maxRawSeen = v > maxRawSeen ? v : maxRawSeen;
         sum += v;
     }
     stats.minRaw = minRaw;
-    stats.maxRaw = maxRaw;
+    stats.maxRaw = maxRawSeen;
     stats.sum = sum;
     return k;
 }
@@ -483,13 +475,9 @@ private:
     }
 
     uint16_t valueOf(uint16_t w) {
-        uint16_t v = uint16_t((w & kValueMask) + m_drift);
-        if (m_pixelIndex < m_nucCount)
-            v = uint16_t(v - uint16_t(m_nuc[m_pixelIndex]));
-        if (m_pixelIndex < m_lensCount)
-            v = uint16_t(v - uint16_t(m_lens[m_pixelIndex]));
-        ++m_pixelIndex;
-        return v;
+        const size_t p = m_pixelIndex++;
+        return corrected(w, m_drift, p < m_nucCount ? m_nuc[p] : 0,
+                         p < m_lensCount ? m_lens[p] : 0);
     }
 
     void store(uint16_t v) {
@@ -618,7 +606,7 @@ private:
     const uint16_t* m_words;
     const size_t m_count;
     const uint16_t m_lastWord;
-    const uint16_t m_drift;
+    const int16_t m_drift;
     const int32_t* m_nuc;
     const size_t m_nucCount;
     const int32_t* m_lens;

@@ -17,9 +17,10 @@ constexpr size_t kFrameCapacity = 655360;
 // The first row sets the frame width only when it has at least this many values.
 constexpr uint32_t kMinRowWidth = 160;
 
-// Per-pixel corrections, each a table the decoder only reads. A null table is
-// switched off; an index the table does not cover leaves that pixel
-// uncorrected.
+// Per-pixel corrections, each a table the decoder only reads, applied in the
+// order drift, offset, lens. A null table is switched off; an index the table
+// does not cover leaves that pixel uncorrected. A corrected value saturates at
+// 0 and 16383.
 struct Corrections {
     const float* driftOffsets = nullptr; // raw counts per 0-based frame index
     size_t driftCount = 0;
