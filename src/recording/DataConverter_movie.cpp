@@ -51,6 +51,8 @@ std::unique_ptr<QFile> DataConverter::beginIndexScan(const QString& fileName,
     ffcFrames.clear();
     frameCounterGaps.clear();
     driftComputed = false;
+    driftOffsets.clear();
+    lastMovieFrame = 0;
     nucOffsets.assign(size_t(640) * 512, 0);
     processingState = 1;
     frameCount = 0;
@@ -112,14 +114,14 @@ int DataConverter::parseVideoFile(const QString& fileName, bool isCompressed,
             kx::console(movieindex::ffcConsoleLine(index, uint16_t(scan.counters[size_t(index)])));
             ffcFrames.push_back(index + 1);
         }
-        // The drift map between FFC events is computed here once drift
-        // compensation exists.
     }
 
     frameOffsets = std::move(scan.offsets);
     frameSizes = std::move(scan.sizes);
     frameCount = int32_t(std::min<size_t>(frameOffsets.size(), size_t(INT32_MAX)));
     processingState = 0;
+    if (fileVersion == 5)
+        calcFrameTempDifferenceMap();
     return frameCount;
 }
 
@@ -135,6 +137,8 @@ void DataConverter::readFromCompressedVideoFileAndParseRAW(int frameNumber,
         markFrameUndecodable();
         return;
     }
+    lastMovieFrame = frameNumber;
+    lastMovieSerial = serial;
     const size_t index = size_t(frameNumber - 1);
     const qint64 offset = qint64(frameOffsets[index]);
     const int64_t frameSize = frameSizes[index];
