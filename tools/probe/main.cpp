@@ -1,6 +1,7 @@
 // kalorix-probe FILE [--frame N] [--raw OUT.pgm] [--all] [--png OUT.png --palette
 // gray|iron|arctic|rainbow [--range LOW HIGH] [--invert] [--legend [--tlinear
-// none|high|low]]]: prints what the converter decodes from a recorder file as
+// none|high|low]]] [--drift [--ffc-file F]] [--nuc FIRST LAST] [--lens-reference N]
+// [--bitlane]: prints what the converter decodes from a recorder file as
 // one JSON object on standard output.
 #include "Probe.h"
 
@@ -73,6 +74,25 @@ int main(int argc, char** argv) {
         QStringLiteral("Parse each frame's serial block as nmea, mavlink or md and add "
                        "\"telemetry\" to the frame (and to every entry of \"frameList\")."),
         QStringLiteral("KIND"));
+    const QCommandLineOption driftOption(
+        QStringLiteral("drift"),
+        QStringLiteral("Drift compensation on, with the file's FFC frames or those of --ffc-file; "
+                       "frame values and statistics are then corrected."));
+    const QCommandLineOption ffcFileOption(
+        QStringLiteral("ffc-file"),
+        QStringLiteral("FFC list file (one frame number per line) for --drift."),
+        QStringLiteral("F"));
+    const QCommandLineOption lensOption(
+        QStringLiteral("lens-reference"),
+        QStringLiteral("Frame N (from 1) of a movie becomes the lens compensation reference."),
+        QStringLiteral("N"));
+    const QCommandLineOption bitLaneOption(
+        QStringLiteral("bitlane"),
+        QStringLiteral("Add \"bitLane\": the masks of bits never set and never clear."));
+    parser.addOption(driftOption);
+    parser.addOption(ffcFileOption);
+    parser.addOption(lensOption);
+    parser.addOption(bitLaneOption);
     parser.addOption(frameOption);
     parser.addOption(serialOption);
     parser.addOption(rawOption);
@@ -102,7 +122,28 @@ int main(int argc, char** argv) {
         arguments.erase(arguments.begin() + rangeAt, arguments.begin() + rangeAt + taken);
         rangeOk = lowOk && highOk && rangeLow < rangeHigh && rangeHigh <= 16383;
     }
+    // "--nuc FIRST LAST" likewise; the range itself is checked by the
+    // computation, which refuses it with its own message.
+    int nucFirst = 0;
+    int nucLast = 0;
+    bool nucOk = true;
+    const int nucAt = int(arguments.indexOf(QStringLiteral("--nuc")));
+    if (nucAt > 0) {
+        bool firstOk = false;
+        bool lastOk = false;
+        if (nucAt + 2 < arguments.size()) {
+            nucFirst = arguments.at(nucAt + 1).toInt(&firstOk);
+            nucLast = arguments.at(nucAt + 2).toInt(&lastOk);
+        }
+        const int taken = std::min(3, int(arguments.size()) - nucAt);
+        arguments.erase(arguments.begin() + nucAt, arguments.begin() + nucAt + taken);
+        // 0 0 would read as "no map": it is a range the computation refuses.
+        nucOk = firstOk && lastOk && (nucFirst != 0 || nucLast != 0);
+    }
     parser.process(arguments);
+    bool lensOk = true;
+    const int lensReference =
+        parser.isSet(lensOption) ? parser.value(lensOption).toInt(&lensOk) : 0;
 
     const QStringList files = parser.positionalArguments();
     bool frameOk = false;
@@ -113,7 +154,8 @@ int main(int argc, char** argv) {
     const bool serialOk =
         !parser.isSet(serialOption) || probe::serialFromName(parser.value(serialOption), serial);
     if (files.size() != 1 || !serialOk || !frameOk || frame < 1 || palette < 0 || !rangeOk ||
-        resolution < 0.0 ||
+        !nucOk || !lensOk || (parser.isSet(lensOption) && lensReference < 1) ||
+        (parser.isSet(ffcFileOption) && !parser.isSet(driftOption)) || resolution < 0.0 ||
         ((rangeGiven || parser.isSet(invertOption) || parser.isSet(paletteOption) ||
           parser.isSet(legendOption)) &&
          !parser.isSet(pngOption)) ||
@@ -121,6 +163,9 @@ int main(int argc, char** argv) {
         std::fputs(qPrintable(parser.helpText()), stderr);
         std::fputs("  --range <LOW> <HIGH>      Raw window of the PNG instead of the automatic "
                    "one (0 <= LOW < HIGH <= 16383).\n",
+                   stderr);
+        std::fputs("  --nuc <FIRST> <LAST>      Compute and switch on the non-uniformity offset "
+                   "map over frames FIRST to LAST.\n",
                    stderr);
         return 2;
     }
@@ -139,6 +184,12 @@ int main(int argc, char** argv) {
     options.rangeGiven = rangeGiven;
     options.rangeLow = rangeLow;
     options.rangeHigh = rangeHigh;
+    options.drift = parser.isSet(driftOption);
+    options.ffcFile = parser.value(ffcFileOption);
+    options.nucFirst = nucFirst;
+    options.nucLast = nucLast;
+    options.lensReference = lensReference;
+    options.bitLane = parser.isSet(bitLaneOption);
     const probe::Result result = probe::probeFile(options);
     const QByteArray json = result.json.toJson() + '\n';
     std::fwrite(json.constData(), 1, size_t(json.size()), stdout);
