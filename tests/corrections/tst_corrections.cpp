@@ -2,8 +2,7 @@
 #include "corrections/Drift.h"
 #include "corrections/Nuc.h"
 #include "recording/DataConverter.h"
-#include "support/TestSupport.h"
-#include "synth/Synth.h"
+#include "recording/Recordings.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -20,13 +19,7 @@ Q_DECLARE_METATYPE(Raw)
 
 namespace {
 
-QString scratch(const QString& name, const QByteArray& bytes) {
-    const QString path = testsupport::scratchDir() + QLatin1Char('/') + name;
-    QFile::remove(path);
-    if (!synth::writeFile(path, bytes))
-        qFatal("cannot write %s", qPrintable(path));
-    return path;
-}
+using recordings::scratch;
 
 // A flight over a textured, moving scene: shading 270 counts towards the
 // corners, a fixed pattern of +-17 counts, temporal noise, no FFC drift.

@@ -1,7 +1,6 @@
 // The probe applies the corrections as the window does: a recording can be
 // checked from a script.
-#include "support/TestSupport.h"
-#include "synth/Synth.h"
+#include "recording/Recordings.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -12,13 +11,7 @@
 
 namespace {
 
-QString scratch(const QString& name, const QByteArray& bytes) {
-    const QString path = testsupport::scratchDir() + QLatin1Char('/') + name;
-    QFile::remove(path);
-    if (!synth::writeFile(path, bytes))
-        qFatal("cannot write %s", qPrintable(path));
-    return path;
-}
+using recordings::scratch;
 
 QJsonObject probe(const QStringList& args, int& exitCode) {
     QProcess process;

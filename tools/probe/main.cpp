@@ -9,9 +9,32 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+
+namespace {
+
+// Takes "name A B" out of the arguments; ok tells whether both values were
+// unsigned numbers. Returns whether the option was given.
+bool takePair(QStringList& arguments, const QString& name, uint& a, uint& b, bool& ok) {
+    const int at = int(arguments.indexOf(name));
+    if (at < 1)
+        return false;
+    bool aOk = false;
+    bool bOk = false;
+    if (at + 2 < arguments.size()) {
+        a = arguments.at(at + 1).toUInt(&aOk);
+        b = arguments.at(at + 2).toUInt(&bOk);
+    }
+    const int taken = std::min(3, int(arguments.size()) - at);
+    arguments.erase(arguments.begin() + at, arguments.begin() + at + taken);
+    ok = aOk && bOk;
+    return true;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     // The labels of a legend need the font system of a GUI application. The
@@ -102,44 +125,24 @@ int main(int argc, char** argv) {
     parser.addOption(invertOption);
     parser.addOption(legendOption);
     parser.addOption(tlinearOption);
-    // "--range LOW HIGH" takes two values, which the parser cannot express: it
-    // is taken out of the arguments first.
+    // "--range LOW HIGH" and "--nuc FIRST LAST" take two values, which the
+    // parser cannot express: they are taken out of the arguments first.
     QStringList arguments = app.arguments();
-    bool rangeGiven = false;
-    bool rangeOk = true;
     uint rangeLow = 0;
     uint rangeHigh = 0;
-    const int rangeAt = int(arguments.indexOf(QStringLiteral("--range")));
-    if (rangeAt > 0) {
-        rangeGiven = true;
-        bool lowOk = false;
-        bool highOk = false;
-        if (rangeAt + 2 < arguments.size()) {
-            rangeLow = arguments.at(rangeAt + 1).toUInt(&lowOk);
-            rangeHigh = arguments.at(rangeAt + 2).toUInt(&highOk);
-        }
-        const int taken = std::min(3, int(arguments.size()) - rangeAt);
-        arguments.erase(arguments.begin() + rangeAt, arguments.begin() + rangeAt + taken);
-        rangeOk = lowOk && highOk && rangeLow < rangeHigh && rangeHigh <= 16383;
-    }
-    // "--nuc FIRST LAST" likewise; the range itself is checked by the
-    // computation, which refuses it with its own message.
-    int nucFirst = 0;
-    int nucLast = 0;
+    bool rangeOk = true;
+    const bool rangeGiven =
+        takePair(arguments, QStringLiteral("--range"), rangeLow, rangeHigh, rangeOk);
+    if (rangeGiven)
+        rangeOk = rangeOk && rangeLow < rangeHigh && rangeHigh <= 16383;
+    // The NUC range itself is checked by the computation, which refuses it
+    // with its own message; 0 0 would read as "no map" and is refused here.
+    uint nucFirst = 0;
+    uint nucLast = 0;
     bool nucOk = true;
-    const int nucAt = int(arguments.indexOf(QStringLiteral("--nuc")));
-    if (nucAt > 0) {
-        bool firstOk = false;
-        bool lastOk = false;
-        if (nucAt + 2 < arguments.size()) {
-            nucFirst = arguments.at(nucAt + 1).toInt(&firstOk);
-            nucLast = arguments.at(nucAt + 2).toInt(&lastOk);
-        }
-        const int taken = std::min(3, int(arguments.size()) - nucAt);
-        arguments.erase(arguments.begin() + nucAt, arguments.begin() + nucAt + taken);
-        // 0 0 would read as "no map": it is a range the computation refuses.
-        nucOk = firstOk && lastOk && (nucFirst != 0 || nucLast != 0);
-    }
+    if (takePair(arguments, QStringLiteral("--nuc"), nucFirst, nucLast, nucOk))
+        nucOk =
+            nucOk && (nucFirst != 0 || nucLast != 0) && nucFirst <= INT_MAX && nucLast <= INT_MAX;
     parser.process(arguments);
     bool lensOk = true;
     const int lensReference =
@@ -186,8 +189,8 @@ int main(int argc, char** argv) {
     options.rangeHigh = rangeHigh;
     options.drift = parser.isSet(driftOption);
     options.ffcFile = parser.value(ffcFileOption);
-    options.nucFirst = nucFirst;
-    options.nucLast = nucLast;
+    options.nucFirst = int(nucFirst);
+    options.nucLast = int(nucLast);
     options.lensReference = lensReference;
     options.bitLane = parser.isSet(bitLaneOption);
     const probe::Result result = probe::probeFile(options);
