@@ -42,7 +42,6 @@ void DataConverter::endCorrectionRun(int frameToRestore) {
         redecodeMovieFrame(frameToRestore);
     else
         lastMovieFrame = 0;
-    emit correctionsChanged();
 }
 
 void DataConverter::redecodeMovieFrame(int frameNumber) {
@@ -57,7 +56,6 @@ void DataConverter::redecodeMovieFrame(int frameNumber) {
 
 void DataConverter::changedDriftCompensation(bool enabled) {
     driftEnabled = enabled;
-    emit correctionsChanged();
 }
 
 void DataConverter::addFFCFrame(int frame) {
@@ -149,7 +147,6 @@ void DataConverter::disableNUC() {
     nucOffsets.assign(size_t(imageWidth) * size_t(imageHeight), 0);
     nucEnabled = false;
     nucStatus = false;
-    emit correctionsChanged();
 }
 
 void DataConverter::setNUCStatus(bool status) {

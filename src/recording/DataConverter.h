@@ -253,9 +253,6 @@ signals:
     void disableProgressBar();
     void compensationPercentageChanged(int percent);
     void compensationFinished();
-    // A correction was computed, switched or reset: the frame on screen is
-    // to be decoded again.
-    void correctionsChanged();
 
 private:
     // Frame conversion step shared by every frame loader: copies the style of
