@@ -128,6 +128,7 @@ bool DataConverter::executeNUC(int firstFrame, int lastFrame, int blurRadius) {
         kx::console(stopped ? QStringLiteral("NUC: the open file changed, map not computed")
                             : QStringLiteral("NUC: no frame of the map's size, map not computed"));
         nucOffsets.assign(nuc.map().size(), 0);
+        ++correctionTablesGeneration;
         lastMovieSerial = shownSerial;
         endCorrectionRun(stopped ? 0 : shown);
         return false;
@@ -137,6 +138,7 @@ bool DataConverter::executeNUC(int firstFrame, int lastFrame, int blurRadius) {
     nuc.blurOffsetMap(blurRadius, processPendingEvents);
     nuc.normalizeOffsetMap();
     nucOffsets = nuc.offsets();
+    ++correctionTablesGeneration;
     nucEnabled = true;
     lastMovieSerial = shownSerial;
     endCorrectionRun(shown);
@@ -145,6 +147,7 @@ bool DataConverter::executeNUC(int firstFrame, int lastFrame, int blurRadius) {
 
 void DataConverter::disableNUC() {
     nucOffsets.assign(size_t(imageWidth) * size_t(imageHeight), 0);
+    ++correctionTablesGeneration;
     nucEnabled = false;
     nucStatus = false;
 }
@@ -161,10 +164,12 @@ void DataConverter::lensCorrection() {
         return;
     }
     lensMap = lens::buildMap(rawBuffer, frameMaxRaw);
+    ++correctionTablesGeneration;
     lensCorrectionEnabled = true;
 }
 
 void DataConverter::resetLensCorrection() {
     lensMap.clear();
+    ++correctionTablesGeneration;
     lensCorrectionEnabled = false;
 }

@@ -20,6 +20,17 @@ void NUC::resetOffsetMap(int width, int height) {
     m_height = std::max(height, 0);
     m_framesAdded = 0;
     m_map.assign(size_t(m_width) * size_t(m_height), 0);
+    m_pending.assign(m_map.size(), 0);
+    m_pendingFrames = 0;
+}
+
+void NUC::flushPending() {
+    if (m_pendingFrames == 0)
+        return;
+    for (size_t k = 0; k < m_map.size(); ++k)
+        m_map[k] += m_pending[k];
+    std::fill(m_pending.begin(), m_pending.end(), 0u);
+    m_pendingFrames = 0;
 }
 
 bool NUC::addToNucOffsetMap(const std::vector<uint16_t>& raw) {
@@ -27,13 +38,29 @@ bool NUC::addToNucOffsetMap(const std::vector<uint16_t>& raw) {
         kx::console(QStringLiteral("NUC: Vector size mismatch"));
         return false;
     }
-    for (size_t k = 0; k < raw.size(); ++k)
-        m_map[k] += raw[k];
+    // Frames are summed in 32 bits (half the memory traffic of the 64-bit
+    // map) and moved to the map long before a sum of 16-bit values could
+    // overflow.
+    if (m_pendingFrames == kPendingFrames)
+        flushPending();
+    uint32_t* __restrict pending = m_pending.data();
+    const uint16_t* __restrict values = raw.data();
+    // Fixed-length blocks, which the compiler turns into vector code at -O2.
+    constexpr size_t kBlock = 16;
+    const size_t n = raw.size();
+    size_t k = 0;
+    for (; k + kBlock <= n; k += kBlock)
+        for (size_t j = 0; j < kBlock; ++j)
+            pending[k + j] += values[k + j];
+    for (; k < n; ++k)
+        pending[k] += values[k];
+    ++m_pendingFrames;
     ++m_framesAdded;
     return true;
 }
 
 void NUC::calcMean(int frameCount) {
+    flushPending();
     if (frameCount < 1 || m_map.empty())
         return;
     int64_t sum = 0;

@@ -34,6 +34,7 @@ public:
 
     int width() const { return m_width; }
     int height() const { return m_height; }
+    // The accumulators (after calcMean: the offsets).
     const std::vector<int64_t>& map() const { return m_map; }
     // The map as the table the frame decoder subtracts.
     std::vector<int32_t> offsets() const;
@@ -43,4 +44,9 @@ private:
     int m_height = 0;
     int m_framesAdded = 0;
     std::vector<int64_t> m_map;
+    // Frames not yet moved to the map: 65,536 frames of 65,535 fit 32 bits.
+    static constexpr int kPendingFrames = 65536;
+    std::vector<uint32_t> m_pending;
+    int m_pendingFrames = 0;
+    void flushPending();
 };

@@ -375,6 +375,19 @@ private:
     std::vector<int32_t> lensMap; // per pixel index
     bool lensCorrectionEnabled = false;
     bool nucStatus = false;
+    // The decoder's single table of both per-pixel corrections, and what it
+    // was built from; every change of nucOffsets or lensMap counts up.
+    struct ShiftKey {
+        uint64_t generation = ~uint64_t(0);
+        bool nuc = false;
+        bool lens = false;
+        bool operator==(const ShiftKey& o) const {
+            return generation == o.generation && nuc == o.nuc && lens == o.lens;
+        }
+    };
+    uint64_t correctionTablesGeneration = 0;
+    mutable ShiftKey pixelShiftsKey;
+    mutable std::vector<int16_t> pixelShifts;
     // A computation decodes other frames and lets events run meanwhile; a
     // second one, or a new file, must wait for it.
     bool correctionRunning = false;

@@ -54,6 +54,7 @@ std::unique_ptr<QFile> DataConverter::beginIndexScan(const QString& fileName,
     driftOffsets.clear();
     lastMovieFrame = 0;
     nucOffsets.assign(size_t(640) * 512, 0);
+    ++correctionTablesGeneration;
     processingState = 1;
     frameCount = 0;
     frameOffsets.clear();

@@ -190,6 +190,8 @@ private slots:
         // Lengths that leave a tail after the vector blocks of every kernel.
         add("drift in the tail of a run", Seq().b(2).p(173, 16380).b(2), {5.0f}, 0, {}, {},
             Seq().r(173, 16383));
+        add("table entries beyond the range saturate", Seq().b(2).p(161, 16000).b(2), {9000.0f}, 0,
+            {-40000, 40000}, {40000, -40000, 100}, Seq().r(2, 16383).r(1, 16383).r(158, 16383));
         add("drift, offset and lens clamp once at the end", Seq().b(2).p(161, 100).b(2), {-150.0f},
             0, {-100}, {-30}, Seq().r(1, 80).r(160, 0));
         // 129 rows of 160 after pixel words that are not decoded either. The
@@ -211,18 +213,27 @@ private slots:
         QFETCH(Correction, c);
         const auto& [words, drift, frameIndex, nuc, lens, raw] = c;
         // Empty tables cover no pixel and no frame: they switch nothing on.
-        for (Kernel kernel : kKernels) {
-            Words out;
-            const framedecoder::Result r = decode(
-                words, out,
-                {drift.data(), drift.size(), nuc.data(), nuc.size(), lens.data(), lens.size()},
-                kernel, frameIndex);
-            QVERIFY2(out == raw, QByteArray::number(int(kernel)).constData());
-            const uint64_t sum = std::accumulate(raw.begin(), raw.end(), uint64_t(0));
-            QCOMPARE(r.maxRaw, uint32_t(*std::max_element(raw.begin(), raw.end())));
-            QCOMPARE(r.minRaw, uint32_t(*std::min_element(raw.begin(), raw.end())));
-            QCOMPARE(r.sum, sum);
-        }
+        // Each case runs with the two tables and with their combined table.
+        const std::vector<int16_t> shifts =
+            framedecoder::combinedShifts(nuc.data(), nuc.size(), lens.data(), lens.size());
+        for (int combined = 0; combined < 2; ++combined)
+            for (Kernel kernel : kKernels) {
+                Words out;
+                framedecoder::Corrections c{drift.data(), drift.size(), nuc.data(),
+                                            nuc.size(),   lens.data(),  lens.size()};
+                if (combined && !shifts.empty()) {
+                    c.nucOffsets = nullptr;
+                    c.lensMap = nullptr;
+                    c.pixelShifts = shifts.data();
+                    c.pixelShiftCount = shifts.size();
+                }
+                const framedecoder::Result r = decode(words, out, c, kernel, frameIndex);
+                QVERIFY2(out == raw, QByteArray::number(int(kernel) + 10 * combined).constData());
+                const uint64_t sum = std::accumulate(raw.begin(), raw.end(), uint64_t(0));
+                QCOMPARE(r.maxRaw, uint32_t(*std::max_element(raw.begin(), raw.end())));
+                QCOMPARE(r.minRaw, uint32_t(*std::min_element(raw.begin(), raw.end())));
+                QCOMPARE(r.sum, sum);
+            }
     }
 
     void kernelsAgreeOnSimulatedFrames() {
@@ -242,10 +253,13 @@ private slots:
                 nuc[k] = int32_t(k % 37) - 18;
                 lens[k] = -int32_t(k % 11);
             }
+            const std::vector<int16_t> shifts =
+                framedecoder::combinedShifts(nuc.data(), nuc.size(), lens.data(), lens.size());
             const framedecoder::Corrections cases[] = {
                 {},
                 {drift.data(), 2, nullptr, 0, nullptr, 0},
-                {drift.data(), 2, nuc.data(), nuc.size(), lens.data(), lens.size()}};
+                {drift.data(), 2, nuc.data(), nuc.size(), lens.data(), lens.size()},
+                {drift.data(), 2, nullptr, 0, nullptr, 0, shifts.data(), shifts.size()}};
             for (const framedecoder::Corrections& c : cases) {
                 for (int frameIndex : {0, 1}) {
                     Words portable, out;
