@@ -54,13 +54,13 @@ CommandLineOptions parseCommandLine(int argc, const char* const* argv) {
     CommandLineOptions options;
     // A file handed over by the desktop comes as the only argument. An option
     // name on its own is not a file: "kalorix -c" opens nothing.
-    if (argc == 2 && !isOptionName(QString::fromLatin1(argv[1])))
-        options.inputFiles.append(QString::fromLatin1(argv[1]));
+    if (argc == 2 && !isOptionName(QString::fromLocal8Bit(argv[1])))
+        options.inputFiles.append(QString::fromLocal8Bit(argv[1]));
 
     for (int i = 1; i < argc; ++i) {
-        const QString argument = QString::fromLatin1(argv[i]).toLower();
+        const QString argument = QString::fromLocal8Bit(argv[i]).toLower();
         const bool hasValue = i + 1 < argc;
-        const QString value = hasValue ? QString::fromLatin1(argv[i + 1]) : QString();
+        const QString value = hasValue ? QString::fromLocal8Bit(argv[i + 1]) : QString();
         const QString lowerValue = value.toLower();
 
         if (argument == QLatin1String("-help")) {
@@ -163,7 +163,7 @@ CommandLineOptions parseCommandLine(int argc, const char* const* argv) {
             options.metaType = 2;
         } else if (argument == QLatin1String("-merge")) {
             for (int k = i + 1; k < argc; ++k) {
-                const QString file = QString::fromLatin1(argv[k]);
+                const QString file = QString::fromLocal8Bit(argv[k]);
                 if (endsWithMovieSuffix(file))
                     options.mergeFiles.append(file);
             }
@@ -192,10 +192,10 @@ CommandLineOptions parseCommandLine(int argc, const char* const* argv) {
 }
 
 bool commandLineAsksForWork(int argc, const char* const* argv) {
-    if (argc == 2 && !isOptionName(QString::fromLatin1(argv[1])))
+    if (argc == 2 && !isOptionName(QString::fromLocal8Bit(argv[1])))
         return true;
     for (int i = 1; i < argc; ++i) {
-        const QString argument = QString::fromLatin1(argv[i]).toLower();
+        const QString argument = QString::fromLocal8Bit(argv[i]).toLower();
         if (argument == QLatin1String("-i") || argument == QLatin1String("-folder") ||
             argument == QLatin1String("-c") || argument == QLatin1String("-merge") ||
             argument == QLatin1String("-help"))
@@ -206,7 +206,7 @@ bool commandLineAsksForWork(int argc, const char* const* argv) {
 
 bool commandLineRunsWithoutWindow(int argc, const char* const* argv) {
     for (int i = 1; i < argc; ++i) {
-        const QString lower = QString::fromLatin1(argv[i]).toLower();
+        const QString lower = QString::fromLocal8Bit(argv[i]).toLower();
         if (lower == QLatin1String("-c") || lower == QLatin1String("-merge") ||
             lower == QLatin1String("-help"))
             return true;
@@ -218,7 +218,7 @@ bool commandLineWantsOffscreen(int argc, const char* const* argv, bool platformC
     if (platformChosenInEnv)
         return false;
     for (int i = 1; i < argc; ++i) {
-        const QString argument = QString::fromLatin1(argv[i]);
+        const QString argument = QString::fromLocal8Bit(argv[i]);
         if (argument == QLatin1String("-platform") || argument == QLatin1String("--platform"))
             return false;
     }

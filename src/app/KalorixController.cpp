@@ -4,6 +4,8 @@
 #include "base/FileKind.h"
 #include "base/Report.h"
 #include "recording/DataConverter.h"
+#include "recording/MovieIndex.h"
+#include "recording/RecordingFault.h"
 
 #include <QFileInfo>
 
@@ -11,6 +13,15 @@ namespace {
 
 QString quoted(const QString& text) {
     return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+// The failure line and message stay as they were; the reason the file is not
+// a recording follows on a second line and under the message.
+void reportUnreadable(const QString& consoleLine, const QString& message, const QString& fileName) {
+    const QString reason = recordingfault::reasonForFile(fileName);
+    kx::console(consoleLine);
+    kx::console(reason);
+    kx::reportErrorDetailed(message, reason);
 }
 
 } // namespace
@@ -48,9 +59,10 @@ bool KalorixController::loadSingleFrame(const QString& fileName, bool compressed
     // the flag is false).
     emit updateImageLoadOkFlag(ok);
     if (!ok) {
-        kx::console(QStringLiteral("Error while loading image"));
-        kx::reportError(QStringLiteral("Error while loading image (in Kalorix::loadRawImage) ") +
-                        quoted(fileName));
+        reportUnreadable(QStringLiteral("Error while loading image"),
+                         QStringLiteral("Error while loading image (in Kalorix::loadRawImage) ") +
+                             quoted(fileName),
+                         fileName);
         return false;
     }
     const QString shortName = QFileInfo(fileName).fileName();
@@ -115,8 +127,8 @@ bool KalorixController::loadMovie(const QString& fileName, bool compressed,
     const int frames = converter->parseVideoFile(fileName, compressed, checkFrameCounter);
     if (frames > 0 && showFirstMovieFrame(frames, serial, set, thermalImage))
         return finishMovie(true);
-    kx::console(QStringLiteral("Error while loading image"));
-    kx::reportError(QStringLiteral("Error while loading file ") + quoted(fileName));
+    reportUnreadable(QStringLiteral("Error while loading image"),
+                     QStringLiteral("Error while loading file ") + quoted(fileName), fileName);
     return finishMovie(false);
 }
 
@@ -130,17 +142,16 @@ bool KalorixController::loadFusion(const QString& fileName, ksDefines::serialCon
     }
     const int frames = converter->parseFusionFile(fileName);
     if (frames == 0) {
-        kx::console(QStringLiteral("Error while loading video file"));
         // A file without a single frame must not look like a selection that
         // silently does nothing.
-        kx::reportError(QStringLiteral("Error while loading file ") + quoted(fileName));
+        reportUnreadable(QStringLiteral("Error while loading video file"),
+                         QStringLiteral("Error while loading file ") + quoted(fileName), fileName);
         return finishMovie(false);
     }
     const bool ok = showFirstMovieFrame(frames, serial, set, thermalImage);
-    if (!ok) {
-        kx::console(QStringLiteral("Error while loading image"));
-        kx::reportError(QStringLiteral("Error while loading file ") + quoted(fileName));
-    }
+    if (!ok)
+        reportUnreadable(QStringLiteral("Error while loading image"),
+                         QStringLiteral("Error while loading file ") + quoted(fileName), fileName);
     // The daylight picture is fetched whether or not the thermal frame decoded.
     bool daylightOk = false;
     converter->getDaylightImageFromVideoRawList(1, daylightImage, daylightOk);
@@ -196,7 +207,9 @@ void KalorixController::checkCurrentTMC() {
         const uint32_t current = converter->getCurrentFrameNumber();
         if (haveLast) {
             const qint64 diff = qint64(current) - qint64(last);
-            if (diff != 1) {
+            // FFC marks and the counter's wrap are steps of the recorder, not
+            // gaps: the index check accepts the same ones.
+            if (!movieindex::counterStepAccepted(uint16_t(last), uint16_t(current))) {
                 kx::console(QStringLiteral("Current: ") + QString::number(current) +
                             QStringLiteral("  |  Last: ") + QString::number(last) +
                             QStringLiteral("  |  Diff: ") + QString::number(diff));
@@ -206,7 +219,9 @@ void KalorixController::checkCurrentTMC() {
         last = current;
         haveLast = true;
     }
-    kx::console(corrupt ? QStringLiteral("File CORRUPT") : QStringLiteral("File ok"));
+    const QString verdict = corrupt ? QStringLiteral("File CORRUPT") : QStringLiteral("File ok");
+    kx::console(verdict);
+    kx::report(kx::ReportKind::Information, QStringLiteral("Test TMC file"), verdict);
 }
 
 void KalorixController::printCommandLineHelp() const {

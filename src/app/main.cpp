@@ -29,6 +29,7 @@ int main(int argc, char** argv) {
     Kalorix window(argc, argv, nullptr);
     if (const std::optional<int> exitCode = window.commandLineExitCode())
         return *exitCode;
+    window.placeOnScreen();
     window.show();
     return app.exec();
 }

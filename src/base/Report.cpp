@@ -1,6 +1,7 @@
 #include "base/Report.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace kx {
 namespace {
@@ -22,6 +23,11 @@ ReportHook& reportHook() {
     return hook;
 }
 
+QString& informativeText() {
+    static thread_local QString text;
+    return text;
+}
+
 ConsoleHook& consoleHook() {
     static ConsoleHook hook = defaultConsole;
     return hook;
@@ -36,7 +42,20 @@ ReportHook setReportHook(ReportHook hook) {
 }
 
 void report(ReportKind kind, const QString& title, const QString& text) {
+    reportDetailed(kind, title, text, QString());
+}
+
+void reportDetailed(ReportKind kind, const QString& title, const QString& text,
+                    const QString& informative) {
+    // A report made from inside a hook (a nested one) gets its own reason and
+    // gives the outer one back afterwards.
+    const QString outer = std::exchange(informativeText(), informative);
     reportHook()(kind, title, text);
+    informativeText() = outer;
+}
+
+QString reportInformativeText() {
+    return informativeText();
 }
 
 ConsoleHook setConsoleHook(ConsoleHook hook) {

@@ -21,6 +21,19 @@ inline void reportError(const QString& text) {
     report(ReportKind::Error, QStringLiteral("Error"), text);
 }
 
+// A report with the reason behind it (why a file is not a recording, say).
+// It passes through the installed hook like any other report, so hooks that
+// wrap others keep seeing it; a hook that shows more than one line asks for
+// the reason with reportInformativeText() while it runs.
+void reportDetailed(ReportKind kind, const QString& title, const QString& text,
+                    const QString& informative);
+inline void reportErrorDetailed(const QString& text, const QString& informative) {
+    reportDetailed(ReportKind::Error, QStringLiteral("Error"), text, informative);
+}
+// The reason of the report being delivered now; empty outside a hook and for
+// reports made without one.
+QString reportInformativeText();
+
 enum class Stream { Out, Err };
 using ConsoleHook = std::function<void(Stream stream, const QString& text)>;
 ConsoleHook setConsoleHook(ConsoleHook hook);

@@ -200,7 +200,6 @@ QByteArray compileExifBlock(const KSExifData& d) {
     if (!exif)
         return QByteArray();
     ExifData* e = exif.get();
-    exif_data_set_option(e, EXIF_DATA_OPTION_FOLLOW_SPECIFICATION);
     exif_data_set_data_type(e, EXIF_DATA_TYPE_COMPRESSED);
     exif_data_set_byte_order(e, kOrder);
     exif_data_fix(e);

@@ -22,10 +22,10 @@ void DataConverter::initializeClassMembers() {
     imageWidth = 0;
     imageHeight = 0;
     rawBuffer.clear();
-    latitude = 0.0;
-    longitude = 0.0;
-    date.clear();
-    time.clear();
+    telemetry.latitude = 0.0;
+    telemetry.longitude = 0.0;
+    telemetry.date.clear();
+    telemetry.time.clear();
     serialDataSize = 0;
     readBlockSize = kReadBlockSize;
     currentFrameNumber = 0;
@@ -46,10 +46,10 @@ void DataConverter::reset_internals_after_inputfile_change() {
     driftComputed = false;
     driftOffsets.clear();
     partNumber.clear();
-    date.clear();
-    time.clear();
-    latitude = 0.0;
-    longitude = 0.0;
+    telemetry.date.clear();
+    telemetry.time.clear();
+    telemetry.latitude = 0.0;
+    telemetry.longitude = 0.0;
 }
 
 bool DataConverter::getCurrentRawVideoChunk(rawVideoChunk& out) {
@@ -81,17 +81,7 @@ kx::DecodedFrame DataConverter::currentDecodedFrame(int frameNumber) const {
     kx::partnumber::sensorSizeMM(partNumber, frame.sensorWidthMM, frame.sensorHeightMM);
     frame.timeToNextImageMs = timeToNextImage;
     frame.serialBlock = QByteArray(serialBuffer.data(), int(serialDataSize));
-    frame.telemetry.latitude = latitude;
-    frame.telemetry.longitude = longitude;
-    frame.telemetry.altitude = altitude;
-    frame.telemetry.satellites = satellites;
-    frame.telemetry.magneticHeading = magneticHeading;
-    frame.telemetry.trackHeading = trackHeading;
-    frame.telemetry.roll = roll;
-    frame.telemetry.pitch = pitch;
-    frame.telemetry.yaw = yaw;
-    frame.telemetry.date = date;
-    frame.telemetry.time = time;
+    frame.telemetry = telemetry;
     return frame;
 }
 

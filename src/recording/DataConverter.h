@@ -22,9 +22,6 @@ struct Corrections;
 namespace movieindex {
 struct ScanHooks;
 }
-namespace nmea {
-struct NmeaFields;
-}
 
 // The facade that the window, the controller, the exporters and the tools call.
 // It holds the open recording, the frame index, the working frame and the
@@ -210,17 +207,19 @@ public:
     // ---- Telemetry of the serial data block --------------------------------
     void invokeSerialDataParsing(char* block, uint32_t length, ksDefines::serialContent kind);
     QString getSerialDataString() const;
-    double getCurrentLatitude() const { return latitude; }
-    double getCurrentLongitude() const { return longitude; }
-    double getCurrentPitch() const { return pitch; }
-    double getCurrentRoll() const { return roll; }
-    double getCurrentYaw() const { return yaw; }
-    float getCurrentAltitude() const { return float(altitude); }
-    int getCurrentSatellites() const { return satellites; }
-    float getCurrentMagneticHeading() const { return magneticHeading; }
-    float getCurrentTrackHeading() const { return trackHeading; }
-    QString getCurrentDate() const { return date; }
-    QString getCurrentTime() const { return time; }
+    double getCurrentLatitude() const { return telemetry.latitude; }
+    double getCurrentLongitude() const { return telemetry.longitude; }
+    double getCurrentPitch() const { return telemetry.pitch; }
+    double getCurrentRoll() const { return telemetry.roll; }
+    double getCurrentYaw() const { return telemetry.yaw; }
+    float getCurrentAltitude() const { return float(telemetry.altitude); }
+    int getCurrentSatellites() const { return telemetry.satellites; }
+    float getCurrentMagneticHeading() const { return telemetry.magneticHeading; }
+    float getCurrentTrackHeading() const { return telemetry.trackHeading; }
+    QString getCurrentDate() const { return telemetry.date; }
+    QString getCurrentTime() const { return telemetry.time; }
+    // What the serial block of the frame decoded last says.
+    const kx::Telemetry& getTelemetry() const { return telemetry; }
     QString getPartNumber() const { return partNumber; }
     double getTempFPA() const { return tempFPA; }
     double getTempHousing() const { return tempHousing; }
@@ -249,6 +248,7 @@ public slots:
 signals:
     void hotspotAt(uint column, uint row, uint value);
     void filePercentageChanged(int percent);
+    // Around an index scan, for the window's progress bar.
     void enableProgressBar();
     void disableProgressBar();
     void compensationPercentageChanged(int percent);
@@ -341,21 +341,9 @@ private:
     uint32_t hotspotValue = 0;
 
     // Serial data and the telemetry parsed from it
-    nmea::NmeaFields currentNmeaFields() const;
-    void storeNmeaFields(const nmea::NmeaFields& fields);
     std::vector<char> serialBuffer;
     uint32_t serialDataSize = 0;
-    double latitude = 0.0;
-    double longitude = 0.0;
-    QString date;
-    QString time;
-    double altitude = 0.0;
-    int32_t satellites = 0;
-    double pitch = 0.0;
-    double roll = 0.0;
-    double yaw = 0.0;
-    float magneticHeading = 0.0f;
-    float trackHeading = 0.0f;
+    kx::Telemetry telemetry;
     int32_t hourOffset = 0;
     QString partNumber;
     double tempFPA = 0.0;

@@ -62,6 +62,7 @@ int DataConverter::parseFusionFile(const QString& fileName) {
     fusionRecording = true;
     frameCount = int32_t(std::min<size_t>(frameOffsets.size(), size_t(INT32_MAX)));
     processingState = 0;
+    emit disableProgressBar();
     if (fileVersion >= 6)
         calcFrameTempDifferenceMap();
     return frameCount;

@@ -56,6 +56,7 @@ std::unique_ptr<QFile> DataConverter::beginIndexScan(const QString& fileName,
     nucOffsets.assign(size_t(640) * 512, 0);
     ++correctionTablesGeneration;
     processingState = 1;
+    emit enableProgressBar();
     frameCount = 0;
     frameOffsets.clear();
     frameSizes.clear();
@@ -75,6 +76,7 @@ std::unique_ptr<QFile> DataConverter::beginIndexScan(const QString& fileName,
                     QStringLiteral(" opening of file: ") + quotedName(fileName) +
                     QStringLiteral(" failed"));
         processingState = 0;
+        emit disableProgressBar();
         return nullptr;
     }
     return file;
@@ -121,6 +123,7 @@ int DataConverter::parseVideoFile(const QString& fileName, bool isCompressed,
     frameSizes = std::move(scan.sizes);
     frameCount = int32_t(std::min<size_t>(frameOffsets.size(), size_t(INT32_MAX)));
     processingState = 0;
+    emit disableProgressBar();
     if (fileVersion == 5)
         calcFrameTempDifferenceMap();
     return frameCount;

@@ -18,15 +18,15 @@ QString quoted(const QString& name) {
 } // namespace
 
 uint32_t DataConverter::readHeader(qint64 offset, int version, ksDefines::serialContent serial) {
-    latitude = 0.0;
-    longitude = 0.0;
-    date.clear();
-    time.clear();
+    telemetry.latitude = 0.0;
+    telemetry.longitude = 0.0;
+    telemetry.date.clear();
+    telemetry.time.clear();
     tempFPA = 0.0;
     tempHousing = 0.0;
-    pitch = 0.0;
-    roll = 0.0;
-    yaw = 0.0;
+    telemetry.pitch = 0.0;
+    telemetry.roll = 0.0;
+    telemetry.yaw = 0.0;
     if (!inputFile || !inputFile->isOpen() || !inputFile->seek(offset))
         return 0;
     FrameHeaderLayout layout;
@@ -199,15 +199,15 @@ void DataConverter::fillCurrentChunk(bool withCameraData) {
     currentChunk.rawData = rawBuffer;
     currentChunk.width = imageWidth;
     currentChunk.height = imageHeight;
-    currentChunk.latitude = latitude;
-    currentChunk.longitude = longitude;
-    currentChunk.date = date;
-    currentChunk.time = time;
-    currentChunk.roll = roll;
-    currentChunk.pitch = pitch;
-    currentChunk.yaw = yaw;
-    currentChunk.altitude = altitude;
-    currentChunk.satellites = satellites;
+    currentChunk.latitude = telemetry.latitude;
+    currentChunk.longitude = telemetry.longitude;
+    currentChunk.date = telemetry.date;
+    currentChunk.time = telemetry.time;
+    currentChunk.roll = telemetry.roll;
+    currentChunk.pitch = telemetry.pitch;
+    currentChunk.yaw = telemetry.yaw;
+    currentChunk.altitude = telemetry.altitude;
+    currentChunk.satellites = telemetry.satellites;
     currentChunk.serialData = serialBuffer.data();
     currentChunk.serialDataSize = serialDataSize;
     currentChunk.currentFrameNumber = currentFrameNumber;

@@ -63,70 +63,35 @@ void DataConverter::getImageMetaData(double& latitude, double& longitude, QStrin
                                      float& trackHeading, float& magneticHeading,
                                      unsigned int& currentFrameNumber, QString& partNumber,
                                      float& tempHousing, float& tempFPA) {
-    latitude = this->latitude;
-    longitude = this->longitude;
-    date = this->date;
-    time = this->time;
-    altitude = this->altitude;
-    satellites = this->satellites;
-    trackHeading = this->trackHeading;
-    magneticHeading = this->magneticHeading;
+    latitude = telemetry.latitude;
+    longitude = telemetry.longitude;
+    date = telemetry.date;
+    time = telemetry.time;
+    altitude = telemetry.altitude;
+    satellites = telemetry.satellites;
+    trackHeading = telemetry.trackHeading;
+    magneticHeading = telemetry.magneticHeading;
     currentFrameNumber = this->currentFrameNumber;
     partNumber = this->partNumber;
     tempHousing = float(currentChunk.tempHousing);
     tempFPA = float(currentChunk.tempFPA);
 }
 
-nmea::NmeaFields DataConverter::currentNmeaFields() const {
-    nmea::NmeaFields fields;
-    fields.latitude = latitude;
-    fields.longitude = longitude;
-    fields.altitude = altitude;
-    fields.satellites = satellites;
-    fields.magneticHeading = magneticHeading;
-    fields.trackHeading = trackHeading;
-    fields.date = date;
-    fields.time = time;
-    return fields;
-}
-
-void DataConverter::storeNmeaFields(const nmea::NmeaFields& fields) {
-    latitude = fields.latitude;
-    longitude = fields.longitude;
-    altitude = fields.altitude;
-    satellites = fields.satellites;
-    magneticHeading = fields.magneticHeading;
-    trackHeading = fields.trackHeading;
-    date = fields.date;
-    time = fields.time;
-}
-
 bool DataConverter::parseNMEASerialDataBlock(char* block) {
-    nmea::NmeaFields fields;
-    const int taken = nmea::parseBlock(block, block ? serialDataSize : 0, hourOffset, fields);
-    storeNmeaFields(fields);
-    return taken > 0;
+    // The block sets the fields NMEA carries; the attitude stays as it was.
+    return nmea::parseBlock(block, block ? serialDataSize : 0, hourOffset, telemetry) > 0;
 }
 
 bool DataConverter::parseGPRMCString(const QString& sentence) {
-    nmea::NmeaFields fields = currentNmeaFields();
-    const bool ok = nmea::parseRMC(sentence, hourOffset, fields);
-    storeNmeaFields(fields);
-    return ok;
+    return nmea::parseRMC(sentence, hourOffset, telemetry);
 }
 
 bool DataConverter::parseGPGGAString(const QString& sentence) {
-    nmea::NmeaFields fields = currentNmeaFields();
-    const bool ok = nmea::parseGGA(sentence, fields);
-    storeNmeaFields(fields);
-    return ok;
+    return nmea::parseGGA(sentence, telemetry);
 }
 
 bool DataConverter::parseGPVTGString(const QString& sentence) {
-    nmea::NmeaFields fields = currentNmeaFields();
-    const bool ok = nmea::parseVTG(sentence, fields);
-    storeNmeaFields(fields);
-    return ok;
+    return nmea::parseVTG(sentence, telemetry);
 }
 
 double DataConverter::nmeaToDezimal(const QString& value, bool isLongitude) {
@@ -137,17 +102,17 @@ void DataConverter::parseMAVLink(char* block) {
     const MAVService service(reinterpret_cast<unsigned char*>(block), block ? serialDataSize : 0);
     if (!service.isValid())
         return;
-    latitude = service.getLatitude();
-    longitude = service.getLongitude();
-    altitude = service.getAltitude();
-    magneticHeading = float(service.getHdg());
-    satellites = int32_t(service.getVisibleSatellites());
-    trackHeading = 0.0f;
+    telemetry.latitude = service.getLatitude();
+    telemetry.longitude = service.getLongitude();
+    telemetry.altitude = service.getAltitude();
+    telemetry.magneticHeading = float(service.getHdg());
+    telemetry.satellites = int32_t(service.getVisibleSatellites());
+    telemetry.trackHeading = 0.0f;
     // The recorder's clock field is 32 bits wide: later seconds wrap.
     const QDateTime local =
         QDateTime::fromSecsSinceEpoch(qint64(uint32_t(service.getUnixTimestamp())), Qt::LocalTime);
-    date = local.toString(QStringLiteral("dd.MM.yyyy"));
-    time = local.toString(QStringLiteral("hh:mm:ss"));
+    telemetry.date = local.toString(QStringLiteral("dd.MM.yyyy"));
+    telemetry.time = local.toString(QStringLiteral("hh:mm:ss"));
 }
 
 bool DataConverter::parseMdDownlink(char* block) {
@@ -171,17 +136,17 @@ bool DataConverter::parseMdDownlink(char* block) {
     // Without record 5 the position would be that of the Earth's centre
     // (latitude 180); the cleared position is kept instead.
     if (dec.receivedMask & (1u << 5))
-        ECEF_to_WGS84(&dec, &latitude, &longitude);
+        ECEF_to_WGS84(&dec, &telemetry.latitude, &telemetry.longitude);
     char text[32];
     GPS_TIME_to_Date_String(&dec, text, int(sizeof text));
-    date = QString::fromLatin1(text);
+    telemetry.date = QString::fromLatin1(text);
     GPS_TIME_to_Time_String(&dec, text, int(sizeof text));
-    time = QString::fromLatin1(text);
-    pitch = dec.attitude[1];
-    roll = dec.attitude[0];
-    yaw = dec.attitude[2];
+    telemetry.time = QString::fromLatin1(text);
+    telemetry.pitch = dec.attitude[1];
+    telemetry.roll = dec.attitude[0];
+    telemetry.yaw = dec.attitude[2];
     std::ostringstream attitude;
-    attitude << pitch << ' ' << roll << ' ' << yaw << '\n';
+    attitude << telemetry.pitch << ' ' << telemetry.roll << ' ' << telemetry.yaw << '\n';
     kx::consoleWrite(kx::Stream::Err, QString::fromStdString(attitude.str()));
     return true;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/Telemetry.h"
+
 #include <QString>
 #include <cstdint>
 
@@ -12,17 +14,8 @@
 namespace nmea {
 
 // The telemetry that NMEA sentences set; each sentence overwrites what an
-// earlier one wrote.
-struct NmeaFields {
-    double latitude = 0.0;  // decimal degrees, north positive
-    double longitude = 0.0; // decimal degrees, east positive
-    double altitude = 0.0;  // metres above mean sea level
-    int32_t satellites = 0;
-    float magneticHeading = 0.0f; // degrees
-    float trackHeading = 0.0f;    // degrees
-    QString date;                 // "dd.MM.yyyy"
-    QString time;                 // "hh:mm:ss"
-};
+// earlier one wrote, and leaves the fields NMEA does not carry (the attitude).
+using NmeaFields = kx::Telemetry;
 
 // The state a block starts from: zeros and "n/a" texts.
 void resetFields(NmeaFields& fields);

@@ -92,6 +92,7 @@ private slots:
     void runs_data();
     void runs();
     void filesAsBeforeTheEngine();
+    void namesInAnyLanguage();
     void merges_data();
     void merges();
 };
@@ -311,6 +312,19 @@ void TestCli::merges() {
         output == "-" ? QStringList{"B.tfc", "a.TMC", "b.txt"}
                       : QStringList{"B.tfc", "a.TMC", "b.txt", QFileInfo(merged).fileName()};
     QCOMPARE(filesIn(out), expectedFiles);
+}
+
+// Names were read as Latin-1: "café.TMC" failed to open as "cafÃ©.TMC".
+void TestCli::namesInAnyLanguage() {
+    const QString folder = freshDir(QStringLiteral("名前"));
+    const QString input = folder + QStringLiteral("/café.TMC");
+    QVERIFY(QFile::copy(movie, input));
+    const QString out = folder + QStringLiteral("/ö_out");
+    QVERIFY(QDir().mkpath(out));
+    const Run run = kalorix({"-i", input, "-expa", out, "-exfn", QStringLiteral("präfix"), "-exfo",
+                             "png", "-exsf", "1", "-exef", "1", "-c"});
+    QCOMPARE(run.err, "frame 1 of 1: " + out + "/präfix_000_0001.png\n");
+    QCOMPARE(filesIn(out), QStringList({QStringLiteral("präfix_000_0001.png")}));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -103,7 +103,7 @@ private slots:
         QTest::addColumn<QString>("file");
         QTest::addColumn<int>("lastWidth");
         // The image's size or "refused" | signals | reports | the last console
-        // line (%1: the file's path).
+        // line, after a report the last two (%1: the file's path).
         QTest::addColumn<QString>("expected");
         const QString head = "160x120 | updateImageLoadOkFlag(true);updateMinMaxRAWSliders(5000,"
                              "9000);setVideoControlVisibility(false);updateFileNameLabel(%1);";
@@ -122,21 +122,25 @@ private slots:
                               redraw + kMovieEnd + " |  | ";
         row("THM", "five.THM", 0, movie);
         row("TMC", "five.TMC", 0, movie);
-        const QString image = "refused | updateImageLoadOkFlag(false) | Error: Error while loading "
-                              "image (in Kalorix::loadRawImage) \"%1\" | Error while loading image";
+        const QString image =
+            "refused | updateImageLoadOkFlag(false) | Error: Error while loading "
+            "image (in Kalorix::loadRawImage) \"%1\" | Error while loading image / "
+            "no frame signature";
         row("garbage THR", "garbage.THR", 0, image);
         row("garbage THC", "garbage.THC", 0, image);
         // No frame signature: the progress signals, the report, then the end of
         // the progress display; no frame signal in between.
         row("movie without frames", "garbage.TMC", 0,
             "refused | " + kMovieStart + ";" + kMovieEnd +
-                " | Error: Error while loading file \"%1\" | Error while loading image");
+                " | Error: Error while loading file \"%1\" | Error while loading image / "
+                "no frame signature");
         // A fusion recording opens as a compressed movie of its thermal frames.
         row("fusion", "fusion.TFC", 0,
             QString(movie).replace("(5,1)", "(2,1)").replace("1 / 5", "1 / 2"));
         row("fusion without frames", "garbage.TFC", 0,
             "refused | " + kMovieStart + ";" + kMovieEnd +
-                " | Error: Error while loading file \"%1\" | Error while loading video file");
+                " | Error: Error while loading file \"%1\" | Error while loading video file / "
+                "no frame signature");
         row("other extension", "movie.raw", 0, "refused |  |  | ");
     }
 
@@ -150,6 +154,7 @@ private slots:
         QCOMPARE((loaded ? QString::asprintf("%dx%d", f.image.width(), f.image.height())
                          : QString("refused")) +
                      " | " + f.log.entries + " | " + f.reports() + " | " +
+                     (f.reports().isEmpty() ? QString() : out.value(out.size() - 2) + " / ") +
                      out.value(out.size() - 1),
                  expected.replace("%1", path(file)));
     }
@@ -212,11 +217,14 @@ private slots:
     void fileTest_data() {
         QTest::addColumn<QString>("file"); // empty: nothing loaded
         QTest::addColumn<QString>("expected");
-        row("no file", "", "Testing TMC file\nFile ok\n");
-        row("continuous counter", "five.TMC", "Testing TMC file\nFile ok\n");
+        // The verdict is also reported to the user.
+        const QString ok = "Testing TMC file\nFile ok\n?Test TMC file: File ok";
+        row("no file", "", ok);
+        row("continuous counter", "five.TMC", ok);
         // Counters 42 43 44 46 47 48: one jump of two after the third frame.
         row("counter skips one", "gap.TMC",
-            "Testing TMC file\nCurrent: 46  |  Last: 44  |  Diff: 2\nFile CORRUPT\n");
+            "Testing TMC file\nCurrent: 46  |  Last: 44  |  Diff: 2\nFile CORRUPT\n"
+            "?Test TMC file: File CORRUPT");
     }
 
     void fileTest() {

@@ -211,7 +211,11 @@ private slots:
             3);
         testsupport::Recorder rec;
         const QString missing = scratch("absent.TMC");
+        // The progress bar shown for the scan is hidden again when it fails.
+        QSignalSpy shown(&converter, &DataConverter::enableProgressBar);
+        QSignalSpy hidden(&converter, &DataConverter::disableProgressBar);
         QCOMPARE(converter.parseVideoFile(missing, true, true), 0);
+        QCOMPARE(shown.size() + 10 * hidden.size(), 11);
         QCOMPARE(rec.out,
                  "DataConverter::parseVideoFile opening of file: \"" + missing + "\" failed\n");
         QSignalSpy spy(&converter, &DataConverter::filePercentageChanged);

@@ -121,8 +121,9 @@ private slots:
         // Versions 5 and 6 carry camera data; the serial block's size by version.
         const int serialBytes[] = {0, 8192, 8192, 0, 2036, 2006, 1978};
         const QString header =
-            (version >= 5 ? "partNumber=\"4640019S R01234\" tempFPA=31.4 tempHousing=29.87"
-                          : "partNumber=\"\" tempFPA=0 tempHousing=0") +
+            (version >= 5 ? "partNumber=\"" + synth::defaultPartNumber(width) +
+                                "\" tempFPA=31.4 tempHousing=29.87"
+                          : QByteArray("partNumber=\"\" tempFPA=0 tempHousing=0")) +
             QStringLiteral(" serialBytes=%1").arg(serialBytes[version]);
         expected += recordings::stats(o, shown) + ' ' + header +
                     " streamFrameNumber=" + number(shown) + " frameList=[";

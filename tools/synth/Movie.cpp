@@ -53,7 +53,7 @@ QByteArray makeMovieFrame(const MovieOptions& options, int frame, QByteArray& ca
         HeaderOptions header;
         header.version = options.version;
         header.serial = serialBlockFor(options, frame, attempt, carry);
-        header.partNumber = options.partNumber;
+        header.partNumber = partNumberOf(options);
         header.tempFPACelsius = options.tempFPACelsius;
         header.tempHousingCelsius = options.tempHousingCelsius;
         header.frameCounter = frameCounterOf(options, frame);
@@ -65,6 +65,24 @@ QByteArray makeMovieFrame(const MovieOptions& options, int frame, QByteArray& ca
             return bytes;
     }
     return {};
+}
+
+QByteArray defaultPartNumber(int width) {
+    // Sensor code and the usual lens of each core.
+    switch (width) {
+    case 160:
+        return "4616000900FR000";
+    case 324:
+        return "4632401300FR000";
+    case 336:
+        return "4633601300FR000";
+    default:
+        return "4664001900FR000";
+    }
+}
+
+QByteArray partNumberOf(const MovieOptions& options) {
+    return options.partNumber ? *options.partNumber : defaultPartNumber(options.scene.width);
 }
 
 uint16_t frameCounterOf(const MovieOptions& options, int frame) {

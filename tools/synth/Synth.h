@@ -8,6 +8,7 @@
 #include <QRgb>
 #include <QString>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace synth {
@@ -188,7 +189,9 @@ struct MovieOptions {
     bool compressed = false;
     SceneOptions scene;
     StreamOptions stream;
-    QByteArray partNumber = "4640019S R01234"; // 15 characters
+    // Unset: the radiometric fast-video core of the scene's geometry
+    // (defaultPartNumber).
+    std::optional<QByteArray> partNumber;
     double tempFPACelsius = 31.4;
     double tempHousingCelsius = 29.87;
     std::vector<int> ffcFrames;        // 1-based frames that carry the FFC mark
@@ -210,6 +213,13 @@ struct MovieOptions {
 // + 1 more after every frame listed in counterGapsAfter, wrapping at 8192;
 // bit 13 set on the frames listed in ffcFrames.
 uint16_t frameCounterOf(const MovieOptions& options, int frame);
+// A part number of the Tau 2 layout for a sensor of that width: "46", the
+// sensor code (160, 324, 336, 640; 640 for any other width), the focal length
+// in mm, "00", "F" (fast video), "R" (radiometric), "000"; for example
+// "4664001900FR000" for 640 columns.
+QByteArray defaultPartNumber(int width);
+// The part number written into the headers of a recording made with options.
+QByteArray partNumberOf(const MovieOptions& options);
 // Drift saw-tooth: driftPerFrameRaw x (n - f), where f is the last FFC frame
 // at or before n (1 when there is none); an FFC frame drops back to 0.
 double driftOf(const MovieOptions& options, int frame);

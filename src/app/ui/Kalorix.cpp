@@ -20,6 +20,7 @@
 #include <QHeaderView>
 #include <QIntValidator>
 #include <QPixmap>
+#include <QProgressBar>
 #include <QScrollBar>
 #include <QTimer>
 
@@ -49,9 +50,10 @@ Kalorix::Kalorix(int argc, char** argv, QWidget* parent)
     nucConfiguration = new NucConfiguration(this);
 
     // 3. Wiring of those objects.
-    connect(dateTimeSettings, SIGNAL(timeOffsetChanged(int)), dataConverter,
-            SLOT(changedHourOffset(int)));
-    connect(ui->actionTest_TMC_file, SIGNAL(triggered(bool)), controller, SLOT(checkCurrentTMC()));
+    connect(dateTimeSettings, &DateTimeSettings::timeOffsetChanged, dataConverter,
+            &DataConverter::changedHourOffset);
+    connect(ui->actionTest_TMC_file, &QAction::triggered, controller,
+            &KalorixController::checkCurrentTMC);
     // The file test converts every frame through the converter's working
     // frame; show the frame the slider points at again afterwards, so the
     // read-out and the labels describe the picture on screen.
@@ -74,12 +76,16 @@ Kalorix::Kalorix(int argc, char** argv, QWidget* parent)
     // 6. Radiometric constants and the export settings.
     radiometricConfig = new RadiometricConfig(this);
     videoExportSettings = new VideoExportSettings(this);
-    connect(radiometricConfig, SIGNAL(planckBChanged(int)), this, SLOT(planckBValueChanged(int)));
-    connect(radiometricConfig, SIGNAL(planckOChanged(int)), this, SLOT(planckOValueChanged(int)));
-    connect(radiometricConfig, SIGNAL(planckR1Changed(int)), this, SLOT(planckR1ValueChanged(int)));
-    connect(radiometricConfig, SIGNAL(planckR2Changed(int)), this, SLOT(planckR2ValueChanged(int)));
-    connect(videoExportSettings, SIGNAL(executeExport(QString, QString, QString, uint, uint, uint)),
-            this, SLOT(executeFrameExport(QString, QString, QString, uint, uint, uint)));
+    connect(radiometricConfig, &RadiometricConfig::planckBChanged, this,
+            &Kalorix::planckBValueChanged);
+    connect(radiometricConfig, &RadiometricConfig::planckOChanged, this,
+            &Kalorix::planckOValueChanged);
+    connect(radiometricConfig, &RadiometricConfig::planckR1Changed, this,
+            &Kalorix::planckR1ValueChanged);
+    connect(radiometricConfig, &RadiometricConfig::planckR2Changed, this,
+            &Kalorix::planckR2ValueChanged);
+    connect(videoExportSettings, &VideoExportSettings::executeExport, this,
+            &Kalorix::executeFrameExport);
     radiometricConfig->getRadioConstants(planckB, planckO, planckR1, planckR2);
 
     // 7. The controller reports to the window only through its signals.
@@ -88,14 +94,19 @@ Kalorix::Kalorix(int argc, char** argv, QWidget* parent)
     // 8. Range and palette settings, about dialog.
     rawConvertConfig = new RawConvertConfig(this);
     infoDialog = new KX_InfoDialog(this);
-    connect(rawConvertConfig, SIGNAL(orientationChanged()), this, SLOT(orientationChanged()));
-    connect(rawConvertConfig, SIGNAL(autoParametersClicked()), this, SLOT(autoHistogramClicked()));
-    connect(rawConvertConfig, SIGNAL(autoGainToggled(bool)), this, SLOT(autoGainToggled(bool)));
-    connect(dataConverter, SIGNAL(filePercentageChanged(int)), this,
-            SLOT(progressBarPercentageChanged(int)));
-    connect(rawConvertConfig, SIGNAL(radiometryChanged(int)), this, SLOT(radiometryChanged(int)));
-    connect(rawConvertConfig, SIGNAL(legendChanged(bool)), this, SLOT(displayLegendChanged(bool)));
-    connect(rawConvertConfig, SIGNAL(parametersChanged()), this, SLOT(rawParametersChanged()));
+    connect(rawConvertConfig, &RawConvertConfig::orientationChanged, this,
+            &Kalorix::orientationChanged);
+    connect(rawConvertConfig, &RawConvertConfig::autoParametersClicked, this,
+            &Kalorix::autoHistogramClicked);
+    connect(rawConvertConfig, &RawConvertConfig::autoGainToggled, this, &Kalorix::autoGainToggled);
+    connect(dataConverter, &DataConverter::filePercentageChanged, this,
+            &Kalorix::progressBarPercentageChanged);
+    connect(rawConvertConfig, &RawConvertConfig::radiometryChanged, this,
+            &Kalorix::radiometryChanged);
+    connect(rawConvertConfig, &RawConvertConfig::legendChanged, this,
+            &Kalorix::displayLegendChanged);
+    connect(rawConvertConfig, &RawConvertConfig::parametersChanged, this,
+            &Kalorix::rawParametersChanged);
     autoGain = rawConvertConfig->getAutoGainEnabled();
     legendVisible = rawConvertConfig->getLegendVisibility();
     ui->actionShow_legend->setChecked(legendVisible);
@@ -112,6 +123,8 @@ Kalorix::Kalorix(int argc, char** argv, QWidget* parent)
     ui->splitter->setStretchFactor(2, 1);
     ui->splitter->setSizes({240, 800, 240});
     ui->progressBar->setValue(0);
+    setupFrameNavigation();
+    setupAdaptiveLayout();
     // The overlay's number fields move their sliders; the sliders' handlers
     // move the fields back without a loop.
     connect(ui->sbThermoOpacity, QOverload<int>::of(&QSpinBox::valueChanged), ui->slThermoOpacity,
@@ -235,23 +248,24 @@ void Kalorix::insertCustomLogo() {
 
 void Kalorix::connectController() {
     KalorixController* c = controller;
-    connect(c, SIGNAL(updateFileNameLabel(QString)), this, SLOT(updateFileNameLabel(QString)));
-    connect(c, SIGNAL(updateImageZoom(float)), this, SLOT(updateImageZoom(float)));
-    connect(c, SIGNAL(requestDisplayImageResize()), this, SLOT(repaintDisplayImage()));
-    connect(c, SIGNAL(requestUILabelUpdate()), this, SLOT(setLables()));
-    connect(c, SIGNAL(updateCurrentFileType(ksDefines::FileTypes)), this,
-            SLOT(updateCurrentFileType(ksDefines::FileTypes)));
-    connect(c, SIGNAL(setVideoControlVisibility(bool)), this,
-            SLOT(setVideoControlVisibility(bool)));
-    connect(c, SIGNAL(updateImageLoadOkFlag(bool)), this, SLOT(setImageLoadOK(bool)));
-    connect(c, SIGNAL(updateMinMaxRAWSliders(uint, uint)), this,
-            SLOT(updateMinMaxRAWSliders(uint, uint)));
-    connect(c, SIGNAL(updateLastImageWidth(int)), this, SLOT(updateLastImageWidth(int)));
-    connect(c, SIGNAL(setFilenameLableVisibility(bool)), ui->lblFilename, SLOT(setVisible(bool)));
-    connect(c, SIGNAL(setProgressBarVisibility(bool)), ui->progressBar, SLOT(setVisible(bool)));
-    connect(c, SIGNAL(initUIVideoControls(int, int)), this, SLOT(initUIVideoControls(int, int)));
-    connect(dataConverter, SIGNAL(hotspotAt(uint, uint, uint)), this,
-            SLOT(updateMarkerPosition(uint, uint, uint)));
+    connect(c, &KalorixController::updateFileNameLabel, this, &Kalorix::updateFileNameLabel);
+    connect(c, &KalorixController::updateImageZoom, this, &Kalorix::updateImageZoom);
+    connect(c, &KalorixController::requestDisplayImageResize, this, &Kalorix::repaintDisplayImage);
+    connect(c, &KalorixController::requestUILabelUpdate, this, &Kalorix::setLables);
+    connect(c, &KalorixController::updateCurrentFileType, this, &Kalorix::updateCurrentFileType);
+    connect(c, &KalorixController::setVideoControlVisibility, this,
+            &Kalorix::setVideoControlVisibility);
+    connect(c, &KalorixController::updateImageLoadOkFlag, this, &Kalorix::setImageLoadOK);
+    connect(c, &KalorixController::updateMinMaxRAWSliders, this, &Kalorix::updateMinMaxRAWSliders);
+    connect(c, &KalorixController::updateLastImageWidth, this, &Kalorix::updateLastImageWidth);
+    connect(c, &KalorixController::setFilenameLableVisibility, ui->lblFilename,
+            &QLabel::setVisible);
+    connect(c, &KalorixController::setProgressBarVisibility, ui->progressBar,
+            &QProgressBar::setVisible);
+    connect(c, &KalorixController::initUIVideoControls, this, &Kalorix::initUIVideoControls);
+    connect(dataConverter, &DataConverter::hotspotAt, this, &Kalorix::updateMarkerPosition);
+    connect(dataConverter, &DataConverter::enableProgressBar, this, &Kalorix::enableProgressBar);
+    connect(dataConverter, &DataConverter::disableProgressBar, this, &Kalorix::disableProgressBar);
 }
 
 void Kalorix::setupFileBrowser() {

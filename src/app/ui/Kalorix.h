@@ -26,6 +26,7 @@ class SerialDataExplorer;
 class DateTimeSettings;
 class QFileSystemModel;
 class QGraphicsScene;
+class QLabel;
 class Updater;
 class FileMergeSplit;
 class BitLaneTest;
@@ -44,6 +45,10 @@ public:
     ~Kalorix() override;
 
     DataConverter* converter() const { return dataConverter; }
+    // Sizes the window to most of the available screen area (never beyond it,
+    // never below the minimum size) and centres it there.
+    void placeOnScreen(const QRect& available);
+    void placeOnScreen();
     void insertCustomLogo();
 
     // The stored choices: loaded once after the command line, saved when the
@@ -281,6 +286,7 @@ private:
     void showFolder(const QString& path);
     void keepCurrentFolderInSight();
     void selectFileInBrowser(const QString& fileName);
+    void showShownFileInBrowser();
     void rememberBrowserFolder(const QString& path);
     bool openPicture(const QString& fileName);
     bool openDroppedOrSelected(const QString& fileName);
@@ -293,6 +299,21 @@ private:
     int markerCentreX() const { return int(markerX) - 1; }
     int markerCentreY() const { return int(markerY) - 1; }
     bool isMovieFile(const QString& fileName) const;
+    // Left and Right step through a movie. Every press counts: presses that
+    // arrive while a frame is decoded move the target on, and the next decode
+    // goes straight to it.
+    void setupFrameNavigation();
+    void stepFrames(int delta);
+    // Says in the status bar when the frame shown has fewer rows than the
+    // movie's first frame (a recording cut inside its last frame).
+    void showFrameCompleteness();
+    void setupAdaptiveLayout();
+    // The speed button of a running playback shows as pressed.
+    void showPlaybackState();
+    // One navigation row when the image pane is wide enough, else two.
+    void arrangeNavigationRows(int width);
+    // The begin and end parts of the export range side by side, or stacked.
+    void arrangeFrameRange(bool oneLine);
     QPoint viewportToPixel(const QPoint& viewportPos) const;
     void fitViewToScene();
 
@@ -326,6 +347,14 @@ private:
     bool automaticUpdatesDisabled = false;
     // The view follows its pane until the user zooms by hand.
     bool fitToPane = true;
+    bool frameStepQueued = false;
+    bool openingFile = false;      // a load (and its error box) is under way
+    int pendingFrame = 0;          // target of the queued step
+    uint32_t movieRows = 0;        // rows of the open movie's first frame; 0 for other files
+    QLabel* frameNote = nullptr;   // in the status bar
+    QWidget* frameRange = nullptr; // the export range controls of the navigation
+    int steppingRowWidth = 0;      // the navigation row without them
+    int rangeLineWidth = 0;        // the range controls on one line
     unsigned playSpeed = 1;
     double zoomFactor = 1.0;
     int lastImageWidth = 0;
@@ -350,6 +379,7 @@ private:
     // Frames of the loaded recording; single-frame files count as one.
     int exportFrameCount() const;
     int exportFailures = 0;
+    int lastExportWritten = 0;  // frames the last export from the window wrote
     bool exportRunning = false; // the file browser must not switch files meanwhile
     std::optional<int> exitCodeRequested;
 

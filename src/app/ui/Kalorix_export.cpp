@@ -17,7 +17,10 @@
 #include "ui_Kalorix.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QScopedValueRollback>
+#include <QStatusBar>
 
 QString Kalorix::generate4DigitNumberString(int number) {
     return kx::generate4DigitNumberString(number);
@@ -144,6 +147,18 @@ void Kalorix::executeFrameExport(QString path, QString prefix, QString extension
     if (shown)
         disableProgressBar();
     exportFailures += outcome.failures;
+    lastExportWritten = outcome.started ? outcome.written : 0;
+    // A refused export has said why already; a finished one says what it did.
+    if (!outcome.started)
+        return;
+    QString text =
+        QStringLiteral("%1 %2 written to %3")
+            .arg(outcome.written)
+            .arg(outcome.written == 1 ? QStringLiteral("frame") : QStringLiteral("frames"))
+            .arg(QDir::toNativeSeparators(path));
+    if (outcome.failures > 0)
+        text += QStringLiteral(", %1 failed").arg(outcome.failures);
+    statusBar()->showMessage(text);
 }
 
 void Kalorix::executeExport(QString path, QString prefix, QString extension, uint start, uint end,
@@ -179,7 +194,30 @@ void Kalorix::on_btnQuickExport_clicked() {
     const uint frame = kx::isSingleFrameKind(kx::fileKindOf(currentFileName))
                            ? 1u
                            : uint(qMax(0, ui->slMovieFiles->value()));
-    executeFrameExport(path, videoExportSettings->getFileNamePrefix(),
-                       videoExportSettings->getExtension().toLower(), frame, frame,
+    const QString prefix = videoExportSettings->getFileNamePrefix();
+    const QString extension = videoExportSettings->getExtension().toLower();
+    executeFrameExport(path, prefix, extension, frame, frame,
                        uint(qMax(1, videoExportSettings->skipFrames())));
+    // The one file the user now looks for is named (when it is where the
+    // frame's name says).
+    if (lastExportWritten != 1)
+        return;
+    const kx::ExportNames names(path, prefix);
+    QString file;
+    switch (kx::exportKindForKey(extension)) {
+    case kx::ExportKind::RadiometricJpeg:
+        file = names.frameName(int(frame)) + QStringLiteral(".jpg");
+        break;
+    case kx::ExportKind::Avi:
+        file = names.aviFile(extension);
+        break;
+    case kx::ExportKind::FffSequence:
+        file = names.fffSequence();
+        break;
+    default:
+        file = names.frameName(int(frame)) + QLatin1Char('.') + extension;
+        break;
+    }
+    if (QFileInfo::exists(file))
+        statusBar()->showMessage(QStringLiteral("Quick export: ") + QDir::toNativeSeparators(file));
 }

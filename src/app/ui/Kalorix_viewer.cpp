@@ -25,11 +25,17 @@
 #include <QFileSystemModel>
 #include <QGraphicsPixmapItem>
 #include <QGraphicsScene>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPushButton>
+#include <QResizeEvent>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QSignalBlocker>
+#include <QStatusBar>
 #include <QThread>
+#include <QTimer>
 #include <QWheelEvent>
 #include <cmath>
 
@@ -110,9 +116,11 @@ bool Kalorix::openInputFile(const QString& fileName) {
     // A daylight picture that does not decode must not leave the previous
     // recording's picture under the new frames.
     daylightImage = QImage();
+    openingFile = true;
     const bool ok = controller->loadRawDataFile(
         fileName, lastImageWidth, currentSerialContent(), set,
         ui->actionCheck_frame_counter_on_open->isChecked(), displayImage, daylightImage);
+    openingFile = false;
 
     if (ok) {
         const bool fusion = extensionOf(fileName) == QLatin1String("tfc");
@@ -125,6 +133,16 @@ bool Kalorix::openInputFile(const QString& fileName) {
         ui->lblFilename->setText(QFileInfo(fileName).fileName());
         ui->lblFilename->setToolTip(QDir::toNativeSeparators(fileName));
         selectFileInBrowser(fileName);
+        // The controller asked for the labels while the previous file was
+        // still the current one; a single frame's labels depend on which it is.
+        setLables();
+        movieRows = isMovieFile(fileName) ? dataConverter->getImageHeight() : 0;
+        showFrameCompleteness();
+        // Every file opens fitted to the pane, whatever the zoom before.
+        zoomFactor = 1.0;
+        fitToPane = true;
+        fitViewToScene();
+        processPixel(int(pixelX), int(pixelY), nullptr);
         ui->actionExport_frames->setEnabled(true);
         ui->btnQuickExport->setEnabled(true);
         return true;
@@ -173,6 +191,8 @@ bool Kalorix::openPicture(const QString& fileName) {
     imageLoadOk = true;
     currentFileType = ksDefines::Image;
     currentFileName = fileName;
+    movieRows = 0;
+    frameNote->clear();
     setDualCamControlsVisible(false);
     setVideoControlVisibility(false);
     ui->lblFilename->setToolTip(QDir::toNativeSeparators(fileName));
@@ -202,12 +222,25 @@ void Kalorix::handleSelectionChanged(const QItemSelection& selection) {
     // than the one on show is a request to open something.
     if (fileName == currentFileName || exportRunning)
         return;
-    openDroppedOrSelected(fileName);
+    if (!openDroppedOrSelected(fileName))
+        showShownFileInBrowser();
     // The NUC dialog's frame range follows here once it is built.
     repaintDisplayImage();
 }
 
 // ---- File browser -------------------------------------------------------------
+
+void Kalorix::showShownFileInBrowser() {
+    // A file that did not open leaves the one on screen; the list must not
+    // claim otherwise. Another folder is not left for it.
+    if (!currentFileName.isEmpty() &&
+        QFileInfo(currentFileName).absolutePath() == fileModel->rootPath()) {
+        selectFileInBrowser(currentFileName);
+        return;
+    }
+    const QSignalBlocker block(ui->lvFiles->selectionModel());
+    ui->lvFiles->selectionModel()->clear();
+}
 
 void Kalorix::on_tvFolders_clicked(const QModelIndex& index) {
     const QString path = dirModel->filePath(index);
@@ -352,6 +385,11 @@ void Kalorix::processPixel(int x, int y, double* temperature) {
         statusBar()->clearMessage();
         return;
     }
+    // While a file is being opened (and its error box is up) the converter
+    // may hold nothing or another file: the read-out of the picture still on
+    // screen stays.
+    if (openingFile)
+        return;
     if (x < 0 || y < 0 || x >= displayImage.width() || y >= displayImage.height())
         return;
     QString text = QStringLiteral("X: %1, Y: %2")
@@ -372,6 +410,11 @@ void Kalorix::processPixel(int x, int y, double* temperature) {
 
 bool Kalorix::eventFilter(QObject* watched, QEvent* event) {
     if (watched == ui->gvImage->viewport()) {
+        // The pane gets its size from the splitter only when the window is
+        // shown or its panes move, after the window's own resize: a file
+        // opened before (from the command line) is fitted again here.
+        if (event->type() == QEvent::Resize && fitToPane)
+            fitViewToScene();
         if (event->type() == QEvent::MouseMove) {
             const auto* move = static_cast<QMouseEvent*>(event);
             const QPoint pixel = viewportToPixel(move->localPos().toPoint());
@@ -389,6 +432,8 @@ bool Kalorix::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
     }
+    if (watched == ui->wgVideoControls && event->type() == QEvent::Resize)
+        arrangeNavigationRows(static_cast<QResizeEvent*>(event)->size().width());
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -523,6 +568,7 @@ void Kalorix::getImageFromVideoRawdata(int frame, bool& ok, bool forceAutomatic)
     imageLoadOk = ok;
     repaintDisplayImage();
     setLables();
+    showFrameCompleteness();
 }
 
 void Kalorix::on_slMovieFiles_valueChanged(int frame) {
@@ -538,6 +584,46 @@ void Kalorix::on_btnFrameDown_clicked() {
 
 void Kalorix::on_btnFrameUp_clicked() {
     ui->slMovieFiles->setValue(ui->slMovieFiles->value() + 1);
+}
+
+void Kalorix::setupFrameNavigation() {
+    const std::pair<Qt::Key, int> keys[] = {{Qt::Key_Left, -1}, {Qt::Key_Right, 1}};
+    for (const auto& [key, delta] : keys) {
+        auto* shortcut = new QShortcut(QKeySequence(key), this);
+        connect(shortcut, &QShortcut::activated, this,
+                [this, step = delta]() { stepFrames(step); });
+    }
+    for (QPushButton* speed : {ui->btnPlayVideo, ui->btnPlayDoubleSpeed, ui->btnPlayTrippleSpeed})
+        speed->setCheckable(true);
+    // A label of its own: the pointer read-out replaces the status message.
+    frameNote = new QLabel(this);
+    frameNote->setObjectName(QStringLiteral("lblFrameNote"));
+    statusBar()->addPermanentWidget(frameNote);
+}
+
+void Kalorix::showFrameCompleteness() {
+    const uint32_t rows = dataConverter->getImageHeight();
+    if (movieRows > 0 && imageLoadOk && rows > 0 && rows < movieRows)
+        frameNote->setText(
+            QStringLiteral("frame cut short: %1 of %2 rows").arg(rows).arg(movieRows));
+    else
+        frameNote->clear();
+}
+
+void Kalorix::stepFrames(int delta) {
+    if (!ui->wgVideoControls->isVisible())
+        return;
+    QSlider* slider = ui->slMovieFiles;
+    const int from = frameStepQueued ? pendingFrame : slider->value();
+    pendingFrame = qBound(slider->minimum(), from + delta, slider->maximum());
+    if (frameStepQueued)
+        return;
+    frameStepQueued = true;
+    // Presses already waiting are handled before the queued step runs.
+    QTimer::singleShot(0, this, [this]() {
+        frameStepQueued = false;
+        ui->slMovieFiles->setValue(pendingFrame);
+    });
 }
 
 void Kalorix::on_btnSetBegin_clicked() {
@@ -577,17 +663,28 @@ void Kalorix::on_btnPlayTrippleSpeed_clicked() {
     on_actionStart_playing_movie_triggered();
 }
 
+void Kalorix::showPlaybackState() {
+    const std::pair<QPushButton*, unsigned> speeds[] = {
+        {ui->btnPlayVideo, 1}, {ui->btnPlayDoubleSpeed, 2}, {ui->btnPlayTrippleSpeed, 3}};
+    for (const auto& [button, speed] : speeds)
+        button->setChecked(playing && playSpeed == speed);
+}
+
 void Kalorix::on_actionStart_playing_movie_triggered() {
     if (playing) {
         // The running loop ends at its next step.
         playing = false;
+        showPlaybackState();
         return;
     }
     // Only a movie has frames to step through; a single frame or a picture
     // leaves the slider where it is.
-    if (currentFileType != ksDefines::RawRecording || !isMovieFile(currentFileName))
+    if (currentFileType != ksDefines::RawRecording || !isMovieFile(currentFileName)) {
+        showPlaybackState();
         return;
+    }
     playing = true;
+    showPlaybackState();
     QElapsedTimer timer;
     while (playing && ui->slMovieFiles->value() < dataConverter->getNumberOfVideoFrames()) {
         timer.restart();
@@ -604,6 +701,7 @@ void Kalorix::on_actionStart_playing_movie_triggered() {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
     }
     playing = false;
+    showPlaybackState();
 }
 
 void Kalorix::setVideoControlVisibility(bool visible) {
@@ -785,7 +883,18 @@ void Kalorix::setLables() {
         ui->lblTrackHeading->setText(QString::number(double(trackHeading), 'f', 1));
     }
     // The temperatures and the frame number come from the frame header, not
-    // from the serial data, so they are shown whatever the parse choice.
+    // from the serial data, so they are shown whatever the parse choice. A
+    // single-frame file fills no movie record: its header values and its
+    // number are read from the frame itself, not from the last movie's record.
+    if (!isMovieFile(currentFileName)) {
+        tempFPA = float(dataConverter->getTempFPA());
+        tempHousing = float(dataConverter->getTempHousing());
+        const bool carriesCounter =
+            kx::fileKindOf(currentFileName) == kx::FileKind::SingleCompressed &&
+            dataConverter->getStreamFrameNumberSeen();
+        if (!carriesCounter)
+            frameNumber = 1;
+    }
     ui->lblTempFPA->setText(QString::number(double(tempFPA), 'f', 1));
     ui->lblTempHousing->setText(QString::number(double(tempHousing), 'f', 2));
     // Above 8192 the counter carries the flat-field-correction mark.

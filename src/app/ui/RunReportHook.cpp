@@ -19,6 +19,7 @@ void installReportHookForRun(bool commandLine) {
                                                   : QMessageBox::Information);
         box.setWindowTitle(title);
         box.setText(text);
+        box.setInformativeText(reportInformativeText());
         box.exec();
     });
 }
