@@ -41,6 +41,10 @@ void DataConverter::resetProcessingParameters() {
 }
 
 void DataConverter::reset_internals_after_inputfile_change() {
+    // Offsets belong to the movie they were measured on; another file's
+    // frames would receive them by index.
+    driftComputed = false;
+    driftOffsets.clear();
     partNumber.clear();
     telemetry.date.clear();
     telemetry.time.clear();

@@ -176,6 +176,34 @@ public:
     QImage generateLegendForImage(QImage& image, bool showTemperatures, float resolution,
                                   bool useBiColorBounds);
 
+    // ---- Corrections: drift, non-uniformity offsets, lens map ---------------
+    // Drift offsets over the open movie from its FFC frames; every frame since
+    // the previous FFC frame gets a linear share of the jump there.
+    bool calcFrameTempDifferenceMap();
+    void addFFCFrame(int frame);
+    void resetFFCCorrection();
+    const std::vector<float>& getDriftOffsets() const { return driftOffsets; }
+    bool isDriftComputed() const { return driftComputed; }
+    bool isDriftEnabled() const { return driftEnabled; }
+    // The offset map over frames firstFrame ... lastFrame (1-based) of the
+    // open movie; false (with the console line) when refused.
+    bool executeNUC(int firstFrame, int lastFrame, int blurRadius);
+    bool isNucActive() const { return nucEnabled; }
+    const std::vector<int32_t>& getNucOffsets() const { return nucOffsets; }
+    // The frame decoded last becomes the lens reference.
+    void lensCorrection();
+    void resetLensCorrection();
+    bool isLensActive() const { return lensCorrectionEnabled; }
+    const std::vector<int32_t>& getLensMap() const { return lensMap; }
+    // A movie or fusion recording is the open file: a single frame opened
+    // after a movie leaves the movie's index behind, which no computation
+    // may use.
+    bool isMovieOpen() const;
+    bool isCorrectionRunning() const { return correctionRunning; }
+    // Decodes frame n (1-based) of the open movie again with the serial kind
+    // its last decode used, as the working frame.
+    void redecodeMovieFrame(int frameNumber);
+
     // ---- Telemetry of the serial data block --------------------------------
     void invokeSerialDataParsing(char* block, uint32_t length, ksDefines::serialContent kind);
     QString getSerialDataString() const;
@@ -212,6 +240,10 @@ public:
 
 public slots:
     void changedHourOffset(int hours);
+    void changedDriftCompensation(bool enabled);
+    void executeMotionBasedNUC(int firstFrame, int lastFrame);
+    void disableNUC();
+    void setNUCStatus(bool status);
 
 signals:
     void hotspotAt(uint column, uint row, uint value);
@@ -219,6 +251,8 @@ signals:
     // Around an index scan, for the window's progress bar.
     void enableProgressBar();
     void disableProgressBar();
+    void compensationPercentageChanged(int percent);
+    void compensationFinished();
 
 private:
     // Frame conversion step shared by every frame loader: copies the style of
@@ -328,6 +362,30 @@ private:
     bool nucEnabled = false;
     std::vector<int32_t> lensMap; // per pixel index
     bool lensCorrectionEnabled = false;
+    bool nucStatus = false;
+    // The decoder's single table of both per-pixel corrections, and what it
+    // was built from; every change of nucOffsets or lensMap counts up.
+    struct ShiftKey {
+        uint64_t generation = ~uint64_t(0);
+        bool nuc = false;
+        bool lens = false;
+        bool operator==(const ShiftKey& o) const {
+            return generation == o.generation && nuc == o.nuc && lens == o.lens;
+        }
+    };
+    uint64_t correctionTablesGeneration = 0;
+    mutable ShiftKey pixelShiftsKey;
+    mutable std::vector<int16_t> pixelShifts;
+    // A computation decodes other frames and lets events run meanwhile; a
+    // second one, or a new file, must wait for it.
+    bool correctionRunning = false;
+    // The movie frame decoded last and its serial kind: a computation decodes
+    // it again when done, so the working frame is the one shown before.
+    int32_t lastMovieFrame = 0;
+    ksDefines::serialContent lastMovieSerial = ksDefines::NoSerialData;
+    // Starts a computation over the open movie: refused while one runs.
+    bool beginCorrectionRun(const char* what);
+    void endCorrectionRun(int frameToRestore);
 
     // Conversion state
     ConversionParameters conversionParameters;

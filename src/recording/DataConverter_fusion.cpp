@@ -50,8 +50,7 @@ int DataConverter::parseFusionFile(const QString& fileName) {
             kx::console(QStringLiteral("DataConverter::parseFusionFile frame ") +
                         QString::number(i + 1) + QStringLiteral(" has no daylight picture"));
     }
-    // Version 5 counters carry no FFC mark in fusion files; the drift map
-    // between FFC events is computed here once drift compensation exists.
+    // Version 5 counters carry no FFC mark in fusion files.
     for (int32_t index : fusionindex::findFusionFfcFrames(scan))
         ffcFrames.push_back(index + 1);
 
@@ -64,6 +63,8 @@ int DataConverter::parseFusionFile(const QString& fileName) {
     frameCount = int32_t(std::min<size_t>(frameOffsets.size(), size_t(INT32_MAX)));
     processingState = 0;
     emit disableProgressBar();
+    if (fileVersion >= 6)
+        calcFrameTempDifferenceMap();
     return frameCount;
 }
 

@@ -51,7 +51,10 @@ std::unique_ptr<QFile> DataConverter::beginIndexScan(const QString& fileName,
     ffcFrames.clear();
     frameCounterGaps.clear();
     driftComputed = false;
+    driftOffsets.clear();
+    lastMovieFrame = 0;
     nucOffsets.assign(size_t(640) * 512, 0);
+    ++correctionTablesGeneration;
     processingState = 1;
     emit enableProgressBar();
     frameCount = 0;
@@ -114,8 +117,6 @@ int DataConverter::parseVideoFile(const QString& fileName, bool isCompressed,
             kx::console(movieindex::ffcConsoleLine(index, uint16_t(scan.counters[size_t(index)])));
             ffcFrames.push_back(index + 1);
         }
-        // The drift map between FFC events is computed here once drift
-        // compensation exists.
     }
 
     frameOffsets = std::move(scan.offsets);
@@ -123,6 +124,8 @@ int DataConverter::parseVideoFile(const QString& fileName, bool isCompressed,
     frameCount = int32_t(std::min<size_t>(frameOffsets.size(), size_t(INT32_MAX)));
     processingState = 0;
     emit disableProgressBar();
+    if (fileVersion == 5)
+        calcFrameTempDifferenceMap();
     return frameCount;
 }
 
@@ -138,6 +141,8 @@ void DataConverter::readFromCompressedVideoFileAndParseRAW(int frameNumber,
         markFrameUndecodable();
         return;
     }
+    lastMovieFrame = frameNumber;
+    lastMovieSerial = serial;
     const size_t index = size_t(frameNumber - 1);
     const qint64 offset = qint64(frameOffsets[index]);
     const int64_t frameSize = frameSizes[index];

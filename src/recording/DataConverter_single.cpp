@@ -69,6 +69,17 @@ framedecoder::Corrections DataConverter::decoderCorrections() const {
         c.lensMap = lensMap.data();
         c.lensCount = lensMap.size();
     }
+    // Both tables in one, built again only when a table or a switch changed.
+    if (c.nucOffsets || c.lensMap) {
+        const ShiftKey key{correctionTablesGeneration, nucEnabled, lensCorrectionEnabled};
+        if (!(key == pixelShiftsKey)) {
+            pixelShifts =
+                framedecoder::combinedShifts(c.nucOffsets, c.nucCount, c.lensMap, c.lensCount);
+            pixelShiftsKey = key;
+        }
+        c.pixelShifts = pixelShifts.data();
+        c.pixelShiftCount = pixelShifts.size();
+    }
     return c;
 }
 

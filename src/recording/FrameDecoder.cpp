@@ -72,46 +72,83 @@ bool isLastRowOfKnownGeometry(uint32_t width, uint32_t rowsStored) {
            (width == 336 && rowsStored == 255) || (width == 640 && rowsStored == 511);
 }
 
-// The drift offset of the frame, rounded half up. Only the low 16 bits reach a
-// stored value, so the offset is kept in 16-bit two's complement.
-uint16_t driftFor(const Corrections& c, int frameIndex) {
-    if (!c.driftOffsets || frameIndex < 0 || size_t(frameIndex) >= c.driftCount)
-        return 0;
-    const double rounded = std::floor(double(c.driftOffsets[frameIndex]) + 0.5);
-    if (std::isnan(rounded))
-        return 0;
-    const double clamped = std::clamp(rounded, double(INT32_MIN), double(INT32_MAX));
-    return uint16_t(uint32_t(int32_t(clamped)));
-}
-
 struct RunStats {
     uint16_t minRaw = 0xFFFF;
     uint16_t maxRaw = 0;
     uint64_t sum = 0;
 };
 
+constexpr int32_t kMaxRaw = 16383;
+// A drift or table entry beyond a whole raw range saturates every pixel the
+// same way as that range does, and keeps the 32-bit sums far from overflow.
+constexpr int32_t kMaxShift = 16383;
+
+// The drift offset of the frame, rounded half up, through a signed integer.
+int16_t driftFor(const Corrections& c, int frameIndex) {
+    if (!c.driftOffsets || frameIndex < 0 || size_t(frameIndex) >= c.driftCount)
+        return 0;
+    const double rounded = std::floor(double(c.driftOffsets[frameIndex]) + 0.5);
+    if (std::isnan(rounded))
+        return 0;
+    return int16_t(std::clamp(rounded, double(-kMaxShift), double(kMaxShift)));
+}
+
+int32_t tableShift(int32_t entry) {
+    return std::clamp(entry, -kMaxShift, kMaxShift);
+}
+
+// A value less an entry of the combined table.
+uint16_t shifted(uint16_t w, int32_t drift, int16_t shift) {
+    const int32_t v = int32_t(w & kValueMask) + drift - shift;
+    return uint16_t(std::clamp(v, int32_t(0), kMaxRaw));
+}
+
+// The portable loop of a run with the combined table.
+size_t decodeShiftRun(const uint16_t* __restrict src, uint16_t* __restrict dst, size_t maxN,
+                      int16_t drift, const int16_t* __restrict shifts, RunStats& stats) {
+    uint16_t lo = 0xFFFF, hi = 0;
+    uint64_t sum = 0;
+    size_t k = 0;
+    for (; k < maxN && (src[k] & kPixelFlag); ++k) {
+        const uint16_t v = shifted(src[k], drift, shifts[k]);
+        dst[k] = v;
+        lo = std::min(lo, v);
+        hi = std::max(hi, v);
+        sum += v;
+    }
+    stats.minRaw = lo;
+    stats.maxRaw = hi;
+    stats.sum = sum;
+    return k;
+}
+
+// A corrected value saturates at the ends of the 14-bit range: wrapping it
+// would turn a slight underflow into the hottest pixel of the frame.
+uint16_t corrected(uint16_t w, int32_t drift, int32_t nuc, int32_t lens) {
+    const int32_t v = int32_t(w & kValueMask) + drift - tableShift(nuc) - tableShift(lens);
+    return uint16_t(std::clamp(v, int32_t(0), kMaxRaw));
+}
+
 // Decodes the pixel words at the start of src, at most maxN of them: masks,
-// corrects, stores and accounts them, and returns how many there were. Values
-// are computed modulo 2^16, which is what storing them as unsigned 16-bit
-// numbers does to the corrected 32-bit sum. Whole blocks of pixel words go
-// through fixed-length loops that the compiler turns into vector code; the
-// minimum and maximum are taken on the values with bit 15 flipped, where the
-// signed 16-bit order equals the unsigned one (plain SSE2 has signed 16-bit
-// min/max only).
+// corrects, stores and accounts them, and returns how many there were. Whole
+// blocks of pixel words go through fixed-length loops that the compiler turns
+// into vector code: one that corrects and stores, one that accounts what was
+// stored. Corrected values fit 14 bits, so signed 16-bit min/max (all that
+// plain SSE2 has) order them correctly.
 template <bool kNuc, bool kLens>
 size_t decodePixelRun(const uint16_t* __restrict src, uint16_t* __restrict dst, size_t maxN,
-                      uint16_t drift, const int32_t* __restrict nuc, const int32_t* __restrict lens,
+                      int16_t drift, const int32_t* __restrict nuc, const int32_t* __restrict lens,
                       RunStats& stats) {
-    int16_t minBiased = INT16_MAX;
-    int16_t maxBiased = INT16_MIN;
+    int16_t minV = INT16_MAX;
+    int16_t maxV = INT16_MIN;
     uint64_t sum = 0;
     auto valueAt = [&](size_t k) {
-        uint16_t v = uint16_t((src[k] & kValueMask) + drift);
+        int32_t v = int32_t(src[k] & kValueMask) + drift;
         if (kNuc)
-            v = uint16_t(v - uint16_t(nuc[k]));
+            v -= tableShift(nuc[k]);
         if (kLens)
-            v = uint16_t(v - uint16_t(lens[k]));
-        return v;
+            v -= tableShift(lens[k]);
+        return int16_t(std::min(std::max(v, int32_t(0)), kMaxRaw));
     };
     size_t k = 0;
     for (; k + kBlock <= maxN; k += kBlock) {
@@ -120,28 +157,28 @@ size_t decodePixelRun(const uint16_t* __restrict src, uint16_t* __restrict dst, 
             all &= src[k + j];
         if (!(all & kPixelFlag))
             break;
-        // 16 values of at most 65535 cannot overflow 32 bits.
-        uint32_t blockSum = 0;
+        int16_t block[kBlock];
+        for (size_t j = 0; j < kBlock; ++j)
+            block[j] = valueAt(k + j);
+        // 16 values of at most 16383 cannot overflow 32 bits.
+        int32_t blockSum = 0;
         for (size_t j = 0; j < kBlock; ++j) {
-            const uint16_t v = valueAt(k + j);
-            dst[k + j] = v;
-            const int16_t biased = int16_t(v ^ 0x8000);
-            minBiased = std::min(minBiased, biased);
-            maxBiased = std::max(maxBiased, biased);
-            blockSum += v;
+            dst[k + j] = uint16_t(block[j]);
+            minV = std::min(minV, block[j]);
+            maxV = std::max(maxV, block[j]);
+            blockSum += block[j];
         }
-        sum += blockSum;
+        sum += uint32_t(blockSum);
     }
     for (; k < maxN && isPixel(src[k]); ++k) {
-        const uint16_t v = valueAt(k);
-        dst[k] = v;
-        const int16_t biased = int16_t(v ^ 0x8000);
-        minBiased = std::min(minBiased, biased);
-        maxBiased = std::max(maxBiased, biased);
-        sum += v;
+        const int16_t v = valueAt(k);
+        dst[k] = uint16_t(v);
+        minV = std::min(minV, v);
+        maxV = std::max(maxV, v);
+        sum += uint16_t(v);
     }
-    stats.minRaw = uint16_t(uint16_t(minBiased) ^ 0x8000);
-    stats.maxRaw = uint16_t(uint16_t(maxBiased) ^ 0x8000);
+    stats.minRaw = k ? uint16_t(minV) : uint16_t(0xFFFF);
+    stats.maxRaw = k ? uint16_t(maxV) : uint16_t(0);
     stats.sum = sum;
     return k;
 }
@@ -152,25 +189,23 @@ size_t decodePixelRun(const uint16_t* __restrict src, uint16_t* __restrict dst, 
 // The uncorrected run (drift at most), the case of nearly every frame, in
 // explicit SSE2, sixteen words per step. The pixel test packs the words to
 // bytes with signed saturation, which keeps each word's sign bit, and reads the
-// sixteen signs at once. Without drift the values fit 14 bits, so signed 16-bit
-// min/max and sums of adjacent values are exact; with drift the values are
-// flipped at bit 15 first (v - 32768: the signed order of those is the
-// unsigned order of the values). Pairwise sums go to 32-bit lanes and are
-// moved to 64 bits long before a lane could overflow.
+// sixteen signs at once. A drifted value (at most 16383 + 16383) still fits a
+// signed lane before it is clamped back to 14 bits, so signed 16-bit min/max
+// and sums of adjacent values are exact. Pairwise sums go to 32-bit lanes and
+// are moved to 64 bits long before a lane could overflow.
 template <bool kDrift>
 class PlainRunSse2 {
 public:
-    explicit PlainRunSse2(uint16_t drift)
-        : m_drift(_mm_set1_epi16(int16_t(drift))) {}
+    explicit PlainRunSse2(int16_t drift)
+        : m_drift(_mm_set1_epi16(drift)) {}
 
     // Decodes eight words already known to be pixel words.
     __m128i value(__m128i w) const {
         const __m128i v = _mm_and_si128(w, _mm_set1_epi16(int16_t(kValueMask)));
-        return kDrift ? _mm_add_epi16(v, m_drift) : v;
-    }
-    // The value in the domain where signed order is unsigned order.
-    static __m128i ordered(__m128i v) {
-        return kDrift ? _mm_xor_si128(v, _mm_set1_epi16(INT16_MIN)) : v;
+        if (!kDrift)
+            return v;
+        return _mm_min_epi16(_mm_max_epi16(_mm_add_epi16(v, m_drift), _mm_setzero_si128()),
+                             _mm_set1_epi16(int16_t(kMaxRaw)));
     }
     void account(__m128i o) {
         m_min = _mm_min_epi16(m_min, o);
@@ -181,12 +216,7 @@ public:
     void accountPair(__m128i o0, __m128i o1) {
         m_min = _mm_min_epi16(m_min, _mm_min_epi16(o0, o1));
         m_max = _mm_max_epi16(m_max, _mm_max_epi16(o0, o1));
-        if (kDrift)
-            m_sum32 = _mm_add_epi32(m_sum32, _mm_add_epi32(_mm_madd_epi16(o0, _mm_set1_epi16(1)),
-                                                           _mm_madd_epi16(o1, _mm_set1_epi16(1))));
-        else
-            m_sum32 =
-                _mm_add_epi32(m_sum32, _mm_madd_epi16(_mm_add_epi16(o0, o1), _mm_set1_epi16(1)));
+        m_sum32 = _mm_add_epi32(m_sum32, _mm_madd_epi16(_mm_add_epi16(o0, o1), _mm_set1_epi16(1)));
     }
     // Moves the 32-bit lane sums to 64 bits; called long before a lane, which
     // grows by at most 2 x 32768 per step, could overflow.
@@ -208,10 +238,9 @@ public:
             lo = std::min(lo, mins[j]);
             hi = std::max(hi, maxs[j]);
         }
-        const uint16_t unflip = kDrift ? 0x8000 : 0;
-        stats.minRaw = vectorWords ? uint16_t(uint16_t(lo) ^ unflip) : uint16_t(0xFFFF);
-        stats.maxRaw = vectorWords ? uint16_t(uint16_t(hi) ^ unflip) : uint16_t(0);
-        stats.sum = uint64_t(m_sum + (kDrift ? int64_t(vectorWords) * 32768 : 0));
+        stats.minRaw = vectorWords ? uint16_t(lo) : uint16_t(0xFFFF);
+        stats.maxRaw = vectorWords ? uint16_t(hi) : uint16_t(0);
+        stats.sum = uint64_t(m_sum);
     }
 
 private:
@@ -237,8 +266,68 @@ inline int pixelMask16(__m128i w0, __m128i w1) {
     return _mm_movemask_epi8(_mm_packs_epi16(w0, w1));
 }
 
+// A run with the combined table: the sum of two clamped entries fits a lane,
+// and a subtraction that saturates lies beyond either end of the range.
+size_t decodeShiftRunSse2(const uint16_t* src, uint16_t* dst, size_t maxN, int16_t drift,
+                          const int16_t* shifts, RunStats& stats) {
+    const __m128i valueMask = _mm_set1_epi16(int16_t(kValueMask));
+    const __m128i driftV = _mm_set1_epi16(drift);
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i maxRaw = _mm_set1_epi16(int16_t(kMaxRaw));
+    __m128i minV = _mm_set1_epi16(INT16_MAX);
+    __m128i maxV = _mm_set1_epi16(INT16_MIN);
+    __m128i sum32 = zero;
+    const auto value = [&](__m128i w, const int16_t* at) {
+        const __m128i v = _mm_add_epi16(_mm_and_si128(w, valueMask), driftV);
+        const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+        return _mm_min_epi16(_mm_max_epi16(_mm_subs_epi16(v, s), zero), maxRaw);
+    };
+    size_t k = 0;
+    // Sixteen words per step; two 14-bit values still fit a signed lane.
+    for (; k + 16 <= maxN; k += 16) {
+        const __m128i w0 = load8(src + k);
+        const __m128i w1 = load8(src + k + 8);
+        if (pixelMask16(w0, w1) != 0xFFFF)
+            break;
+        const __m128i v0 = value(w0, shifts + k);
+        const __m128i v1 = value(w1, shifts + k + 8);
+        store8(dst + k, v0);
+        store8(dst + k + 8, v1);
+        minV = _mm_min_epi16(minV, _mm_min_epi16(v0, v1));
+        maxV = _mm_max_epi16(maxV, _mm_max_epi16(v0, v1));
+        sum32 = _mm_add_epi32(sum32, _mm_madd_epi16(_mm_add_epi16(v0, v1), _mm_set1_epi16(1)));
+    }
+    for (; k + 8 <= maxN; k += 8) {
+        const __m128i w = load8(src + k);
+        if (pixelMask16(w, w) != 0xFFFF)
+            break;
+        const __m128i v = value(w, shifts + k);
+        store8(dst + k, v);
+        minV = _mm_min_epi16(minV, v);
+        maxV = _mm_max_epi16(maxV, v);
+        sum32 = _mm_add_epi32(sum32, _mm_madd_epi16(v, _mm_set1_epi16(1)));
+    }
+    int16_t mins[8], maxs[8];
+    int32_t lanes[4];
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(mins), minV);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(maxs), maxV);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes), sum32);
+    uint16_t lo = 0xFFFF, hi = 0;
+    for (int j = 0; j < 8 && k; ++j) {
+        lo = std::min(lo, uint16_t(mins[j]));
+        hi = std::max(hi, uint16_t(maxs[j]));
+    }
+    RunStats tail;
+    const size_t rest = decodeShiftRun(src + k, dst + k, maxN - k, drift, shifts + k, tail);
+    stats.minRaw = std::min(lo, tail.minRaw);
+    stats.maxRaw = std::max(hi, tail.maxRaw);
+    stats.sum = uint64_t(lanes[0]) + uint64_t(lanes[1]) + uint64_t(lanes[2]) + uint64_t(lanes[3]) +
+                tail.sum;
+    return k + rest;
+}
+
 template <bool kDrift>
-size_t decodePlainRunSse2(const uint16_t* src, uint16_t* dst, size_t maxN, uint16_t drift,
+size_t decodePlainRunSse2(const uint16_t* src, uint16_t* dst, size_t maxN, int16_t drift,
                           RunStats& stats) {
     PlainRunSse2<kDrift> run(drift);
     size_t k = 0;
@@ -264,8 +353,8 @@ size_t decodePlainRunSse2(const uint16_t* src, uint16_t* dst, size_t maxN, uint1
             store8(dst + k + 8, v1);
             store8(dst + k + 16, v2);
             store8(dst + k + 24, v3);
-            run.accountPair(run.ordered(v0), run.ordered(v1));
-            run.accountPair(run.ordered(v2), run.ordered(v3));
+            run.accountPair(v0, v1);
+            run.accountPair(v2, v3);
         }
         run.flush();
     }
@@ -276,11 +365,11 @@ size_t decodePlainRunSse2(const uint16_t* src, uint16_t* dst, size_t maxN, uint1
             break;
         const __m128i v = run.value(w);
         store8(dst + k, v);
-        run.account(run.ordered(v));
+        run.account(v);
     }
     run.finish(k, stats);
     for (; k < maxN && isPixel(src[k]); ++k) {
-        const uint16_t v = uint16_t((src[k] & kValueMask) + drift);
+        const uint16_t v = corrected(src[k], drift, 0, 0);
         dst[k] = v;
         stats.minRaw = std::min(stats.minRaw, v);
         stats.maxRaw = std::max(stats.maxRaw, v);
@@ -294,11 +383,12 @@ size_t decodePlainRunSse2(const uint16_t* src, uint16_t* dst, size_t maxN, uint1
 // out in this one function: helpers would not inherit its instruction set.
 template <bool kDrift>
 __attribute__((target("avx2"))) size_t decodePlainRunAvx2(const uint16_t* src, uint16_t* dst,
-                                                          size_t maxN, uint16_t drift,
+                                                          size_t maxN, int16_t drift,
                                                           RunStats& stats) {
     const __m256i valueMask = _mm256_set1_epi16(int16_t(kValueMask));
-    const __m256i driftV = _mm256_set1_epi16(int16_t(drift));
-    const __m256i flip = _mm256_set1_epi16(INT16_MIN);
+    const __m256i driftV = _mm256_set1_epi16(drift);
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i maxRaw = _mm256_set1_epi16(int16_t(kMaxRaw));
     const __m256i ones = _mm256_set1_epi16(1);
     __m256i minV = _mm256_set1_epi16(INT16_MAX);
     __m256i maxV = _mm256_set1_epi16(INT16_MIN);
@@ -321,22 +411,15 @@ __attribute__((target("avx2"))) size_t decodePlainRunAvx2(const uint16_t* src, u
             __m256i v0 = _mm256_and_si256(w0, valueMask);
             __m256i v1 = _mm256_and_si256(w1, valueMask);
             if (kDrift) {
-                v0 = _mm256_add_epi16(v0, driftV);
-                v1 = _mm256_add_epi16(v1, driftV);
+                v0 = _mm256_min_epi16(_mm256_max_epi16(_mm256_add_epi16(v0, driftV), zero), maxRaw);
+                v1 = _mm256_min_epi16(_mm256_max_epi16(_mm256_add_epi16(v1, driftV), zero), maxRaw);
             }
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + k), v0);
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + k + 16), v1);
-            if (kDrift) {
-                v0 = _mm256_xor_si256(v0, flip);
-                v1 = _mm256_xor_si256(v1, flip);
-            }
             minV = _mm256_min_epi16(minV, _mm256_min_epi16(v0, v1));
             maxV = _mm256_max_epi16(maxV, _mm256_max_epi16(v0, v1));
-            if (kDrift)
-                sum32 = _mm256_add_epi32(sum32, _mm256_add_epi32(_mm256_madd_epi16(v0, ones),
-                                                                 _mm256_madd_epi16(v1, ones)));
-            else // two 14-bit values still fit a signed 16-bit lane
-                sum32 = _mm256_add_epi32(sum32, _mm256_madd_epi16(_mm256_add_epi16(v0, v1), ones));
+            // two 14-bit values still fit a signed 16-bit lane
+            sum32 = _mm256_add_epi32(sum32, _mm256_madd_epi16(_mm256_add_epi16(v0, v1), ones));
         }
         // Then sixteen at a time up to the first word that is not a pixel word.
         if (stopped || chunkEnd == maxN) {
@@ -346,10 +429,9 @@ __attribute__((target("avx2"))) size_t decodePlainRunAvx2(const uint16_t* src, u
                     break;
                 __m256i v = _mm256_and_si256(w, valueMask);
                 if (kDrift)
-                    v = _mm256_add_epi16(v, driftV);
+                    v = _mm256_min_epi16(_mm256_max_epi16(_mm256_add_epi16(v, driftV), zero),
+                                         maxRaw);
                 _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + k), v);
-                if (kDrift)
-                    v = _mm256_xor_si256(v, flip);
                 minV = _mm256_min_epi16(minV, v);
                 maxV = _mm256_max_epi16(maxV, v);
                 sum32 = _mm256_add_epi32(sum32, _mm256_madd_epi16(v, ones));
@@ -371,21 +453,69 @@ __attribute__((target("avx2"))) size_t decodePlainRunAvx2(const uint16_t* src, u
         lo = mins[j] < lo ? mins[j] : lo;
         hi = maxs[j] > hi ? maxs[j] : hi;
     }
-    const uint16_t unflip = kDrift ? 0x8000 : 0;
-    uint16_t minRaw = k ? uint16_t(uint16_t(lo) ^ unflip) : uint16_t(0xFFFF);
-    uint16_t maxRaw = k ? uint16_t(uint16_t(hi) ^ unflip) : uint16_t(0);
-    uint64_t sum = uint64_t(vectorSum + (kDrift ? int64_t(k) * 32768 : 0));
+    uint16_t minRaw = k ? uint16_t(lo) : uint16_t(0xFFFF);
+    uint16_t maxRawSeen = k ? uint16_t(hi) : uint16_t(0);
+    uint64_t sum = uint64_t(vectorSum);
     for (; k < maxN && (src[k] & kPixelFlag); ++k) {
-        const uint16_t v = uint16_t((src[k] & kValueMask) + drift);
+        const uint16_t v = corrected(src[k], drift, 0, 0);
         dst[k] = v;
         minRaw = v < minRaw ? v : minRaw;
-        maxRaw = v > maxRaw ? v : maxRaw;
+        maxRawSeen = v > maxRawSeen ? v : maxRawSeen;
         sum += v;
     }
     stats.minRaw = minRaw;
-    stats.maxRaw = maxRaw;
+    stats.maxRaw = maxRawSeen;
     stats.sum = sum;
     return k;
+}
+
+// decodeShiftRunSse2 with 256-bit vectors, written out whole for the same
+// reason as decodePlainRunAvx2.
+__attribute__((target("avx2"))) size_t decodeShiftRunAvx2(const uint16_t* src, uint16_t* dst,
+                                                          size_t maxN, int16_t drift,
+                                                          const int16_t* shifts, RunStats& stats) {
+    const __m256i valueMask = _mm256_set1_epi16(int16_t(kValueMask));
+    const __m256i driftV = _mm256_set1_epi16(drift);
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i maxRaw = _mm256_set1_epi16(int16_t(kMaxRaw));
+    const __m256i ones = _mm256_set1_epi16(1);
+    __m256i minV = _mm256_set1_epi16(INT16_MAX);
+    __m256i maxV = _mm256_set1_epi16(INT16_MIN);
+    // A lane grows by at most 2 x 16383 per step: rows are far too short to
+    // overflow it.
+    __m256i sum32 = zero;
+    size_t k = 0;
+    for (; k + 16 <= maxN; k += 16) {
+        const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + k));
+        if ((uint32_t(_mm256_movemask_epi8(w)) & 0xAAAAAAAAu) != 0xAAAAAAAAu)
+            break;
+        __m256i v = _mm256_add_epi16(_mm256_and_si256(w, valueMask), driftV);
+        v = _mm256_subs_epi16(v, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(shifts + k)));
+        v = _mm256_min_epi16(_mm256_max_epi16(v, zero), maxRaw);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + k), v);
+        minV = _mm256_min_epi16(minV, v);
+        maxV = _mm256_max_epi16(maxV, v);
+        sum32 = _mm256_add_epi32(sum32, _mm256_madd_epi16(v, ones));
+    }
+    int16_t mins[16], maxs[16];
+    int32_t lanes[8];
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(mins), minV);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(maxs), maxV);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(lanes), sum32);
+    uint16_t lo = 0xFFFF, hi = 0;
+    uint64_t sum = 0;
+    for (int j = 0; j < 16 && k; ++j) {
+        lo = uint16_t(mins[j]) < lo ? uint16_t(mins[j]) : lo;
+        hi = uint16_t(maxs[j]) > hi ? uint16_t(maxs[j]) : hi;
+    }
+    for (int j = 0; j < 8; ++j)
+        sum += uint64_t(uint32_t(lanes[j]));
+    RunStats tail;
+    const size_t rest = decodeShiftRun(src + k, dst + k, maxN - k, drift, shifts + k, tail);
+    stats.minRaw = tail.minRaw < lo ? tail.minRaw : lo;
+    stats.maxRaw = tail.maxRaw > hi ? tail.maxRaw : hi;
+    stats.sum = sum + tail.sum;
+    return k + rest;
 }
 
 bool cpuHasAvx2() {
@@ -425,6 +555,8 @@ public:
         , m_nucCount(corrections.nucOffsets ? corrections.nucCount : 0)
         , m_lens(corrections.lensMap)
         , m_lensCount(corrections.lensMap ? corrections.lensCount : 0)
+        , m_shifts(corrections.pixelShifts)
+        , m_shiftCount(corrections.pixelShifts ? corrections.pixelShiftCount : 0)
         , m_raw(raw) {}
 
     void run() {
@@ -483,13 +615,11 @@ private:
     }
 
     uint16_t valueOf(uint16_t w) {
-        uint16_t v = uint16_t((w & kValueMask) + m_drift);
-        if (m_pixelIndex < m_nucCount)
-            v = uint16_t(v - uint16_t(m_nuc[m_pixelIndex]));
-        if (m_pixelIndex < m_lensCount)
-            v = uint16_t(v - uint16_t(m_lens[m_pixelIndex]));
-        ++m_pixelIndex;
-        return v;
+        const size_t p = m_pixelIndex++;
+        if (m_shifts)
+            return shifted(w, m_drift, p < m_shiftCount ? m_shifts[p] : 0);
+        return corrected(w, m_drift, p < m_nucCount ? m_nuc[p] : 0,
+                         p < m_lensCount ? m_lens[p] : 0);
     }
 
     void store(uint16_t v) {
@@ -523,13 +653,40 @@ private:
         }
     }
 
+    size_t decodeShifted(const uint16_t* src, uint16_t* dst, size_t maxN, const int16_t* shifts,
+                         RunStats& stats) const {
+#if defined(KALORIX_DECODER_AVX2)
+        if (m_kernel == Kernel::Avx2)
+            return decodeShiftRunAvx2(src, dst, maxN, m_drift, shifts, stats);
+#endif
+#if defined(__SSE2__)
+        if (m_kernel != Kernel::Portable)
+            return decodeShiftRunSse2(src, dst, maxN, m_drift, shifts, stats);
+#endif
+        return decodeShiftRun(src, dst, maxN, m_drift, shifts, stats);
+    }
+
+    // A run with the two per-pixel tables (a null table is off); callers
+    // that decode many frames hand over the combined table instead.
+    size_t decodeCorrected(const uint16_t* src, uint16_t* dst, size_t maxN, const int32_t* nuc,
+                           const int32_t* lens, RunStats& stats) const {
+        if (nuc && lens)
+            return decodePixelRun<true, true>(src, dst, maxN, m_drift, nuc, lens, stats);
+        if (nuc)
+            return decodePixelRun<true, false>(src, dst, maxN, m_drift, nuc, nullptr, stats);
+        return decodePixelRun<false, true>(src, dst, maxN, m_drift, nullptr, lens, stats);
+    }
+
     // Decodes the run of pixel words at src (at most maxN) into the current
     // row and returns its length. A run stops where a correction table ends,
     // so each piece is decoded with the tables that cover all of it.
     size_t decodeRun(const uint16_t* src, size_t maxN) {
         const size_t p = m_pixelIndex;
-        const bool nuc = p < m_nucCount;
-        const bool lens = p < m_lensCount;
+        const bool shift = p < m_shiftCount;
+        const bool nuc = !m_shifts && p < m_nucCount;
+        const bool lens = !m_shifts && p < m_lensCount;
+        if (shift)
+            maxN = std::min(maxN, m_shiftCount - p);
         if (nuc)
             maxN = std::min(maxN, m_nucCount - p);
         if (lens)
@@ -538,12 +695,11 @@ private:
         uint16_t* dst = m_raw.data() + m_pos + m_col;
         RunStats stats;
         size_t n;
-        if (nuc && lens)
-            n = decodePixelRun<true, true>(src, dst, maxN, m_drift, m_nuc + p, m_lens + p, stats);
-        else if (nuc)
-            n = decodePixelRun<true, false>(src, dst, maxN, m_drift, m_nuc + p, nullptr, stats);
-        else if (lens)
-            n = decodePixelRun<false, true>(src, dst, maxN, m_drift, nullptr, m_lens + p, stats);
+        if (shift)
+            n = decodeShifted(src, dst, maxN, m_shifts + p, stats);
+        else if (nuc || lens)
+            n = decodeCorrected(src, dst, maxN, nuc ? m_nuc + p : nullptr,
+                                lens ? m_lens + p : nullptr, stats);
         else
             n = decodePlain(src, dst, maxN, stats);
         if (n == 0)
@@ -618,11 +774,13 @@ private:
     const uint16_t* m_words;
     const size_t m_count;
     const uint16_t m_lastWord;
-    const uint16_t m_drift;
+    const int16_t m_drift;
     const int32_t* m_nuc;
     const size_t m_nucCount;
     const int32_t* m_lens;
     const size_t m_lensCount;
+    const int16_t* m_shifts;
+    const size_t m_shiftCount;
     // Stored rows occupy [0, m_pos); the row being collected follows them and
     // joins the frame only when it ends long enough (a dropped row is simply
     // overwritten by the next one).
@@ -645,6 +803,19 @@ private:
 };
 
 } // namespace
+
+std::vector<int16_t> combinedShifts(const int32_t* nuc, size_t nucCount, const int32_t* lens,
+                                    size_t lensCount) {
+    if (!nuc)
+        nucCount = 0;
+    if (!lens)
+        lensCount = 0;
+    std::vector<int16_t> shifts(std::max(nucCount, lensCount));
+    for (size_t k = 0; k < shifts.size(); ++k)
+        shifts[k] = int16_t((k < nucCount ? tableShift(nuc[k]) : 0) +
+                            (k < lensCount ? tableShift(lens[k]) : 0));
+    return shifts;
+}
 
 bool kernelAvailable(Kernel kernel) {
     switch (kernel) {

@@ -17,9 +17,10 @@ constexpr size_t kFrameCapacity = 655360;
 // The first row sets the frame width only when it has at least this many values.
 constexpr uint32_t kMinRowWidth = 160;
 
-// Per-pixel corrections, each a table the decoder only reads. A null table is
-// switched off; an index the table does not cover leaves that pixel
-// uncorrected.
+// Per-pixel corrections, each a table the decoder only reads, applied in the
+// order drift, offset, lens. A null table is switched off; an index the table
+// does not cover leaves that pixel uncorrected. A corrected value saturates at
+// 0 and 16383.
 struct Corrections {
     const float* driftOffsets = nullptr; // raw counts per 0-based frame index
     size_t driftCount = 0;
@@ -27,7 +28,19 @@ struct Corrections {
     size_t nucCount = 0;
     const int32_t* lensMap = nullptr; // subtracted, per pixel index
     size_t lensCount = 0;
+    // Both per-pixel tables in one, as combinedShifts makes it: when set, it
+    // takes the place of nucOffsets and lensMap and halves what a frame with
+    // per-pixel corrections reads.
+    const int16_t* pixelShifts = nullptr;
+    size_t pixelShiftCount = 0;
 };
+
+// Per pixel index, the offset plus the lens entry (each first clamped to
+// +-16383, so the sum fits); as long as the longer table, a missing entry
+// counting 0. Subtracting it and clamping gives the value that subtracting
+// both tables gives.
+std::vector<int16_t> combinedShifts(const int32_t* nuc, size_t nucCount, const int32_t* lens,
+                                    size_t lensCount);
 
 struct Result {
     // Zero when no row reached kMinRowWidth values: the frame is undecodable.
@@ -48,8 +61,9 @@ struct Result {
 };
 
 // How runs of uncorrected pixel words are decoded. Every kernel gives the same
-// frame; Best picks the fastest one the processor has. Pixels with per-pixel
-// corrections always take the portable loop.
+// frame; Best picks the fastest one the processor has. A run with the two
+// per-pixel tables takes the portable loop in every kernel; one with the
+// combined table has a loop of each kernel.
 enum class Kernel { Best, Portable, Sse2, Avx2 };
 bool kernelAvailable(Kernel kernel);
 // The kernel that decode uses for a request (Portable for one not available).

@@ -175,14 +175,25 @@ private slots:
         };
         const Seq row = Seq().b(2).p(160, 1000).b(2);
         add("mask before drift", Seq(row).at(2, 0xFFFF), {1.0f}, 0, {}, {},
-            Seq().r(160, 1001).at(0, 16384));
+            Seq().r(160, 1001).at(0, 16383));
         add("drift of the frame, half rounds up", row, {0.0f, 2.5f}, 1, {}, {}, Seq().r(160, 1003));
         add("negative half rounds up", row, {-2.5f}, 0, {}, {}, Seq().r(160, 998));
         add("frame outside the drift table", row, {5.0f}, 1, {}, {}, Seq().r(160, 1000));
         add("drift, offset and lens; short tables leave later pixels", row, {2.5f}, 0, {5, -7},
             {-2}, Seq().r(160, 1003).at(0, 1000).at(1, 1010));
-        add("wraps to unsigned 16 bits", Seq(row).at(2, 0xC001), {}, 0, {5}, {},
-            Seq().r(160, 1000).at(0, 65532));
+        add("offset below zero saturates at 0", Seq(row).at(2, 0xC001), {}, 0, {5}, {},
+            Seq().r(160, 1000).at(0, 0));
+        add("lens above the range saturates at 16383", Seq(row).at(2, 0xFFFE), {}, 0, {}, {-3},
+            Seq().r(160, 1000).at(0, 16383));
+        add("negative drift saturates at 0", row, {-1000.7f}, 0, {}, {}, Seq().r(160, 0));
+        add("drift beyond the range saturates", row, {1e9f}, 0, {}, {}, Seq().r(160, 16383));
+        // Lengths that leave a tail after the vector blocks of every kernel.
+        add("drift in the tail of a run", Seq().b(2).p(173, 16380).b(2), {5.0f}, 0, {}, {},
+            Seq().r(173, 16383));
+        add("table entries beyond the range saturate", Seq().b(2).p(161, 16000).b(2), {9000.0f}, 0,
+            {-40000, 40000}, {40000, -40000, 100}, Seq().r(2, 16383).r(1, 16383).r(158, 16383));
+        add("drift, offset and lens clamp once at the end", Seq().b(2).p(161, 100).b(2), {-150.0f},
+            0, {-100}, {-30}, Seq().r(1, 80).r(160, 0));
         // 129 rows of 160 after pixel words that are not decoded either. The
         // repeated tail of row 128 takes no pixel index, so the first value of
         // row 129 is pixel 128 * 160 - 3 = 20477.
@@ -201,12 +212,28 @@ private slots:
     void appliesCorrections() {
         QFETCH(Correction, c);
         const auto& [words, drift, frameIndex, nuc, lens, raw] = c;
-        Words out;
         // Empty tables cover no pixel and no frame: they switch nothing on.
-        decode(words, out,
-               {drift.data(), drift.size(), nuc.data(), nuc.size(), lens.data(), lens.size()},
-               Kernel::Best, frameIndex);
-        QVERIFY(out == raw);
+        // Each case runs with the two tables and with their combined table.
+        const std::vector<int16_t> shifts =
+            framedecoder::combinedShifts(nuc.data(), nuc.size(), lens.data(), lens.size());
+        for (int combined = 0; combined < 2; ++combined)
+            for (Kernel kernel : kKernels) {
+                Words out;
+                framedecoder::Corrections c{drift.data(), drift.size(), nuc.data(),
+                                            nuc.size(),   lens.data(),  lens.size()};
+                if (combined && !shifts.empty()) {
+                    c.nucOffsets = nullptr;
+                    c.lensMap = nullptr;
+                    c.pixelShifts = shifts.data();
+                    c.pixelShiftCount = shifts.size();
+                }
+                const framedecoder::Result r = decode(words, out, c, kernel, frameIndex);
+                QVERIFY2(out == raw, QByteArray::number(int(kernel) + 10 * combined).constData());
+                const uint64_t sum = std::accumulate(raw.begin(), raw.end(), uint64_t(0));
+                QCOMPARE(r.maxRaw, uint32_t(*std::max_element(raw.begin(), raw.end())));
+                QCOMPARE(r.minRaw, uint32_t(*std::min_element(raw.begin(), raw.end())));
+                QCOMPARE(r.sum, sum);
+            }
     }
 
     void kernelsAgreeOnSimulatedFrames() {
@@ -218,13 +245,34 @@ private slots:
             // Blanking of 2 to 5 words, a cut last row, row 7 short, row 100 long.
             const Words words = synth::makeWordStream(synth::renderScene(scene, 0), width, height,
                                                       {2, 5, 1, true, 7, 100, false, 0x1234});
-            Words portable, out;
-            testsupport::Recorder rec;
-            const QString expected = stats(decode(words, portable, {}, Kernel::Portable)) + rec.out;
-            for (Kernel kernel : {Kernel::Sse2, Kernel::Avx2}) {
-                rec.clear();
-                QCOMPARE(stats(decode(words, out, {}, kernel)) + rec.out, expected);
-                QVERIFY(out == portable);
+            // Without corrections, with a drift that pushes some values past
+            // either end, and with drift, offsets and lens map together.
+            const Floats drift = {-7000.0f, 9000.4f};
+            Ints nuc(size_t(width) * height), lens(size_t(width) * height);
+            for (size_t k = 0; k < nuc.size(); ++k) {
+                nuc[k] = int32_t(k % 37) - 18;
+                lens[k] = -int32_t(k % 11);
+            }
+            const std::vector<int16_t> shifts =
+                framedecoder::combinedShifts(nuc.data(), nuc.size(), lens.data(), lens.size());
+            const framedecoder::Corrections cases[] = {
+                {},
+                {drift.data(), 2, nullptr, 0, nullptr, 0},
+                {drift.data(), 2, nuc.data(), nuc.size(), lens.data(), lens.size()},
+                {drift.data(), 2, nullptr, 0, nullptr, 0, shifts.data(), shifts.size()}};
+            for (const framedecoder::Corrections& c : cases) {
+                for (int frameIndex : {0, 1}) {
+                    Words portable, out;
+                    testsupport::Recorder rec;
+                    const QString expected =
+                        stats(decode(words, portable, c, Kernel::Portable, frameIndex)) + rec.out;
+                    for (Kernel kernel : {Kernel::Sse2, Kernel::Avx2}) {
+                        rec.clear();
+                        QCOMPARE(stats(decode(words, out, c, kernel, frameIndex)) + rec.out,
+                                 expected);
+                        QVERIFY(out == portable);
+                    }
+                }
             }
         }
     }

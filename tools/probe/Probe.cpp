@@ -2,6 +2,8 @@
 
 #include "base/Report.h"
 #include "conversion/Legend.h"
+#include "corrections/BitLaneTest.h"
+#include "corrections/Drift.h"
 #include "recording/DataConverter.h"
 
 #include <QFile>
@@ -130,15 +132,72 @@ bool isMovie(const QString& type) {
     return type == QLatin1String("THM") || type == QLatin1String("TMC");
 }
 
+// Switches on the corrections the options ask for, in the order a user of the
+// window would: FFC list and drift, offset map, lens reference. Returns the
+// reason when one is refused.
+QString applyCorrections(DataConverter& converter, const Options& options) {
+    if (!options.ffcFile.isEmpty()) {
+        QFile file(options.ffcFile);
+        if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+            return QStringLiteral("kalorix-probe: cannot read the FFC file ") + options.ffcFile;
+        converter.resetFFCCorrection();
+        for (const int32_t frame : drift::readFfcList(file))
+            converter.addFFCFrame(frame);
+    }
+    if (options.drift) {
+        converter.changedDriftCompensation(true);
+        if (!options.ffcFile.isEmpty() || !converter.isDriftComputed())
+            converter.calcFrameTempDifferenceMap();
+    }
+    ConsoleCapture capture;
+    if (options.nucFirst || options.nucLast) {
+        if (!converter.executeNUC(options.nucFirst, options.nucLast, 50))
+            return capture.lastLine();
+    }
+    if (options.lensReference) {
+        const int frames = converter.getNumberOfVideoFrames();
+        if (!converter.isMovieOpen() || options.lensReference > frames)
+            return QStringLiteral("kalorix-probe: lens reference %1 is not in the file")
+                .arg(options.lensReference);
+        converter.redecodeMovieFrame(options.lensReference);
+        converter.lensCorrection();
+    }
+    return QString();
+}
+
+JsonObject correctionsObject(const DataConverter& converter) {
+    JsonObject corrections;
+    corrections
+        .add(QStringLiteral("drift"), converter.isDriftComputed() && converter.isDriftEnabled())
+        .add(QStringLiteral("nuc"), converter.isNucActive())
+        .add(QStringLiteral("lens"), converter.isLensActive());
+    return corrections;
+}
+
+JsonObject bitLaneObject(const std::vector<uint16_t>& raw) {
+    JsonObject masks;
+    for (const QString& line : bitlane::reportLines(raw)) {
+        const int colon = int(line.indexOf(QLatin1Char(':')));
+        if (colon < 0)
+            masks.add(QStringLiteral("message"), line);
+        else
+            masks.add(line.left(colon), line.mid(colon + 1).trimmed());
+    }
+    return masks;
+}
+
 // Loads the file and decodes the requested frame (converting it when a PNG is
 // wanted). Returns the number of frames, 0 when the file did not load.
 int loadFrame(DataConverter& converter, const QString& type, const Options& options, QImage& image,
-              bool& ok) {
+              bool& ok, QString& correctionFailure) {
     ThermalImageConversionSet set = conversionSet(options);
     const bool compressed = type == QLatin1String("THC") || type == QLatin1String("TMC");
     if (isMovie(type)) {
         const int frames = converter.parseVideoFile(options.file, compressed, true);
         if (frames < 1 || options.frame > frames)
+            return frames;
+        correctionFailure = applyCorrections(converter, options);
+        if (!correctionFailure.isEmpty())
             return frames;
         ok = false;
         converter.getThermalImageFromVideoRawList(options.frame, image, &ok, options.serial, set);
@@ -210,9 +269,10 @@ Result probeFile(const Options& options) {
     QImage image;
     bool ok = false;
     int frames = 0;
+    QString correctionFailure;
     {
         ConsoleCapture capture;
-        frames = loadFrame(converter, type, options, image, ok);
+        frames = loadFrame(converter, type, options, image, ok, correctionFailure);
         if (frames < 1) {
             QString message = capture.lastLine();
             if (message.isEmpty())
@@ -221,6 +281,8 @@ Result probeFile(const Options& options) {
             return failure(options.file, message);
         }
     }
+    if (!correctionFailure.isEmpty())
+        return failure(options.file, correctionFailure);
     if (options.frame < 1 || options.frame > frames)
         return failure(options.file, QStringLiteral("kalorix-probe: frame %1 is not in the file "
                                                     "(frames 1 to %2)")
@@ -255,6 +317,10 @@ Result probeFile(const Options& options) {
         .add(QStringLiteral("ffcFrames"), converter.getFFCFrames())
         .add(QStringLiteral("frameCounterGaps"), converter.getFrameCounterGaps())
         .add(QStringLiteral("frame"), frameObject(converter, options.frame, ok, options.serial));
+    if (options.drift || options.nucFirst || options.nucLast || options.lensReference)
+        r.json.add(QStringLiteral("corrections"), correctionsObject(converter));
+    if (options.bitLane)
+        r.json.add(QStringLiteral("bitLane"), bitLaneObject(converter.getRawBuffer()));
 
     if (options.all) {
         std::vector<JsonObject> list;

@@ -30,6 +30,16 @@ struct Options {
     // words "high" and "low".
     bool legend = false;
     double resolution = 0.04;
+    // Corrections as the window applies them, before the frame is decoded:
+    // drift compensation on (with the FFC frames of ffcFile instead of the
+    // file's own), the offset map over nucFirst ... nucLast, frame
+    // lensReference as lens reference (0: none).
+    bool drift = false;
+    QString ffcFile;
+    int nucFirst = 0;
+    int nucLast = 0;
+    int lensReference = 0;
+    bool bitLane = false; // add "bitLane": the two masks of the frame
 };
 
 // The palette number for "gray", "iron", "arctic" or "rainbow"; -1 otherwise.

@@ -1,6 +1,7 @@
 // kalorix-probe FILE [--frame N] [--raw OUT.pgm] [--all] [--png OUT.png --palette
 // gray|iron|arctic|rainbow [--range LOW HIGH] [--invert] [--legend [--tlinear
-// none|high|low]]]: prints what the converter decodes from a recorder file as
+// none|high|low]]] [--drift [--ffc-file F]] [--nuc FIRST LAST] [--lens-reference N]
+// [--bitlane]: prints what the converter decodes from a recorder file as
 // one JSON object on standard output.
 #include "Probe.h"
 
@@ -8,9 +9,32 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+
+namespace {
+
+// Takes "name A B" out of the arguments; ok tells whether both values were
+// unsigned numbers. Returns whether the option was given.
+bool takePair(QStringList& arguments, const QString& name, uint& a, uint& b, bool& ok) {
+    const int at = int(arguments.indexOf(name));
+    if (at < 1)
+        return false;
+    bool aOk = false;
+    bool bOk = false;
+    if (at + 2 < arguments.size()) {
+        a = arguments.at(at + 1).toUInt(&aOk);
+        b = arguments.at(at + 2).toUInt(&bOk);
+    }
+    const int taken = std::min(3, int(arguments.size()) - at);
+    arguments.erase(arguments.begin() + at, arguments.begin() + at + taken);
+    ok = aOk && bOk;
+    return true;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     // The labels of a legend need the font system of a GUI application. The
@@ -73,6 +97,25 @@ int main(int argc, char** argv) {
         QStringLiteral("Parse each frame's serial block as nmea, mavlink or md and add "
                        "\"telemetry\" to the frame (and to every entry of \"frameList\")."),
         QStringLiteral("KIND"));
+    const QCommandLineOption driftOption(
+        QStringLiteral("drift"),
+        QStringLiteral("Drift compensation on, with the file's FFC frames or those of --ffc-file; "
+                       "frame values and statistics are then corrected."));
+    const QCommandLineOption ffcFileOption(
+        QStringLiteral("ffc-file"),
+        QStringLiteral("FFC list file (one frame number per line) for --drift."),
+        QStringLiteral("F"));
+    const QCommandLineOption lensOption(
+        QStringLiteral("lens-reference"),
+        QStringLiteral("Frame N (from 1) of a movie becomes the lens compensation reference."),
+        QStringLiteral("N"));
+    const QCommandLineOption bitLaneOption(
+        QStringLiteral("bitlane"),
+        QStringLiteral("Add \"bitLane\": the masks of bits never set and never clear."));
+    parser.addOption(driftOption);
+    parser.addOption(ffcFileOption);
+    parser.addOption(lensOption);
+    parser.addOption(bitLaneOption);
     parser.addOption(frameOption);
     parser.addOption(serialOption);
     parser.addOption(rawOption);
@@ -82,27 +125,28 @@ int main(int argc, char** argv) {
     parser.addOption(invertOption);
     parser.addOption(legendOption);
     parser.addOption(tlinearOption);
-    // "--range LOW HIGH" takes two values, which the parser cannot express: it
-    // is taken out of the arguments first.
+    // "--range LOW HIGH" and "--nuc FIRST LAST" take two values, which the
+    // parser cannot express: they are taken out of the arguments first.
     QStringList arguments = app.arguments();
-    bool rangeGiven = false;
-    bool rangeOk = true;
     uint rangeLow = 0;
     uint rangeHigh = 0;
-    const int rangeAt = int(arguments.indexOf(QStringLiteral("--range")));
-    if (rangeAt > 0) {
-        rangeGiven = true;
-        bool lowOk = false;
-        bool highOk = false;
-        if (rangeAt + 2 < arguments.size()) {
-            rangeLow = arguments.at(rangeAt + 1).toUInt(&lowOk);
-            rangeHigh = arguments.at(rangeAt + 2).toUInt(&highOk);
-        }
-        const int taken = std::min(3, int(arguments.size()) - rangeAt);
-        arguments.erase(arguments.begin() + rangeAt, arguments.begin() + rangeAt + taken);
-        rangeOk = lowOk && highOk && rangeLow < rangeHigh && rangeHigh <= 16383;
-    }
+    bool rangeOk = true;
+    const bool rangeGiven =
+        takePair(arguments, QStringLiteral("--range"), rangeLow, rangeHigh, rangeOk);
+    if (rangeGiven)
+        rangeOk = rangeOk && rangeLow < rangeHigh && rangeHigh <= 16383;
+    // The NUC range itself is checked by the computation, which refuses it
+    // with its own message; 0 0 would read as "no map" and is refused here.
+    uint nucFirst = 0;
+    uint nucLast = 0;
+    bool nucOk = true;
+    if (takePair(arguments, QStringLiteral("--nuc"), nucFirst, nucLast, nucOk))
+        nucOk =
+            nucOk && (nucFirst != 0 || nucLast != 0) && nucFirst <= INT_MAX && nucLast <= INT_MAX;
     parser.process(arguments);
+    bool lensOk = true;
+    const int lensReference =
+        parser.isSet(lensOption) ? parser.value(lensOption).toInt(&lensOk) : 0;
 
     const QStringList files = parser.positionalArguments();
     bool frameOk = false;
@@ -113,7 +157,8 @@ int main(int argc, char** argv) {
     const bool serialOk =
         !parser.isSet(serialOption) || probe::serialFromName(parser.value(serialOption), serial);
     if (files.size() != 1 || !serialOk || !frameOk || frame < 1 || palette < 0 || !rangeOk ||
-        resolution < 0.0 ||
+        !nucOk || !lensOk || (parser.isSet(lensOption) && lensReference < 1) ||
+        (parser.isSet(ffcFileOption) && !parser.isSet(driftOption)) || resolution < 0.0 ||
         ((rangeGiven || parser.isSet(invertOption) || parser.isSet(paletteOption) ||
           parser.isSet(legendOption)) &&
          !parser.isSet(pngOption)) ||
@@ -121,6 +166,9 @@ int main(int argc, char** argv) {
         std::fputs(qPrintable(parser.helpText()), stderr);
         std::fputs("  --range <LOW> <HIGH>      Raw window of the PNG instead of the automatic "
                    "one (0 <= LOW < HIGH <= 16383).\n",
+                   stderr);
+        std::fputs("  --nuc <FIRST> <LAST>      Compute and switch on the non-uniformity offset "
+                   "map over frames FIRST to LAST.\n",
                    stderr);
         return 2;
     }
@@ -139,6 +187,12 @@ int main(int argc, char** argv) {
     options.rangeGiven = rangeGiven;
     options.rangeLow = rangeLow;
     options.rangeHigh = rangeHigh;
+    options.drift = parser.isSet(driftOption);
+    options.ffcFile = parser.value(ffcFileOption);
+    options.nucFirst = int(nucFirst);
+    options.nucLast = int(nucLast);
+    options.lensReference = lensReference;
+    options.bitLane = parser.isSet(bitLaneOption);
     const probe::Result result = probe::probeFile(options);
     const QByteArray json = result.json.toJson() + '\n';
     std::fwrite(json.constData(), 1, size_t(json.size()), stdout);

@@ -21,6 +21,28 @@ double bounce(double x, double low, double high) {
     return low + (m <= span ? m : 2 * span - m);
 }
 
+constexpr int kTextureCell = 8;
+
+// A value in [-1, 1] per lattice point of the texture.
+double latticeValue(uint64_t seed, int64_t i, int64_t j) {
+    SynthRandom r(mixSeed(seed, uint64_t(i) * 0x9E3779B1u, uint64_t(j)));
+    return r.uniform(-1.0, 1.0);
+}
+
+// Value noise: the lattice values interpolated bilinearly between cells.
+double textureAt(uint64_t seed, double x, double y) {
+    const double fx = x / kTextureCell;
+    const double fy = y / kTextureCell;
+    const int64_t i = int64_t(std::floor(fx));
+    const int64_t j = int64_t(std::floor(fy));
+    const double tx = fx - double(i);
+    const double ty = fy - double(j);
+    const double top = latticeValue(seed, i, j) * (1 - tx) + latticeValue(seed, i + 1, j) * tx;
+    const double bottom =
+        latticeValue(seed, i, j + 1) * (1 - tx) + latticeValue(seed, i + 1, j + 1) * tx;
+    return top * (1 - ty) + bottom * ty;
+}
+
 struct Blob {
     double x0, y0, vx, vy, sigma, peak;
 };
@@ -85,6 +107,9 @@ std::vector<uint16_t> renderScene(const SceneOptions& options, int frameIndex) {
 
     SynthRandom noise(mixSeed(options.seed, uint64_t(uint32_t(frameIndex)) + 1,
                               uint64_t(options.noiseVariant) + 1));
+    // The texture and the fixed pattern depend on the seed only.
+    const uint64_t textureSeed = mixSeed(options.seed, 0x7E47);
+    SynthRandom fixedPattern(mixSeed(options.seed, 0xF1BED));
     std::vector<uint16_t> raw(size_t(width) * size_t(height));
     size_t k = 0;
     for (int y = 0; y < height; ++y) {
@@ -92,13 +117,36 @@ std::vector<uint16_t> renderScene(const SceneOptions& options, int frameIndex) {
             double v = rowPart[size_t(y)] + colPart[size_t(x)];
             for (size_t b = 0; b < blobs.size(); ++b)
                 v += blobCols[b][size_t(x)] * blobRows[b][size_t(y)];
+            if (options.textureRaw > 0)
+                v += options.textureRaw * textureAt(textureSeed,
+                                                    x + options.textureStepX * frameIndex,
+                                                    y + options.textureStepY * frameIndex);
+            if (options.fixedPatternRaw > 0)
+                v += options.fixedPatternRaw * fixedPattern.uniform(-1.0, 1.0);
             if (options.noiseRaw > 0)
                 v += options.noiseRaw * noise.gaussian();
             v = std::floor(v + 0.5);
-            raw[k] = uint16_t(std::clamp(v, 2.0, 16383.0));
+            uint16_t value = uint16_t(std::clamp(v, 2.0, 16383.0));
+            if (options.forcedOneBit >= 0 && options.forcedOneBit < 16)
+                value = uint16_t(value | (1u << options.forcedOneBit));
+            if (options.allEven)
+                value = uint16_t(value & ~1u);
+            raw[k] = value;
         }
     }
     return raw;
+}
+
+SceneOptions uniformShadedScene(int width, int height, double backgroundRaw, double shadingRaw) {
+    SceneOptions o;
+    o.width = width;
+    o.height = height;
+    o.backgroundRaw = backgroundRaw;
+    o.gradientRaw = 0.0;
+    o.objects = 0;
+    o.vignettingRaw = shadingRaw;
+    o.noiseRaw = 0.0;
+    return o;
 }
 
 } // namespace synth

@@ -29,7 +29,23 @@ struct SceneOptions {
     double noiseRaw = 6.0;         // standard deviation of the sensor noise
     double driftRaw = 0.0;         // offset added to every pixel (FFC saw-tooth)
     uint32_t noiseVariant = 0;     // changes only the noise (same objects, same path)
+    // A static per-pixel offset, uniform in [-fixedPatternRaw, fixedPatternRaw]
+    // and the same in every frame (the sensor's fixed pattern).
+    double fixedPatternRaw = 0.0;
+    // A textured ground (value noise of 8-pixel cells, peak textureRaw) that
+    // moves under the camera by textureStepX/Y pixels per frame.
+    double textureRaw = 0.0;
+    double textureStepX = 5.3;
+    double textureStepY = 3.1;
+    // Bit lanes of the parallel interface: a bit stuck at 1 in every value
+    // (-1: none) and the lowest bit stuck at 0.
+    int forcedOneBit = -1;
+    bool allEven = false;
 };
+// A uniform scene of level backgroundRaw darkened towards the corners by
+// shadingRaw (corners shadingRaw below the centre), without objects, noise or
+// gradient: a reference for lens compensation.
+SceneOptions uniformShadedScene(int width, int height, double backgroundRaw, double shadingRaw);
 // frameIndex is 0-based; objects move with it, the noise changes with it.
 // Returns width x height values row by row (empty for a geometry below 1 x 1).
 std::vector<uint16_t> renderScene(const SceneOptions& options, int frameIndex);

@@ -47,6 +47,19 @@ const char* const kHelp =
     "  --first-counter N        frame counter of frame 1, 0-8191 (default 1)\n"
     "  --drift R                drift in raw counts per frame since the last FFC (default 0.5)\n"
     "\n"
+    "Scene (raw counts):\n"
+    "  --background R           mean level (default 7400)\n"
+    "  --gradient R             top-to-bottom background change (default 600)\n"
+    "  --objects N              warm moving blobs (default 3)\n"
+    "  --vignetting R           corners R below the centre (default 250)\n"
+    "  --noise R                deviation of the temporal noise (default 6)\n"
+    "  --fixed-pattern R        static per-pixel offset within +-R (default 0)\n"
+    "  --texture R              textured ground of peak R moving under the camera\n"
+    "  --uniform                uniform reference: no gradient, objects, noise or texture,\n"
+    "                           only the vignetting as additive shading\n"
+    "  --force-bit N            bit N (0-15) set in every value\n"
+    "  --all-even               lowest bit clear in every value\n"
+    "\n"
     "Fusion recordings (--type tfc, versions 5 and 6):\n"
     "  --daylight WxH           daylight picture size (default 1280x960); picture n is\n"
     "                           one plain colour that depends on n\n"
@@ -157,15 +170,18 @@ int main(int argc, char* argv[]) {
     QString type = "thr";
     QString output;
     long long truncateBytes = -1;
+    bool uniform = false;
 
     // Options that take a value.
     const QStringList valued = {
-        "--type",        "--version",       "--geometry",     "--frames",       "--seed",
-        "--output",      "--blanking",      "--short-row",    "--long-row",     "--truncate",
-        "--serial-text", "--part-number",   "--fpa",          "--housing",      "--ffc",
-        "--counter-gap", "--first-counter", "--drift",        "--telemetry",    "--talker",
-        "--lat",         "--lon",           "--alt",          "--speed",        "--start",
-        "--interval",    "--daylight",      "--corrupt-jpeg", "--drop-daylight"};
+        "--type",        "--version",       "--geometry",     "--frames",        "--seed",
+        "--output",      "--blanking",      "--short-row",    "--long-row",      "--truncate",
+        "--serial-text", "--part-number",   "--fpa",          "--housing",       "--ffc",
+        "--counter-gap", "--first-counter", "--drift",        "--telemetry",     "--talker",
+        "--lat",         "--lon",           "--alt",          "--speed",         "--start",
+        "--interval",    "--daylight",      "--corrupt-jpeg", "--drop-daylight", "--background",
+        "--gradient",    "--objects",       "--vignetting",   "--noise",         "--fixed-pattern",
+        "--texture",     "--force-bit"};
 
     for (int i = 0; i < args.size(); ++i) {
         const QString opt = args[i];
@@ -183,6 +199,14 @@ int main(int argc, char* argv[]) {
         }
         if (opt == "--trailing-thermal") {
             fusion.trailingThermal = true;
+            continue;
+        }
+        if (opt == "--uniform") {
+            uniform = true;
+            continue;
+        }
+        if (opt == "--all-even") {
+            options.scene.allEven = true;
             continue;
         }
         if (opt == "--mavlink-split") {
@@ -262,6 +286,23 @@ int main(int argc, char* argv[]) {
             if (!toInt(value, v, 0, 8191))
                 return usageError(bad);
             options.firstCounter = uint16_t(v);
+        } else if (opt == "--background" || opt == "--gradient" || opt == "--vignetting" ||
+                   opt == "--noise" || opt == "--fixed-pattern" || opt == "--texture") {
+            synth::SceneOptions& o = options.scene;
+            double* target = opt == "--background"   ? &o.backgroundRaw
+                             : opt == "--gradient"   ? &o.gradientRaw
+                             : opt == "--vignetting" ? &o.vignettingRaw
+                             : opt == "--noise"      ? &o.noiseRaw
+                             : opt == "--texture"    ? &o.textureRaw
+                                                     : &o.fixedPatternRaw;
+            if (!toDouble(value, *target))
+                return usageError(bad);
+        } else if (opt == "--objects") {
+            if (!toInt(value, options.scene.objects, 0, 100))
+                return usageError(bad);
+        } else if (opt == "--force-bit") {
+            if (!toInt(value, options.scene.forcedOneBit, 0, 15))
+                return usageError(bad);
         } else if (opt == "--drift") {
             if (!toDouble(value, options.driftPerFrameRaw))
                 return usageError(bad);
@@ -314,6 +355,16 @@ int main(int argc, char* argv[]) {
             if (!toDouble(value, options.frameIntervalS) || options.frameIntervalS <= 0)
                 return usageError(bad);
         }
+    }
+    if (uniform) {
+        const synth::SceneOptions& o = options.scene;
+        const synth::SceneOptions u =
+            synth::uniformShadedScene(o.width, o.height, o.backgroundRaw, o.vignettingRaw);
+        options.scene.gradientRaw = u.gradientRaw;
+        options.scene.objects = u.objects;
+        options.scene.noiseRaw = u.noiseRaw;
+        options.scene.textureRaw = 0.0;
+        options.scene.fixedPatternRaw = 0.0;
     }
     if (output.isEmpty())
         return usageError("--output FILE is required (see --help)");

@@ -5,6 +5,8 @@
 #include "app/ui/KX_InfoDialog.h"
 #include "conversion/ui/RadiometricConfig.h"
 #include "conversion/ui/RawConvertConfig.h"
+#include "corrections/BitLaneTest.h"
+#include "corrections/ui/NucConfiguration.h"
 #include "export/ui/VideoExportSettings.h"
 #include "recording/DataConverter.h"
 #include "telemetry/ui/DateTimeSettings.h"
@@ -37,14 +39,15 @@ Kalorix::Kalorix(int argc, char** argv, QWidget* parent)
     ui->gvImage->viewport()->installEventFilter(this);
     ui->gvImage->viewport()->setMouseTracking(true);
 
-    // 2. Long-lived objects, in their fixed order. The merge dialog, the TIFF
-    //    exporter, the bit-lane test and the NUC dialog take their places
-    //    between these as they are built.
+    // 2. Long-lived objects, in their fixed order. The TIFF exporter takes
+    //    its place between these as it is built.
     dataConverter = new DataConverter(this);
     controller = new KalorixController(dataConverter, this);
     setupMergeSplit();
     serialDataExplorer = new SerialDataExplorer(this);
+    bitLaneTest = std::make_unique<BitLaneTest>(dataConverter);
     dateTimeSettings = new DateTimeSettings(this);
+    nucConfiguration = new NucConfiguration(this);
 
     // 3. Wiring of those objects.
     connect(dateTimeSettings, &DateTimeSettings::timeOffsetChanged, dataConverter,
@@ -57,6 +60,7 @@ Kalorix::Kalorix(int argc, char** argv, QWidget* parent)
     connect(ui->actionTest_TMC_file, &QAction::triggered, this, &Kalorix::reloadCurrentImage);
     connect(serialDataExplorer, &QDialog::finished, this,
             [this]() { ui->actionDisplay_Serial_Data->setChecked(false); });
+    connectCorrections();
 
     // 4. Hidden until they are needed.
     dateTimeSettings->hide();
@@ -142,13 +146,14 @@ Kalorix::Kalorix(int argc, char** argv, QWidget* parent)
     // 13. Stored settings replace what the options set for the window.
     loadSettings();
     // 14. Update check: the action holds the choice that is saved; switching
-    //     the check back on starts it. 15. The drift and NUC progress wiring
-    //     follow here as they are built.
+    //     the check back on starts it.
     connect(ui->actionAutomatic_Updates, &QAction::toggled, this,
             &Kalorix::disableAutomaticUpdates);
     connect(ui->actionAutomatic_Updates, &QAction::toggled, this, &Kalorix::checkUpdates);
     if (!automaticUpdatesDisabled)
         checkUpdates(false);
+    // 15. Drift compensation as stored, compensation progress.
+    finishCorrectionsSetup();
 }
 
 Kalorix::~Kalorix() {

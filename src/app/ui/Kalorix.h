@@ -30,6 +30,10 @@ class QGraphicsScene;
 class QLabel;
 class Updater;
 class FileMergeSplit;
+class BitLaneTest;
+class NucConfiguration;
+class QLineEdit;
+class QProgressBar;
 
 // The main window: owns the converter, the controller and one instance of every
 // dialog and worker, created in a fixed order in the constructor.
@@ -239,6 +243,45 @@ public slots:
     // Writes the current frame's raw values as "Test.tif" in the working folder.
     void on_actionExport_To_Tiff_triggered();
     void on_btnQuickExport_clicked();
+
+public:
+    // ---- Corrections: NUC dialog, drift and lens tools (Kalorix_corrections.cpp)
+    NucConfiguration* nucDialog() const { return nucConfiguration; }
+    BitLaneTest* bitLaneWorker() const { return bitLaneTest.get(); }
+    // Marks a frame as FFC frame and lists every FFC frame in the text field.
+    void addManualFFCFrame(int frame);
+    // Reads an FFC list file in place of the FFC frames known so far; a file
+    // that cannot be opened changes nothing.
+    void readFFCFile(const QString& fileName);
+    QString ffcFramesText() const;
+public slots:
+    void executeMotionBasedNUC(int firstFrame, int lastFrame);
+    void disableNUC();
+    void compensationPercentage(int percent);
+    void compensationFinished();
+
+public:
+    // The buttons of the corrections group, which is built after the form:
+    // plain functions connected by hand, not slots found by name.
+    void on_btnAnalyzeTempDrift_clicked();
+    void on_btnFFCFrame_clicked();
+    void on_btnReadFFCFile_clicked();
+    void on_btnLensCompensation_clicked();
+    void on_btnResetLensCompensation_clicked();
+private slots:
+    void on_actionNUC_Settings_triggered();
+    void on_actionDrift_compensation_beta_triggered(bool on);
+signals:
+    void frameSliderValue(int which, int value);
+
+private:
+    void connectCorrections();
+    void finishCorrectionsSetup();
+    std::unique_ptr<BitLaneTest> bitLaneTest;
+    NucConfiguration* nucConfiguration = nullptr;
+    QWidget* driftTools = nullptr;
+    QLineEdit* leFFCFrames = nullptr;
+    QProgressBar* compensationProgress = nullptr;
 
 private:
     // ---- Viewer, menus, controller wiring (window): private ----------------
