@@ -21,6 +21,7 @@
 #include <QIntValidator>
 #include <QPixmap>
 #include <QProgressBar>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QTimer>
 
@@ -118,6 +119,20 @@ Kalorix::Kalorix(int argc, char** argv, QWidget* parent)
     ui->leStartFrame->setValidator(new QIntValidator(0, 100000, ui->leStartFrame));
     ui->leEndFrame->setValidator(new QIntValidator(0, 100000, ui->leEndFrame));
     setAcceptDrops(true);
+    // The details panel scrolls on a short screen instead of squeezing its
+    // labels and the correction tools below them.
+    if (QWidget* panel = ui->splitter->widget(2)) {
+        auto* scroll = new QScrollArea;
+        scroll->setObjectName(QStringLiteral("saDetails"));
+        scroll->setWidgetResizable(true);
+        scroll->setFrameShape(QFrame::NoFrame);
+        scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        ui->splitter->insertWidget(2, scroll);
+        scroll->setWidget(panel);
+        // As wide as the panel needs, with room for the scroll bar.
+        scroll->setMinimumWidth(panel->minimumSizeHint().width() +
+                                scroll->verticalScrollBar()->sizeHint().width());
+    }
     ui->splitter->setStretchFactor(0, 1);
     ui->splitter->setStretchFactor(1, 4);
     ui->splitter->setStretchFactor(2, 1);
