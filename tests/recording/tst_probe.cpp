@@ -178,6 +178,47 @@ private slots:
         QCOMPARE(run.err.contains("--range <LOW> <HIGH>"), error.isEmpty());
     }
 
+    // Kalorix decodes a 160 x 6 frame but converts (shows, exports) only frames
+    // of 10 rows or more; the probe once called the small one "ok" with exit 0.
+    void refusedFrame_data() {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<bool>("png");
+        row("THR 160 x 6", QString("THR"), 6, false);
+        row("THC 160 x 6", QString("THC"), 6, false);
+        row("TMC 160 x 6", QString("TMC"), 6, false);
+        row("THR 160 x 6 with --png", QString("THR"), 6, true);
+        row("THR 160 x 9", QString("THR"), 9, false);
+        row("THR 160 x 10 converted", QString("THR"), 10, true);
+        row("TMC 160 x 10 converted", QString("TMC"), 10, false);
+    }
+
+    void refusedFrame() {
+        QFETCH(QString, type);
+        QFETCH(int, height);
+        QFETCH(bool, png);
+        const bool movie = type == "TMC";
+        const synth::MovieOptions o =
+            recordings::options(6, type != "THR", movie ? 2 : 1, 160, height);
+        const QString file =
+            scratch("small." + type, movie ? synth::makeMovie(o) : synth::makeSingleFrameFile(o));
+        const QString picture = scratch("small.png");
+        const Run run =
+            probe(QStringList{file} + (png ? QStringList{"--png", picture} : QStringList()));
+        const bool refused = height < 10;
+        QCOMPARE(run.flat.section(' ', 0, 0), refused ? "exit=1" : "exit=0");
+        const QJsonObject frame = run.json["frame"].toObject();
+        QCOMPARE(frame["ok"].toBool(), !refused);
+        QCOMPARE(frame["width"].toInt(), 160);
+        QCOMPARE(frame["height"].toInt(), height);
+        QCOMPARE(run.json["error"].toString(),
+                 refused ? QString("kalorix-probe: the program refuses frame 1: 160 x %1 values "
+                                   "are too few to convert")
+                               .arg(height)
+                         : QString());
+        QCOMPARE(QFile::exists(picture), png && !refused);
+    }
+
     void telemetry_data() {
         QTest::addColumn<int>("telemetry");
         QTest::addColumn<double>("tolerance"); // degrees: what the sentence format keeps

@@ -293,11 +293,12 @@ Result probeFile(const Options& options) {
                      converter.getRawBuffer()))
         return failure(options.file,
                        QStringLiteral("kalorix-probe: cannot write ") + options.rawOut);
-    if (!options.pngOut.isEmpty()) {
-        if (!ok)
-            return failure(
-                options.file,
-                QStringLiteral("kalorix-probe: frame %1 was not converted").arg(options.frame));
+    // A frame the program decodes but refuses to convert (too few rows or
+    // columns) is neither shown nor exported: the probe says so in "ok", in
+    // an "error" and in its exit status, whatever output was asked for.
+    if (!isMovie(type))
+        ok = ok && converter.checkImageParameters();
+    if (!options.pngOut.isEmpty() && ok) {
         // As the window's addLegend does: temperatures only for a T-linear mode.
         if (options.legend) {
             const QImage strip = converter.generateLegendForImage(image, options.resolution < 1.0,
@@ -322,22 +323,32 @@ Result probeFile(const Options& options) {
     if (options.bitLane)
         r.json.add(QStringLiteral("bitLane"), bitLaneObject(converter.getRawBuffer()));
 
+    if (!ok)
+        r.json.add(
+            QStringLiteral("error"),
+            converter.checkImageParameters()
+                ? QStringLiteral("kalorix-probe: frame %1 was not converted").arg(options.frame)
+                : QStringLiteral("kalorix-probe: the program refuses frame %1: %2 x %3 "
+                                 "values are too few to convert")
+                      .arg(options.frame)
+                      .arg(converter.getImageWidth())
+                      .arg(converter.getImageHeight()));
+
     if (options.all) {
         std::vector<JsonObject> list;
         if (isMovie(type)) {
             ConsoleCapture capture;
             for (int n = 1; n <= frames; ++n) {
                 converter.readFromCompressedVideoFileAndParseRAW(n, options.serial);
-                const bool decoded =
-                    converter.getImageWidth() >= 10 && converter.getImageHeight() >= 10;
-                list.push_back(frameListEntry(converter, n, decoded, options.serial));
+                list.push_back(
+                    frameListEntry(converter, n, converter.checkImageParameters(), options.serial));
             }
         } else {
             list.push_back(frameListEntry(converter, 1, ok, options.serial));
         }
         r.json.add(QStringLiteral("frameList"), list);
     }
-    r.ok = true;
+    r.ok = ok;
     return r;
 }
 

@@ -63,7 +63,9 @@ QString fileTypeOf(const QString& fileName);
 
 // The converter's console lines are forwarded to standard error, so that only
 // the JSON object reaches standard output. A file that does not load gives
-// {"file": ..., "error": <the last line the loader printed>}.
+// {"file": ..., "error": <the last line the loader printed>}. A frame that
+// loads but that the program refuses to convert (shown, exported) gives the
+// whole object with "ok": false in the frame and an "error"; ok is false too.
 Result probeFile(const Options& options);
 
 // P5, maxval 65535, big-endian samples: the first width x height values (raw

@@ -58,7 +58,8 @@ int main(int argc, char** argv) {
         "headerVersion, frames, ffcFrames, frameCounterGaps and the decoded frame (size, "
         "minimum, maximum, mean, hot spot, camera part number, temperatures, serial block size, "
         "the compressed stream's frame number or null). A file that does not load gives "
-        "{\"file\", \"error\"} and exit status 1."));
+        "{\"file\", \"error\"} and exit status 1; a frame that Kalorix decodes but refuses "
+        "to convert has \"ok\": false, adds \"error\" and gives exit status 1."));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  QStringLiteral("Recorder file (.THR, .THC, .THM, .TMC)."));

@@ -1,0 +1,12 @@
+#include "FuzzTarget.h"
+
+#include "app/Report.h"
+
+namespace fuzzing {
+
+void silenceConsole() {
+    kx::setConsoleHook([](kx::Stream, const QString&) {});
+    kx::setReportHook([](kx::ReportKind, const QString&, const QString&) {});
+}
+
+} // namespace fuzzing
