@@ -1,6 +1,6 @@
 #include "FuzzTarget.h"
 
-#include "app/Report.h"
+#include "base/Report.h"
 
 namespace fuzzing {
 

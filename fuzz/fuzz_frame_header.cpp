@@ -1,7 +1,7 @@
 // Frame header of every version: a version byte, then the header bytes.
 #include "FuzzTarget.h"
 
-#include "recording/ByteReader.h"
+#include "base/ByteReader.h"
 #include "recording/FrameHeader.h"
 
 #include <cmath>

@@ -64,8 +64,12 @@ private slots:
             for (const QString& o : options)
                 args << (o == "%1" ? list : o);
             const QJsonObject json = probe(args, exitCode);
-            QCOMPARE(exitCode, 0);
             const QJsonObject frame = json["frame"].toObject();
+            // A frame the lens map makes uniform leaves the automatic window
+            // nothing to span: the program does not convert it, and the probe
+            // says so.
+            const bool flat = frame["min"].toInt() == frame["max"].toInt();
+            QCOMPARE(exitCode, flat ? 1 : 0);
             means[i] = frame["mean"].toInt();
             const QJsonObject c = json["corrections"].toObject();
             QString seen;

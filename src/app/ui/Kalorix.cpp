@@ -25,6 +25,31 @@
 #include <QScrollBar>
 #include <QTimer>
 
+namespace {
+
+// Keeps a scroll area as wide as the panel inside it would like to be, with room for
+// the vertical scroll bar, whenever the panel's layout changes.
+class PanelWidthFollower : public QObject {
+public:
+    PanelWidthFollower(QScrollArea* area, QWidget* panel)
+        : QObject(panel)
+        , area(area) {}
+    static void follow(QScrollArea* area, QWidget* panel) {
+        area->setMinimumWidth(panel->sizeHint().width() +
+                              area->verticalScrollBar()->sizeHint().width());
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::LayoutRequest)
+            follow(area, static_cast<QWidget*>(watched));
+        return false;
+    }
+
+private:
+    QScrollArea* area;
+};
+
+} // namespace
+
 Kalorix::Kalorix(int argc, char** argv, QWidget* parent)
     : QMainWindow(parent)
     , ui(std::make_unique<Ui::Kalorix>()) {
@@ -120,18 +145,17 @@ Kalorix::Kalorix(int argc, char** argv, QWidget* parent)
     ui->leEndFrame->setValidator(new QIntValidator(0, 100000, ui->leEndFrame));
     setAcceptDrops(true);
     // The details panel scrolls on a short screen instead of squeezing its
-    // labels and the correction tools below them.
+    // labels and the correction tools below them; it is never narrower than
+    // its contents need, however long a camera description gets.
     if (QWidget* panel = ui->splitter->widget(2)) {
         auto* scroll = new QScrollArea;
         scroll->setObjectName(QStringLiteral("saDetails"));
         scroll->setWidgetResizable(true);
         scroll->setFrameShape(QFrame::NoFrame);
-        scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         ui->splitter->insertWidget(2, scroll);
         scroll->setWidget(panel);
-        // As wide as the panel needs, with room for the scroll bar.
-        scroll->setMinimumWidth(panel->minimumSizeHint().width() +
-                                scroll->verticalScrollBar()->sizeHint().width());
+        panel->installEventFilter(new PanelWidthFollower(scroll, panel));
+        PanelWidthFollower::follow(scroll, panel);
     }
     ui->splitter->setStretchFactor(0, 1);
     ui->splitter->setStretchFactor(1, 4);
