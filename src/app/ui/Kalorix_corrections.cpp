@@ -28,22 +28,24 @@ QPushButton* addButton(QBoxLayout* layout, const char* name, const QString& text
 } // namespace
 
 void Kalorix::connectCorrections() {
-    connect(nucConfiguration, SIGNAL(executeMotionBasedNUC(int, int)), this,
-            SLOT(executeMotionBasedNUC(int, int)));
-    connect(nucConfiguration, SIGNAL(disableNUC()), this, SLOT(disableNUC()));
-    connect(nucConfiguration, SIGNAL(enableProgressBar()), this, SLOT(enableProgressBar()));
-    connect(nucConfiguration, SIGNAL(disableProgressBar()), this, SLOT(disableProgressBar()));
+    connect(nucConfiguration, &NucConfiguration::executeMotionBasedNUC, this,
+            &Kalorix::executeMotionBasedNUC);
+    connect(nucConfiguration, &NucConfiguration::disableNUC, this, &Kalorix::disableNUC);
+    connect(nucConfiguration, &NucConfiguration::enableProgressBar, this,
+            &Kalorix::enableProgressBar);
+    connect(nucConfiguration, &NucConfiguration::disableProgressBar, this,
+            &Kalorix::disableProgressBar);
     connect(nucConfiguration, &NucConfiguration::getFrameSliderValue, this,
             [this](int which) { emit frameSliderValue(which, ui->slMovieFiles->value()); });
     connect(this, &Kalorix::frameSliderValue, nucConfiguration,
             &NucConfiguration::setFrameSliderValue);
     connect(controller, &KalorixController::initUIVideoControls, nucConfiguration,
             [this](int frames, int) { nucConfiguration->setClipMinMaxFrameNumbers(1, frames); });
-    connect(ui->actionDrift_compensation, SIGNAL(triggered(bool)), dataConverter,
-            SLOT(changedDriftCompensation(bool)));
+    connect(ui->actionDrift_compensation, &QAction::triggered, dataConverter,
+            &DataConverter::changedDriftCompensation);
     // The change shows on the frame on screen at once.
     connect(ui->actionDrift_compensation, &QAction::triggered, this, &Kalorix::reloadCurrentImage);
-    connect(ui->btnBitLaneTest, SIGNAL(clicked(bool)), bitLaneTest.get(), SLOT(testFrame()));
+    connect(ui->btnBitLaneTest, &QPushButton::clicked, bitLaneTest.get(), &BitLaneTest::testFrame);
 
     // The drift tools (shown with "Drift compensation (beta)"), the lens
     // buttons and the progress of a compensation, below the bit-lane test.
@@ -79,9 +81,10 @@ void Kalorix::connectCorrections() {
 
 void Kalorix::finishCorrectionsSetup() {
     emit ui->actionDrift_compensation->triggered(ui->actionDrift_compensation->isChecked());
-    connect(dataConverter, SIGNAL(compensationPercentageChanged(int)), this,
-            SLOT(compensationPercentage(int)));
-    connect(dataConverter, SIGNAL(compensationFinished()), this, SLOT(compensationFinished()));
+    connect(dataConverter, &DataConverter::compensationPercentageChanged, this,
+            &Kalorix::compensationPercentage);
+    connect(dataConverter, &DataConverter::compensationFinished, this,
+            &Kalorix::compensationFinished);
     compensationProgress->hide();
     ui->btnBitLaneTest->setEnabled(true);
     ui->btnBitLaneTest->show();
