@@ -1,5 +1,7 @@
 #include "export/RadiometricWriter.h"
 
+#include "conversion/FrameRenderer.h"
+
 #include "base/PartNumber.h"
 #include "base/Radiometry.h"
 #include "base/Report.h"
@@ -7,7 +9,6 @@
 
 #include <QDateTime>
 #include <QFile>
-#include <QTransform>
 #include <QtEndian>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -400,9 +401,7 @@ QByteArray insertApp1Segments(const QByteArray& jpeg, const QByteArray& segments
 }
 
 QImage turnPicture(const QImage& picture, int rotationDegrees) {
-    if (rotationDegrees == 0)
-        return picture;
-    return picture.transformed(QTransform().rotate(rotationDegrees), Qt::FastTransformation);
+    return FrameRenderer::turned(picture, rotationDegrees);
 }
 
 QByteArray encodeRadiometricJpeg(const DecodedFrame& frame, const QImage& picture,

@@ -247,25 +247,9 @@ void Kalorix::loadSettings() {
 }
 
 void Kalorix::saveSettings() {
-    kx::Settings current;
-    kx::ConversionSettings& conversion = current.conversion;
-    conversion.legendVisible = rawConvertConfig->getLegendVisibility();
-    conversion.radiometryOption = rawConvertConfig->getRadiometryOption();
-    conversion.colorMode = rawConvertConfig->getColorMode();
-    conversion.inverted = rawConvertConfig->getInverted();
-    conversion.autoGainEnabled = rawConvertConfig->getAutoGainEnabled();
-    conversion.lowerRawBound = uint32_t(rawConvertConfig->getLowerBound());
-    conversion.upperRawBound = uint32_t(rawConvertConfig->getUpperBound());
-    conversion.percentageChange = rawConvertConfig->getPercentageChange();
-    conversion.rotation = rawConvertConfig->getRotation();
-    current.telemetry.serialKind = currentSerialContent();
-    current.exportSettings.metaCsv = videoExportSettings->getMetaCsvSelection();
-    current.exportSettings.markHotspot = ui->actionMark_Hotspot->isChecked();
+    // What the dialogs and actions hold, plus the window's own choices.
+    kx::Settings current = currentSettings();
     current.display.mouseDragging = ui->actionToogle_mouse_dragging->isChecked();
-    current.exportSettings.metaRaw = videoExportSettings->getMetaRAWSelection();
-    current.exportSettings.csvDelimiter = videoExportSettings->getCSVDelimiter();
-    current.telemetry.checkFrameCounter = ui->actionCheck_frame_counter_on_open->isChecked();
-    current.telemetry.hourOffset = dateTimeSettings->getHourOffset();
     current.display.driftCompensationEnabled = ui->actionDrift_compensation->isChecked();
     current.display.fusionScaleFactor = ui->sbScale->value();
     current.display.fusionShiftX = ui->slShiftX->value();

@@ -16,6 +16,7 @@
 #include "export/TiffExporter.h"
 #include "export/ui/VideoExportSettings.h"
 #include "recording/DataConverter.h"
+#include "telemetry/ui/DateTimeSettings.h"
 #include "ui_Kalorix.h"
 
 #include <QCoreApplication>
@@ -47,6 +48,7 @@ kx::Settings Kalorix::currentSettings() const {
     settings.planck = kx::radiometry::PlanckConstants{planckB, planckO, planckR1, planckR2};
     settings.telemetry.serialKind = currentSerialContent();
     settings.telemetry.checkFrameCounter = ui->actionCheck_frame_counter_on_open->isChecked();
+    settings.telemetry.hourOffset = dateTimeSettings->getHourOffset();
     kx::ExportSettings& exportSettings = settings.exportSettings;
     exportSettings.path = videoExportSettings->getPath();
     exportSettings.prefix = videoExportSettings->getFileNamePrefix();

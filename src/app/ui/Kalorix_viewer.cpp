@@ -73,17 +73,9 @@ ksDefines::serialContent Kalorix::currentSerialContent() const {
 }
 
 ThermalImageConversionSet Kalorix::conversionSetFromConfig() const {
-    ThermalImageConversionSet set;
-    set.lowerBound = uint32_t(rawConvertConfig->getLowerBound());
-    set.upperBound = uint32_t(rawConvertConfig->getUpperBound());
-    set.colorMode = rawConvertConfig->getColorMode();
-    set.biColorModeEnabled = rawConvertConfig->getBiColorModeEnabled();
-    set.biLow = uint32_t(rawConvertConfig->getBiLow());
-    set.biHigh = uint32_t(rawConvertConfig->getBiHigh());
-    set.inverted = rawConvertConfig->getInverted();
-    set.autoGainEnabled = rawConvertConfig->getAutoGainEnabled();
-    set.percentageChange = float(rawConvertConfig->getPercentageChange() / 100.0);
-    set.smoothAutoGain = false;
+    const kx::ConversionSettings conversion = currentSettings().conversion;
+    ThermalImageConversionSet set = conversion.conversionSet();
+    set.percentageChange = float(conversion.percentageChange / 100.0);
     return set;
 }
 
