@@ -124,9 +124,14 @@ bool KalorixController::loadMovie(const QString& fileName, bool compressed,
         kx::console(QStringLiteral("Error while loading video file"));
         return false;
     }
+    // A movie whose first frame cannot be shown is no open either: the
+    // recording before it comes back with its frame.
+    DataConverter::Kept kept = converter->keep();
     const int frames = converter->parseVideoFile(fileName, compressed, checkFrameCounter);
     if (frames > 0 && showFirstMovieFrame(frames, serial, set, thermalImage))
         return finishMovie(true);
+    if (frames > 0)
+        converter->reinstate(std::move(kept));
     reportUnreadable(QStringLiteral("Error while loading image"),
                      QStringLiteral("Error while loading file ") + quoted(fileName), fileName);
     return finishMovie(false);
@@ -140,6 +145,7 @@ bool KalorixController::loadFusion(const QString& fileName, ksDefines::serialCon
         kx::console(QStringLiteral("Error while loading video file"));
         return false;
     }
+    DataConverter::Kept kept = converter->keep();
     const int frames = converter->parseFusionFile(fileName);
     if (frames == 0) {
         // A file without a single frame must not look like a selection that
@@ -155,6 +161,8 @@ bool KalorixController::loadFusion(const QString& fileName, ksDefines::serialCon
     // The daylight picture is fetched whether or not the thermal frame decoded.
     bool daylightOk = false;
     converter->getDaylightImageFromVideoRawList(1, daylightImage, daylightOk);
+    if (!ok)
+        converter->reinstate(std::move(kept));
     return finishMovie(ok);
 }
 

@@ -2,7 +2,6 @@
 // open movie and holding their tables, which the frame decoder applies.
 #include "recording/DataConverter.h"
 
-#include "base/FileKind.h"
 #include "base/Report.h"
 #include "corrections/Drift.h"
 #include "corrections/Lens.h"
@@ -18,8 +17,7 @@ void processPendingEvents() {
 } // namespace
 
 bool DataConverter::isMovieOpen() const {
-    return frameCount > 0 && inputFile && inputFile->isOpen() &&
-           kx::isMovieKind(kx::fileKindOf(inputFile->fileName()));
+    return recording->isMovie();
 }
 
 bool DataConverter::beginCorrectionRun(const char* what) {
@@ -45,7 +43,7 @@ void DataConverter::endCorrectionRun(int frameToRestore) {
 }
 
 void DataConverter::redecodeMovieFrame(int frameNumber) {
-    if (!isMovieOpen() || frameNumber < 1 || frameNumber > frameCount)
+    if (!isMovieOpen() || frameNumber < 1 || frameNumber > recording->frameCount())
         return;
     readFromCompressedVideoFileAndParseRAW(frameNumber, lastMovieSerial);
     if (imageWidth && imageHeight)
@@ -59,12 +57,12 @@ void DataConverter::changedDriftCompensation(bool enabled) {
 }
 
 void DataConverter::addFFCFrame(int frame) {
-    ffcFrames.push_back(frame);
+    recording->ffcFrames.push_back(frame);
 }
 
 void DataConverter::resetFFCCorrection() {
     driftComputed = false;
-    ffcFrames.clear();
+    recording->ffcFrames.clear();
 }
 
 bool DataConverter::calcFrameTempDifferenceMap() {
@@ -73,9 +71,11 @@ bool DataConverter::calcFrameTempDifferenceMap() {
     const int shown = lastMovieFrame;
     const ksDefines::serialContent shownSerial = lastMovieSerial;
     driftComputed = false;
-    const int frames = isMovieOpen() ? frameCount : 0;
+    // Held here: the list must outlive a file opened from an event meanwhile.
+    const std::shared_ptr<const Recording> movie = recording;
+    const int frames = isMovieOpen() ? movie->frameCount() : 0;
     driftOffsets =
-        drift::computeOffsets(frames, ffcFrames, [this](int f) -> std::optional<int64_t> {
+        drift::computeOffsets(frames, movie->ffcFrames, [this](int f) -> std::optional<int64_t> {
             readFromCompressedVideoFileAndParseRAW(f, ksDefines::NoSerialData);
             if (!imageWidth || !imageHeight)
                 return std::nullopt;
@@ -97,7 +97,8 @@ void DataConverter::executeMotionBasedNUC(int firstFrame, int lastFrame) {
 }
 
 bool DataConverter::executeNUC(int firstFrame, int lastFrame, int blurRadius) {
-    if (!isMovieOpen() || firstFrame < 1 || lastFrame < firstFrame || lastFrame > frameCount) {
+    if (!isMovieOpen() || firstFrame < 1 || lastFrame < firstFrame ||
+        lastFrame > recording->frameCount()) {
         kx::console(QStringLiteral("Frame numbers not valid"));
         return false;
     }
@@ -105,8 +106,8 @@ bool DataConverter::executeNUC(int firstFrame, int lastFrame, int blurRadius) {
         return false;
     const int shown = lastMovieFrame;
     const ksDefines::serialContent shownSerial = lastMovieSerial;
-    const QFile* movie = inputFile.get();
-    const int movieFrames = frameCount;
+    // Held, so that a recording opened meanwhile can never take its address.
+    const std::shared_ptr<const Recording> movie = recording;
     nucEnabled = false;
     if (!imageWidth || !imageHeight)
         readFromCompressedVideoFileAndParseRAW(firstFrame, ksDefines::NoSerialData);
@@ -115,7 +116,7 @@ bool DataConverter::executeNUC(int firstFrame, int lastFrame, int blurRadius) {
     bool stopped = false;
     for (int k = firstFrame; k <= lastFrame; ++k) {
         // Events run between frames: a file opened meanwhile ends the run.
-        if (inputFile.get() != movie || frameCount != movieFrames) {
+        if (recording != movie) {
             stopped = true;
             break;
         }

@@ -3,9 +3,11 @@
 #include "base/FileKind.h"
 #include "base/PartNumber.h"
 
+#include <algorithm>
+
 DataConverter::DataConverter(QObject* parent)
     : QObject(parent)
-    , inputFile(std::make_unique<QFile>())
+    , recording(std::make_shared<Recording>())
     , serialBuffer(kSerialBufferSize, '\0') {
     qRegisterMetaType<ksDefines::FileTypes>("ksDefines::FileTypes");
     qRegisterMetaType<ksDefines::serialContent>("ksDefines::serialContent");
@@ -17,7 +19,7 @@ DataConverter::DataConverter(QObject* parent)
 DataConverter::~DataConverter() = default;
 
 void DataConverter::initializeClassMembers() {
-    frameCount = 0;
+    recording = std::make_shared<Recording>();
     processingState = 0;
     imageWidth = 0;
     imageHeight = 0;
@@ -30,7 +32,6 @@ void DataConverter::initializeClassMembers() {
     readBlockSize = kReadBlockSize;
     currentFrameNumber = 0;
     driftComputed = false;
-    ffcFrames.clear();
     lensCorrectionEnabled = false;
 }
 
@@ -89,11 +90,13 @@ bool DataConverter::decodeFrame(const QString& fileName, int frameNumber,
                                 ksDefines::serialContent serial, kx::DecodedFrame& out) {
     const kx::FileKind kind = kx::fileKindOf(fileName);
     if (kx::isSingleFrameKind(kind)) {
-        if (!loadSingleFrame(fileName, serial, kind == kx::FileKind::SingleCompressed))
+        if (!keptUnlessLoaded([&] {
+                return loadSingleFrame(fileName, serial, kind == kx::FileKind::SingleCompressed);
+            }))
             return false;
         fillCurrentChunk(false);
     } else {
-        if (frameNumber < 1 || frameNumber > frameCount) {
+        if (frameNumber < 1 || frameNumber > recording->frameCount()) {
             rawBuffer.clear();
             return false;
         }
@@ -104,4 +107,51 @@ bool DataConverter::decodeFrame(const QString& fileName, int frameNumber,
     }
     out = currentDecodedFrame(kx::isSingleFrameKind(kind) ? 1 : frameNumber);
     return true;
+}
+
+DataConverter::Kept DataConverter::keep() const {
+    Kept kept;
+    kept.recording = recording;
+    kept.frame = currentDecodedFrame(0);
+    kept.chunk = currentChunk;
+    kept.streamFrameNumberSeen = streamFrameNumberSeen;
+    kept.lastMovieFrame = lastMovieFrame;
+    kept.lastMovieSerial = lastMovieSerial;
+    kept.driftOffsets = driftOffsets;
+    kept.driftComputed = driftComputed;
+    kept.nucOffsets = nucOffsets;
+    return kept;
+}
+
+void DataConverter::reinstate(Kept kept) {
+    recording = std::move(kept.recording);
+    kx::DecodedFrame& frame = kept.frame;
+    rawBuffer = std::move(frame.raw);
+    imageWidth = frame.width;
+    imageHeight = frame.height;
+    frameMinRaw = frame.minRaw;
+    frameMaxRaw = frame.maxRaw;
+    meanRaw = frame.meanRaw;
+    hotspotColumn = frame.hotspotColumn;
+    hotspotRow = frame.hotspotRow;
+    hotspotValue = frame.hotspotValue;
+    partNumber = frame.partNumber;
+    tempFPA = frame.tempFPACelsius;
+    tempHousing = frame.tempHousingCelsius;
+    currentFrameNumber = frame.streamFrameNumber;
+    timeToNextImage = frame.timeToNextImageMs;
+    serialDataSize = uint32_t(std::min<qsizetype>(frame.serialBlock.size(), serialBuffer.size()));
+    std::copy_n(frame.serialBlock.constData(), serialDataSize, serialBuffer.begin());
+    telemetry = frame.telemetry;
+    currentChunk = kept.chunk;
+    currentChunk.serialData = serialBuffer.data();
+    streamFrameNumberSeen = kept.streamFrameNumberSeen;
+    lastMovieFrame = kept.lastMovieFrame;
+    lastMovieSerial = kept.lastMovieSerial;
+    driftOffsets = std::move(kept.driftOffsets);
+    driftComputed = kept.driftComputed;
+    nucOffsets = std::move(kept.nucOffsets);
+    ++correctionTablesGeneration;
+    // The marker follows the hot spot of the frame on show again.
+    emit hotspotAt(hotspotColumn, hotspotRow, hotspotValue);
 }

@@ -5,6 +5,7 @@
 #include "conversion/PaletteTable.h"
 #include "conversion/RGBCalculations.h"
 #include "conversion/ThermalImageConversionSet.h"
+#include "recording/Recording.h"
 #include "recording/rawVideoChunk.h"
 
 #include <QFile>
@@ -13,6 +14,7 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -53,13 +55,33 @@ public:
     // access; the converter's working frame holds the frame afterwards.
     bool decodeFrame(const QString& fileName, int frameNumber, ksDefines::serialContent serial,
                      kx::DecodedFrame& out);
-    int getNumberOfVideoFrames() const { return frameCount; }
+    int getNumberOfVideoFrames() const { return recording->frameCount(); }
     bool getProcessingState() const { return processingState != 0; }
     void resetProcessingParameters();
     void reset_internals_after_inputfile_change();
     void initializeClassMembers();
-    QString getCurrentFileName() const { return currentFileName; }
-    int getFileVersion() const { return fileVersion; }
+    QString getCurrentFileName() const { return recording->fileName; }
+    int getFileVersion() const { return recording->version; }
+    const Recording& getRecording() const { return *recording; }
+
+    // What an open replaces: the recording, the working frame with its
+    // telemetry, and the correction tables computed over the recording. An
+    // open that fails leaves all of it in place by itself; the controller
+    // keeps it across the first frame too, which can fail after the index
+    // succeeded.
+    struct Kept {
+        std::shared_ptr<Recording> recording;
+        kx::DecodedFrame frame;
+        rawVideoChunk chunk;
+        bool streamFrameNumberSeen = false;
+        int32_t lastMovieFrame = 0;
+        ksDefines::serialContent lastMovieSerial = ksDefines::NoSerialData;
+        std::vector<float> driftOffsets;
+        bool driftComputed = false;
+        std::vector<int32_t> nucOffsets;
+    };
+    Kept keep() const;
+    void reinstate(Kept kept);
 
     // ---- Single raw frames (.THR) and the frame decoder --------------------
     // Returns the header length H, or 0 when the header cannot be read.
@@ -101,10 +123,10 @@ public:
     void getThermalImageFromVideoRawList(int frameNumber, QImage& image, bool* ok,
                                          ksDefines::serialContent serial,
                                          ThermalImageConversionSet& set);
-    const std::vector<int32_t>& getFFCFrames() const { return ffcFrames; }
+    const std::vector<int32_t>& getFFCFrames() const { return recording->ffcFrames; }
     // 0-based frame indexes that the frame-counter check reported ("Bad FC: ").
-    const std::vector<int32_t>& getFrameCounterGaps() const { return frameCounterGaps; }
-    bool isCompressed() const { return isCompressedFile; }
+    const std::vector<int32_t>& getFrameCounterGaps() const { return recording->frameCounterGaps; }
+    bool isCompressed() const { return recording->compressed; }
     // Whether the frame expanded last carried a side value (its frame number)
     // after an escape; getCurrentFrameNumber keeps an older one otherwise.
     bool getStreamFrameNumberSeen() const { return streamFrameNumberSeen; }
@@ -123,8 +145,8 @@ public:
     // The stored JPEG of that picture, never more than the file holds; empty
     // when there is none.
     QByteArray daylightJpegBytes(int frame);
-    bool isFusionRecording() const { return fusionRecording; }
-    int getNumberOfDaylightFrames() const { return int(daylightOffsets.size()); }
+    bool isFusionRecording() const { return recording->fusion; }
+    int getNumberOfDaylightFrames() const { return int(recording->daylightOffsets.size()); }
     // Byte offset and length of daylight block n (1-based, in file order).
     uint64_t getDaylightOffset(int blockNumber) const;
     int64_t getDaylightSize(int blockNumber) const;
@@ -281,36 +303,25 @@ public:
 private:
     bool readSingleFrameHeader(const QString& fileName, ksDefines::serialContent serial,
                                uint32_t& headerLength);
+    // The single-frame readers without keeping what was open before.
+    bool readRawFrameFile(const QString& fileName, ksDefines::serialContent serial);
+    bool readCompressedFrameFile(const QString& fileName, ksDefines::serialContent serial);
+    // Runs an open; puts back what was open before when it fails.
+    bool keptUnlessLoaded(const std::function<bool()>& load);
     // The correction tables the decoder applies, as the enabling flags select them.
     framedecoder::Corrections decoderCorrections() const;
 
-    // Input
-    std::unique_ptr<QFile> inputFile;
-    QString currentFileName;
-    int32_t fileVersion = 0;
-    bool isCompressedFile = false;
+    // The open file and its index; never null, empty before the first open.
+    std::shared_ptr<Recording> recording;
     uint8_t processingState = 0;
-
-    // Frame index of the open movie (entry i-1 describes frame i). The tables
-    // grow with the recording instead of stopping at a fixed count.
-    std::vector<uint64_t> frameOffsets;
-    std::vector<int64_t> frameSizes;
-    int32_t frameCount = 0;
-    std::vector<int32_t> ffcFrames;
-    std::vector<int32_t> frameCounterGaps;
-
-    // Daylight index of a fusion recording (entry i-1 describes block i);
-    // emptied whenever another file is indexed.
-    std::vector<uint64_t> daylightOffsets;
-    std::vector<int64_t> daylightSizes;
-    std::vector<int32_t> daylightOfFrame; // per thermal frame, 0-based block or -1
-    bool fusionRecording = false;
-    void clearDaylightIndex();
-    // Starts an index scan of either kind: refuses while one runs, resets
-    // the index and the meta data and opens the file (null, with the console
-    // line, when it cannot be opened). operation names the scan in messages.
-    std::unique_ptr<QFile> beginIndexScan(const QString& fileName, const QString& operation,
-                                          bool compressed);
+    // Starts an index scan of either kind: refuses while one runs and opens
+    // the file into a recording of its own (null, with the console line, when
+    // it cannot be opened). operation names the scan in messages.
+    std::shared_ptr<Recording> beginIndexScan(const QString& fileName, const QString& operation,
+                                              bool compressed);
+    // Makes a scanned recording the open one and resets what belonged to the
+    // recording before it.
+    void installScannedRecording(std::shared_ptr<Recording> scanned);
     movieindex::ScanHooks indexScanHooks();
 
     // Reading buffers

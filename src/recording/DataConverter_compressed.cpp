@@ -47,6 +47,11 @@ void DataConverter::processCompressedDataChunk(unsigned short* out, unsigned int
 
 bool DataConverter::loadFromCompressedRawFile(const QString& fileName,
                                               ksDefines::serialContent serial) {
+    return keptUnlessLoaded([&] { return readCompressedFrameFile(fileName, serial); });
+}
+
+bool DataConverter::readCompressedFrameFile(const QString& fileName,
+                                            ksDefines::serialContent serial) {
     bitWordIndex = 0;
     bitPos = 0;
     uint32_t headerLength = 0;
@@ -54,11 +59,12 @@ bool DataConverter::loadFromCompressedRawFile(const QString& fileName,
         return false;
 
     // The code starts right after the header; frameBytes holds only the code.
-    const qint64 codeBytes = std::max<qint64>(0, inputFile->size() - qint64(headerLength));
+    QFile& file = *recording->file;
+    const qint64 codeBytes = std::max<qint64>(0, file.size() - qint64(headerLength));
     qint64 got = 0;
-    if (inputFile->seek(qint64(headerLength)))
-        got = inputFile->read(reinterpret_cast<char*>(frameBytes.data()),
-                              std::min<qint64>(codeBytes, qint64(frameBytes.size())));
+    if (file.seek(qint64(headerLength)))
+        got = file.read(reinterpret_cast<char*>(frameBytes.data()),
+                        std::min<qint64>(codeBytes, qint64(frameBytes.size())));
     frameWordCount = std::max<qint64>(got, 0) / 2;
 
     expandedWords.resize(compressed::kMaxExpandedWords);

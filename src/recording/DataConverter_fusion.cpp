@@ -1,6 +1,5 @@
 // Fusion recordings (.TFC): the index of thermal frames and daylight blocks,
 // the daylight pictures, and cutting a frame range out of the open movie.
-#include "base/FileKind.h"
 #include "base/Report.h"
 #include "recording/DataConverter.h"
 #include "recording/FileManipulation.h"
@@ -16,34 +15,28 @@ constexpr int64_t kLargestDaylightBytes = int64_t(64) << 20;
 
 } // namespace
 
-void DataConverter::clearDaylightIndex() {
-    daylightOffsets.clear();
-    daylightSizes.clear();
-    daylightOfFrame.clear();
-    fusionRecording = false;
-}
-
 uint64_t DataConverter::getDaylightOffset(int blockNumber) const {
     return (blockNumber >= 1 && blockNumber <= getNumberOfDaylightFrames())
-               ? daylightOffsets[size_t(blockNumber - 1)]
+               ? recording->daylightOffsets[size_t(blockNumber - 1)]
                : 0;
 }
 
 int64_t DataConverter::getDaylightSize(int blockNumber) const {
     return (blockNumber >= 1 && blockNumber <= getNumberOfDaylightFrames())
-               ? daylightSizes[size_t(blockNumber - 1)]
+               ? recording->daylightSizes[size_t(blockNumber - 1)]
                : 0;
 }
 
 int DataConverter::parseFusionFile(const QString& fileName) {
     // Fusion thermal frames are always compressed.
-    std::unique_ptr<QFile> file = beginIndexScan(fileName, QStringLiteral("parseFusionFile"), true);
-    if (!file)
+    std::shared_ptr<Recording> scanned =
+        beginIndexScan(fileName, QStringLiteral("parseFusionFile"), true);
+    if (!scanned)
         return 0;
+    QFile& file = *scanned->file;
     fusionindex::FusionScan scan =
-        fusionindex::scanFusion(*file, file->size(), readBlockSize, indexScanHooks());
-    inputFile = std::move(file);
-    fileVersion = scan.version;
+        fusionindex::scanFusion(file, file.size(), readBlockSize, indexScanHooks());
+    scanned->version = scan.version;
 
     for (size_t i = 0; i < scan.daylightOfFrame.size(); ++i) {
         if (scan.daylightOfFrame[i] == fusionindex::kNoDaylight)
@@ -52,74 +45,75 @@ int DataConverter::parseFusionFile(const QString& fileName) {
     }
     // Version 5 counters carry no FFC mark in fusion files.
     for (int32_t index : fusionindex::findFusionFfcFrames(scan))
-        ffcFrames.push_back(index + 1);
+        scanned->ffcFrames.push_back(index + 1);
 
-    frameOffsets = std::move(scan.thermalOffsets);
-    frameSizes = std::move(scan.thermalSizes);
-    daylightOffsets = std::move(scan.daylightOffsets);
-    daylightSizes = std::move(scan.daylightSizes);
-    daylightOfFrame = std::move(scan.daylightOfFrame);
-    fusionRecording = true;
-    frameCount = int32_t(std::min<size_t>(frameOffsets.size(), size_t(INT32_MAX)));
+    scanned->frameOffsets = std::move(scan.thermalOffsets);
+    scanned->frameSizes = std::move(scan.thermalSizes);
+    scanned->daylightOffsets = std::move(scan.daylightOffsets);
+    scanned->daylightSizes = std::move(scan.daylightSizes);
+    scanned->daylightOfFrame = std::move(scan.daylightOfFrame);
+    scanned->fusion = true;
     processingState = 0;
     emit disableProgressBar();
-    if (fileVersion >= 6)
+    const int frames = scanned->frameCount();
+    if (frames == 0)
+        return 0;
+    installScannedRecording(std::move(scanned));
+    if (recording->version >= 6)
         calcFrameTempDifferenceMap();
-    return frameCount;
+    return frames;
 }
 
 QByteArray DataConverter::daylightJpegBytes(int frame) {
-    if (!fusionRecording || frame < 1 || frame > frameCount || !inputFile || !inputFile->isOpen())
+    const Recording& r = *recording;
+    if (!r.fusion || frame < 1 || frame > r.frameCount() || !r.isOpen())
         return {};
-    const int32_t block = daylightOfFrame[size_t(frame - 1)];
+    const int32_t block = r.daylightOfFrame[size_t(frame - 1)];
     if (block == fusionindex::kNoDaylight)
         return {};
-    const qint64 offset = qint64(daylightOffsets[size_t(block)]);
+    const qint64 offset = qint64(r.daylightOffsets[size_t(block)]);
     // The block's length already ends at the next signature or the end of
     // the file; the read is bounded by what the file holds all the same.
-    const int64_t remaining = inputFile->size() - (offset + fusionindex::kDaylightHeaderBytes);
+    const int64_t remaining = r.file->size() - (offset + fusionindex::kDaylightHeaderBytes);
     const int64_t length =
-        std::min(daylightSizes[size_t(block)] - fusionindex::kDaylightHeaderBytes, remaining);
+        std::min(r.daylightSizes[size_t(block)] - fusionindex::kDaylightHeaderBytes, remaining);
     if (length <= 0 || length > kLargestDaylightBytes)
         return {};
-    if (!inputFile->seek(offset + fusionindex::kDaylightHeaderBytes)) {
+    if (!r.file->seek(offset + fusionindex::kDaylightHeaderBytes)) {
         kx::console(QStringLiteral("Couldn't jump to address ") + QString::number(offset) +
-                    QStringLiteral(" in file ") + currentFileName);
+                    QStringLiteral(" in file ") + r.fileName);
         return {};
     }
-    return inputFile->read(length);
+    return r.file->read(length);
 }
 
 void DataConverter::getDaylightImageFromVideoRawList(int frame, QImage& image, bool& ok) {
-    if (!fusionRecording || frame < 1 || frame > frameCount)
+    if (!recording->fusion || frame < 1 || frame > recording->frameCount())
         return;
     const QByteArray jpeg = daylightJpegBytes(frame);
     ok = !jpeg.isEmpty() && image.loadFromData(jpeg, "JPG");
 }
 
 bool DataConverter::splitFile(const QString& fileName, int startFrame, int endFrame) {
-    // The index describes the open movie only while inputFile is that movie:
-    // opening a single frame replaces the file but not the index.
-    const bool movieOpen = inputFile && inputFile->isOpen() && frameCount > 0 &&
-                           kx::isMovieKind(kx::fileKindOf(inputFile->fileName()));
-    if (!movieOpen) {
+    const Recording& r = *recording;
+    if (!r.isMovie()) {
         kx::reportError(QStringLiteral("Split: no movie is open; nothing was written"));
         return false;
     }
-    if (startFrame < 0 || endFrame < startFrame || endFrame >= frameCount) {
+    if (startFrame < 0 || endFrame < startFrame || endFrame >= r.frameCount()) {
         kx::reportError(QStringLiteral("Split: frames %1 to %2 are not a range within 1 to %3; "
                                        "nothing was written")
                             .arg(qint64(startFrame) + 1)
                             .arg(qint64(endFrame) + 1)
-                            .arg(frameCount));
+                            .arg(r.frameCount()));
         return false;
     }
-    const uint64_t start = frameOffsets[size_t(startFrame)];
-    uint64_t end = frameOffsets[size_t(endFrame)] + uint64_t(frameSizes[size_t(endFrame)]);
-    if (fusionRecording) {
-        const int32_t block = daylightOfFrame[size_t(endFrame)];
+    const uint64_t start = r.frameOffset(startFrame + 1);
+    uint64_t end = r.frameOffset(endFrame + 1) + uint64_t(r.frameSize(endFrame + 1));
+    if (r.fusion) {
+        const int32_t block = r.daylightOfFrame[size_t(endFrame)];
         if (block != fusionindex::kNoDaylight)
-            end = daylightOffsets[size_t(block)] + uint64_t(daylightSizes[size_t(block)]);
+            end = r.daylightOffsets[size_t(block)] + uint64_t(r.daylightSizes[size_t(block)]);
     }
-    return FileManipulation::splitFile(inputFile.get(), fileName, start, end - start);
+    return FileManipulation::splitFile(r.file.get(), fileName, start, end - start);
 }

@@ -30,17 +30,15 @@ constexpr uint32_t kCompressedCodeStart = 2048;
 } // namespace
 
 uint64_t DataConverter::getFrameOffset(int frameNumber) const {
-    return (frameNumber >= 1 && frameNumber <= frameCount) ? frameOffsets[size_t(frameNumber - 1)]
-                                                           : 0;
+    return recording->frameOffset(frameNumber);
 }
 
 int64_t DataConverter::getFrameSize(int frameNumber) const {
-    return (frameNumber >= 1 && frameNumber <= frameCount) ? frameSizes[size_t(frameNumber - 1)]
-                                                           : 0;
+    return recording->frameSize(frameNumber);
 }
 
-std::unique_ptr<QFile> DataConverter::beginIndexScan(const QString& fileName,
-                                                     const QString& operation, bool compressed) {
+std::shared_ptr<Recording>
+DataConverter::beginIndexScan(const QString& fileName, const QString& operation, bool compressed) {
     // The scan lets the event loop run; a second scan started from an event
     // would replace the file under the first one.
     if (processingState != 0) {
@@ -48,30 +46,13 @@ std::unique_ptr<QFile> DataConverter::beginIndexScan(const QString& fileName,
                     QStringLiteral(" already indexing, refused: ") + quotedName(fileName));
         return nullptr;
     }
-    ffcFrames.clear();
-    frameCounterGaps.clear();
-    driftComputed = false;
-    driftOffsets.clear();
-    lastMovieFrame = 0;
-    nucOffsets.assign(size_t(640) * 512, 0);
-    ++correctionTablesGeneration;
     processingState = 1;
     emit enableProgressBar();
-    frameCount = 0;
-    frameOffsets.clear();
-    frameSizes.clear();
-    clearDaylightIndex();
-    isCompressedFile = compressed;
-
-    if (inputFile && inputFile->isOpen())
-        inputFile->close();
-    reset_internals_after_inputfile_change();
-    // The scan reads through its own file object, which becomes inputFile when
-    // the scan is done: a loader run from an event meanwhile may replace
-    // inputFile, but never the file under the scan.
-    auto file = std::make_unique<QFile>(fileName);
-    if (!file->open(QIODevice::ReadOnly)) {
-        inputFile = std::move(file);
+    // The scan builds a recording of its own: the open one stays readable
+    // for events handled meanwhile, and stays open if the scan fails.
+    auto scanned = std::make_shared<Recording>(fileName);
+    scanned->compressed = compressed;
+    if (!scanned->isOpen()) {
         kx::console(QStringLiteral("DataConverter::") + operation +
                     QStringLiteral(" opening of file: ") + quotedName(fileName) +
                     QStringLiteral(" failed"));
@@ -79,7 +60,17 @@ std::unique_ptr<QFile> DataConverter::beginIndexScan(const QString& fileName,
         emit disableProgressBar();
         return nullptr;
     }
-    return file;
+    return scanned;
+}
+
+void DataConverter::installScannedRecording(std::shared_ptr<Recording> scanned) {
+    recording = std::move(scanned);
+    driftComputed = false;
+    driftOffsets.clear();
+    lastMovieFrame = 0;
+    nucOffsets.assign(size_t(640) * 512, 0);
+    ++correctionTablesGeneration;
+    reset_internals_after_inputfile_change();
 }
 
 movieindex::ScanHooks DataConverter::indexScanHooks() {
@@ -94,39 +85,42 @@ movieindex::ScanHooks DataConverter::indexScanHooks() {
 
 int DataConverter::parseVideoFile(const QString& fileName, bool isCompressed,
                                   bool checkFrameCounter) {
-    std::unique_ptr<QFile> file =
+    std::shared_ptr<Recording> scanned =
         beginIndexScan(fileName, QStringLiteral("parseVideoFile"), isCompressed);
-    if (!file)
+    if (!scanned)
         return 0;
+    QFile& file = *scanned->file;
     movieindex::ScanResult scan =
-        movieindex::scanMovie(*file, file->size(), readBlockSize, indexScanHooks());
-    inputFile = std::move(file);
-    fileVersion = scan.version;
+        movieindex::scanMovie(file, file.size(), readBlockSize, indexScanHooks());
+    scanned->version = scan.version;
 
     if (checkFrameCounter && !scan.offsets.empty()) {
         const movieindex::CounterCheck check = movieindex::checkFrameCounters(scan.counters);
         for (int32_t index : check.badFrames)
             kx::console(QStringLiteral("Bad FC: ") + QString::number(index));
-        frameCounterGaps = check.badFrames;
+        scanned->frameCounterGaps = check.badFrames;
         if (check.failed)
             kx::console(QStringLiteral("Framecounter jump"));
     }
 
-    if (fileVersion == 5) {
+    if (scanned->version == 5) {
         for (int32_t index : movieindex::findFfcFrames(scan)) {
             kx::console(movieindex::ffcConsoleLine(index, uint16_t(scan.counters[size_t(index)])));
-            ffcFrames.push_back(index + 1);
+            scanned->ffcFrames.push_back(index + 1);
         }
     }
 
-    frameOffsets = std::move(scan.offsets);
-    frameSizes = std::move(scan.sizes);
-    frameCount = int32_t(std::min<size_t>(frameOffsets.size(), size_t(INT32_MAX)));
+    scanned->frameOffsets = std::move(scan.offsets);
+    scanned->frameSizes = std::move(scan.sizes);
     processingState = 0;
     emit disableProgressBar();
-    if (fileVersion == 5)
+    const int frames = scanned->frameCount();
+    if (frames == 0)
+        return 0;
+    installScannedRecording(std::move(scanned));
+    if (recording->version == 5)
         calcFrameTempDifferenceMap();
-    return frameCount;
+    return frames;
 }
 
 void DataConverter::markFrameUndecodable() {
@@ -137,15 +131,14 @@ void DataConverter::markFrameUndecodable() {
 
 void DataConverter::readFromCompressedVideoFileAndParseRAW(int frameNumber,
                                                            ksDefines::serialContent serial) {
-    if (frameNumber < 1 || frameNumber > frameCount || !inputFile || !inputFile->isOpen()) {
+    if (frameNumber < 1 || frameNumber > recording->frameCount() || !recording->isOpen()) {
         markFrameUndecodable();
         return;
     }
     lastMovieFrame = frameNumber;
     lastMovieSerial = serial;
-    const size_t index = size_t(frameNumber - 1);
-    const qint64 offset = qint64(frameOffsets[index]);
-    const int64_t frameSize = frameSizes[index];
+    const qint64 offset = qint64(recording->frameOffset(frameNumber));
+    const int64_t frameSize = recording->frameSize(frameNumber);
     if (frameSize > kLargestFrameBytes) {
         kx::console(QStringLiteral("DataConverter::readFromCompressedVideoFileAndParseRAW frame ") +
                     QString::number(frameNumber) + QStringLiteral(" too large: ") +
@@ -158,15 +151,13 @@ void DataConverter::readFromCompressedVideoFileAndParseRAW(int frameNumber,
     const size_t wanted = size_t(std::max<int64_t>(frameSize, 0));
     if (frameBytes.size() < std::max<size_t>(wanted, size_t(2) * readBlockSize))
         frameBytes.resize(std::max<size_t>(wanted, size_t(2) * readBlockSize));
-    qint64 got = -1;
-    if (inputFile->seek(offset))
-        got = inputFile->read(reinterpret_cast<char*>(frameBytes.data()), qint64(wanted));
+    const qint64 got = recording->readFrame(frameNumber, frameBytes);
     if (got < 1) {
         markFrameUndecodable();
         return;
     }
 
-    const uint32_t headerLength = readHeader(offset, fileVersion, serial);
+    const uint32_t headerLength = readHeader(offset, recording->version, serial);
     if (headerLength == 0) {
         markFrameUndecodable();
         return;
@@ -175,7 +166,7 @@ void DataConverter::readFromCompressedVideoFileAndParseRAW(int frameNumber,
     // keeping its storage spares zeroing a frame's worth of values each time.
     frameWordCount = got / 2;
 
-    if (isCompressedFile) {
+    if (recording->compressed) {
         const uint32_t codeStart = std::max(kCompressedCodeStart, headerLength);
         bitWordIndex = codeStart / 2;
         bitPos = 0;
@@ -204,7 +195,7 @@ void DataConverter::getThermalImageFromVideoRawList(int frameNumber, QImage& ima
                                                     ksDefines::serialContent serial,
                                                     ThermalImageConversionSet& set) {
     applyConversionStyle(set);
-    if (frameNumber < 1 || frameNumber > frameCount) {
+    if (frameNumber < 1 || frameNumber > recording->frameCount()) {
         rawBuffer.clear();
         set.lowerBound = conversionParameters.lowerRawValueBound;
         set.upperBound = conversionParameters.upperRawValueBound;

@@ -27,7 +27,8 @@ uint32_t DataConverter::readHeader(qint64 offset, int version, ksDefines::serial
     telemetry.pitch = 0.0;
     telemetry.roll = 0.0;
     telemetry.yaw = 0.0;
-    if (!inputFile || !inputFile->isOpen() || !inputFile->seek(offset))
+    QFile* file = recording->file.get();
+    if (!recording->isOpen() || !file->seek(offset))
         return 0;
     FrameHeaderLayout layout;
     if (!frameheader::layoutForVersion(version, layout))
@@ -36,7 +37,7 @@ uint32_t DataConverter::readHeader(qint64 offset, int version, ksDefines::serial
     // rewrites leading zero bytes), so the header is read into a buffer of its
     // own rather than parsed from a shared one.
     std::vector<char> bytes(layout.bytesToRead);
-    if (inputFile->read(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()))
+    if (file->read(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()))
         return 0;
     FrameHeader header;
     if (!frameheader::parse(version, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(),
@@ -101,15 +102,18 @@ void DataConverter::processDataChunk(const uint16_t* words, int64_t count, int f
 }
 
 bool DataConverter::openFileForReading(const QString& fileName) {
-    inputFile = std::make_unique<QFile>(fileName);
-    return inputFile->open(QIODevice::ReadOnly);
+    auto opened = std::make_shared<Recording>(fileName);
+    if (!opened->isOpen())
+        return false;
+    recording = std::move(opened);
+    return true;
 }
 
 bool DataConverter::determineFileVersion(qint64 offset, int& version) {
-    if (!inputFile || !inputFile->isOpen() || !inputFile->seek(offset))
+    if (!recording->isOpen() || !recording->file->seek(offset))
         return false;
     char signature[5];
-    if (inputFile->read(signature, 5) != 5)
+    if (recording->file->read(signature, 5) != 5)
         return false;
     version = uint8_t(signature[4]);
     return true;
@@ -120,6 +124,8 @@ bool DataConverter::readSingleFrameHeader(const QString& fileName, ksDefines::se
     frameBytes.assign(kSingleFrameBufferSize, 0);
     kx::console(QStringLiteral("Opening: ") + fileName);
     reset_internals_after_inputfile_change();
+    // The file becomes the open recording here, so that the header readers
+    // read it; the callers put the one before back when the load fails.
     if (!openFileForReading(fileName)) {
         kx::console(QStringLiteral("DataConverter::loadFromRawFile opening of file: ") +
                     quoted(fileName) + QStringLiteral(" failed"));
@@ -127,28 +133,25 @@ bool DataConverter::readSingleFrameHeader(const QString& fileName, ksDefines::se
     }
     // A single-frame file must fit the frame buffer whole; anything larger is
     // not one frame of this recorder.
-    const qint64 fileSize = inputFile->size();
+    const qint64 fileSize = recording->file->size();
     if (fileSize > qint64(kSingleFrameBufferSize)) {
         kx::console(QStringLiteral("DataConverter::loadFromRawFile file too large: ") +
                     quoted(fileName) + QStringLiteral(" has ") + QString::number(fileSize) +
                     QStringLiteral(" bytes, a single frame at most ") +
                     QString::number(kSingleFrameBufferSize));
-        inputFile->close();
         return false;
     }
     int version = 0;
     if (!determineFileVersion(0, version)) {
         kx::console(QStringLiteral("DataConverter::loadFromRawFile Error reading signature: ") +
                     quoted(fileName));
-        inputFile->close();
         return false;
     }
-    fileVersion = version;
+    recording->version = version;
     headerLength = readHeader(0, version, serial);
     if (headerLength < 1) {
         kx::console(QStringLiteral("DataConverter::loadFromRawFile Error reading header: ") +
                     quoted(fileName));
-        inputFile->close();
         return false;
     }
     return true;
@@ -160,14 +163,27 @@ bool DataConverter::loadFromRawFile(const QString& fileName, ksDefines::serialCo
 
 bool DataConverter::loadDataFromSingleFrameFile(const QString& fileName,
                                                 ksDefines::serialContent serial) {
+    return keptUnlessLoaded([&] { return readRawFrameFile(fileName, serial); });
+}
+
+bool DataConverter::keptUnlessLoaded(const std::function<bool()>& load) {
+    Kept kept = keep();
+    if (load())
+        return true;
+    reinstate(std::move(kept));
+    return false;
+}
+
+bool DataConverter::readRawFrameFile(const QString& fileName, ksDefines::serialContent serial) {
     uint32_t headerLength = 0;
     if (!readSingleFrameHeader(fileName, serial, headerLength))
         return false;
 
-    const qint64 fileSize = inputFile->size();
+    QFile& file = *recording->file;
+    const qint64 fileSize = file.size();
     qint64 got = 0;
-    if (inputFile->seek(0))
-        got = inputFile->read(reinterpret_cast<char*>(frameBytes.data()), fileSize);
+    if (file.seek(0))
+        got = file.read(reinterpret_cast<char*>(frameBytes.data()), fileSize);
     if (got < 0)
         got = 0;
     frameWordCount = fileSize / 2;
@@ -236,8 +252,8 @@ bool DataConverter::loadSingleFrame(const QString& fileName, ksDefines::serialCo
     imageWidth = 1;
     imageHeight = 1;
 
-    bool loaded = compressed ? loadFromCompressedRawFile(fileName, serial)
-                             : loadFromRawFile(fileName, serial);
+    bool loaded =
+        compressed ? readCompressedFrameFile(fileName, serial) : readRawFrameFile(fileName, serial);
     if (!loaded) {
         kx::console(caller +
                     QStringLiteral(" call of DataConverter::loadFromRawFile returned "
@@ -255,7 +271,6 @@ bool DataConverter::loadSingleFrame(const QString& fileName, ksDefines::serialCo
         kx::reportError(text);
         loaded = false;
     }
-    currentFileName = fileName;
     return loaded;
 }
 
@@ -263,6 +278,7 @@ void DataConverter::loadAndConvertSingleFrame(const QString& fileName, QImage& i
                                               ksDefines::serialContent serial, bool* ok,
                                               ThermalImageConversionSet& set, bool compressed) {
     applyConversionStyle(set);
+    Kept kept = keep();
     bool loaded = loadSingleFrame(fileName, serial, compressed);
     fillCurrentChunk(false);
 
@@ -283,6 +299,9 @@ void DataConverter::loadAndConvertSingleFrame(const QString& fileName, QImage& i
     }
     set.lowerBound = conversionParameters.lowerRawValueBound;
     set.upperBound = conversionParameters.upperRawValueBound;
+    // A file that cannot be shown is no open: the recording before it stays.
+    if (!loaded)
+        reinstate(std::move(kept));
     if (ok)
         *ok = loaded;
 }

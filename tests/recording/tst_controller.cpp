@@ -94,6 +94,8 @@ private slots:
         fusion.daylightHeight = 24;
         put("fusion.TFC", synth::makeFusion(fusion));
         put("garbage.TFC", QByteArray(5000, 'x'));
+        // One frame that is a header only: indexed, but nothing to show.
+        put("bare.TMC", synth::makeHeader({}));
         put("movie.raw", synth::makeMovie(movie(false, 2)));
         put("broken.png", QByteArray("\x89PNG\r\n\x1a\nbroken"));
         QVERIFY(QImage(3, 2, QImage::Format_RGB888).save(path("pic.png")));
@@ -174,6 +176,30 @@ private slots:
         QCOMPARE(nested, kMovieStart);
         QVERIFY(f.rec.outLines().contains(QStringLiteral("Error while loading video file")));
         QCOMPARE(QString::number(f.converter.getNumberOfVideoFrames()) + f.reports(), "5");
+    }
+
+    // The index of the refused movie succeeded and its first frame failed:
+    // before, the converter kept the refused movie open.
+    void firstFrameThatFailsKeepsTheMovie() {
+        Fixture f;
+        QVERIFY(f.load("five.THM"));
+        const auto rawOf = [&f](int frame) {
+            QImage image;
+            bool ok = false;
+            f.controller.getThermalImageFromVideoRawdata(unsigned(frame), &ok,
+                                                         ksDefines::NoSerialData, f.set, image);
+            return ok ? f.converter.getRawBuffer() : std::vector<uint16_t>();
+        };
+        const std::vector<uint16_t> second = rawOf(2);
+        const std::vector<uint16_t> shown = rawOf(3);
+        QVERIFY(!shown.empty() && second != shown);
+        QVERIFY(!f.load("bare.TMC"));
+        QCOMPARE(f.reports(), "Error: Error while loading file \"" + path("bare.TMC") + '"');
+        QCOMPARE(f.converter.getCurrentFileName() + ' ' +
+                     QString::number(f.converter.getNumberOfVideoFrames()),
+                 path("five.THM") + " 5");
+        QVERIFY(f.converter.getRawBuffer() == shown);
+        QVERIFY(rawOf(2) == second);
     }
 
     void loadImage() {

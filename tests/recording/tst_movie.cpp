@@ -204,18 +204,25 @@ private slots:
     }
 
     void refusedFiles() {
+        // A movie on show first: before, every refusal below emptied its index
+        // and left the refused file as the open one.
+        synth::MovieOptions o = recordings::options(6, true, 3);
+        o.telemetry = synth::Telemetry::Nmea;
+        const QString movie = scratch("shown.TMC", synth::makeMovie(o));
         DataConverter converter;
-        // A movie first, so that the refusals below visibly clear its index.
-        QCOMPARE(
-            converter.parseVideoFile(scratch("three.TMC", indexMovie(6, {1, 2, 3})), true, true),
-            3);
+        QCOMPARE(converter.parseVideoFile(movie, true, true), 3);
+        kx::DecodedFrame shown;
+        QVERIFY(converter.decodeFrame(movie, 2, ksDefines::NMEA, shown));
+        QVERIFY(shown.telemetry.latitude != 0.0 && !shown.telemetry.time.isEmpty());
+        const QString shownIndex = index(converter);
+
         testsupport::Recorder rec;
         const QString missing = scratch("absent.TMC");
         // The progress bar shown for the scan is hidden again when it fails.
-        QSignalSpy shown(&converter, &DataConverter::enableProgressBar);
+        QSignalSpy shownBar(&converter, &DataConverter::enableProgressBar);
         QSignalSpy hidden(&converter, &DataConverter::disableProgressBar);
         QCOMPARE(converter.parseVideoFile(missing, true, true), 0);
-        QCOMPARE(shown.size() + 10 * hidden.size(), 11);
+        QCOMPARE(shownBar.size() + 10 * hidden.size(), 11);
         QCOMPARE(rec.out,
                  "DataConverter::parseVideoFile opening of file: \"" + missing + "\" failed\n");
         QSignalSpy spy(&converter, &DataConverter::filePercentageChanged);
@@ -224,9 +231,24 @@ private slots:
         // The fifth byte is 'x', so "VELM" + 6 inside the file is no signature.
         const QByteArray text = QByteArray(5000, 'x').replace(100, 5, "VELM\x06");
         QCOMPARE(converter.parseVideoFile(scratch("text.TMC", text), true, true), 0);
-        QCOMPARE(index(converter) + QString::number(rec.outLines().size()) +
+        QCOMPARE(rec.outLines().size(), 1);
+        QCOMPARE(converter.parseFusionFile(scratch("text.TFC", text)), 0);
+        QVERIFY(!converter.loadFromRawFile(scratch("text.THR", text), ksDefines::NMEA));
+        QVERIFY(!converter.loadFromCompressedRawFile(scratch("absent.THC"), ksDefines::NMEA));
+
+        QCOMPARE(index(converter) + ' ' + converter.getCurrentFileName() +
                      QString::number(converter.getProcessingState()),
-                 QStringLiteral("FFC:10"));
+                 shownIndex + ' ' + movie + '0');
+        // The frame decoded last and its telemetry are still those of the movie.
+        const kx::DecodedFrame kept = converter.currentDecodedFrame(2);
+        QVERIFY(kept.raw == shown.raw && kept.width == shown.width);
+        QCOMPARE(kept.telemetry.latitude, shown.telemetry.latitude);
+        QCOMPARE(kept.telemetry.time + kept.partNumber, shown.telemetry.time + shown.partNumber);
+        QCOMPARE(kept.serialBlock, shown.serialBlock);
+        kx::DecodedFrame again;
+        QVERIFY(converter.decodeFrame(movie, 2, ksDefines::NMEA, again));
+        QVERIFY(again.raw == shown.raw);
+        QCOMPARE(again.telemetry.date, shown.telemetry.date);
     }
 
     void sixtyThousandFramesOpenWhole() {

@@ -104,6 +104,10 @@ private slots:
         const bool loaded = lines.contains("processRawData") || lines.contains("too small");
         const QString path = scratch(name, bytes);
         DataConverter converter;
+        // A frame on show first, which the refused file must leave open.
+        const synth::MovieOptions shown = recordings::options(6);
+        const QString before = scratch("shown.THR", synth::makeSingleFrameFile(shown));
+        QVERIFY(converter.loadFromRawFile(before, ksDefines::NoSerialData));
         testsupport::Recorder rec;
         // An automatic window, or for "manual" one with its bounds the wrong way round.
         ThermalImageConversionSet set{5000, 100,  0, false, 0, 0, false, !name.startsWith("manual"),
@@ -127,14 +131,14 @@ private slots:
         QCOMPARE(rec.reports.size(), size_t(loaded));
         for (const testsupport::Report& r : rec.reports)
             QCOMPARE(r.title + ": " + r.text, "Error: " + rec.outLines().last());
-        // The file is the current one and the window is written back: the reset
-        // one (16383 over 1) when the file did not load. A missing file gives an
-        // empty 1 x 1 frame.
+        // The window is written back: the reset one (16383 over 1) when the
+        // file did not load. Before, the refused file became the open one.
         QCOMPARE(converter.getCurrentFileName() +
                      QString::asprintf(" %u %u", set.lowerBound, set.upperBound),
-                 path + (loaded ? QString::asprintf(" %u %u", converter.getLowerRawValueBound(),
-                                                    converter.getUpperRawValueBound())
-                                : " 16383 1"));
+                 before + (loaded ? QString::asprintf(" %u %u", converter.getLowerRawValueBound(),
+                                                      converter.getUpperRawValueBound())
+                                  : " 16383 1"));
+        QVERIFY(converter.getRawBuffer() == recordings::decoded(shown));
     }
 
     void headerFieldsOfEachFrame() {

@@ -13,6 +13,7 @@
 #include "conversion/HotspotMarker.h"
 #include "conversion/Legend.h"
 #include "conversion/ui/RawConvertConfig.h"
+#include "corrections/ui/NucConfiguration.h"
 #include "recording/DataConverter.h"
 #include "telemetry/ui/SerialDataExplorer.h"
 #include "ui_Kalorix.h"
@@ -89,32 +90,36 @@ bool Kalorix::openInputFile(const QString& fileName) {
     // A file opened from an event handled during playback ends the playback.
     playing = false;
 
-    // What is shown now, so that a file that fails to open leaves it in place.
-    const QString previousFile = currentFileName;
+    // The controller sets the frame row and the raw window up for the new
+    // file while it loads. A file that fails to open leaves the converter on
+    // the recording before it, so only these need to be put back.
     const ksDefines::FileTypes previousType = currentFileType;
     const QImage previousImage = displayImage;
     const bool previousLoadOk = imageLoadOk;
+    const bool previousControls = !ui->wgVideoControls->isHidden();
+    const int previousFrames = ui->slMovieFiles->maximum();
     const int previousFrame = ui->slMovieFiles->value();
     const QString previousStart = ui->leStartFrame->text();
     const QString previousEnd = ui->leEndFrame->text();
     const QString previousLabel = ui->lblFilename->text();
-    // Refusals that happen before the converter is touched need no reload.
-    const bool touchesConverter = isRecorderName(fileName) && !dataConverter->getProcessingState();
+    const int previousLower = rawConvertConfig->getLowerBound();
+    const int previousUpper = rawConvertConfig->getUpperBound();
 
     currentFileType = ksDefines::RawRecording;
     resetDisplayAfterUncheckingParsing();
 
     ThermalImageConversionSet set = conversionSetFromConfig();
-    // A daylight picture that does not decode must not leave the previous
-    // recording's picture under the new frames.
-    daylightImage = QImage();
+    QImage daylight;
     openingFile = true;
     const bool ok = controller->loadRawDataFile(
         fileName, lastImageWidth, currentSerialContent(), set,
-        ui->actionCheck_frame_counter_on_open->isChecked(), displayImage, daylightImage);
+        ui->actionCheck_frame_counter_on_open->isChecked(), displayImage, daylight);
     openingFile = false;
 
     if (ok) {
+        // A daylight picture that does not decode must not leave the previous
+        // recording's picture under the new frames.
+        daylightImage = daylight;
         const bool fusion = extensionOf(fileName) == QLatin1String("tfc");
         daylightPixmap =
             fusion && !daylightImage.isNull() ? QPixmap::fromImage(daylightImage) : QPixmap();
@@ -140,35 +145,21 @@ bool Kalorix::openInputFile(const QString& fileName) {
         return true;
     }
 
-    if (!touchesConverter || previousFile.isEmpty()) {
-        // Nothing was replaced (or there is nothing to go back to).
-        currentFileType = previousType;
-        if (!touchesConverter)
-            setLables();
-        return false;
-    }
-    if (previousType == ksDefines::Image) {
-        displayImage = previousImage;
-        imageLoadOk = previousLoadOk;
-        currentFileType = ksDefines::Image;
-        ui->lblFilename->setText(previousLabel);
-        setVideoControlVisibility(false);
-        repaintDisplayImage();
-        setLables();
-        return false;
-    }
-    // The failed load replaced the converter's file: open the previous
-    // recording again and return to its frame.
-    ThermalImageConversionSet previousSet = conversionSetFromConfig();
-    if (controller->loadRawDataFile(previousFile, lastImageWidth, currentSerialContent(),
-                                    previousSet, ui->actionCheck_frame_counter_on_open->isChecked(),
-                                    displayImage, daylightImage)) {
-        ui->lblFilename->setText(previousLabel);
-        if (isMovieFile(previousFile) && previousFrame > 1)
-            ui->slMovieFiles->setValue(previousFrame);
-        ui->leStartFrame->setText(previousStart);
-        ui->leEndFrame->setText(previousEnd);
-    }
+    currentFileType = previousType;
+    displayImage = previousImage;
+    imageLoadOk = previousLoadOk;
+    updateMinMaxRAWSliders(uint(previousLower), uint(previousUpper));
+    initUIVideoControls(previousFrames, previousFrame);
+    // The NUC range starts over with every movie, as it did when the movie
+    // was opened.
+    if (previousControls)
+        nucConfiguration->setClipMinMaxFrameNumbers(1, previousFrames);
+    ui->leStartFrame->setText(previousStart);
+    ui->leEndFrame->setText(previousEnd);
+    setVideoControlVisibility(previousControls);
+    ui->lblFilename->setText(previousLabel);
+    repaintDisplayImage();
+    setLables();
     return false;
 }
 

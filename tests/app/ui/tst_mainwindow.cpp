@@ -54,6 +54,8 @@ private slots:
         QVERIFY(synth::writeFile(path("other/ten.TMC"), synth::makeMovie(smallMovie(10, true))));
         QVERIFY(synth::writeFile(path("garbage.THR"), QByteArray(4000, 'g')));
         QVERIFY(synth::writeFile(path("garbage.TMC"), QByteArray(4000, 'g')));
+        // Indexed as one frame that holds a header only.
+        QVERIFY(synth::writeFile(path("bare.TMC"), synth::makeHeader({})));
         QImage tiny(1, 1, QImage::Format_RGB32);
         tiny.fill(qRgb(10, 200, 30));
         QVERIFY(tiny.save(path("tiny.png")));
@@ -633,7 +635,7 @@ private slots:
     // naming the file, and the movie stays.
     void failedOpenKeepsTheMovie_data() {
         QTest::addColumn<QString>("file");
-        for (const char* file : {"garbage.THR", "garbage.TMC", "missing.TFC"})
+        for (const char* file : {"garbage.THR", "garbage.TMC", "missing.TFC", "bare.TMC"})
             QTest::newRow(file) << QString(file);
     }
 
