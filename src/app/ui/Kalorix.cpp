@@ -2,6 +2,7 @@
 
 #include "app/KalorixController.h"
 #include "app/SettingsStore.h"
+#include "app/ui/FileBrowserPane.h"
 #include "app/ui/KX_InfoDialog.h"
 #include "conversion/ui/RadiometricConfig.h"
 #include "conversion/ui/RawConvertConfig.h"
@@ -15,15 +16,12 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QFileSystemModel>
 #include <QGraphicsScene>
-#include <QHeaderView>
 #include <QIntValidator>
 #include <QPixmap>
 #include <QProgressBar>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QTimer>
 
 namespace {
 
@@ -256,7 +254,7 @@ void Kalorix::saveSettings() {
     current.display.fusionShiftY = ui->slShiftY->value();
     current.display.fusionOpacity = ui->slThermoOpacity->value();
     current.display.automaticUpdates = automaticUpdatesDisabled;
-    current.display.lastBrowserFolder = fileModel->rootPath();
+    current.display.lastBrowserFolder = fileBrowser->folder();
     kx::SettingsStore().save(current);
 }
 
@@ -292,74 +290,13 @@ void Kalorix::connectController() {
 }
 
 void Kalorix::setupFileBrowser() {
-    dirModel = new QFileSystemModel(this);
-    dirModel->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
-    dirModel->setRootPath(QString());
-    ui->tvFolders->setModel(dirModel);
-    // The tree is read in the background: keep the current folder in sight
-    // while the folders above it arrive.
-    // The rows of a folder arrive just after its directoryLoaded signal.
-    connect(dirModel, &QFileSystemModel::directoryLoaded, this, [this](const QString& path) {
-        const QString currentPath = dirModel->filePath(ui->tvFolders->currentIndex());
-        if (!currentPath.startsWith(path))
-            return;
-        QTimer::singleShot(50, this, [this]() { keepCurrentFolderInSight(); });
-    });
-    for (int column = 1; column < dirModel->columnCount(); ++column)
-        ui->tvFolders->hideColumn(column);
-    // A folder nested deeper than the pane is wide would be cut off by a
-    // column stretched to the pane; a column as wide as its names scrolls.
-    ui->tvFolders->header()->setStretchLastSection(false);
-    ui->tvFolders->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-
-    fileModel = new QFileSystemModel(this);
-    fileModel->setFilter(QDir::Files | QDir::NoSymLinks);
-    // Single compressed frames and pictures are listed beside the recordings
-    // because selecting one opens it; the model compares the patterns without
-    // regard to case.
-    fileModel->setNameFilters({QStringLiteral("*.TMC"), QStringLiteral("*.THM"),
-                               QStringLiteral("*.THR"), QStringLiteral("*.TFC"),
-                               QStringLiteral("*.THC"), QStringLiteral("*.JPG"),
-                               QStringLiteral("*.JPEG"), QStringLiteral("*.PNG")});
-    fileModel->setNameFilterDisables(false);
-    ui->lvFiles->setModel(fileModel);
-    connect(ui->lvFiles->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &Kalorix::handleSelectionChanged);
-    // A file opened before its folder was read is selected once it is.
-    const auto retrySelection = [this]() {
-        if (!pendingBrowserSelection.isEmpty())
-            selectFileInBrowser(pendingBrowserSelection);
-    };
-    connect(fileModel, &QFileSystemModel::directoryLoaded, this, retrySelection);
-    connect(fileModel, &QFileSystemModel::rowsInserted, this, retrySelection, Qt::QueuedConnection);
-
+    fileBrowser = new FileBrowserPane(ui->tvFolders, ui->lvFiles, this);
+    connect(fileBrowser, &FileBrowserPane::fileChosen, this, &Kalorix::openChosenFile);
+    connect(fileBrowser, &FileBrowserPane::folderShown, this, &Kalorix::rememberBrowserFolder);
     QString start = kx::SettingsStore().load().display.lastBrowserFolder;
     if (start.isEmpty() || !QFileInfo(start).isDir())
         start = QDir::homePath();
-    showFolder(start);
-}
-
-void Kalorix::showFolder(const QString& path) {
-    const QModelIndex dirIndex = dirModel->index(path);
-    ui->tvFolders->setCurrentIndex(dirIndex);
-    ui->tvFolders->expand(dirIndex);
-    keepCurrentFolderInSight();
-    fileModel->setRootPath(path);
-    ui->lvFiles->setRootIndex(fileModel->index(path));
-}
-
-void Kalorix::keepCurrentFolderInSight() {
-    QTreeView* tree = ui->tvFolders;
-    const QModelIndex current = tree->currentIndex();
-    if (!current.isValid())
-        return;
-    tree->scrollTo(current, QAbstractItemView::PositionAtCenter);
-    // The view scrolls rows into sight but not the indentation of deep ones:
-    // bring the folder's name in, with its parent's level beside it.
-    const int left = tree->visualRect(current).left() - tree->indentation();
-    QScrollBar* bar = tree->horizontalScrollBar();
-    if (left < 0 || left > tree->viewport()->width() / 2)
-        bar->setValue(bar->value() + left);
+    fileBrowser->showFolder(start);
 }
 
 // The folder is written as soon as the user moves to it, so that it survives

@@ -6,7 +6,6 @@
 #include "conversion/ThermalImageConversionSet.h"
 
 #include <QImage>
-#include <QItemSelection>
 #include <QMainWindow>
 #include <QPixmap>
 #include <QStringList>
@@ -25,7 +24,7 @@ class VideoExportSettings;
 class KX_InfoDialog;
 class SerialDataExplorer;
 class DateTimeSettings;
-class QFileSystemModel;
+class FileBrowserPane;
 class QGraphicsScene;
 class QLabel;
 class Updater;
@@ -136,9 +135,6 @@ public slots:
     // Starts the one update check of this run unless disabled is true.
     void checkUpdates(bool disabled);
 
-    // File browser
-    void handleSelectionChanged(const QItemSelection& selection);
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
@@ -171,7 +167,6 @@ private slots:
     void on_slShiftX_valueChanged(int value);
     void on_slShiftY_valueChanged(int value);
     void on_sbScale_valueChanged(double value);
-    void on_tvFolders_clicked(const QModelIndex& index);
 
     // Menus and telemetry actions
     void on_actionOpen_File_triggered();
@@ -291,10 +286,8 @@ private:
     void fetchDaylightPicture(int frame);
     void connectController();
     void setupFileBrowser();
-    void showFolder(const QString& path);
-    void keepCurrentFolderInSight();
-    void selectFileInBrowser(const QString& fileName);
-    void showShownFileInBrowser();
+    // A file chosen in the browser: opened unless it is on show already.
+    void openChosenFile(const QString& fileName);
     void rememberBrowserFolder(const QString& path);
     bool openPicture(const QString& fileName);
     bool openDroppedOrSelected(const QString& fileName);
@@ -333,14 +326,12 @@ private:
     SerialDataExplorer* serialDataExplorer = nullptr;
     DateTimeSettings* dateTimeSettings = nullptr;
     FileMergeSplit* fileMergeSplit = nullptr;
-    QFileSystemModel* dirModel = nullptr;
-    QFileSystemModel* fileModel = nullptr;
+    FileBrowserPane* fileBrowser = nullptr;
     QGraphicsScene* scene = nullptr;
 
     QPixmap thermalPixmap;
     QPixmap daylightPixmap;
     QString currentFileName;
-    QString pendingBrowserSelection;
     QString lastDirectory;
     QStringList openFileNames;
     ksDefines::FileTypes currentFileType = ksDefines::RawRecording;

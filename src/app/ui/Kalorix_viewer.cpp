@@ -9,6 +9,7 @@
 #include "base/Radiometry.h"
 
 #include "app/KalorixController.h"
+#include "app/ui/FileBrowserPane.h"
 #include "conversion/FusionOverlay.h"
 #include "conversion/HotspotMarker.h"
 #include "conversion/Legend.h"
@@ -23,7 +24,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QFileSystemModel>
 #include <QGraphicsPixmapItem>
 #include <QGraphicsScene>
 #include <QLabel>
@@ -129,7 +129,7 @@ bool Kalorix::openInputFile(const QString& fileName) {
         // shows that, so this label names the file.
         ui->lblFilename->setText(QFileInfo(fileName).fileName());
         ui->lblFilename->setToolTip(QDir::toNativeSeparators(fileName));
-        selectFileInBrowser(fileName);
+        fileBrowser->selectFile(fileName);
         // The controller asked for the labels while the previous file was
         // still the current one; a single frame's labels depend on which it is.
         setLables();
@@ -193,70 +193,16 @@ bool Kalorix::openDroppedOrSelected(const QString& fileName) {
     return false;
 }
 
-void Kalorix::handleSelectionChanged(const QItemSelection& selection) {
-    const QModelIndexList indexes = selection.indexes();
-    if (indexes.isEmpty())
-        return;
-    const QString fileName = fileModel->filePath(indexes.first());
-    if (fileModel->isDir(indexes.first()))
-        return;
+void Kalorix::openChosenFile(const QString& fileName) {
     // The model re-announces a selection when rows arrive or move (new files
     // written by an export, a folder read in the background); only a file other
     // than the one on show is a request to open something.
     if (fileName == currentFileName || exportRunning)
         return;
     if (!openDroppedOrSelected(fileName))
-        showShownFileInBrowser();
+        fileBrowser->showShownFile(currentFileName);
     // The NUC dialog's frame range follows here once it is built.
     repaintDisplayImage();
-}
-
-// ---- File browser -------------------------------------------------------------
-
-void Kalorix::showShownFileInBrowser() {
-    // A file that did not open leaves the one on screen; the list must not
-    // claim otherwise. Another folder is not left for it.
-    if (!currentFileName.isEmpty() &&
-        QFileInfo(currentFileName).absolutePath() == fileModel->rootPath()) {
-        selectFileInBrowser(currentFileName);
-        return;
-    }
-    const QSignalBlocker block(ui->lvFiles->selectionModel());
-    ui->lvFiles->selectionModel()->clear();
-}
-
-void Kalorix::on_tvFolders_clicked(const QModelIndex& index) {
-    const QString path = dirModel->filePath(index);
-    fileModel->setRootPath(path);
-    ui->lvFiles->setRootIndex(fileModel->index(path));
-    rememberBrowserFolder(path);
-}
-
-void Kalorix::selectFileInBrowser(const QString& fileName) {
-    const QFileInfo info(fileName);
-    const QString folder = info.absolutePath();
-    const QString path = info.absoluteFilePath();
-    const QSignalBlocker blockTree(ui->tvFolders);
-    const QSignalBlocker blockList(ui->lvFiles);
-    const QSignalBlocker blockTreeSelection(ui->tvFolders->selectionModel());
-    const QSignalBlocker blockListSelection(ui->lvFiles->selectionModel());
-    if (fileModel->rootPath() != folder) {
-        showFolder(folder);
-        rememberBrowserFolder(folder);
-    }
-    const QModelIndex fileIndex = fileModel->index(path);
-    if (!fileIndex.isValid()) {
-        // The folder is still being read, or the file is new to it; the model's
-        // next rows retry. The file opened before must not stay selected or
-        // current meanwhile: the view would announce it again and reopen it.
-        ui->lvFiles->selectionModel()->clear();
-        pendingBrowserSelection = path;
-        return;
-    }
-    pendingBrowserSelection.clear();
-    ui->lvFiles->selectionModel()->setCurrentIndex(fileIndex, QItemSelectionModel::ClearAndSelect);
-    ui->lvFiles->scrollTo(fileIndex, QAbstractItemView::PositionAtCenter);
-    ui->lvFiles->setFocus();
 }
 
 // ---- Composing the display ------------------------------------------------------
