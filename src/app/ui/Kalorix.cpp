@@ -4,6 +4,7 @@
 #include "app/SettingsStore.h"
 #include "app/ui/FileBrowserPane.h"
 #include "app/ui/KX_InfoDialog.h"
+#include "app/ui/TelemetryPanel.h"
 #include "conversion/ui/RadiometricConfig.h"
 #include "conversion/ui/RawConvertConfig.h"
 #include "corrections/BitLaneTest.h"
@@ -58,6 +59,11 @@ Kalorix::Kalorix(int argc, char** argv, QWidget* parent)
     displayImage = QImage(1, 1, QImage::Format_RGB888);
     daylightImage = QImage(1, 1, QImage::Format_RGB888);
     tLinearResolution = 0.04f;
+    telemetryPanel = new TelemetryPanel({ui->lblCamera, ui->lblDate, ui->lblTime, ui->lblLatitude,
+                                         ui->lblLongitude, ui->lblAltitude, ui->lblSatellites,
+                                         ui->lblTrackHeading, ui->lblMagHeading, ui->lblTempFPA,
+                                         ui->lblTempHousing, ui->lblFrameNumber},
+                                        ui->detailsForm, this);
     scene = new QGraphicsScene(this);
     ui->gvImage->setScene(scene);
     ui->gvImage->viewport()->installEventFilter(this);

@@ -25,6 +25,7 @@ class KX_InfoDialog;
 class SerialDataExplorer;
 class DateTimeSettings;
 class FileBrowserPane;
+class TelemetryPanel;
 class QGraphicsScene;
 class QLabel;
 class Updater;
@@ -327,6 +328,7 @@ private:
     DateTimeSettings* dateTimeSettings = nullptr;
     FileMergeSplit* fileMergeSplit = nullptr;
     FileBrowserPane* fileBrowser = nullptr;
+    TelemetryPanel* telemetryPanel = nullptr;
     QGraphicsScene* scene = nullptr;
 
     QPixmap thermalPixmap;

@@ -7,9 +7,7 @@
 #include "ui_Kalorix.h"
 
 #include <QBoxLayout>
-#include <QFormLayout>
 #include <QGridLayout>
-#include <QLabel>
 #include <QResizeEvent>
 #include <QScreen>
 
@@ -57,14 +55,6 @@ void Kalorix::setupAdaptiveLayout() {
     steppingRowWidth = row->sizeHint().width();
     row->addWidget(frameRange);
     ui->wgVideoControls->installEventFilter(this);
-
-    // Long values go below their caption in a narrow panel, and wrap there.
-    ui->detailsForm->setRowWrapPolicy(QFormLayout::WrapLongRows);
-    for (QLabel* value :
-         {ui->lblCamera, ui->lblDate, ui->lblTime, ui->lblLatitude, ui->lblLongitude,
-          ui->lblAltitude, ui->lblSatellites, ui->lblTrackHeading, ui->lblMagHeading,
-          ui->lblTempFPA, ui->lblTempHousing, ui->lblFrameNumber})
-        value->setWordWrap(true);
 }
 
 void Kalorix::arrangeFrameRange(bool oneLine) {

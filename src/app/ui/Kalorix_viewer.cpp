@@ -10,6 +10,7 @@
 
 #include "app/KalorixController.h"
 #include "app/ui/FileBrowserPane.h"
+#include "app/ui/TelemetryPanel.h"
 #include "conversion/FusionOverlay.h"
 #include "conversion/HotspotMarker.h"
 #include "conversion/Legend.h"
@@ -771,70 +772,13 @@ QString Kalorix::parse_Tau_Partnumber(const QString& partNumber) const {
 }
 
 void Kalorix::resetDisplayAfterUncheckingParsing() {
-    for (QLabel* label :
-         {ui->lblDate, ui->lblTime, ui->lblLatitude, ui->lblLongitude, ui->lblAltitude,
-          ui->lblSatellites, ui->lblTrackHeading, ui->lblMagHeading})
-        label->setText(QString());
+    telemetryPanel->clearTelemetry();
 }
 
 void Kalorix::setLables() {
-    if (currentFileType == ksDefines::Image) {
-        // A picture carries none of the recorder's details.
-        resetDisplayAfterUncheckingParsing();
-        for (QLabel* label :
-             {ui->lblCamera, ui->lblTempFPA, ui->lblTempHousing, ui->lblFrameNumber})
-            label->setText(QString());
-        return;
-    }
-    double latitude = 0.0;
-    double longitude = 0.0;
-    QString date;
-    QString time;
-    double altitude = 0.0;
-    int satellites = 0;
-    float trackHeading = 0.0f;
-    float magneticHeading = 0.0f;
-    unsigned int frameNumber = 0;
-    QString partNumber;
-    float tempHousing = 0.0f;
-    float tempFPA = 0.0f;
-    dataConverter->getImageMetaData(latitude, longitude, date, time, altitude, satellites,
-                                    trackHeading, magneticHeading, frameNumber, partNumber,
-                                    tempHousing, tempFPA);
-    if (currentSerialContent() != ksDefines::NoSerialData) {
-        ui->lblLatitude->setText(QString::number(latitude, 'f', 5));
-        ui->lblLongitude->setText(QString::number(longitude, 'f', 5));
-        ui->lblDate->setText(date);
-        ui->lblTime->setText(time);
-        ui->lblAltitude->setText(QString::number(altitude, 'f', 1));
-        ui->lblSatellites->setText(QString::number(satellites));
-        ui->lblMagHeading->setText(QString::number(double(magneticHeading), 'f', 1));
-        ui->lblTrackHeading->setText(QString::number(double(trackHeading), 'f', 1));
-    }
-    // The temperatures and the frame number come from the frame header, not
-    // from the serial data, so they are shown whatever the parse choice. A
-    // single-frame file fills no movie record: its header values and its
-    // number are read from the frame itself, not from the last movie's record.
-    if (!isMovieFile(currentFileName)) {
-        tempFPA = float(dataConverter->getTempFPA());
-        tempHousing = float(dataConverter->getTempHousing());
-        const bool carriesCounter =
-            kx::fileKindOf(currentFileName) == kx::FileKind::SingleCompressed &&
-            dataConverter->getStreamFrameNumberSeen();
-        if (!carriesCounter)
-            frameNumber = 1;
-    }
-    ui->lblTempFPA->setText(QString::number(double(tempFPA), 'f', 1));
-    ui->lblTempHousing->setText(QString::number(double(tempHousing), 'f', 2));
-    // Above 8192 the counter carries the flat-field-correction mark.
-    ui->lblFrameNumber->setText(
-        QString::number(frameNumber > 8192 ? frameNumber - 8192 : frameNumber));
-
-    QString camera;
-    if (!partNumber.isEmpty()) {
-        camera = dualCamera ? QStringLiteral("RU Rezeda") : parse_Tau_Partnumber(partNumber);
-    } else {
-        camera = kx::partnumber::modelLabelForWidth(dataConverter->getImageWidth());
-    }
-    ui->lblCamera->setText(camera);
+    if (currentFileType == ksDefines::Image)
+        telemetryPanel->clear();
+    else
+        telemetryPanel->showFrame(*dataConverter, currentFileName,
+                                  currentSerialContent() != ksDefines::NoSerialData, dualCamera);
 }
