@@ -4,6 +4,7 @@
 #include "app/SettingsStore.h"
 #include "app/ui/FileBrowserPane.h"
 #include "app/ui/KX_InfoDialog.h"
+#include "app/ui/PlaybackControl.h"
 #include "app/ui/TelemetryPanel.h"
 #include "conversion/ui/RadiometricConfig.h"
 #include "conversion/ui/RawConvertConfig.h"
@@ -18,7 +19,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGraphicsScene>
-#include <QIntValidator>
 #include <QPixmap>
 #include <QProgressBar>
 #include <QScrollArea>
@@ -145,8 +145,6 @@ Kalorix::Kalorix(int argc, char** argv, QWidget* parent)
     setupFileBrowser();
 
     // 10. Frame range fields, drops, pane proportions, progress.
-    ui->leStartFrame->setValidator(new QIntValidator(0, 100000, ui->leStartFrame));
-    ui->leEndFrame->setValidator(new QIntValidator(0, 100000, ui->leEndFrame));
     setAcceptDrops(true);
     // The details panel scrolls on a short screen instead of squeezing its
     // labels and the correction tools below them; it is never narrower than
@@ -166,8 +164,20 @@ Kalorix::Kalorix(int argc, char** argv, QWidget* parent)
     ui->splitter->setStretchFactor(2, 1);
     ui->splitter->setSizes({240, 800, 240});
     ui->progressBar->setValue(0);
-    setupFrameNavigation();
-    setupAdaptiveLayout();
+    playback = new PlaybackControl(
+        {ui->wgVideoControls, ui->videoLayout, ui->buttonRow, ui->slMovieFiles, ui->lblCurrentFrame,
+         ui->btnFrameDown, ui->btnFrameUp, ui->btnPlayVideo, ui->btnPlayDoubleSpeed,
+         ui->btnPlayTrippleSpeed, ui->lblStartFrame, ui->leStartFrame, ui->btnSetBegin,
+         ui->lblEndFrame, ui->leEndFrame, ui->btnSetEnd},
+        this, dataConverter,
+        [this]() {
+            return currentFileType == ksDefines::RawRecording && isMovieFile(currentFileName);
+        },
+        this);
+    connect(playback, &PlaybackControl::frameChosen, this, &Kalorix::showMovieFrame);
+    connect(ui->actionStart_playing_movie, &QAction::triggered, playback,
+            &PlaybackControl::togglePlaying);
+    setupFrameNote();
     // The overlay's number fields move their sliders; the sliders' handlers
     // move the fields back without a loop.
     connect(ui->sbThermoOpacity, QOverload<int>::of(&QSpinBox::valueChanged), ui->slThermoOpacity,

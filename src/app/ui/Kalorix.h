@@ -26,6 +26,7 @@ class SerialDataExplorer;
 class DateTimeSettings;
 class FileBrowserPane;
 class TelemetryPanel;
+class PlaybackControl;
 class QGraphicsScene;
 class QLabel;
 class Updater;
@@ -87,8 +88,8 @@ public:
     QString getCurrentFileName() const { return currentFileName; }
     ksDefines::FileTypes getCurrentFileType() const { return currentFileType; }
     bool isImageLoadOk() const { return imageLoadOk; }
-    bool isPlaying() const { return playing; }
-    unsigned getPlaySpeed() const { return playSpeed; }
+    bool isPlaying() const;
+    unsigned getPlaySpeed() const;
     double getZoomFactor() const { return zoomFactor; }
     float getTLinearResolution() const { return tLinearResolution; }
     bool isDualCamera() const { return dualCamera; }
@@ -152,18 +153,9 @@ private slots:
     void on_actionZoom_to_original_size_triggered();
     void on_actionToogle_mouse_dragging_triggered();
     void on_actionMark_Hotspot_triggered();
-    void on_actionStart_playing_movie_triggered();
     void on_actionShow_legend_triggered(bool checked);
     void on_actionRAW_conversion_parameters_triggered();
     void on_actionRadiometric_Parameters_triggered();
-    void on_slMovieFiles_valueChanged(int frame);
-    void on_btnFrameDown_clicked();
-    void on_btnFrameUp_clicked();
-    void on_btnSetBegin_clicked();
-    void on_btnSetEnd_clicked();
-    void on_btnPlayVideo_clicked();
-    void on_btnPlayDoubleSpeed_clicked();
-    void on_btnPlayTrippleSpeed_clicked();
     void on_slThermoOpacity_valueChanged(int value);
     void on_slShiftX_valueChanged(int value);
     void on_slShiftY_valueChanged(int value);
@@ -301,21 +293,12 @@ private:
     int markerCentreX() const { return int(markerX) - 1; }
     int markerCentreY() const { return int(markerY) - 1; }
     bool isMovieFile(const QString& fileName) const;
-    // Left and Right step through a movie. Every press counts: presses that
-    // arrive while a frame is decoded move the target on, and the next decode
-    // goes straight to it.
-    void setupFrameNavigation();
-    void stepFrames(int delta);
+    void setupFrameNote();
+    // The frame the navigation asks for.
+    void showMovieFrame(int frame);
     // Says in the status bar when the frame shown has fewer rows than the
     // movie's first frame (a recording cut inside its last frame).
     void showFrameCompleteness();
-    void setupAdaptiveLayout();
-    // The speed button of a running playback shows as pressed.
-    void showPlaybackState();
-    // One navigation row when the image pane is wide enough, else two.
-    void arrangeNavigationRows(int width);
-    // The begin and end parts of the export range side by side, or stacked.
-    void arrangeFrameRange(bool oneLine);
     QPoint viewportToPixel(const QPoint& viewportPos) const;
     void fitViewToScene();
 
@@ -329,6 +312,7 @@ private:
     FileMergeSplit* fileMergeSplit = nullptr;
     FileBrowserPane* fileBrowser = nullptr;
     TelemetryPanel* telemetryPanel = nullptr;
+    PlaybackControl* playback = nullptr;
     QGraphicsScene* scene = nullptr;
 
     QPixmap thermalPixmap;
@@ -339,7 +323,6 @@ private:
     ksDefines::FileTypes currentFileType = ksDefines::RawRecording;
     bool imageLoadOk = false;
     bool dualCamera = false;
-    bool playing = false;
     bool autoGain = true;
     bool legendVisible = false;
     // Set once the stored choices are applied: only then does the window
@@ -348,15 +331,9 @@ private:
     bool automaticUpdatesDisabled = false;
     // The view follows its pane until the user zooms by hand.
     bool fitToPane = true;
-    bool frameStepQueued = false;
-    bool openingFile = false;      // a load (and its error box) is under way
-    int pendingFrame = 0;          // target of the queued step
-    uint32_t movieRows = 0;        // rows of the open movie's first frame; 0 for other files
-    QLabel* frameNote = nullptr;   // in the status bar
-    QWidget* frameRange = nullptr; // the export range controls of the navigation
-    int steppingRowWidth = 0;      // the navigation row without them
-    int rangeLineWidth = 0;        // the range controls on one line
-    unsigned playSpeed = 1;
+    bool openingFile = false;    // a load (and its error box) is under way
+    uint32_t movieRows = 0;      // rows of the open movie's first frame; 0 for other files
+    QLabel* frameNote = nullptr; // in the status bar
     double zoomFactor = 1.0;
     int lastImageWidth = 0;
     uint32_t markerX = 0;

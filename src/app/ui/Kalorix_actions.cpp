@@ -4,6 +4,7 @@
 #include "app/ui/Kalorix.h"
 
 #include "app/ui/KX_InfoDialog.h"
+#include "app/ui/PlaybackControl.h"
 #include "conversion/ui/RadiometricConfig.h"
 #include "recording/DataConverter.h"
 #include "recording/ui/FileMergeSplit.h"
@@ -48,14 +49,14 @@ void Kalorix::on_actionQuit_triggered() {
     // settings that its destructor saves are not written on this path. Not
     // std::exit: it would destroy Qt's globals while the file browser's
     // gatherer threads still run, which crashed about one quit in six.
-    playing = false;
+    playback->stop();
     std::fflush(stdout);
     std::fflush(stderr);
     std::_Exit(0);
 }
 
 void Kalorix::closeEvent(QCloseEvent* event) {
-    playing = false;
+    playback->stop();
     fileMergeSplit->close();
     event->accept();
 }

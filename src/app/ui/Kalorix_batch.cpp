@@ -1,6 +1,7 @@
 // The window's side of the batch conversion: the two folder dialogs, the two
 // messages and the progress bar around the batch of the core.
 #include "app/ui/Kalorix.h"
+#include "app/ui/PlaybackControl.h"
 
 #include "app/BatchConversion.h"
 #include "base/Report.h"
@@ -57,7 +58,7 @@ void Kalorix::on_actionBatch_conversion_triggered() {
 
     const QImage previousImage = displayImage;
     const QScopedValueRollback<bool> running(exportRunning, true);
-    playing = false;
+    playback->stop();
     ui->progressBar->setMaximum(files.size());
     ui->progressBar->setValue(0);
     enableProgressBar();

@@ -6,6 +6,7 @@
 
 #include "app/CommandLine.h"
 #include "app/CommandLineRun.h"
+#include "app/ui/PlaybackControl.h"
 #include "app/ui/RunReportHook.h"
 #include "base/Radiometry.h"
 #include "conversion/ui/RawConvertConfig.h"
@@ -33,11 +34,11 @@ void Kalorix::processCommandLineParameters(int argc, char** argv) {
     if (options.metaType)
         videoExportSettings->setMetaTypeSelection(settings.exportSettings.metaType);
     if (options.startFrameText) {
-        ui->leStartFrame->setText(*options.startFrameText);
-        ui->slMovieFiles->setValue(options.startFrame);
+        playback->setRangeTexts(*options.startFrameText, playback->endText());
+        playback->setFrame(options.startFrame);
     }
     if (options.endFrameText)
-        ui->leEndFrame->setText(*options.endFrameText);
+        playback->setRangeTexts(playback->startText(), *options.endFrameText);
     if (options.rotation)
         rawConvertConfig->setRotation(settings.conversion.rotation);
     if (options.radiometryOption) {

@@ -3,6 +3,7 @@
 #include "app/ui/Kalorix.h"
 
 #include "app/KalorixController.h"
+#include "app/ui/PlaybackControl.h"
 #include "base/Report.h"
 #include "corrections/BitLaneTest.h"
 #include "corrections/Drift.h"
@@ -36,7 +37,7 @@ void Kalorix::connectCorrections() {
     connect(nucConfiguration, &NucConfiguration::disableProgressBar, this,
             &Kalorix::disableProgressBar);
     connect(nucConfiguration, &NucConfiguration::getFrameSliderValue, this,
-            [this](int which) { emit frameSliderValue(which, ui->slMovieFiles->value()); });
+            [this](int which) { emit frameSliderValue(which, playback->frame()); });
     connect(this, &Kalorix::frameSliderValue, nucConfiguration,
             &NucConfiguration::setFrameSliderValue);
     connect(controller, &KalorixController::initUIVideoControls, nucConfiguration,
@@ -123,7 +124,7 @@ void Kalorix::on_btnAnalyzeTempDrift_clicked() {
 }
 
 void Kalorix::on_btnFFCFrame_clicked() {
-    addManualFFCFrame(ui->slMovieFiles->value());
+    addManualFFCFrame(playback->frame());
 }
 
 void Kalorix::addManualFFCFrame(int frame) {
@@ -171,7 +172,7 @@ void Kalorix::on_btnLensCompensation_clicked() {
     // The working frame may be another one than the frame on screen (after
     // an export or a file test): the reference is the frame the user sees.
     if (isMovieFile(currentFileName) && dataConverter->isMovieOpen())
-        dataConverter->redecodeMovieFrame(ui->slMovieFiles->value());
+        dataConverter->redecodeMovieFrame(playback->frame());
     dataConverter->lensCorrection();
 }
 

@@ -1,6 +1,7 @@
 // The window's side of exports: the dialog, "Quick export" and the progress
 // bar around the export job that the command line runs as well.
 #include "app/ui/Kalorix.h"
+#include "app/ui/PlaybackControl.h"
 
 #include "base/FileKind.h"
 #include "base/Report.h"
@@ -204,8 +205,7 @@ void Kalorix::executeExport(QString path, QString prefix, QString extension, uin
 }
 
 void Kalorix::on_actionExport_frames_triggered() {
-    videoExportSettings->setFrames(ui->leStartFrame->text().toInt(),
-                                   ui->leEndFrame->text().toInt());
+    videoExportSettings->setFrames(playback->startText().toInt(), playback->endText().toInt());
     videoExportSettings->show();
     videoExportSettings->adjustSize();
 }
@@ -223,7 +223,7 @@ void Kalorix::on_btnQuickExport_clicked() {
     // is its own frame 1, whatever the slider still shows of a movie.
     const uint frame = kx::isSingleFrameKind(kx::fileKindOf(currentFileName))
                            ? 1u
-                           : uint(qMax(0, ui->slMovieFiles->value()));
+                           : uint(qMax(0, playback->frame()));
     const QString prefix = videoExportSettings->getFileNamePrefix();
     const QString extension = videoExportSettings->getExtension().toLower();
     executeFrameExport(path, prefix, extension, frame, frame,

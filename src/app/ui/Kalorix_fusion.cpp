@@ -1,6 +1,7 @@
 // The window's side of fusion recordings and of merge and split: the
 // daylight picture of the frame shown, the merge dialog and the split action.
 #include "app/ui/Kalorix.h"
+#include "app/ui/PlaybackControl.h"
 
 #include "app/KalorixController.h"
 #include "recording/DataConverter.h"
@@ -37,8 +38,8 @@ void Kalorix::on_actionSplit_file_triggered() {
         return;
     bool startOk = false;
     bool endOk = false;
-    const qint64 start = ui->leStartFrame->text().toLongLong(&startOk);
-    const qint64 end = ui->leEndFrame->text().toLongLong(&endOk);
+    const qint64 start = playback->startText().toLongLong(&startOk);
+    const qint64 end = playback->endText().toLongLong(&endOk);
     // Text that is no number, or out of int range, gives a range the
     // converter refuses.
     const auto index = [](bool ok, qint64 number) {

@@ -10,6 +10,7 @@
 
 #include "app/KalorixController.h"
 #include "app/ui/FileBrowserPane.h"
+#include "app/ui/PlaybackControl.h"
 #include "app/ui/TelemetryPanel.h"
 #include "conversion/FusionOverlay.h"
 #include "conversion/HotspotMarker.h"
@@ -89,7 +90,7 @@ bool Kalorix::isMovieFile(const QString& fileName) const {
 
 bool Kalorix::openInputFile(const QString& fileName) {
     // A file opened from an event handled during playback ends the playback.
-    playing = false;
+    playback->stop();
 
     // The controller sets the frame row and the raw window up for the new
     // file while it loads. A file that fails to open leaves the converter on
@@ -97,11 +98,11 @@ bool Kalorix::openInputFile(const QString& fileName) {
     const ksDefines::FileTypes previousType = currentFileType;
     const QImage previousImage = displayImage;
     const bool previousLoadOk = imageLoadOk;
-    const bool previousControls = !ui->wgVideoControls->isHidden();
-    const int previousFrames = ui->slMovieFiles->maximum();
-    const int previousFrame = ui->slMovieFiles->value();
-    const QString previousStart = ui->leStartFrame->text();
-    const QString previousEnd = ui->leEndFrame->text();
+    const bool previousControls = playback->isShown();
+    const int previousFrames = playback->frameCount();
+    const int previousFrame = playback->frame();
+    const QString previousStart = playback->startText();
+    const QString previousEnd = playback->endText();
     const QString previousLabel = ui->lblFilename->text();
     const int previousLower = rawConvertConfig->getLowerBound();
     const int previousUpper = rawConvertConfig->getUpperBound();
@@ -155,8 +156,7 @@ bool Kalorix::openInputFile(const QString& fileName) {
     // was opened.
     if (previousControls)
         nucConfiguration->setClipMinMaxFrameNumbers(1, previousFrames);
-    ui->leStartFrame->setText(previousStart);
-    ui->leEndFrame->setText(previousEnd);
+    playback->setRangeTexts(previousStart, previousEnd);
     setVideoControlVisibility(previousControls);
     ui->lblFilename->setText(previousLabel);
     repaintDisplayImage();
@@ -165,7 +165,7 @@ bool Kalorix::openInputFile(const QString& fileName) {
 }
 
 bool Kalorix::openPicture(const QString& fileName) {
-    playing = false;
+    playback->stop();
     QImage picture;
     if (!controller->loadImage(fileName, picture))
         return false;
@@ -362,8 +362,6 @@ bool Kalorix::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
     }
-    if (watched == ui->wgVideoControls && event->type() == QEvent::Resize)
-        arrangeNavigationRows(static_cast<QResizeEvent*>(event)->size().width());
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -458,7 +456,7 @@ void Kalorix::setDualCamControlsVisible(bool visible) {
 void Kalorix::on_slThermoOpacity_valueChanged(int value) {
     const QSignalBlocker block(ui->sbThermoOpacity);
     ui->sbThermoOpacity->setValue(value);
-    if (!playing)
+    if (!playback->isPlaying())
         repaintDisplayImage();
 }
 
@@ -484,7 +482,7 @@ void Kalorix::on_sbScale_valueChanged(double value) {
 void Kalorix::getImageFromVideoRawdata(int frame, bool& ok, bool forceAutomatic) {
     ThermalImageConversionSet set = conversionSetFromConfig();
     set.autoGainEnabled = autoGain || forceAutomatic;
-    set.smoothAutoGain = playing;
+    set.smoothAutoGain = playback->isPlaying();
     dataConverter->getThermalImageFromVideoRawList(frame, displayImage, &ok, currentSerialContent(),
                                                    set);
     {
@@ -501,30 +499,20 @@ void Kalorix::getImageFromVideoRawdata(int frame, bool& ok, bool forceAutomatic)
     showFrameCompleteness();
 }
 
-void Kalorix::on_slMovieFiles_valueChanged(int frame) {
+bool Kalorix::isPlaying() const {
+    return playback->isPlaying();
+}
+
+unsigned Kalorix::getPlaySpeed() const {
+    return playback->speed();
+}
+
+void Kalorix::showMovieFrame(int frame) {
     bool ok = false;
     getImageFromVideoRawdata(frame, ok, false);
-    ui->lblCurrentFrame->setText(QString::number(frame) + QStringLiteral(" / ") +
-                                 QString::number(ui->slMovieFiles->maximum()));
 }
 
-void Kalorix::on_btnFrameDown_clicked() {
-    ui->slMovieFiles->setValue(ui->slMovieFiles->value() - 1);
-}
-
-void Kalorix::on_btnFrameUp_clicked() {
-    ui->slMovieFiles->setValue(ui->slMovieFiles->value() + 1);
-}
-
-void Kalorix::setupFrameNavigation() {
-    const std::pair<Qt::Key, int> keys[] = {{Qt::Key_Left, -1}, {Qt::Key_Right, 1}};
-    for (const auto& [key, delta] : keys) {
-        auto* shortcut = new QShortcut(QKeySequence(key), this);
-        connect(shortcut, &QShortcut::activated, this,
-                [this, step = delta]() { stepFrames(step); });
-    }
-    for (QPushButton* speed : {ui->btnPlayVideo, ui->btnPlayDoubleSpeed, ui->btnPlayTrippleSpeed})
-        speed->setCheckable(true);
+void Kalorix::setupFrameNote() {
     // A label of its own: the pointer read-out replaces the status message.
     frameNote = new QLabel(this);
     frameNote->setObjectName(QStringLiteral("lblFrameNote"));
@@ -540,102 +528,12 @@ void Kalorix::showFrameCompleteness() {
         frameNote->clear();
 }
 
-void Kalorix::stepFrames(int delta) {
-    if (!ui->wgVideoControls->isVisible())
-        return;
-    QSlider* slider = ui->slMovieFiles;
-    const int from = frameStepQueued ? pendingFrame : slider->value();
-    pendingFrame = qBound(slider->minimum(), from + delta, slider->maximum());
-    if (frameStepQueued)
-        return;
-    frameStepQueued = true;
-    // Presses already waiting are handled before the queued step runs.
-    QTimer::singleShot(0, this, [this]() {
-        frameStepQueued = false;
-        ui->slMovieFiles->setValue(pendingFrame);
-    });
-}
-
-void Kalorix::on_btnSetBegin_clicked() {
-    ui->leStartFrame->setText(QString::number(ui->slMovieFiles->value()));
-}
-
-void Kalorix::on_btnSetEnd_clicked() {
-    ui->leEndFrame->setText(QString::number(ui->slMovieFiles->value()));
-}
-
 void Kalorix::initUIVideoControls(int frameCount, int frame) {
-    {
-        // Setting up the controls must not fetch a frame: at the start of a
-        // load the converter still holds the previous recording.
-        const QSignalBlocker block(ui->slMovieFiles);
-        ui->slMovieFiles->setMaximum(frameCount);
-        ui->slMovieFiles->setValue(frame);
-    }
-    ui->leStartFrame->setText(QString::number(frame));
-    ui->leEndFrame->setText(QString::number(frameCount));
-    ui->lblCurrentFrame->setText(QString::number(frame) + QStringLiteral(" / ") +
-                                 QString::number(frameCount));
-}
-
-void Kalorix::on_btnPlayVideo_clicked() {
-    playSpeed = 1;
-    on_actionStart_playing_movie_triggered();
-}
-
-void Kalorix::on_btnPlayDoubleSpeed_clicked() {
-    playSpeed = 2;
-    on_actionStart_playing_movie_triggered();
-}
-
-void Kalorix::on_btnPlayTrippleSpeed_clicked() {
-    playSpeed = 3;
-    on_actionStart_playing_movie_triggered();
-}
-
-void Kalorix::showPlaybackState() {
-    const std::pair<QPushButton*, unsigned> speeds[] = {
-        {ui->btnPlayVideo, 1}, {ui->btnPlayDoubleSpeed, 2}, {ui->btnPlayTrippleSpeed, 3}};
-    for (const auto& [button, speed] : speeds)
-        button->setChecked(playing && playSpeed == speed);
-}
-
-void Kalorix::on_actionStart_playing_movie_triggered() {
-    if (playing) {
-        // The running loop ends at its next step.
-        playing = false;
-        showPlaybackState();
-        return;
-    }
-    // Only a movie has frames to step through; a single frame or a picture
-    // leaves the slider where it is.
-    if (currentFileType != ksDefines::RawRecording || !isMovieFile(currentFileName)) {
-        showPlaybackState();
-        return;
-    }
-    playing = true;
-    showPlaybackState();
-    QElapsedTimer timer;
-    while (playing && ui->slMovieFiles->value() < dataConverter->getNumberOfVideoFrames()) {
-        timer.restart();
-        ui->slMovieFiles->setValue(ui->slMovieFiles->value() + 1);
-        const qint64 interval = qint64(dataConverter->getTimeToNextImage() / playSpeed);
-        const qint64 elapsed = timer.elapsed();
-        if (elapsed < interval) {
-            const qint64 until = QDateTime::currentMSecsSinceEpoch() + (interval - elapsed);
-            while (QDateTime::currentMSecsSinceEpoch() < until) {
-                QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
-                QThread::msleep(1);
-            }
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
-    }
-    playing = false;
-    showPlaybackState();
+    playback->setFrames(frameCount, frame);
 }
 
 void Kalorix::setVideoControlVisibility(bool visible) {
-    ui->wgVideoControls->setVisible(visible);
+    playback->setVisible(visible);
 }
 
 // ---- Settings dialog ----------------------------------------------------------------
@@ -668,7 +566,7 @@ void Kalorix::rawParametersChanged() {
         rawConvertConfig->getColorMode(), rawConvertConfig->getBiColorModeEnabled(),
         unsigned(rawConvertConfig->getBiLow()), unsigned(rawConvertConfig->getBiHigh()),
         rawConvertConfig->getInverted(), displayImage);
-    if (!playing)
+    if (!playback->isPlaying())
         repaintDisplayImage();
 }
 
@@ -721,7 +619,7 @@ void Kalorix::reloadCurrentImage() {
         return;
     if (isMovieFile(currentFileName)) {
         bool ok = false;
-        getImageFromVideoRawdata(ui->slMovieFiles->value(), ok, false);
+        getImageFromVideoRawdata(playback->frame(), ok, false);
     } else {
         openInputFile(currentFileName);
     }
