@@ -3,6 +3,7 @@
 #include "app/KalorixController.h"
 #include "app/SettingsStore.h"
 #include "app/ui/FileBrowserPane.h"
+#include "app/ui/ImageViewPane.h"
 #include "app/ui/KX_InfoDialog.h"
 #include "app/ui/PlaybackControl.h"
 #include "app/ui/TelemetryPanel.h"
@@ -18,7 +19,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QGraphicsScene>
 #include <QPixmap>
 #include <QProgressBar>
 #include <QScrollArea>
@@ -64,10 +64,13 @@ Kalorix::Kalorix(int argc, char** argv, QWidget* parent)
                                          ui->lblTrackHeading, ui->lblMagHeading, ui->lblTempFPA,
                                          ui->lblTempHousing, ui->lblFrameNumber},
                                         ui->detailsForm, this);
-    scene = new QGraphicsScene(this);
-    ui->gvImage->setScene(scene);
-    ui->gvImage->viewport()->installEventFilter(this);
-    ui->gvImage->viewport()->setMouseTracking(true);
+    imageView = new ImageViewPane(ui->gvImage, ui->actionToogle_mouse_dragging, this);
+    connect(imageView, &ImageViewPane::pointerMoved, this, &Kalorix::pointerMoved);
+    connect(ui->actionZoom_in, &QAction::triggered, imageView, &ImageViewPane::zoomIn);
+    connect(ui->actionZoom_out, &QAction::triggered, imageView, &ImageViewPane::zoomOut);
+    connect(ui->actionZoom_fit, &QAction::triggered, imageView, &ImageViewPane::zoomFit);
+    connect(ui->actionZoom_to_original_size, &QAction::triggered, imageView,
+            &ImageViewPane::zoomToOriginalSize);
 
     // 2. Long-lived objects, in their fixed order. The TIFF exporter takes
     //    its place between these as it is built.
@@ -238,7 +241,7 @@ void Kalorix::loadSettings() {
     videoExportSettings->setMetaCsvSelection(exporting.metaCsv);
     ui->actionMark_Hotspot->setChecked(exporting.markHotspot);
     ui->actionToogle_mouse_dragging->setChecked(display.mouseDragging);
-    on_actionToogle_mouse_dragging_triggered();
+    imageView->applyDragging();
     videoExportSettings->setMetaRAWSelection(exporting.metaRaw);
     videoExportSettings->setCSVDelimiter(exporting.csvDelimiter);
     ui->actionCheck_frame_counter_on_open->setChecked(telemetry.checkFrameCounter);

@@ -27,7 +27,7 @@ class DateTimeSettings;
 class FileBrowserPane;
 class TelemetryPanel;
 class PlaybackControl;
-class QGraphicsScene;
+class ImageViewPane;
 class QLabel;
 class Updater;
 class FileMergeSplit;
@@ -90,7 +90,7 @@ public:
     bool isImageLoadOk() const { return imageLoadOk; }
     bool isPlaying() const;
     unsigned getPlaySpeed() const;
-    double getZoomFactor() const { return zoomFactor; }
+    double getZoomFactor() const;
     float getTLinearResolution() const { return tLinearResolution; }
     bool isDualCamera() const { return dualCamera; }
     unsigned getMarkerX() const { return markerX; }
@@ -138,7 +138,6 @@ public slots:
     void checkUpdates(bool disabled);
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -147,11 +146,6 @@ protected:
 
 private slots:
     // Viewer
-    void on_actionZoom_in_triggered();
-    void on_actionZoom_out_triggered();
-    void on_actionZoom_fit_triggered();
-    void on_actionZoom_to_original_size_triggered();
-    void on_actionToogle_mouse_dragging_triggered();
     void on_actionMark_Hotspot_triggered();
     void on_actionShow_legend_triggered(bool checked);
     void on_actionRAW_conversion_parameters_triggered();
@@ -285,7 +279,6 @@ private:
     bool openPicture(const QString& fileName);
     bool openDroppedOrSelected(const QString& fileName);
     void parseActionTriggered(QAction* action, bool checked);
-    void zoomBy(double factor);
     // The hot-spot marker at (markerX, markerY), drawn onto the unrotated frame.
     void paintMarker(QPixmap& pixmap) const;
     // The decoder counts the hot spot's column and row from 1; the marker of
@@ -299,8 +292,9 @@ private:
     // Says in the status bar when the frame shown has fewer rows than the
     // movie's first frame (a recording cut inside its last frame).
     void showFrameCompleteness();
-    QPoint viewportToPixel(const QPoint& viewportPos) const;
-    void fitViewToScene();
+    // The pixel of the displayed frame under a point of the composed canvas.
+    QPoint canvasToPixel(const QPointF& canvasPoint) const;
+    void pointerMoved(const QPointF& canvasPoint);
 
     KalorixController* controller = nullptr;
     RawConvertConfig* rawConvertConfig = nullptr;
@@ -313,7 +307,7 @@ private:
     FileBrowserPane* fileBrowser = nullptr;
     TelemetryPanel* telemetryPanel = nullptr;
     PlaybackControl* playback = nullptr;
-    QGraphicsScene* scene = nullptr;
+    ImageViewPane* imageView = nullptr;
 
     QPixmap thermalPixmap;
     QPixmap daylightPixmap;
@@ -329,12 +323,9 @@ private:
     // write to the store (a run ended by its command line never does).
     bool settingsLoaded = false;
     bool automaticUpdatesDisabled = false;
-    // The view follows its pane until the user zooms by hand.
-    bool fitToPane = true;
     bool openingFile = false;    // a load (and its error box) is under way
     uint32_t movieRows = 0;      // rows of the open movie's first frame; 0 for other files
     QLabel* frameNote = nullptr; // in the status bar
-    double zoomFactor = 1.0;
     int lastImageWidth = 0;
     uint32_t markerX = 0;
     uint32_t markerY = 0;

@@ -10,6 +10,7 @@
 
 #include "app/KalorixController.h"
 #include "app/ui/FileBrowserPane.h"
+#include "app/ui/ImageViewPane.h"
 #include "app/ui/PlaybackControl.h"
 #include "app/ui/TelemetryPanel.h"
 #include "conversion/FusionOverlay.h"
@@ -21,24 +22,13 @@
 #include "telemetry/ui/SerialDataExplorer.h"
 #include "ui_Kalorix.h"
 
-#include <QCoreApplication>
-#include <QDateTime>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
-#include <QGraphicsPixmapItem>
-#include <QGraphicsScene>
 #include <QLabel>
-#include <QMouseEvent>
 #include <QPainter>
-#include <QPushButton>
 #include <QResizeEvent>
-#include <QScrollBar>
-#include <QShortcut>
 #include <QSignalBlocker>
 #include <QStatusBar>
-#include <QThread>
-#include <QTimer>
 #include <QWheelEvent>
 #include <cmath>
 
@@ -138,9 +128,7 @@ bool Kalorix::openInputFile(const QString& fileName) {
         movieRows = isMovieFile(fileName) ? dataConverter->getImageHeight() : 0;
         showFrameCompleteness();
         // Every file opens fitted to the pane, whatever the zoom before.
-        zoomFactor = 1.0;
-        fitToPane = true;
-        fitViewToScene();
+        imageView->zoomFit();
         processPixel(int(pixelX), int(pixelY), nullptr);
         ui->actionExport_frames->setEnabled(true);
         ui->btnQuickExport->setEnabled(true);
@@ -180,7 +168,7 @@ bool Kalorix::openPicture(const QString& fileName) {
     setDualCamControlsVisible(false);
     setVideoControlVisibility(false);
     ui->lblFilename->setToolTip(QDir::toNativeSeparators(fileName));
-    fitToPane = true;
+    imageView->followPane(imageView->zoomFactor());
     repaintDisplayImage();
     setLables();
     return true;
@@ -245,12 +233,7 @@ void Kalorix::repaintDisplayImage() {
         canvas = QPixmap::fromImage(overlay.canvas);
     }
 
-    scene->clear();
-    scene->setSceneRect(0, 0, canvas.width(), canvas.height());
-    scene->addPixmap(canvas);
-    ui->gvImage->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
-    if (fitToPane)
-        fitViewToScene();
+    imageView->showCanvas(canvas);
 
     processPixel(int(pixelX), int(pixelY), nullptr);
 
@@ -282,12 +265,11 @@ void Kalorix::addLegend(QPixmap& pixmap) {
 
 // ---- Pointer read-out ----------------------------------------------------------
 
-QPoint Kalorix::viewportToPixel(const QPoint& viewportPos) const {
+QPoint Kalorix::canvasToPixel(const QPointF& canvasPoint) const {
     if (!imageLoadOk || currentFileType == ksDefines::Image)
         return QPoint(0, 0);
-    const QPointF scenePos = ui->gvImage->mapToScene(viewportPos);
-    int x = int(scenePos.x());
-    int y = int(scenePos.y());
+    int x = int(canvasPoint.x());
+    int y = int(canvasPoint.y());
     if (dualCamera && !daylightPixmap.isNull()) {
         const QPoint thermal = kx::fusionCanvasToThermal(
             QPoint(x, y), QPoint(fusionOffsetX, fusionOffsetY), ui->sbScale->value());
@@ -338,94 +320,15 @@ void Kalorix::processPixel(int x, int y, double* temperature) {
     statusBar()->showMessage(text);
 }
 
-bool Kalorix::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == ui->gvImage->viewport()) {
-        // The pane gets its size from the splitter only when the window is
-        // shown or its panes move, after the window's own resize: a file
-        // opened before (from the command line) is fitted again here.
-        if (event->type() == QEvent::Resize && fitToPane)
-            fitViewToScene();
-        if (event->type() == QEvent::MouseMove) {
-            const auto* move = static_cast<QMouseEvent*>(event);
-            const QPoint pixel = viewportToPixel(move->localPos().toPoint());
-            pixelX = uint32_t(pixel.x());
-            pixelY = uint32_t(pixel.y());
-            processPixel(pixel.x(), pixel.y(), nullptr);
-            return false; // dragging goes on in the view
-        }
-        if (event->type() == QEvent::Wheel) {
-            const auto* wheel = static_cast<QWheelEvent*>(event);
-            if (wheel->angleDelta().y() > 0)
-                on_actionZoom_in_triggered();
-            else if (wheel->angleDelta().y() < 0)
-                on_actionZoom_out_triggered();
-            return true;
-        }
-    }
-    return QMainWindow::eventFilter(watched, event);
+void Kalorix::pointerMoved(const QPointF& canvasPoint) {
+    const QPoint pixel = canvasToPixel(canvasPoint);
+    pixelX = uint32_t(pixel.x());
+    pixelY = uint32_t(pixel.y());
+    processPixel(pixel.x(), pixel.y(), nullptr);
 }
 
 void Kalorix::wheelEvent(QWheelEvent* event) {
     event->accept();
-}
-
-// ---- Zoom and dragging ----------------------------------------------------------
-
-void Kalorix::zoomBy(double factor) {
-    ui->gvImage->scale(factor, factor);
-    zoomFactor *= factor;
-    fitToPane = false;
-}
-
-void Kalorix::on_actionZoom_in_triggered() {
-    const QTransform t = ui->gvImage->transform();
-    const double d = t.m11() * t.m22() - t.m12() * t.m21();
-    if (d < 60.0)
-        zoomBy(1.2);
-}
-
-void Kalorix::on_actionZoom_out_triggered() {
-    const QTransform t = ui->gvImage->transform();
-    const double d = t.m11() * t.m22() - t.m12() * t.m21();
-    if (d > 0.02)
-        zoomBy(0.8333333333333334);
-}
-
-void Kalorix::fitViewToScene() {
-    const int sceneWidth = int(scene->width());
-    const int sceneHeight = int(scene->height());
-    if (sceneWidth <= 0 || sceneHeight <= 0)
-        return;
-    const float availableWidth = float(ui->gvImage->width() - 10);
-    const float availableHeight = float(ui->gvImage->height() - 10);
-    const float factor =
-        std::min(availableWidth / float(sceneWidth), availableHeight / float(sceneHeight));
-    if (factor <= 0.0f)
-        return;
-    ui->gvImage->resetTransform();
-    ui->gvImage->scale(double(factor), double(factor));
-}
-
-void Kalorix::on_actionZoom_fit_triggered() {
-    zoomFactor = 1.0;
-    fitToPane = true;
-    fitViewToScene();
-}
-
-void Kalorix::on_actionZoom_to_original_size_triggered() {
-    zoomFactor = 1.0;
-    fitToPane = false;
-    ui->gvImage->resetTransform();
-}
-
-void Kalorix::on_actionToogle_mouse_dragging_triggered() {
-    if (ui->actionToogle_mouse_dragging->isChecked()) {
-        ui->gvImage->setDragMode(QGraphicsView::ScrollHandDrag);
-        ui->actionToogle_mouse_dragging->setIcon(QIcon(QStringLiteral(":/icons/cursorArrow")));
-    } else {
-        ui->gvImage->setDragMode(QGraphicsView::NoDrag);
-        ui->actionToogle_mouse_dragging->setIcon(QIcon(QStringLiteral(":/icons/cursorHand")));
-    }
 }
 
 // ---- Hot spot and fusion overlay ----------------------------------------------------
@@ -497,6 +400,10 @@ void Kalorix::getImageFromVideoRawdata(int frame, bool& ok, bool forceAutomatic)
     repaintDisplayImage();
     setLables();
     showFrameCompleteness();
+}
+
+double Kalorix::getZoomFactor() const {
+    return imageView->zoomFactor();
 }
 
 bool Kalorix::isPlaying() const {
@@ -658,9 +565,8 @@ void Kalorix::updateCurrentFileType(ksDefines::FileTypes type) {
 }
 
 void Kalorix::updateImageZoom(float zoom) {
-    zoomFactor = double(zoom);
     // A new picture size starts fitted to the pane.
-    fitToPane = true;
+    imageView->followPane(double(zoom));
 }
 
 // ---- Image details ---------------------------------------------------------------------

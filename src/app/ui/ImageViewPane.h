@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QObject>
+#include <QPointF>
+
+class QAction;
+class QGraphicsScene;
+class QGraphicsView;
+class QPixmap;
+
+// The picture of the main window: the view of the composed frame, its zoom
+// (fitted to the pane until the user zooms by hand), dragging, and the
+// pointer over it. The view belongs to the window's form; the pane owns its
+// scene and its logic.
+class ImageViewPane : public QObject {
+    Q_OBJECT
+public:
+    // dragAction: the checkable action that switches dragging with the mouse.
+    ImageViewPane(QGraphicsView* view, QAction* dragAction, QObject* parent);
+
+    // Shows canvas in place of what was shown, fitted when the view follows
+    // the pane.
+    void showCanvas(const QPixmap& canvas);
+    // The view follows the pane again, from the next canvas or resize on.
+    void followPane(double zoom = 1.0);
+    double zoomFactor() const { return zoom; }
+    // The drag mode and the action's icon as the action is checked.
+    void applyDragging();
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+public slots:
+    void zoomIn();
+    void zoomOut();
+    // Fits the canvas to the pane now and from then on.
+    void zoomFit();
+    void zoomToOriginalSize();
+
+signals:
+    // The pointer moved over the view, to this point of the canvas.
+    void pointerMoved(const QPointF& canvasPoint);
+
+private:
+    void zoomBy(double factor);
+    void fitViewToScene();
+
+    QGraphicsView* view;
+    QAction* dragAction;
+    QGraphicsScene* scene;
+    double zoom = 1.0;
+    // The view follows its pane until the user zooms by hand.
+    bool fitToPane = true;
+};
