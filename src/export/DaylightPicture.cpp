@@ -1,6 +1,10 @@
 #include "export/DaylightPicture.h"
 
+#include "base/Report.h"
+#include "export/AtomicFile.h"
 #include "export/ExifAccess.h"
+#include "export/ExportPlan.h"
+#include "recording/DataConverter.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -35,6 +39,22 @@ bool encodeDaylightPicture(const QByteArray& stored, int rotationDegrees, int fr
     QString message;
     jpeg = jpegWithExif(jpeg, frame, picture.size(), true, &message);
     return true;
+}
+
+void writeDaylightPicture(DataConverter& converter, const QString& base, int frameNumber,
+                          int rotationDegrees, const DecodedFrame& frame) {
+    if (!converter.isFusionRecording())
+        return;
+    QByteArray jpeg;
+    QString error;
+    if (!encodeDaylightPicture(converter.daylightJpegBytes(frameNumber), rotationDegrees,
+                               frameNumber, frame, jpeg, error)) {
+        console(error);
+        return;
+    }
+    QString cause;
+    if (!writeFileAtomically(ExportNames::daylightName(base, frameNumber), jpeg, &cause))
+        reportError(cause);
 }
 
 } // namespace kx

@@ -43,6 +43,19 @@ QString ExportNames::daylightName(const QString& base, int frame) {
     return base + QLatin1Char('_') + generate4DigitNumberString(frame) + QStringLiteral("_DL.jpg");
 }
 
+QString ExportNames::fileOfFrame(int frame, const QString& extension) const {
+    switch (exportKindForKey(extension)) {
+    case ExportKind::RadiometricJpeg:
+        return frameName(frame) + QStringLiteral(".jpg");
+    case ExportKind::Avi:
+        return aviFile(extension);
+    case ExportKind::FffSequence:
+        return fffSequence();
+    default:
+        return frameName(frame) + QLatin1Char('.') + extension;
+    }
+}
+
 QString prefixWithFileCounter(const QString& prefix, unsigned fileCounter) {
     return prefix + QStringLiteral("_%1").arg(fileCounter, 3, 10, QLatin1Char('0'));
 }

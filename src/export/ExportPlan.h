@@ -27,6 +27,9 @@ struct ExportNames {
     QString fffSequence() const;                                 // base.seq
     static QString aviFrameLabel(int frame);                     // Frame_NNNN
     static QString daylightName(const QString& base, int frame); // base_NNNN_DL.jpg
+    // The file an export of frame to format extension (lower case) writes
+    // for it: the frame's picture, or the AVI or SEQ file that holds it.
+    QString fileOfFrame(int frame, const QString& extension) const;
 };
 
 // The command-line entry adds the position of the input file to the prefix so

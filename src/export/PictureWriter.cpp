@@ -1,6 +1,9 @@
 #include "export/PictureWriter.h"
 
+#include "base/Report.h"
+#include "export/AtomicFile.h"
 #include "export/ExifAccess.h"
+#include "export/ExportPlan.h"
 #include "export/PngWriter.h"
 
 #include <QBuffer>
@@ -37,6 +40,25 @@ bool PictureWriter::encode(const ExportFrame& frame, const ExportContext& contex
     }
     out.files.push_back({fileName, std::move(bytes)});
     return true;
+}
+
+bool writePictureFile(const QString& fileName, const QString& format, const QImage& picture) {
+    const QString key = format.toLower();
+    if (fileName.isEmpty() || key == QLatin1String("csv"))
+        return false;
+    // Every format the image library encodes here, TIFF pictures included.
+    if (!isEncodablePictureFormat(key)) {
+        reportError(QStringLiteral("Unsupported image format selected. Available are .png, "
+                                   ".jpg, .jpeg"));
+        return false;
+    }
+    const QByteArray bytes = encodePicture(picture, format);
+    QString cause;
+    if (!bytes.isEmpty() && writeFileAtomically(fileName, bytes, &cause))
+        return true;
+    reportError(QStringLiteral("Error while writing image \"") + fileName +
+                QStringLiteral("\" with format ") + format);
+    return false;
 }
 
 } // namespace kx

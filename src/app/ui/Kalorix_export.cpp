@@ -8,7 +8,6 @@
 #include "conversion/FrameRenderer.h"
 #include "conversion/ui/RadiometricConfig.h"
 #include "conversion/ui/RawConvertConfig.h"
-#include "export/AtomicFile.h"
 #include "export/DaylightPicture.h"
 #include "export/ExportJob.h"
 #include "export/ExportPlan.h"
@@ -74,41 +73,14 @@ bool Kalorix::saveImageToFile(const QString& fileName, const QString& format, co
     // turned picture.
     if (conversion.legendVisible)
         addLegend(picture);
-    const QString key = format.toLower();
-    if (key == QLatin1String("csv"))
-        return false;
-    // The picture writer of the window takes every format the image library
-    // encodes for it, TIFF pictures included.
-    if (!kx::isEncodablePictureFormat(key)) {
-        kx::reportError(QStringLiteral("Unsupported image format selected. Available are .png, "
-                                       ".jpg, .jpeg"));
-        return false;
-    }
-    const QByteArray bytes = kx::encodePicture(picture, format);
-    QString cause;
-    if (!bytes.isEmpty() && kx::writeFileAtomically(fileName, bytes, &cause))
-        return true;
-    kx::reportError(QStringLiteral("Error while writing image \"") + fileName +
-                    QStringLiteral("\" with format ") + format);
-    return false;
+    return kx::writePictureFile(fileName, format, picture);
 }
 
 void Kalorix::exportDaylightImage(const QString& base, int frame, bool refresh,
                                   const kx::DecodedFrame& record) {
     Q_UNUSED(refresh);
-    if (!dataConverter->isFusionRecording())
-        return;
-    QByteArray jpeg;
-    QString error;
-    if (!kx::encodeDaylightPicture(dataConverter->daylightJpegBytes(frame),
-                                   currentSettings().conversion.rotation, frame, record, jpeg,
-                                   error)) {
-        kx::console(error);
-        return;
-    }
-    QString cause;
-    if (!kx::writeFileAtomically(kx::ExportNames::daylightName(base, frame), jpeg, &cause))
-        kx::reportError(cause);
+    kx::writeDaylightPicture(*dataConverter, base, frame, currentSettings().conversion.rotation,
+                             record);
 }
 
 void Kalorix::on_actionExport_To_Tiff_triggered() {
@@ -232,22 +204,7 @@ void Kalorix::on_btnQuickExport_clicked() {
     // frame's name says).
     if (lastExportWritten != 1)
         return;
-    const kx::ExportNames names(path, prefix);
-    QString file;
-    switch (kx::exportKindForKey(extension)) {
-    case kx::ExportKind::RadiometricJpeg:
-        file = names.frameName(int(frame)) + QStringLiteral(".jpg");
-        break;
-    case kx::ExportKind::Avi:
-        file = names.aviFile(extension);
-        break;
-    case kx::ExportKind::FffSequence:
-        file = names.fffSequence();
-        break;
-    default:
-        file = names.frameName(int(frame)) + QLatin1Char('.') + extension;
-        break;
-    }
+    const QString file = kx::ExportNames(path, prefix).fileOfFrame(int(frame), extension);
     if (QFileInfo::exists(file))
         statusBar()->showMessage(QStringLiteral("Quick export: ") + QDir::toNativeSeparators(file));
 }
