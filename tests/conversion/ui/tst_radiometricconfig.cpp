@@ -40,8 +40,12 @@ private slots:
         QSlider* s = dialog.findChild<QSlider*>("sl" + name);
         QTEST((QList<int>{s->minimum(), s->maximum(), s->singleStep(), s->pageStep(), s->value()}),
               "slider");
-        QSignalSpy spy(&dialog,
-                       QByteArray("2planck" + name.toLatin1() + "Changed(int)")); // SIGNAL()
+        using Changed = void (RadiometricConfig::*)(int);
+        const QMap<QString, Changed> changed{{"B", &RadiometricConfig::planckBChanged},
+                                             {"O", &RadiometricConfig::planckOChanged},
+                                             {"R1", &RadiometricConfig::planckR1Changed},
+                                             {"R2", &RadiometricConfig::planckR2Changed}};
+        QSignalSpy spy(&dialog, changed.value(name));
         s->setSliderPosition(moveTo);
         QCOMPARE(spy, QList<QList<QVariant>>{{moveTo}});
         double B = 0, O = 0, R1 = 0, R2 = 0;
