@@ -1,11 +1,15 @@
 #include "app/ui/ImageViewPane.h"
 
 #include <QAction>
+#include <QDoubleSpinBox>
 #include <QEvent>
 #include <QGraphicsScene>
 #include <QGraphicsView>
 #include <QIcon>
 #include <QMouseEvent>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QSpinBox>
 #include <QWheelEvent>
 #include <algorithm>
 
@@ -113,4 +117,48 @@ void ImageViewPane::applyDragging() {
         view->setDragMode(QGraphicsView::NoDrag);
         dragAction->setIcon(QIcon(QStringLiteral(":/icons/cursorHand")));
     }
+}
+
+// ---- Fusion overlay controls -----------------------------------------------------
+
+void ImageViewPane::attachOverlayControls(const OverlayWidgets& widgets) {
+    overlay = widgets;
+    // The number fields move their sliders; the sliders move the fields back
+    // without a loop.
+    const std::pair<QSlider*, QSpinBox*> pairs[] = {{overlay.opacity, overlay.opacityField},
+                                                    {overlay.shiftX, overlay.shiftXField},
+                                                    {overlay.shiftY, overlay.shiftYField}};
+    for (const auto& [slider, field] : pairs) {
+        connect(field, QOverload<int>::of(&QSpinBox::valueChanged), slider, &QSlider::setValue);
+        connect(slider, &QSlider::valueChanged, this, [field = field](int value) {
+            const QSignalBlocker block(field);
+            field->setValue(value);
+        });
+    }
+    connect(overlay.opacity, &QSlider::valueChanged, this, &ImageViewPane::overlayOpacityChanged);
+    connect(overlay.shiftX, &QSlider::valueChanged, this, &ImageViewPane::overlayPlacementChanged);
+    connect(overlay.shiftY, &QSlider::valueChanged, this, &ImageViewPane::overlayPlacementChanged);
+    connect(overlay.scale, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
+            &ImageViewPane::overlayPlacementChanged);
+}
+
+void ImageViewPane::setOverlayControlsVisible(bool visible) {
+    for (QWidget* widget : overlay.shownWithThem)
+        widget->setVisible(visible);
+}
+
+kx::FusionOverlayControls ImageViewPane::overlayControls() const {
+    kx::FusionOverlayControls controls;
+    controls.opacityPercent = overlay.opacity->value();
+    controls.shiftX = overlay.shiftX->value();
+    controls.shiftY = overlay.shiftY->value();
+    controls.scalePercent = overlay.scale->value();
+    return controls;
+}
+
+void ImageViewPane::setOverlayControls(const kx::FusionOverlayControls& controls) {
+    overlay.scale->setValue(controls.scalePercent);
+    overlay.shiftX->setValue(controls.shiftX);
+    overlay.shiftY->setValue(controls.shiftY);
+    overlay.opacity->setValue(controls.opacityPercent);
 }

@@ -1,12 +1,18 @@
 #pragma once
 
+#include "conversion/FusionOverlay.h"
+
 #include <QObject>
 #include <QPointF>
+#include <QWidgetList>
 
 class QAction;
 class QGraphicsScene;
 class QGraphicsView;
+class QDoubleSpinBox;
 class QPixmap;
+class QSlider;
+class QSpinBox;
 
 // The picture of the main window: the view of the composed frame, its zoom
 // (fitted to the pane until the user zooms by hand), dragging, and the
@@ -27,6 +33,24 @@ public:
     // The drag mode and the action's icon as the action is checked.
     void applyDragging();
 
+    // The controls that lay the thermal picture over the daylight picture of
+    // a fusion recording: each slider with its number field, the scale, and
+    // what is shown or hidden with them.
+    struct OverlayWidgets {
+        QSlider* opacity;
+        QSpinBox* opacityField;
+        QSlider* shiftX;
+        QSpinBox* shiftXField;
+        QSlider* shiftY;
+        QSpinBox* shiftYField;
+        QDoubleSpinBox* scale;
+        QWidgetList shownWithThem;
+    };
+    void attachOverlayControls(const OverlayWidgets& widgets);
+    void setOverlayControlsVisible(bool visible);
+    kx::FusionOverlayControls overlayControls() const;
+    void setOverlayControls(const kx::FusionOverlayControls& controls);
+
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 public slots:
@@ -39,6 +63,10 @@ public slots:
 signals:
     // The pointer moved over the view, to this point of the canvas.
     void pointerMoved(const QPointF& canvasPoint);
+    // The thermal picture's opacity, or its place over the daylight picture,
+    // was changed.
+    void overlayOpacityChanged();
+    void overlayPlacementChanged();
 
 private:
     void zoomBy(double factor);
@@ -47,6 +75,7 @@ private:
     QGraphicsView* view;
     QAction* dragAction;
     QGraphicsScene* scene;
+    OverlayWidgets overlay{};
     double zoom = 1.0;
     // The view follows its pane until the user zooms by hand.
     bool fitToPane = true;

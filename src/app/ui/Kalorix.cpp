@@ -71,6 +71,23 @@ Kalorix::Kalorix(int argc, char** argv, QWidget* parent)
     connect(ui->actionZoom_fit, &QAction::triggered, imageView, &ImageViewPane::zoomFit);
     connect(ui->actionZoom_to_original_size, &QAction::triggered, imageView,
             &ImageViewPane::zoomToOriginalSize);
+    imageView->attachOverlayControls(
+        {ui->slThermoOpacity,
+         ui->sbThermoOpacity,
+         ui->slShiftX,
+         ui->sbShiftX,
+         ui->slShiftY,
+         ui->sbShiftY,
+         ui->sbScale,
+         {ui->slThermoOpacity, ui->sbThermoOpacity, ui->slShiftX, ui->sbShiftX, ui->slShiftY,
+          ui->sbShiftY, ui->sbScale, ui->lblThermoOpacity, ui->lblShiftX, ui->lblShiftY,
+          ui->lblScale, ui->wgDualCam}});
+    connect(imageView, &ImageViewPane::overlayOpacityChanged, this, [this]() {
+        if (!playback->isPlaying())
+            repaintDisplayImage();
+    });
+    connect(imageView, &ImageViewPane::overlayPlacementChanged, this,
+            &Kalorix::repaintDisplayImage);
 
     // 2. Long-lived objects, in their fixed order. The TIFF exporter takes
     //    its place between these as it is built.
@@ -181,14 +198,6 @@ Kalorix::Kalorix(int argc, char** argv, QWidget* parent)
     connect(ui->actionStart_playing_movie, &QAction::triggered, playback,
             &PlaybackControl::togglePlaying);
     setupFrameNote();
-    // The overlay's number fields move their sliders; the sliders' handlers
-    // move the fields back without a loop.
-    connect(ui->sbThermoOpacity, QOverload<int>::of(&QSpinBox::valueChanged), ui->slThermoOpacity,
-            &QSlider::setValue);
-    connect(ui->sbShiftX, QOverload<int>::of(&QSpinBox::valueChanged), ui->slShiftX,
-            &QSlider::setValue);
-    connect(ui->sbShiftY, QOverload<int>::of(&QSpinBox::valueChanged), ui->slShiftY,
-            &QSlider::setValue);
 
     // 11. Optional logo of the operator.
     insertCustomLogo();
@@ -247,10 +256,12 @@ void Kalorix::loadSettings() {
     ui->actionCheck_frame_counter_on_open->setChecked(telemetry.checkFrameCounter);
     dateTimeSettings->setHourOffset(telemetry.hourOffset);
     ui->actionDrift_compensation->setChecked(display.driftCompensationEnabled);
-    ui->sbScale->setValue(display.fusionScaleFactor);
-    ui->slShiftX->setValue(display.fusionShiftX);
-    ui->slShiftY->setValue(display.fusionShiftY);
-    ui->slThermoOpacity->setValue(display.fusionOpacity);
+    kx::FusionOverlayControls overlay;
+    overlay.scalePercent = display.fusionScaleFactor;
+    overlay.shiftX = display.fusionShiftX;
+    overlay.shiftY = display.fusionShiftY;
+    overlay.opacityPercent = display.fusionOpacity;
+    imageView->setOverlayControls(overlay);
 
     legendVisible = rawConvertConfig->getLegendVisibility();
     ui->actionShow_legend->setChecked(legendVisible);
@@ -268,10 +279,11 @@ void Kalorix::saveSettings() {
     kx::Settings current = currentSettings();
     current.display.mouseDragging = ui->actionToogle_mouse_dragging->isChecked();
     current.display.driftCompensationEnabled = ui->actionDrift_compensation->isChecked();
-    current.display.fusionScaleFactor = ui->sbScale->value();
-    current.display.fusionShiftX = ui->slShiftX->value();
-    current.display.fusionShiftY = ui->slShiftY->value();
-    current.display.fusionOpacity = ui->slThermoOpacity->value();
+    const kx::FusionOverlayControls overlay = imageView->overlayControls();
+    current.display.fusionScaleFactor = overlay.scalePercent;
+    current.display.fusionShiftX = overlay.shiftX;
+    current.display.fusionShiftY = overlay.shiftY;
+    current.display.fusionOpacity = overlay.opacityPercent;
     current.display.automaticUpdates = automaticUpdatesDisabled;
     current.display.lastBrowserFolder = fileBrowser->folder();
     kx::SettingsStore().save(current);

@@ -150,10 +150,6 @@ private slots:
     void on_actionShow_legend_triggered(bool checked);
     void on_actionRAW_conversion_parameters_triggered();
     void on_actionRadiometric_Parameters_triggered();
-    void on_slThermoOpacity_valueChanged(int value);
-    void on_slShiftX_valueChanged(int value);
-    void on_slShiftY_valueChanged(int value);
-    void on_sbScale_valueChanged(double value);
 
     // Menus and telemetry actions
     void on_actionOpen_File_triggered();

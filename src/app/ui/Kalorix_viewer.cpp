@@ -221,13 +221,8 @@ void Kalorix::repaintDisplayImage() {
         QPainter painter(&canvas);
         painter.drawPixmap(0, 0, thermalPixmap);
     } else {
-        kx::FusionOverlayControls controls;
-        controls.opacityPercent = ui->slThermoOpacity->value();
-        controls.shiftX = ui->slShiftX->value();
-        controls.shiftY = ui->slShiftY->value();
-        controls.scalePercent = ui->sbScale->value();
-        const kx::FusionOverlay overlay =
-            kx::composeFusionOverlay(thermalPixmap.toImage(), daylight.toImage(), controls);
+        const kx::FusionOverlay overlay = kx::composeFusionOverlay(
+            thermalPixmap.toImage(), daylight.toImage(), imageView->overlayControls());
         fusionOffsetX = overlay.thermalOffset.x();
         fusionOffsetY = overlay.thermalOffset.y();
         canvas = QPixmap::fromImage(overlay.canvas);
@@ -271,8 +266,9 @@ QPoint Kalorix::canvasToPixel(const QPointF& canvasPoint) const {
     int x = int(canvasPoint.x());
     int y = int(canvasPoint.y());
     if (dualCamera && !daylightPixmap.isNull()) {
-        const QPoint thermal = kx::fusionCanvasToThermal(
-            QPoint(x, y), QPoint(fusionOffsetX, fusionOffsetY), ui->sbScale->value());
+        const QPoint thermal =
+            kx::fusionCanvasToThermal(QPoint(x, y), QPoint(fusionOffsetX, fusionOffsetY),
+                                      imageView->overlayControls().scalePercent);
         x = thermal.x();
         y = thermal.y();
     }
@@ -345,39 +341,7 @@ void Kalorix::on_actionMark_Hotspot_triggered() {
 
 void Kalorix::setDualCamControlsVisible(bool visible) {
     dualCamera = visible;
-    for (QWidget* w :
-         {static_cast<QWidget*>(ui->slThermoOpacity), static_cast<QWidget*>(ui->sbThermoOpacity),
-          static_cast<QWidget*>(ui->slShiftX), static_cast<QWidget*>(ui->sbShiftX),
-          static_cast<QWidget*>(ui->slShiftY), static_cast<QWidget*>(ui->sbShiftY),
-          static_cast<QWidget*>(ui->sbScale), static_cast<QWidget*>(ui->lblThermoOpacity),
-          static_cast<QWidget*>(ui->lblShiftX), static_cast<QWidget*>(ui->lblShiftY),
-          static_cast<QWidget*>(ui->lblScale)})
-        w->setVisible(visible);
-    ui->wgDualCam->setVisible(visible);
-}
-
-void Kalorix::on_slThermoOpacity_valueChanged(int value) {
-    const QSignalBlocker block(ui->sbThermoOpacity);
-    ui->sbThermoOpacity->setValue(value);
-    if (!playback->isPlaying())
-        repaintDisplayImage();
-}
-
-void Kalorix::on_slShiftX_valueChanged(int value) {
-    const QSignalBlocker block(ui->sbShiftX);
-    ui->sbShiftX->setValue(value);
-    repaintDisplayImage();
-}
-
-void Kalorix::on_slShiftY_valueChanged(int value) {
-    const QSignalBlocker block(ui->sbShiftY);
-    ui->sbShiftY->setValue(value);
-    repaintDisplayImage();
-}
-
-void Kalorix::on_sbScale_valueChanged(double value) {
-    Q_UNUSED(value);
-    repaintDisplayImage();
+    imageView->setOverlayControlsVisible(visible);
 }
 
 // ---- Movie navigation and playback ---------------------------------------------------
