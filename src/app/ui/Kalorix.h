@@ -36,7 +36,8 @@ class NucConfiguration;
 class QLineEdit;
 class QProgressBar;
 
-// The main window: owns the converter, the controller and one instance of every
+// The main window: owns the converter, the controller, its panes (image view,
+// file browser, playback, image details) and one instance of every
 // dialog and worker, created in a fixed order in the constructor.
 class Kalorix : public QMainWindow {
     Q_OBJECT

@@ -1,6 +1,8 @@
-// The display side of the main window: composing the frame, pointer read-out,
-// zoom and panning, the hot-spot marker, the fusion overlay, movie navigation
-// and playback, the file browser and the image details.
+// The display side of the main window: opening files, composing the frame
+// (hot-spot marker, turn, legend, fusion overlay) for the image view, the
+// pointer read-out, and what the panes ask for. The view and its zoom, the
+// file browser, the frame navigation and the image details are panes of
+// their own (ImageViewPane, FileBrowserPane, PlaybackControl, TelemetryPanel).
 
 #include "app/ui/Kalorix.h"
 
