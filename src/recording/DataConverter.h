@@ -62,7 +62,6 @@ public:
     void initializeClassMembers();
     QString getCurrentFileName() const { return recording->fileName; }
     int getFileVersion() const { return recording->version; }
-    const Recording& getRecording() const { return *recording; }
 
     // What an open replaces: the recording, the working frame with its
     // telemetry, and the correction tables computed over the recording. An
@@ -217,9 +216,8 @@ public:
     void resetLensCorrection();
     bool isLensActive() const { return lensCorrectionEnabled; }
     const std::vector<int32_t>& getLensMap() const { return lensMap; }
-    // A movie or fusion recording is the open file: a single frame opened
-    // after a movie leaves the movie's index behind, which no computation
-    // may use.
+    // A movie or fusion recording with frames is the open file (a single
+    // frame opened after it replaces it).
     bool isMovieOpen() const;
     bool isCorrectionRunning() const { return correctionRunning; }
     // Decodes frame n (1-based) of the open movie again with the serial kind
