@@ -143,12 +143,33 @@ void BM_OpenFusion(benchmark::State& state) {
     openRecording(state, "/tmp/kalorix-bench-fusion.TFC");
 }
 
+// What opening the fusion recording takes off the main thread: reading and
+// decoding daylight picture 1.
+void BM_DecodeFirstDaylight(benchmark::State& state) {
+    if (!ensureFusionFiles()) {
+        state.SkipWithError("cannot write the fusion files");
+        return;
+    }
+    DataConverter converter;
+    if (converter.parseFusionFile(QStringLiteral("/tmp/kalorix-bench-fusion.TFC")) == 0) {
+        state.SkipWithError("open failed");
+        return;
+    }
+    for (auto _ : state) {
+        QImage picture;
+        if (!picture.loadFromData(converter.daylightJpegBytes(1), "JPG"))
+            state.SkipWithError("decoding failed");
+        benchmark::DoNotOptimize(picture.constBits());
+    }
+}
+
 } // namespace
 
 BENCHMARK(BM_CatTwoMovies)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
 BENCHMARK(BM_MergeTwoMovies)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
 BENCHMARK(BM_OpenMovie)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_OpenFusion)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DecodeFirstDaylight)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
