@@ -10,13 +10,15 @@ class TestFileMergeSplit : public QObject {
     Q_OBJECT
 private slots:
     void pressesDuringAMergeDoNotReachIt() {
-        const QString dir = testsupport::scratchDir();
+        // A folder of its own: other tests empty the scratch folder.
+        const QString dir = testsupport::scratchDir() + "/mergedialog";
+        QVERIFY(QDir().mkpath(dir));
         const QByteArray a = synth::makeMovie(recordings::options(6, true, 3));
         const QByteArray b = synth::makeMovie(recordings::options(5, true, 2));
-        recordings::scratch("a.TMC", a);
-        recordings::scratch("b.TMC", b);
-        recordings::scratch("out.TMC");
-        recordings::scratch("second.TMC");
+        recordings::scratch("mergedialog/a.TMC", a);
+        recordings::scratch("mergedialog/b.TMC", b);
+        recordings::scratch("mergedialog/out.TMC");
+        recordings::scratch("mergedialog/second.TMC");
 
         FileMergeSplit dialog;
         dialog.addFileToMergeList(dir + "/a.TMC");
