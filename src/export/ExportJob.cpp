@@ -109,7 +109,8 @@ FrameResult processFrame(FrameRenderer& renderer, const FormatWriter& writer,
     result.consoleLines = std::move(encoded.consoleLines);
     for (const EncodedFile& file : encoded.files) {
         QString cause;
-        if (!writeFileAtomically(file.fileName, file.bytes, &cause, &result.errorNumber)) {
+        if (!writeFileAtomically(file.fileName, file.bytes, file.morePieces, &cause,
+                                 &result.errorNumber)) {
             result.encoded = false;
             result.error = cause;
             return result;

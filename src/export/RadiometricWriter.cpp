@@ -404,42 +404,45 @@ QImage turnPicture(const QImage& picture, int rotationDegrees) {
     return FrameRenderer::turned(picture, rotationDegrees);
 }
 
-QByteArray encodeRadiometricJpeg(const DecodedFrame& frame, const QImage& picture,
-                                 float kelvinPerCount, int rotationDegrees, QString* error) {
+bool encodeRadiometricJpegParts(const DecodedFrame& frame, const QImage& picture,
+                                float kelvinPerCount, int rotationDegrees,
+                                RadiometricJpegParts& parts, QString* error) {
     FffShape shape;
     if (!checkFff(frame, rotationDegrees, shape, error))
-        return QByteArray();
+        return false;
     if (app1Pieces(shape.bytes) > kMaxApp1Pieces) {
-        fail(error, QStringLiteral("The frame of %1 x %2 pixels is too large for a radiometric "
-                                   "JPEG")
-                        .arg(frame.width)
-                        .arg(frame.height));
-        return QByteArray();
+        return fail(error, QStringLiteral("The frame of %1 x %2 pixels is too large for a "
+                                          "radiometric JPEG")
+                               .arg(frame.width)
+                               .arg(frame.height));
     }
-    const QByteArray jpeg = encodeJpeg(turnPicture(picture, rotationDegrees), kJpegQuality);
-    if (jpeg.isEmpty()) {
-        fail(error, QStringLiteral("Error while saving image"));
-        return QByteArray();
-    }
-    const int insertAt = app1InsertionPoint(jpeg);
-    if (insertAt < 0) {
-        fail(error, QStringLiteral("Error reading header"));
-        return QByteArray();
-    }
+    parts.jpeg = encodeJpeg(turnPicture(picture, rotationDegrees), kJpegQuality);
+    if (parts.jpeg.isEmpty())
+        return fail(error, QStringLiteral("Error while saving image"));
+    parts.insertAt = app1InsertionPoint(parts.jpeg);
+    if (parts.insertAt < 0)
+        return fail(error, QStringLiteral("Error reading header"));
     // The block goes straight to its places between the segment heads.
-    const size_t segmentBytes = app1Bytes(shape.bytes);
-    QByteArray file;
-    file.resize(int(size_t(jpeg.size()) + segmentBytes));
-    char* const out = file.data();
-    std::memcpy(out, jpeg.constData(), size_t(insertAt));
-    char* const segments = out + insertAt;
+    parts.segments.resize(int(app1Bytes(shape.bytes)));
+    char* const segments = parts.segments.data();
     putApp1Heads(shape.bytes, segments);
     emitFff(frame, kelvinPerCount, rotationDegrees, shape,
             [&](size_t offset, const char* bytes, size_t length) {
                 putInSegments(segments, offset, bytes, length);
             });
-    std::memcpy(segments + segmentBytes, jpeg.constData() + insertAt,
-                size_t(jpeg.size() - insertAt));
+    return true;
+}
+
+QByteArray encodeRadiometricJpeg(const DecodedFrame& frame, const QImage& picture,
+                                 float kelvinPerCount, int rotationDegrees, QString* error) {
+    RadiometricJpegParts parts;
+    if (!encodeRadiometricJpegParts(frame, picture, kelvinPerCount, rotationDegrees, parts, error))
+        return QByteArray();
+    QByteArray file;
+    file.reserve(parts.jpeg.size() + parts.segments.size());
+    file.append(parts.jpeg.constData(), parts.insertAt)
+        .append(parts.segments)
+        .append(parts.jpeg.constData() + parts.insertAt, parts.jpeg.size() - parts.insertAt);
     return file;
 }
 

@@ -245,14 +245,15 @@ QByteArray encodeTiff(const DecodedFrame& frame, QString* error) {
 bool TiffFormatWriter::encode(const ExportFrame& frame, const ExportContext& context,
                               EncodedFrame& out, QString& error) const {
     QString problem;
-    QByteArray bytes = encodeTiff(frame.frame, &problem);
+    TiffPieces p;
     const QString fileName = frame.frameBase + QLatin1Char('.') + context.extension;
-    if (bytes.isEmpty()) {
+    if (!encodePieces(frame.frame, p, &problem)) {
         error =
             QStringLiteral("Error while writing \"") + fileName + QStringLiteral("\": ") + problem;
         return false;
     }
-    out.files.push_back({fileName, std::move(bytes)});
+    // The pixels piece may be the frame's own vector: written from there.
+    out.files.push_back({fileName, p.header, {p.pixels, p.tail}});
     return true;
 }
 
