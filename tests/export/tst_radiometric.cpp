@@ -281,6 +281,27 @@ private slots:
         }
         QCOMPARE(widths.size(), 10);
 
+        // Plain -ee walks every block too and reads each frame's camera
+        // information; exiftool reads the raw data record, the only one with
+        // the raw image size, of the frames after the first only at level 2.
+        const auto walk = runTool(QStringLiteral("exiftool"),
+                                  {QStringLiteral("-ee"), QStringLiteral("-G3"),
+                                   QStringLiteral("-j"), QStringLiteral("-n"),
+                                   QStringLiteral("-PlanckR1"), QStringLiteral("-PlanckO"), file});
+        const QJsonObject frames = QJsonDocument::fromJson(walk.out).array().at(0).toObject();
+        int walked = 0;
+        for (auto it = frames.begin(); it != frames.end(); ++it) {
+            if (it.key().endsWith(QLatin1String(":PlanckR1"))) {
+                QCOMPARE(it.value().toDouble(), 366545.0);
+                QCOMPARE(
+                    frames.value(QString(it.key()).replace(QLatin1String("R1"), QLatin1String("O")))
+                        .toInt(),
+                    -342);
+                ++walked;
+            }
+        }
+        QCOMPARE(walked, 10);
+
         // A second export to the same name extends the file; a run that
         // stops half-way leaves it as it was.
         QVERIFY(sequence.open(file));
