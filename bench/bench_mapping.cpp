@@ -79,22 +79,25 @@ void finish(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 
+void writeLibtiff(const kx::DecodedFrame& f, const QString& name) {
+    TIFF* tif = TIFFOpen(QFile::encodeName(name).constData(), "w");
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, f.width);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, f.height);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 16);
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, f.height);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+    TIFFWriteEncodedStrip(tif, 0, const_cast<uint16_t*>(f.raw.data()), tmsize_t(f.raw.size() * 2));
+    TIFFClose(tif);
+}
+
 void BM_LibtiffSingleStrip(benchmark::State& state) {
     int64_t i = 0;
     for (auto _ : state) {
-        const kx::DecodedFrame& f = fixture().frames[size_t(i % kFrames)];
-        TIFF* tif = TIFFOpen(QFile::encodeName(target(i++, "tif")).constData(), "w");
-        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, f.width);
-        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, f.height);
-        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
-        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 16);
-        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, f.height);
-        TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
-        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
-        TIFFWriteEncodedStrip(tif, 0, const_cast<uint16_t*>(f.raw.data()),
-                              tmsize_t(f.raw.size() * 2));
-        TIFFClose(tif);
+        writeLibtiff(fixture().frames[size_t(i % kFrames)], target(i, "tif"));
+        ++i;
     }
     finish(state);
 }
@@ -174,24 +177,46 @@ public:
     static constexpr int kJobFrames = 64;
 };
 
+// A fresh folder per iteration, made and emptied outside the timing, so that
+// every run creates its files as an export into a new folder does.
+QString freshFolder(benchmark::State& state, const QString& name) {
+    state.PauseTiming();
+    const QString dir = fixture().dir.filePath(name);
+    QDir(dir).removeRecursively();
+    QDir().mkpath(dir);
+    state.ResumeTiming();
+    return dir;
+}
+
 // One job of 64 frames per iteration in the format of the argument; CPU time
 // is the process's, the pool's workers included.
 void BM_ExportJob(benchmark::State& state, const char* format) {
-    const QString dir = fixture().dir.filePath(QStringLiteral("job_") + QLatin1String(format));
-    QDir().mkpath(dir);
     kx::ExportContext c;
-    c.exportSettings.path = dir;
     c.exportSettings.prefix = QStringLiteral("job");
     c.exportSettings.start = 1;
     c.exportSettings.end = MemorySource::kJobFrames;
     c.exportSettings.step = 1;
     c.extension = QLatin1String(format);
-    c.names = kx::ExportNames(dir, QStringLiteral("job"));
     MemorySource source;
     for (auto _ : state) {
-        kx::ExportJob job(source, c, kx::ExportJob::Options());
+        c.exportSettings.path = freshFolder(state, QStringLiteral("job"));
+        c.names = kx::ExportNames(c.exportSettings.path, QStringLiteral("job"));
+        kx::ExportJob::Options options;
+        options.threads = qEnvironmentVariableIntValue("KALORIX_EXPORT_THREADS");
+        kx::ExportJob job(source, c, options);
         if (job.run().written != MemorySource::kJobFrames)
             state.SkipWithError("the job did not write every frame");
+    }
+    state.SetItemsProcessed(state.iterations() * MemorySource::kJobFrames);
+}
+
+// The job's baseline: libtiff writing the same 64 frames into a fresh folder.
+void BM_LibtiffJob(benchmark::State& state) {
+    for (auto _ : state) {
+        const QString dir = freshFolder(state, QStringLiteral("job"));
+        for (int n = 0; n < MemorySource::kJobFrames; ++n)
+            writeLibtiff(fixture().frames[size_t(n % kFrames)],
+                         dir + QStringLiteral("/lt_%1.tif").arg(n));
     }
     state.SetItemsProcessed(state.iterations() * MemorySource::kJobFrames);
 }
@@ -215,6 +240,10 @@ int main(int argc, char** argv) {
         return 1;
     fixture();
     // "jpeg" takes the path of "jpg" without EXIF: the plain JPEG baseline.
+    benchmark::RegisterBenchmark("BM_LibtiffJob", BM_LibtiffJob)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime()
+        ->MeasureProcessCPUTime();
     for (const char* format : {"tif", "jpeg", "jpg", "rjpg"}) {
         benchmark::RegisterBenchmark((std::string("BM_ExportJob/") + format).c_str(), BM_ExportJob,
                                      format)
