@@ -13,6 +13,7 @@
 #include <QtTest>
 #include <cmath>
 #include <cstring>
+#include <sys/stat.h>
 
 using exporttools::runTool;
 
@@ -83,6 +84,11 @@ bool readTiff16(const QByteArray& tiff, int& width, int& height, std::vector<uin
     for (size_t i = 0; i < samples.size(); ++i)
         samples[i] = u16(offset + int(2 * i));
     return true;
+}
+
+unsigned fileMode(const QString& file) {
+    struct stat info {};
+    return ::stat(QFile::encodeName(file).constData(), &info) == 0 ? info.st_mode & 0777u : 0u;
 }
 
 QString scratch(const QString& name) {
@@ -257,6 +263,10 @@ private slots:
             QVERIFY(sequence.addFrame(exporttools::sceneFrame(160, 128, n), 0.04f, 0));
         QVERIFY(sequence.close());
         QCOMPARE(QFileInfo(file).size(), 10 * (1308 + 2 * 160 * 128));
+        // The mode of any new file, not the hidden part file's 0600.
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        QCOMPARE(fileMode(file), 0666u & ~unsigned(mask));
 
         // Level 2 of -ee also extracts the raw data of the frames after the
         // first; with the raw data entry first, exiftool found one frame.
@@ -308,10 +318,12 @@ private slots:
         QVERIFY(sequence.addFrame(exporttools::sceneFrame(160, 128, 0), 0.04f, 0));
         sequence.discard();
         QCOMPARE(QFileInfo(file).size(), 10 * (1308 + 2 * 160 * 128));
+        QVERIFY(::chmod(QFile::encodeName(file).constData(), 0640) == 0);
         QVERIFY(sequence.open(file));
         QVERIFY(sequence.addFrame(exporttools::sceneFrame(160, 128, 0), 0.04f, 0));
         QVERIFY(sequence.close());
         QCOMPARE(QFileInfo(file).size(), 11 * (1308 + 2 * 160 * 128));
+        QCOMPARE(fileMode(file), 0640u); // an extended sequence keeps its mode
         // The window's per-frame call appends, as earlier versions did.
         const QString appended = scratch(QStringLiteral("appended.seq"));
         QFile::remove(appended);
