@@ -188,9 +188,10 @@ QString freshFolder(benchmark::State& state, const QString& name) {
     return dir;
 }
 
-// One job of 64 frames per iteration in the format of the argument; CPU time
-// is the process's, the pool's workers included.
-void BM_ExportJob(benchmark::State& state, const char* format) {
+// One job of 64 frames per iteration in the format of the argument, with the
+// pool (threads 0) or without (1); CPU time is the process's, the pool's
+// workers included.
+void BM_ExportJob(benchmark::State& state, const char* format, int threads) {
     kx::ExportContext c;
     c.exportSettings.prefix = QStringLiteral("job");
     c.exportSettings.start = 1;
@@ -202,7 +203,7 @@ void BM_ExportJob(benchmark::State& state, const char* format) {
         c.exportSettings.path = freshFolder(state, QStringLiteral("job"));
         c.names = kx::ExportNames(c.exportSettings.path, QStringLiteral("job"));
         kx::ExportJob::Options options;
-        options.threads = qEnvironmentVariableIntValue("KALORIX_EXPORT_THREADS");
+        options.threads = threads;
         kx::ExportJob job(source, c, options);
         if (job.run().written != MemorySource::kJobFrames)
             state.SkipWithError("the job did not write every frame");
@@ -245,11 +246,14 @@ int main(int argc, char** argv) {
         ->UseRealTime()
         ->MeasureProcessCPUTime();
     for (const char* format : {"tif", "jpeg", "jpg", "rjpg"}) {
-        benchmark::RegisterBenchmark((std::string("BM_ExportJob/") + format).c_str(), BM_ExportJob,
-                                     format)
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime()
-            ->MeasureProcessCPUTime();
+        for (int threads : {0, 1}) {
+            const std::string name =
+                std::string("BM_ExportJob/") + format + (threads == 1 ? "/one_thread" : "/pool");
+            benchmark::RegisterBenchmark(name.c_str(), BM_ExportJob, format, threads)
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime()
+                ->MeasureProcessCPUTime();
+        }
     }
     benchmark::RunSpecifiedBenchmarks();
     return 0;

@@ -80,6 +80,9 @@ public:
 
     virtual ~FormatWriter() = default;
     virtual Picture picture() const { return Picture::Finished; }
+    // Whether frames gain from the job's workers; false: the job's own
+    // thread encodes and writes them.
+    virtual bool usesWorkers() const { return true; }
     virtual bool begin(const ExportContext& context, QString& error) {
         (void)context;
         (void)error;
