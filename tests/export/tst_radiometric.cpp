@@ -254,6 +254,23 @@ private slots:
         QVERIFY(exporttools::meanDifference(decoded, picture) < 2.0);
     }
 
+    // Rows go straight into their segments (320 x 256: rows cross segment
+    // boundaries), and each thread reuses its segment buffer, but never one
+    // that a caller still holds.
+    void segmentsMatchTheBlockAndSurviveTheNextFrame() {
+        const kx::DecodedFrame first = exporttools::sceneFrame(320, 256, 1);
+        const kx::DecodedFrame second = exporttools::sceneFrame(320, 256, 2);
+        kx::RadiometricJpegParts held, next;
+        QVERIFY(kx::encodeRadiometricJpegParts(first, exporttools::pictureOf(first), 0.04f, 0, held,
+                                               nullptr));
+        const QByteArray before(held.segments.constData(), held.segments.size());
+        QVERIFY(kx::encodeRadiometricJpegParts(second, exporttools::pictureOf(second), 0.04f, 0,
+                                               next, nullptr));
+        QVERIFY(next.segments != before);
+        QCOMPARE(held.segments, before);
+        QCOMPARE(held.segments, kx::flirApp1Segments(kx::fffBlock(first, 0.04f, 0, nullptr)));
+    }
+
     void sequenceReadByExiftool() {
         const QString file = scratch(QStringLiteral("flight.seq"));
         QFile::remove(file);
