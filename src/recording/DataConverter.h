@@ -209,6 +209,10 @@ public:
     // ---- Telemetry of the serial data block --------------------------------
     void invokeSerialDataParsing(char* block, uint32_t length, ksDefines::serialContent kind);
     QString getSerialDataString() const;
+    // The serial block of the frame decoded last, every byte of it.
+    QByteArray getSerialDataBytes() const {
+        return QByteArray(serialBuffer.data(), int(serialDataSize));
+    }
     double getCurrentLatitude() const { return telemetry.latitude; }
     double getCurrentLongitude() const { return telemetry.longitude; }
     double getCurrentPitch() const { return telemetry.pitch; }

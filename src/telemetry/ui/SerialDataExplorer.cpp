@@ -1,6 +1,9 @@
 #include "telemetry/ui/SerialDataExplorer.h"
 
+#include "telemetry/SerialDump.h"
 #include "ui_SerialDataExplorer.h"
+
+#include <QFontDatabase>
 
 SerialDataExplorer::SerialDataExplorer(QWidget* parent)
     : QDialog(parent)
@@ -13,6 +16,13 @@ SerialDataExplorer::~SerialDataExplorer() = default;
 void SerialDataExplorer::setDisplayData(const QString& text) {
     ui->textBrowser->clear();
     ui->textBrowser->setPlainText(text);
+}
+
+void SerialDataExplorer::setDisplayBlock(const QByteArray& block) {
+    const bool text = serialdump::isText(block.constData(), size_t(block.size()));
+    ui->textBrowser->setFont(text ? font() : QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    ui->textBrowser->setLineWrapMode(text ? QTextEdit::WidgetWidth : QTextEdit::NoWrap);
+    setDisplayData(serialdump::displayText(block.constData(), size_t(block.size())));
 }
 
 QString SerialDataExplorer::displayedText() const {
