@@ -23,12 +23,15 @@ void TimelineMarks::setMarks(const std::vector<int32_t>& ffcFrames,
     m_gaps.clear();
     for (int32_t index : counterGaps)
         m_gaps.push_back(index + 1);
-    QString tip;
+    const auto count = [](size_t n, const QString& one, const QString& many) {
+        return (n == 1 ? one : many).arg(n);
+    };
+    QStringList parts;
     if (!m_ffc.empty())
-        tip += tr("%n FFC frame(s)", nullptr, int(m_ffc.size()));
+        parts << count(m_ffc.size(), tr("%1 FFC frame"), tr("%1 FFC frames"));
     if (!m_gaps.empty())
-        tip += (tip.isEmpty() ? QString() : QStringLiteral(", ")) +
-               tr("%n counter gap(s)", nullptr, int(m_gaps.size()));
+        parts << count(m_gaps.size(), tr("%1 counter gap"), tr("%1 counter gaps"));
+    const QString tip = parts.join(QStringLiteral(", "));
     m_slider->setToolTip(tip);
     update();
 }

@@ -54,7 +54,7 @@ void TrackPanel::load(const QString& fileName, const std::vector<uint64_t>& offs
         m_status->setText(tr("Choose the serial data kind (Telemetry menu) to see the track."));
         return;
     }
-    m_status->setText(tr("Reading the positions of %n frame(s)...", nullptr, int(offsets.size())));
+    m_status->setText(tr("Reading the positions of %1 frames...").arg(offsets.size()));
     m_cancel = std::make_shared<std::atomic<bool>>(false);
     m_done = false;
     const unsigned generation = m_generation;
