@@ -26,9 +26,9 @@ MeasurementList::MeasurementList(MeasurementTools* tools, QWidget* parent)
 
 void MeasurementList::refresh() {
     const kx::measure::Scale& scale = m_tools->scale();
-    const QString unit = QStringLiteral(" [") + scale.unit() + QLatin1Char(']');
-    setHeaderLabels({tr("Tool"), tr("Min") + unit, tr("Max") + unit, tr("Mean") + unit,
-                     tr("Min at"), tr("Max at")});
+    // The first column's header names the unit of the three values, which
+    // keeps the columns narrow enough for the details panel.
+    setHeaderLabels({scale.unit(), tr("Min"), tr("Max"), tr("Mean"), tr("Min at"), tr("Max at")});
     // The selection survives the rebuild (a playing movie refreshes the
     // list every frame).
     const QSignalBlocker block(this);

@@ -12,6 +12,10 @@ class MeasurementList : public QTreeWidget {
     Q_OBJECT
 public:
     explicit MeasurementList(MeasurementTools* tools, QWidget* parent = nullptr);
+    // Small, whatever the columns hold: the details panel takes its width
+    // from its contents, and the list scrolls instead of widening it.
+    QSize sizeHint() const override { return QSize(160, 120); }
+    QSize minimumSizeHint() const override { return QSize(100, 80); }
 
 private:
     void refresh();

@@ -51,7 +51,7 @@ void TrackPanel::load(const QString& fileName, const std::vector<uint64_t>& offs
     cancel();
     m_canvas->setTrack({});
     if (kind == ksDefines::NoSerialData) {
-        m_status->setText(tr("Choose the serial data kind (Telemetry menu) to see the track."));
+        m_status->setText(tr("Choose the serial data kind (Settings menu) to see the track."));
         return;
     }
     m_status->setText(tr("Reading the positions of %1 frames...").arg(offsets.size()));
@@ -109,7 +109,7 @@ void TrackPanel::setCurrentFrame(int frame) {
 TrackCanvas::TrackCanvas(QWidget* parent)
     : QWidget(parent) {
     setObjectName(QStringLiteral("trackCanvas"));
-    setMinimumSize(160, 140);
+    setMinimumSize(140, 140);
     setAutoFillBackground(true);
     QPalette p = palette();
     p.setColor(QPalette::Window, QColor(246, 246, 240));

@@ -4,6 +4,7 @@
 #include "ui_SerialDataExplorer.h"
 
 #include <QFontDatabase>
+#include <QFontMetrics>
 
 SerialDataExplorer::SerialDataExplorer(QWidget* parent)
     : QDialog(parent)
@@ -22,6 +23,10 @@ void SerialDataExplorer::setDisplayBlock(const QByteArray& block) {
     const bool text = serialdump::isText(block.constData(), size_t(block.size()));
     ui->textBrowser->setFont(text ? font() : QFontDatabase::systemFont(QFontDatabase::FixedFont));
     ui->textBrowser->setLineWrapMode(text ? QTextEdit::WidgetWidth : QTextEdit::NoWrap);
+    // A dump line is 78 characters: wide enough for one without scrolling.
+    const QFontMetrics metrics(ui->textBrowser->font());
+    ui->textBrowser->setMinimumWidth(
+        text ? 0 : metrics.horizontalAdvance(QString(80, QLatin1Char('0'))) + 24);
     setDisplayData(serialdump::displayText(block.constData(), size_t(block.size())));
 }
 
