@@ -63,6 +63,20 @@ void Kalorix::setupViewerTools() {
     showTrack->setObjectName(QStringLiteral("actionFlight_track"));
     ui->menuView->addSeparator();
     ui->menuView->addAction(showTrack);
+    // Docked beside a window that is already at its narrowest (a 1024-pixel
+    // screen), the panel would push the image pane over the details panel:
+    // there it opens floating over the file browser instead.
+    connect(showTrack, &QAction::triggered, this, [this](bool on) {
+        const int needed =
+            centralWidget()->minimumSizeHint().width() + trackPanel->minimumSizeHint().width();
+        if (!on || trackPanel->isFloating() || needed <= width())
+            return;
+        QWidget* browser = ui->splitter->widget(0);
+        const QSize size(std::max(browser->width(), 220), std::min(320, browser->height()));
+        trackPanel->setFloating(true);
+        trackPanel->resize(size);
+        trackPanel->move(browser->mapToGlobal(QPoint(0, browser->height() - size.height())));
+    });
     connect(trackPanel, &TrackPanel::frameRequested, this, [this](int frame) {
         if (ui->wgVideoControls->isVisible())
             ui->slMovieFiles->setValue(frame);
