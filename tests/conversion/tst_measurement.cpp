@@ -40,7 +40,6 @@ class TestMeasurement : public QObject {
 private slots:
     void gradientStatistics_data();
     void gradientStatistics();
-    void lineThroughHotSpot();
     void linePixels_data();
     void linePixels();
     void planckLeavesOutCountsBelowItsOffset();
@@ -101,24 +100,6 @@ void TestMeasurement::gradientStatistics() {
     QVERIFY2(std::abs(stats.mean - mean) < 1e-3, qPrintable(QString::number(stats.mean)));
     QTEST(stats.minAt, "minAt");
     QTEST(stats.maxAt, "maxAt");
-}
-
-void TestMeasurement::lineThroughHotSpot() {
-    // 9 x 9 of 500 with the hot spot 900 at (4, 4) and a cold pixel 200 at
-    // (8, 0); the anti-diagonal from (0, 8) passes both.
-    kx::DecodedFrame frame;
-    frame.width = frame.height = 9;
-    frame.raw.assign(81, 500);
-    frame.raw[4 * 9 + 4] = 900;
-    frame.raw[0 * 9 + 8] = 200;
-    const Statistics stats =
-        kx::measure::measure(frame, tool(Kind::Line, QPoint(0, 8), QPoint(8, 0)), Scale::raw());
-    QCOMPARE(stats.pixels, 9);
-    QCOMPARE(stats.max, 900.0);
-    QCOMPARE(stats.maxAt, QPoint(4, 4));
-    QCOMPARE(stats.min, 200.0);
-    QCOMPARE(stats.minAt, QPoint(8, 0));
-    QCOMPARE(stats.mean, 4600.0 / 9.0);
 }
 
 void TestMeasurement::linePixels_data() {

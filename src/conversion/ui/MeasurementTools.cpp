@@ -120,9 +120,8 @@ MeasurementTools::MeasurementTools(QGraphicsView* view, QObject* parent)
     connect(m_copy, &QAction::triggered, this,
             [this]() { QApplication::clipboard()->setText(tableText()); });
     connect(m_planckAction, &QAction::toggled, this, [this]() {
-        // The next show() picks the unit; until then the numbers would lie.
-        m_statistics.assign(m_tools.size(), kx::measure::Statistics());
-        emit measurementsChanged();
+        chooseScale(m_units);
+        measureAll();
     });
     m_view->viewport()->installEventFilter(this);
 }
@@ -162,6 +161,8 @@ void MeasurementTools::chooseScale(const View& view) {
 }
 
 void MeasurementTools::show(QGraphicsScene* scene, const View& view) {
+    m_units = view;
+    m_units.raw = nullptr;
     chooseScale(view);
     const size_t count = size_t(view.width) * view.height;
     if (view.raw && count > 0)

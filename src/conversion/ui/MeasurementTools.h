@@ -95,6 +95,8 @@ private:
     std::optional<kx::measure::Tool> m_draft;
     int m_selected = -1;
     int m_nextNumber = 1;
+    // The units of the last show(), for a change of the Planck action.
+    View m_units;
     // The frame of the last show().
     std::vector<uint16_t> m_raw;
     uint32_t m_width = 0;

@@ -95,6 +95,12 @@ private slots:
         get<QAction>("actionCopyMeasurements")->trigger();
         QCOMPARE(QApplication::clipboard()->text(), tools()->tableText());
         QVERIFY(tools()->tableText().contains(QStringLiteral("S3\tSpot\t(5, 7)\t\t1\t-218.95")));
+        // Under the Planck defaults only counts above the offset of 5030 have a
+        // temperature: of the line, the hot pixel alone.
+        trigger("actionMeasurePlanck");
+        QCOMPARE(tools()->statistics()[1].pixels, 1);
+        QCOMPARE(list->topLevelItem(1)->text(2), QStringLiteral("151.28"));
+        trigger("actionMeasurePlanck");
         list->setCurrentItem(list->topLevelItem(0));
         get<QAction>("actionDeleteMeasurement")->trigger();
         QCOMPARE(list->topLevelItem(0)->text(0), QStringLiteral("L2"));

@@ -50,7 +50,6 @@ class TestTrackPanel : public QObject {
     Q_OBJECT
 private slots:
     void clickJumpsToTheNearestFrame();
-    void readsTheTrackInTheBackground();
     void anotherFileCancelsTheReading();
 };
 
@@ -83,22 +82,6 @@ void TestTrackPanel::clickJumpsToTheNearestFrame() {
             2 * TrackCanvas::kClickRadiusPx);
     click(canvas, (canvas->pointOfFrame(3) + canvas->pointOfFrame(5)) / 2);
     QCOMPARE(requested.size(), 3);
-}
-
-void TestTrackPanel::readsTheTrackInTheBackground() {
-    ksDefines::serialContent kind;
-    const QString path = flightMovie(60, kind);
-    const movieindex::ScanResult scan = index(path);
-    QCOMPARE(scan.offsets.size(), size_t(60));
-    TrackPanel panel;
-    QSignalSpy ready(&panel, &TrackPanel::trackReady);
-    panel.load(path, scan.offsets, scan.sizes, scan.version, kind);
-    QVERIFY(ready.wait(5000));
-    QCOMPARE(ready[0][0].toInt(), 60);
-    const synth::FlightState first = synth::flightStateAt(synth::FlightOptions(), 0.0);
-    QVERIFY(std::abs(panel.track()[0].latitude - first.latitude) < 2e-6);
-    QCOMPARE(panel.findChild<QLabel*>(QStringLiteral("lblTrackStatus"))->text(),
-             QStringLiteral("60 of 60 frames with a position. Click the track to go to a frame."));
 }
 
 void TestTrackPanel::anotherFileCancelsTheReading() {
