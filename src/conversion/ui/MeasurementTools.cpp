@@ -4,9 +4,12 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QGraphicsObject>
 #include <QGraphicsScene>
 #include <QGraphicsView>
+#include <QLineF>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <cmath>
@@ -242,7 +245,66 @@ QPoint MeasurementTools::frameAt(const QPoint& viewportPos) const {
     return QPoint(int(std::floor(p.x())), int(std::floor(p.y())));
 }
 
+int MeasurementTools::toolAt(const QPoint& viewportPos) const {
+    constexpr double kReachPx = 6.0;
+    const QTransform toViewport = m_frameToScene * m_view->viewportTransform();
+    const QPointF at(viewportPos);
+    auto near = [&](const QPointF& a, const QPointF& b) {
+        // Distance from the segment a-b.
+        const QPointF d = b - a;
+        const double length2 = QPointF::dotProduct(d, d);
+        const double t =
+            length2 > 0 ? qBound(0.0, QPointF::dotProduct(at - a, d) / length2, 1.0) : 0.0;
+        return QLineF(at, a + t * d).length() <= kReachPx;
+    };
+    for (int i = int(m_tools.size()) - 1; i >= 0; --i) {
+        const Tool& tool = m_tools[size_t(i)];
+        const QPointF from = toViewport.map(QPointF(tool.from) + QPointF(0.5, 0.5));
+        const QPointF to = toViewport.map(QPointF(tool.to) + QPointF(0.5, 0.5));
+        switch (tool.kind) {
+        case Kind::Spot:
+            if (QLineF(at, from).length() <= kReachPx + 4)
+                return i;
+            break;
+        case Kind::Box:
+            if (toViewport.map(QPolygonF(QRectF(QRect(tool.from, tool.to).normalized())))
+                    .boundingRect()
+                    .adjusted(-kReachPx, -kReachPx, kReachPx, kReachPx)
+                    .contains(at))
+                return i;
+            break;
+        case Kind::Line:
+            if (near(from, to))
+                return i;
+            break;
+        }
+    }
+    return -1;
+}
+
+void MeasurementTools::offerToolMenu(int index, const QPoint& globalPos) {
+    auto* menu = new QMenu(m_view);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    const QString label = m_tools[size_t(index)].label;
+    menu->addAction(tr("Delete %1").arg(label), this, [this, label]() {
+        // Found again by its label: the list may have changed meanwhile.
+        for (size_t i = 0; i < m_tools.size(); ++i)
+            if (m_tools[i].label == label)
+                removeTool(int(i));
+    });
+    menu->addAction(m_copy);
+    menu->popup(globalPos);
+}
+
 bool MeasurementTools::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_view->viewport() && event->type() == QEvent::ContextMenu) {
+        const auto* context = static_cast<QContextMenuEvent*>(event);
+        const int index = toolAt(context->pos());
+        if (index < 0)
+            return false;
+        offerToolMenu(index, context->globalPos());
+        return true;
+    }
     const std::optional<Kind> kind = placing();
     if (watched != m_view->viewport() || !kind || m_raw.empty())
         return false;

@@ -77,6 +77,10 @@ protected:
 
 private:
     std::optional<kx::measure::Kind> placing() const;
+    // The newest tool drawn within a few screen pixels of a viewport point
+    // (inside a box counts), or -1.
+    int toolAt(const QPoint& viewportPos) const;
+    void offerToolMenu(int index, const QPoint& globalPos);
     QPoint frameAt(const QPoint& viewportPos) const;
     void measureAll();
     void redraw();

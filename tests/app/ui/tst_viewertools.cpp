@@ -104,6 +104,17 @@ private slots:
         list->setCurrentItem(list->topLevelItem(0));
         get<QAction>("actionDeleteMeasurement")->trigger();
         QCOMPARE(list->topLevelItem(0)->text(0), QStringLiteral("L2"));
+        // The image's context menu on the line (not on the spot) deletes it.
+        QContextMenuEvent context(QContextMenuEvent::Mouse, onScreen(85, 65),
+                                  view()->viewport()->mapToGlobal(onScreen(85, 65)));
+        QApplication::sendEvent(view()->viewport(), &context);
+        QMenu* menu = nullptr;
+        QTRY_VERIFY((menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())));
+        QCOMPARE(menu->actions().first()->text(), QStringLiteral("Delete L2"));
+        menu->actions().first()->trigger();
+        menu->close();
+        QCOMPARE(list->topLevelItemCount(), 1);
+        QCOMPARE(list->topLevelItem(0)->text(0), QStringLiteral("S3"));
         window->rawConfig()->setRadiometryOption(0);
     }
 
