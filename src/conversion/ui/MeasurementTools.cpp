@@ -129,7 +129,10 @@ MeasurementTools::MeasurementTools(QGraphicsView* view, QObject* parent)
     m_view->viewport()->installEventFilter(this);
 }
 
-MeasurementTools::~MeasurementTools() = default;
+MeasurementTools::~MeasurementTools() {
+    // The overlay reads the tools while the scene paints it.
+    delete m_overlay;
+}
 
 QList<QAction*> MeasurementTools::actions() const {
     return {m_spot, m_box, m_line, m_delete, m_copy};

@@ -58,13 +58,18 @@ private slots:
 
     void boxAndLineOnTheFrameWhateverTheTurn_data() {
         QTest::addColumn<int>("rotation");
+        QTest::addColumn<int>("zoomSteps");
         for (int rotation : {0, 90, 180, -90})
-            QTest::addRow("%d", rotation) << rotation;
+            QTest::addRow("%d", rotation) << rotation << 0;
+        QTest::newRow("90 zoomed in") << 90 << 3;
     }
     void boxAndLineOnTheFrameWhateverTheTurn() {
         QFETCH(int, rotation);
+        QFETCH(int, zoomSteps);
         window->rawConfig()->setRotation(rotation);
         QVERIFY(window->openInputFile(path("ramp.THR")));
+        for (int step = 0; step < zoomSteps; ++step)
+            trigger("actionZoom_in");
         // Pixel (x, y) holds 1000 + x + 50 y; (80, 60) is a hot pixel of 9000.
         drag("actionMeasureBox", {29, 39}, {10, 20});
         drag("actionMeasureLine", {70, 50}, {90, 70});
