@@ -28,36 +28,39 @@ void MeasurementList::refresh() {
     const kx::measure::Scale& scale = m_tools->scale();
     // The first column's header names the unit of the three values, which
     // keeps the columns narrow enough for the details panel.
-    setHeaderLabels({scale.unit(), tr("Min"), tr("Max"), tr("Mean"), tr("Min at"), tr("Max at")});
-    // The selection survives the rebuild (a playing movie refreshes the
-    // list every frame).
+    if (headerItem()->text(0) != scale.unit())
+        setHeaderLabels(
+            {scale.unit(), tr("Min"), tr("Max"), tr("Mean"), tr("Min at"), tr("Max at")});
+    // A playing movie refreshes the list every frame: the rows are kept
+    // (and with them the selection) while the tools stay the same.
     const QSignalBlocker block(this);
-    const int selected = currentIndex().row();
-    clear();
     const auto& tools = m_tools->tools();
     const auto& statistics = m_tools->statistics();
+    const bool sameRows = topLevelItemCount() == int(tools.size());
+    const int selected = sameRows ? currentIndex().row() : -1;
+    if (!sameRows) {
+        clear();
+        for (size_t i = 0; i < tools.size(); ++i) {
+            auto* item = new QTreeWidgetItem(this);
+            for (int column = 1; column < 4; ++column)
+                item->setTextAlignment(column, Qt::AlignRight | Qt::AlignVCenter);
+        }
+    }
     auto point = [](const QPoint& p) { return QStringLiteral("%1, %2").arg(p.x()).arg(p.y()); };
     for (size_t i = 0; i < tools.size(); ++i) {
         const kx::measure::Tool& tool = tools[i];
         const kx::measure::Statistics stats =
             i < statistics.size() ? statistics[i] : kx::measure::Statistics();
-        auto* item = new QTreeWidgetItem(this);
+        const bool extremes = stats.valid() && tool.kind != kx::measure::Kind::Spot;
+        QTreeWidgetItem* item = topLevelItem(int(i));
         item->setText(0, tool.label);
         item->setToolTip(0, kx::measure::describe(tool));
-        if (!stats.valid())
-            continue;
-        item->setText(1, scale.format(stats.min));
-        item->setText(2, scale.format(stats.max));
-        item->setText(3, scale.format(stats.mean));
-        if (tool.kind != kx::measure::Kind::Spot) {
-            item->setText(4, point(stats.minAt));
-            item->setText(5, point(stats.maxAt));
-        }
-        for (int column = 1; column < 4; ++column)
-            item->setTextAlignment(column, Qt::AlignRight | Qt::AlignVCenter);
+        item->setText(1, stats.valid() ? scale.format(stats.min) : QString());
+        item->setText(2, stats.valid() ? scale.format(stats.max) : QString());
+        item->setText(3, stats.valid() ? scale.format(stats.mean) : QString());
+        item->setText(4, extremes ? point(stats.minAt) : QString());
+        item->setText(5, extremes ? point(stats.maxAt) : QString());
     }
-    if (selected >= 0 && selected < topLevelItemCount())
-        setCurrentItem(topLevelItem(selected));
-    else
+    if (selected < 0)
         m_tools->setSelectedTool(-1);
 }
