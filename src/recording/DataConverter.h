@@ -106,6 +106,9 @@ public:
     const std::vector<int32_t>& getFFCFrames() const { return ffcFrames; }
     // 0-based frame indexes that the frame-counter check reported ("Bad FC: ").
     const std::vector<int32_t>& getFrameCounterGaps() const { return frameCounterGaps; }
+    // The counter word of every frame as the index scan read it (see
+    // movieindex::CounterCollector), whether or not the check ran.
+    const std::vector<int32_t>& getFrameCounters() const { return frameCounters; }
     bool isCompressed() const { return isCompressedFile; }
     // Whether the frame expanded last carried a side value (its frame number)
     // after an escape; getCurrentFrameNumber keeps an older one otherwise.
@@ -304,6 +307,7 @@ private:
     int32_t frameCount = 0;
     std::vector<int32_t> ffcFrames;
     std::vector<int32_t> frameCounterGaps;
+    std::vector<int32_t> frameCounters;
 
     // Daylight index of a fusion recording (entry i-1 describes block i);
     // emptied whenever another file is indexed.
