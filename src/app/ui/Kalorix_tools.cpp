@@ -8,6 +8,7 @@
 #include "conversion/ui/MeasurementTools.h"
 #include "conversion/ui/RawConvertConfig.h"
 #include "recording/DataConverter.h"
+#include "recording/MovieIndex.h"
 #include "recording/ui/TimelineMarks.h"
 #include "recording/ui/TrackPanel.h"
 #include "ui_Kalorix.h"
@@ -91,7 +92,14 @@ void Kalorix::showViewerToolsForFile() {
         trackPanel->clear(tr("No movie open."));
         return;
     }
-    timelineMarks->setMarks(dataConverter->getFFCFrames(), dataConverter->getFrameCounterGaps());
+    // The gaps are marked whether or not the check on open (with its console
+    // lines) was chosen; only headers of versions 4 to 6 hold the counter.
+    const int version = dataConverter->getFileVersion();
+    timelineMarks->setMarks(
+        dataConverter->getFFCFrames(),
+        version >= 4 && version <= 6
+            ? movieindex::checkFrameCounters(dataConverter->getFrameCounters()).badFrames
+            : dataConverter->getFrameCounterGaps());
     const int frames = dataConverter->getNumberOfVideoFrames();
     std::vector<uint64_t> offsets(size_t(std::max(frames, 0)));
     std::vector<int64_t> sizes(offsets.size());
