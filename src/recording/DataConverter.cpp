@@ -31,6 +31,7 @@ void DataConverter::initializeClassMembers() {
     currentFrameNumber = 0;
     driftComputed = false;
     ffcFrames.clear();
+    frameCounters.clear();
     lensCorrectionEnabled = false;
 }
 

@@ -106,6 +106,9 @@ public:
     const std::vector<int32_t>& getFFCFrames() const { return ffcFrames; }
     // 0-based frame indexes that the frame-counter check reported ("Bad FC: ").
     const std::vector<int32_t>& getFrameCounterGaps() const { return frameCounterGaps; }
+    // The counter word of every frame as the index scan read it (see
+    // movieindex::CounterCollector), whether or not the check ran.
+    const std::vector<int32_t>& getFrameCounters() const { return frameCounters; }
     bool isCompressed() const { return isCompressedFile; }
     // Whether the frame expanded last carried a side value (its frame number)
     // after an escape; getCurrentFrameNumber keeps an older one otherwise.
@@ -209,6 +212,10 @@ public:
     // ---- Telemetry of the serial data block --------------------------------
     void invokeSerialDataParsing(char* block, uint32_t length, ksDefines::serialContent kind);
     QString getSerialDataString() const;
+    // The serial block of the frame decoded last, every byte of it.
+    QByteArray getSerialDataBytes() const {
+        return QByteArray(serialBuffer.data(), int(serialDataSize));
+    }
     double getCurrentLatitude() const { return telemetry.latitude; }
     double getCurrentLongitude() const { return telemetry.longitude; }
     double getCurrentPitch() const { return telemetry.pitch; }
@@ -300,6 +307,7 @@ private:
     int32_t frameCount = 0;
     std::vector<int32_t> ffcFrames;
     std::vector<int32_t> frameCounterGaps;
+    std::vector<int32_t> frameCounters;
 
     // Daylight index of a fusion recording (entry i-1 describes block i);
     // emptied whenever another file is indexed.

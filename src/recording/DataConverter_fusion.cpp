@@ -88,6 +88,7 @@ int DataConverter::parseFusionFile(const QString& fileName) {
     for (int32_t index : fusionindex::findFusionFfcFrames(scan))
         ffcFrames.push_back(index + 1);
 
+    frameCounters = std::move(scan.counters);
     frameOffsets = std::move(scan.thermalOffsets);
     frameSizes = std::move(scan.thermalSizes);
     daylightOffsets = std::move(scan.daylightOffsets);

@@ -50,6 +50,7 @@ std::unique_ptr<QFile> DataConverter::beginIndexScan(const QString& fileName,
     }
     ffcFrames.clear();
     frameCounterGaps.clear();
+    frameCounters.clear();
     driftComputed = false;
     driftOffsets.clear();
     lastMovieFrame = 0;
@@ -119,6 +120,7 @@ int DataConverter::parseVideoFile(const QString& fileName, bool isCompressed,
         }
     }
 
+    frameCounters = std::move(scan.counters);
     frameOffsets = std::move(scan.offsets);
     frameSizes = std::move(scan.sizes);
     frameCount = int32_t(std::min<size_t>(frameOffsets.size(), size_t(INT32_MAX)));

@@ -163,6 +163,7 @@ Kalorix::Kalorix(int argc, char** argv, QWidget* parent)
     ui->splitter->setSizes({240, 800, 240});
     ui->progressBar->setValue(0);
     setupFrameNavigation();
+    setupViewerTools();
     setupAdaptiveLayout();
     // The overlay's number fields move their sliders; the sliders' handlers
     // move the fields back without a loop.

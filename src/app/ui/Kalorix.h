@@ -34,6 +34,9 @@ class BitLaneTest;
 class NucConfiguration;
 class QLineEdit;
 class QProgressBar;
+class MeasurementTools;
+class TimelineMarks;
+class TrackPanel;
 
 // The main window: owns the converter, the controller and one instance of every
 // dialog and worker, created in a fixed order in the constructor.
@@ -324,6 +327,18 @@ private:
     void arrangeFrameRange(bool oneLine);
     QPoint viewportToPixel(const QPoint& viewportPos) const;
     void fitViewToScene();
+
+    // ---- Measurements, timeline marks, flight track (Kalorix_tools.cpp) ------
+    void setupViewerTools();
+    // After a file is opened: the timeline's ticks and the track of a movie.
+    void showViewerToolsForFile();
+    // The frame label (with the telemetry's time) and the track's marker.
+    void showFramePosition();
+    // Measures the tools over the frame on screen and draws them on it.
+    void showMeasurements();
+    MeasurementTools* measurementTools = nullptr;
+    TimelineMarks* timelineMarks = nullptr;
+    TrackPanel* trackPanel = nullptr;
 
     KalorixController* controller = nullptr;
     RawConvertConfig* rawConvertConfig = nullptr;

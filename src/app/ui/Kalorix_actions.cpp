@@ -94,6 +94,8 @@ void Kalorix::parseActionTriggered(QAction* action, bool checked) {
         resetDisplayAfterUncheckingParsing();
     }
     setLables();
+    // The track is read with the parser chosen now.
+    showViewerToolsForFile();
 }
 
 void Kalorix::on_actionParse_NMEA_Data_triggered(bool checked) {
@@ -111,7 +113,7 @@ void Kalorix::on_actionParse_MAVLink_data_triggered(bool checked) {
 void Kalorix::on_actionDisplay_Serial_Data_triggered(bool checked) {
     serialDataExplorer->hide();
     if (checked) {
-        serialDataExplorer->setDisplayData(dataConverter->getSerialDataString());
+        serialDataExplorer->setDisplayBlock(dataConverter->getSerialDataBytes());
         serialDataExplorer->show();
     }
 }

@@ -140,6 +140,7 @@ bool Kalorix::openInputFile(const QString& fileName) {
         fitToPane = true;
         fitViewToScene();
         processPixel(int(pixelX), int(pixelY), nullptr);
+        showViewerToolsForFile();
         ui->actionExport_frames->setEnabled(true);
         ui->btnQuickExport->setEnabled(true);
         return true;
@@ -196,6 +197,7 @@ bool Kalorix::openPicture(const QString& fileName) {
     fitToPane = true;
     repaintDisplayImage();
     setLables();
+    showViewerToolsForFile();
     return true;
 }
 
@@ -315,6 +317,7 @@ void Kalorix::repaintDisplayImage() {
     scene->clear();
     scene->setSceneRect(0, 0, canvas.width(), canvas.height());
     scene->addPixmap(canvas);
+    showMeasurements();
     ui->gvImage->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
     if (fitToPane)
         fitViewToScene();
@@ -322,7 +325,7 @@ void Kalorix::repaintDisplayImage() {
     processPixel(int(pixelX), int(pixelY), nullptr);
 
     if (ui->actionDisplay_Serial_Data->isChecked())
-        serialDataExplorer->setDisplayData(dataConverter->getSerialDataString());
+        serialDataExplorer->setDisplayBlock(dataConverter->getSerialDataBytes());
 }
 
 void Kalorix::paintMarker(QPixmap& pixmap) const {
@@ -571,8 +574,7 @@ void Kalorix::getImageFromVideoRawdata(int frame, bool& ok, bool forceAutomatic)
 void Kalorix::on_slMovieFiles_valueChanged(int frame) {
     bool ok = false;
     getImageFromVideoRawdata(frame, ok, false);
-    ui->lblCurrentFrame->setText(QString::number(frame) + QStringLiteral(" / ") +
-                                 QString::number(ui->slMovieFiles->maximum()));
+    showFramePosition();
 }
 
 void Kalorix::on_btnFrameDown_clicked() {
