@@ -4,6 +4,11 @@
 //
 // The ffmpeg baselines read the frames as the exporter converted them (the
 // exported PNGs decoded back to RGB), so both sides encode identical pixels.
+//
+// The mapping and radiometric formats run on an uncompressed movie with NMEA
+// telemetry (decoding a compressed stream would hide the writers): TIFF
+// against libtiff writing the exporter's own frames as one strip each, and
+// JPEG with EXIF and R-JPEG against "-exfo jpeg", the same path without EXIF.
 #include "synth/Synth.h"
 
 #include <QCoreApplication>
@@ -17,15 +22,23 @@
 #include <cstdio>
 #include <memory>
 #include <sys/resource.h>
+#include <tiffio.h>
+#include <vector>
 
 namespace {
 
 constexpr int kFrames = 500;
 constexpr int kWidth = 640;
 constexpr int kHeight = 512;
+constexpr int kMappingFrames = 200;
+
+// The folder of every benchmark's inputs and outputs.
+QTemporaryDir& scratch() {
+    static QTemporaryDir dir;
+    return dir;
+}
 
 struct Fixture {
-    QTemporaryDir dir;
     QString movie;
     QString rgbFrames; // kFrames * kWidth * kHeight * 3 bytes
     bool ok = false;
@@ -61,16 +74,16 @@ Fixture& fixture() {
     options.version = 6;
     options.scene.width = kWidth;
     options.scene.height = kHeight;
-    f->movie = f->dir.filePath(QStringLiteral("bench.TMC"));
+    f->movie = scratch().filePath(QStringLiteral("bench.TMC"));
     if (!synth::writeFile(f->movie, synth::makeMovie(options)))
         return *f;
 
     // The frames as the exporter makes them, for the baselines.
-    const QString pngs = f->dir.filePath(QStringLiteral("reference"));
+    const QString pngs = scratch().filePath(QStringLiteral("reference"));
     QDir().mkpath(pngs);
     if (!runProcess(QStringLiteral(KALORIX_EXE), kalorixArguments(f->movie, pngs, "png")))
         return *f;
-    f->rgbFrames = f->dir.filePath(QStringLiteral("frames.rgb"));
+    f->rgbFrames = scratch().filePath(QStringLiteral("frames.rgb"));
     QFile rgb(f->rgbFrames);
     if (!rgb.open(QIODevice::WriteOnly))
         return *f;
@@ -89,7 +102,7 @@ Fixture& fixture() {
 }
 
 QString freshOutput(const QString& name) {
-    const QString out = fixture().dir.filePath(name);
+    const QString out = scratch().filePath(name);
     QDir(out).removeRecursively();
     QDir().mkpath(out);
     return out;
@@ -116,8 +129,8 @@ double childCpuSeconds() {
 
 void runExport(benchmark::State& state, const QString& program,
                const std::function<QStringList(const QString& out)>& arguments,
-               const QString& suffix) {
-    if (!fixture().ok) {
+               const QString& suffix, bool ready = fixture().ok, int frames = kFrames) {
+    if (!ready) {
         state.SkipWithError("fixture could not be built");
         return;
     }
@@ -135,14 +148,14 @@ void runExport(benchmark::State& state, const QString& program,
         cpu += childCpuSeconds() - before;
     }
     const int written = QDir(out).entryList({QStringLiteral("*.") + suffix}, QDir::Files).size();
-    if (written != kFrames) {
+    if (written != frames) {
         state.SkipWithError("wrong number of files");
         return;
     }
-    state.SetItemsProcessed(state.iterations() * kFrames);
+    state.SetItemsProcessed(state.iterations() * frames);
     state.counters["bytes_per_file"] = averageFileSize(out);
     // Frames per CPU second of the exporting process.
-    state.counters["frames_per_cpu_s"] = double(state.iterations()) * kFrames / cpu;
+    state.counters["frames_per_cpu_s"] = double(state.iterations()) * frames / cpu;
 }
 
 void BM_KalorixCommandLinePng(benchmark::State& state) {
@@ -207,8 +220,136 @@ void BM_FfmpegJpegQ2(benchmark::State& state) {
         QStringLiteral("jpg"));
 }
 
+struct MappingFixture {
+    QString movie;
+    std::vector<std::vector<uint16_t>> frames; // as the exporter's TIFFs hold them
+    bool ok = false;
+};
+
+bool readTiffFrame(const QString& name, std::vector<uint16_t>& pixels) {
+    TIFF* tif = TIFFOpen(QFile::encodeName(name).constData(), "r");
+    if (!tif)
+        return false;
+    pixels.resize(size_t(kWidth) * kHeight);
+    bool ok = true;
+    for (uint32_t y = 0; y < kHeight && ok; ++y)
+        ok = TIFFReadScanline(tif, pixels.data() + size_t(y) * kWidth, y, 0) == 1;
+    TIFFClose(tif);
+    return ok;
+}
+
+MappingFixture& mappingFixture() {
+    static std::unique_ptr<MappingFixture> f;
+    if (f)
+        return *f;
+    f = std::make_unique<MappingFixture>();
+    synth::MovieOptions options;
+    options.frames = kMappingFrames;
+    options.scene.width = kWidth;
+    options.scene.height = kHeight;
+    options.telemetry = synth::Telemetry::Nmea;
+    f->movie = scratch().filePath(QStringLiteral("mapping.THM"));
+    if (!synth::writeFile(f->movie, synth::makeMovie(options)))
+        return *f;
+    const QString out = freshOutput(QStringLiteral("reference"));
+    if (!runProcess(QStringLiteral(KALORIX_EXE), kalorixArguments(f->movie, out, "tif")))
+        return *f;
+    const QStringList names = QDir(out).entryList({QStringLiteral("*.tiff")}, QDir::Files);
+    f->frames.resize(size_t(names.size()));
+    for (int i = 0; i < names.size(); ++i) {
+        if (!readTiffFrame(out + QLatin1Char('/') + names[i], f->frames[size_t(i)]))
+            return *f;
+    }
+    QDir(out).removeRecursively();
+    f->ok = names.size() == kMappingFrames;
+    return *f;
+}
+
+void runMappingExport(benchmark::State& state, const char* format, const char* suffix) {
+    runExport(
+        state, QStringLiteral(KALORIX_EXE),
+        [format](const QString& out) {
+            return kalorixArguments(mappingFixture().movie, out, format);
+        },
+        QString::fromLatin1(suffix), mappingFixture().ok, kMappingFrames);
+}
+
+void BM_KalorixCommandLineTiff(benchmark::State& state) {
+    runMappingExport(state, "tif", "tiff");
+}
+
+void BM_KalorixCommandLineJpegExif(benchmark::State& state) {
+    runMappingExport(state, "jpg", "jpg");
+}
+
+// "jpeg" takes the same path as "jpg" but gets no EXIF.
+void BM_KalorixCommandLineJpegPlain(benchmark::State& state) {
+    runMappingExport(state, "jpeg", "jpeg");
+}
+
+void BM_KalorixCommandLineRjpg(benchmark::State& state) {
+    runMappingExport(state, "rjpg", "jpg");
+}
+
+double ownCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// The baseline: libtiff writing the same frames, one uncompressed strip and
+// the basic tags each, one file per frame, in this process.
+void BM_LibtiffSingleStrip(benchmark::State& state) {
+    if (!mappingFixture().ok) {
+        state.SkipWithError("fixture could not be built");
+        return;
+    }
+    const auto& frames = mappingFixture().frames;
+    double cpu = 0.0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        const QString out = freshOutput(QStringLiteral("out"));
+        state.ResumeTiming();
+        const double before = ownCpuSeconds();
+        for (size_t n = 0; n < frames.size(); ++n) {
+            const QByteArray name = QFile::encodeName(out + QStringLiteral("/lt_%1.tif").arg(n));
+            TIFF* tif = TIFFOpen(name.constData(), "w");
+            if (!tif) {
+                state.SkipWithError("libtiff could not open a file");
+                return;
+            }
+            TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, kWidth);
+            TIFFSetField(tif, TIFFTAG_IMAGELENGTH, kHeight);
+            TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+            TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 16);
+            TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, kHeight);
+            TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
+            TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+            TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+            TIFFWriteEncodedStrip(tif, 0, const_cast<uint16_t*>(frames[n].data()),
+                                  tmsize_t(frames[n].size() * 2));
+            TIFFClose(tif);
+        }
+        cpu += ownCpuSeconds() - before;
+    }
+    state.SetItemsProcessed(state.iterations() * int64_t(frames.size()));
+    state.counters["frames_per_cpu_s"] = double(state.iterations()) * double(frames.size()) / cpu;
+}
+
 } // namespace
 
+BENCHMARK(BM_LibtiffSingleStrip)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_KalorixCommandLineTiff)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_KalorixCommandLineJpegPlain)
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_KalorixCommandLineJpegExif)
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_KalorixCommandLineRjpg)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_KalorixCommandLinePng)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_KalorixCommandLinePngOneThread)
     ->Iterations(3)

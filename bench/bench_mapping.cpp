@@ -7,11 +7,13 @@
 // data.
 #include "export/AtomicFile.h"
 #include "export/ExifAccess.h"
+#include "export/ExportJob.h"
 #include "export/TiffExporter.h"
 #include "synth/Synth.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
@@ -19,6 +21,7 @@
 #include <tiffio.h>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace {
@@ -76,22 +79,25 @@ void finish(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 
+void writeLibtiff(const kx::DecodedFrame& f, const QString& name) {
+    TIFF* tif = TIFFOpen(QFile::encodeName(name).constData(), "w");
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, f.width);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, f.height);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 16);
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, f.height);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+    TIFFWriteEncodedStrip(tif, 0, const_cast<uint16_t*>(f.raw.data()), tmsize_t(f.raw.size() * 2));
+    TIFFClose(tif);
+}
+
 void BM_LibtiffSingleStrip(benchmark::State& state) {
     int64_t i = 0;
     for (auto _ : state) {
-        const kx::DecodedFrame& f = fixture().frames[size_t(i % kFrames)];
-        TIFF* tif = TIFFOpen(QFile::encodeName(target(i++, "tif")).constData(), "w");
-        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, f.width);
-        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, f.height);
-        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
-        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 16);
-        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, f.height);
-        TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
-        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
-        TIFFWriteEncodedStrip(tif, 0, const_cast<uint16_t*>(f.raw.data()),
-                              tmsize_t(f.raw.size() * 2));
-        TIFFClose(tif);
+        writeLibtiff(fixture().frames[size_t(i % kFrames)], target(i, "tif"));
+        ++i;
     }
     finish(state);
 }
@@ -157,11 +163,73 @@ void BM_JpegEncodeOnly(benchmark::State& state) {
     finish(state);
 }
 
+// The export job that the command line runs, fed from memory so that reading
+// and decoding the recording stay out: frames cycle through the fixture's.
+class MemorySource : public kx::FrameSource {
+public:
+    int frameCount() const override { return kJobFrames; }
+    bool decode(uint32_t n, kx::DecodedFrame& frame) override {
+        frame = fixture().frames[size_t(n - 1) % kFrames];
+        frame.frameNumber = int(n);
+        return true;
+    }
+    QString conversionFailureText(size_t) const override { return QString(); }
+    static constexpr int kJobFrames = 64;
+};
+
+// A fresh folder per iteration, made and emptied outside the timing, so that
+// every run creates its files as an export into a new folder does.
+QString freshFolder(benchmark::State& state, const QString& name) {
+    state.PauseTiming();
+    const QString dir = fixture().dir.filePath(name);
+    QDir(dir).removeRecursively();
+    QDir().mkpath(dir);
+    state.ResumeTiming();
+    return dir;
+}
+
+// One job of 64 frames per iteration in the format of the argument, with the
+// pool (threads 0) or without (1); CPU time is the process's, the pool's
+// workers included.
+void BM_ExportJob(benchmark::State& state, const char* format, int threads) {
+    kx::ExportContext c;
+    c.exportSettings.prefix = QStringLiteral("job");
+    c.exportSettings.start = 1;
+    c.exportSettings.end = MemorySource::kJobFrames;
+    c.exportSettings.step = 1;
+    c.extension = QLatin1String(format);
+    MemorySource source;
+    for (auto _ : state) {
+        c.exportSettings.path = freshFolder(state, QStringLiteral("job"));
+        c.names = kx::ExportNames(c.exportSettings.path, QStringLiteral("job"));
+        kx::ExportJob::Options options;
+        options.threads = threads;
+        kx::ExportJob job(source, c, options);
+        if (job.run().written != MemorySource::kJobFrames)
+            state.SkipWithError("the job did not write every frame");
+    }
+    state.SetItemsProcessed(state.iterations() * MemorySource::kJobFrames);
+}
+
+// The job's baseline: libtiff writing the same 64 frames into a fresh folder.
+void BM_LibtiffJob(benchmark::State& state) {
+    for (auto _ : state) {
+        const QString dir = freshFolder(state, QStringLiteral("job"));
+        for (int n = 0; n < MemorySource::kJobFrames; ++n)
+            writeLibtiff(fixture().frames[size_t(n % kFrames)],
+                         dir + QStringLiteral("/lt_%1.tif").arg(n));
+    }
+    state.SetItemsProcessed(state.iterations() * MemorySource::kJobFrames);
+}
+
 } // namespace
 
 BENCHMARK(BM_CompileExifBlock)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_JpegEncodeOnly)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_LibtiffSingleStrip)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(BM_LibtiffSingleStrip)
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime();
 BENCHMARK(BM_TiffExporter)->Unit(benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK(BM_PlainJpeg)->Unit(benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK(BM_JpegWithExif)->Unit(benchmark::kMicrosecond)->UseRealTime();
@@ -172,6 +240,21 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
     fixture();
+    // "jpeg" takes the path of "jpg" without EXIF: the plain JPEG baseline.
+    benchmark::RegisterBenchmark("BM_LibtiffJob", BM_LibtiffJob)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime()
+        ->MeasureProcessCPUTime();
+    for (const char* format : {"tif", "jpeg", "jpg", "rjpg"}) {
+        for (int threads : {0, 1}) {
+            const std::string name =
+                std::string("BM_ExportJob/") + format + (threads == 1 ? "/one_thread" : "/pool");
+            benchmark::RegisterBenchmark(name.c_str(), BM_ExportJob, format, threads)
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime()
+                ->MeasureProcessCPUTime();
+        }
+    }
     benchmark::RunSpecifiedBenchmarks();
     return 0;
 }

@@ -4,6 +4,7 @@
 // frame's decode and conversion alone, without the window.
 
 #include "app/ui/Kalorix.h"
+#include "conversion/ui/MeasurementTools.h"
 #include "recording/DataConverter.h"
 #include "synth/Synth.h"
 
@@ -119,6 +120,29 @@ void BM_StepByKey(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_StepByKey)->Unit(benchmark::kMillisecond);
+
+// The same step with a 200 x 200 box, a line across the frame and a spot
+// placed: each is measured again and drawn with the new frame.
+void BM_StepByKeyWithMeasurements(benchmark::State& state) {
+    Kalorix* window = theWindow();
+    auto* tools = window->findChild<MeasurementTools*>();
+    using kx::measure::Kind;
+    tools->addTool(Kind::Box, QPoint(220, 156), QPoint(419, 355));
+    tools->addTool(Kind::Line, QPoint(0, 0), QPoint(639, 511));
+    tools->addTool(Kind::Spot, QPoint(320, 256), QPoint(320, 256));
+    paintCounter();
+    for (auto _ : state) {
+        rewindAtEnd(state);
+        const int expected = slider()->value() + 1;
+        QTest::keyClick(window, Qt::Key_Right);
+        stepAndPaint(expected);
+        if (tools->statistics().size() != 3 || tools->statistics()[0].pixels != 40000)
+            state.SkipWithError("the box was not measured");
+    }
+    while (!tools->tools().empty())
+        tools->removeTool(0);
+}
+BENCHMARK(BM_StepByKeyWithMeasurements)->Unit(benchmark::kMillisecond);
 
 // The press and release alone, at the last frame where a step goes nowhere:
 // what the key's delivery costs of the step above.

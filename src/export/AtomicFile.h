@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <initializer_list>
+#include <vector>
 
 namespace kx {
 
@@ -23,6 +24,11 @@ bool writeFileAtomically(const QString& name, std::initializer_list<QByteArray> 
 // makes a new empty file beside name and returns its name (empty on failure,
 // with error set as above); commitFileBeside renames it over name, or removes
 // it when that fails; discardFileBeside removes it.
+// The same for first followed by more.
+bool writeFileAtomically(const QString& name, const QByteArray& first,
+                         const std::vector<QByteArray>& more, QString* error,
+                         int* errorNumber = nullptr);
+
 QString createFileBeside(const QString& name, QString* error);
 bool commitFileBeside(const QString& temporary, const QString& name, QString* error);
 void discardFileBeside(const QString& temporary);

@@ -152,19 +152,6 @@ bool addGps(ExifData* exif, const KSExifData& d) {
     return ok;
 }
 
-// A date as "yyyy:MM:dd" from "dd.MM.yyyy" (NMEA, MAVLink) or "yyyy-MM-dd"
-// (downlink); empty for anything else.
-QByteArray exifDate(const QString& date) {
-    if (date.size() != 10)
-        return QByteArray();
-    const QByteArray d = date.toLatin1();
-    if (d[2] == '.' && d[5] == '.')
-        return d.right(4) + ':' + d.mid(3, 2) + ':' + d.left(2);
-    if (d[4] == '-' && d[7] == '-')
-        return QByteArray(d).replace('-', ':');
-    return QByteArray();
-}
-
 int jpegInsertPosition(const QByteArray& jpeg) {
     const auto byte = [&](int i) { return uint8_t(jpeg[i]); };
     if (byte(0) != 0xFF || byte(1) != 0xD8)
@@ -189,8 +176,8 @@ KSExifData exifDataForFrame(const DecodedFrame& frame, bool daylight, QSize pict
     d.longitude = frame.telemetry.longitude;
     d.altitude = frame.telemetry.altitude;
     d.time = frame.telemetry.time.toLatin1().replace('.', ':');
-    d.date = exifDate(frame.telemetry.date);
-    d.dateTime = d.date + ' ' + d.time;
+    d.date = geotag::exifDate(frame.telemetry.date);
+    d.dateTime = geotag::exifDateTime(frame.telemetry);
     d.pictureSize = pictureSize;
     return d;
 }

@@ -109,7 +109,8 @@ FrameResult processFrame(FrameRenderer& renderer, const FormatWriter& writer,
     result.consoleLines = std::move(encoded.consoleLines);
     for (const EncodedFile& file : encoded.files) {
         QString cause;
-        if (!writeFileAtomically(file.fileName, file.bytes, &cause, &result.errorNumber)) {
+        if (!writeFileAtomically(file.fileName, file.bytes, file.morePieces, &cause,
+                                 &result.errorNumber)) {
             result.encoded = false;
             result.error = cause;
             return result;
@@ -195,7 +196,7 @@ ExportJob::Outcome ExportJob::run(const Progress& progress) {
         exportFrameSequence(settings.start, settings.end, settings.step);
     const int total = int(frames.size());
     const int maximum = exportProgressMaximum(settings.start, settings.end, settings.step);
-    const int workers = workerCount(options.threads);
+    const int workers = writer->usesWorkers() ? workerCount(options.threads) : 0;
     std::unique_ptr<WorkerPool> pool =
         workers > 0 ? std::make_unique<WorkerPool>(workers) : nullptr;
     FrameRenderer ownRenderer;

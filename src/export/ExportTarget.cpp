@@ -44,6 +44,43 @@ bool writeExportFile(const QString& name, const QByteArray& bytes, QString* erro
     return writeFileAtomically(name, bytes, error);
 }
 
+namespace {
+
+// The mode a new file gets from this process: 0666 less the umask, read from
+// /proc since umask() itself would change it for every thread for a moment.
+QFileDevice::Permissions newFilePermissions() {
+    unsigned mask = 022;
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine()) {
+            if (line.startsWith("Umask:")) {
+                bool ok = false;
+                const unsigned value = line.mid(6).trimmed().toUInt(&ok, 8);
+                if (ok)
+                    mask = value;
+                break;
+            }
+        }
+    }
+    const unsigned mode = 0666u & ~mask;
+    QFileDevice::Permissions p;
+    if (mode & 0400u)
+        p |= QFileDevice::ReadOwner | QFileDevice::ReadUser;
+    if (mode & 0200u)
+        p |= QFileDevice::WriteOwner | QFileDevice::WriteUser;
+    if (mode & 0040u)
+        p |= QFileDevice::ReadGroup;
+    if (mode & 0020u)
+        p |= QFileDevice::WriteGroup;
+    if (mode & 0004u)
+        p |= QFileDevice::ReadOther;
+    if (mode & 0002u)
+        p |= QFileDevice::WriteOther;
+    return p;
+}
+
+} // namespace
+
 bool PartFile::open(const QString& name) {
     discard();
     m_name = name;
@@ -54,8 +91,14 @@ bool PartFile::open(const QString& name) {
     const QFileInfo info(name);
     m_file = std::make_unique<QTemporaryFile>(info.absolutePath() + QStringLiteral("/.") +
                                               info.fileName() + QStringLiteral(".XXXXXX.part"));
-    if (m_file->open())
+    if (m_file->open()) {
+        // A temporary file is private to its owner; the movie or sequence it
+        // becomes gets the mode of any other export, or keeps the mode of
+        // the sequence it extends.
+        const QFileInfo earlier(name);
+        m_file->setPermissions(earlier.exists() ? earlier.permissions() : newFilePermissions());
         return true;
+    }
     fail(m_file->errorString());
     m_file.reset();
     return false;

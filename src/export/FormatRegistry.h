@@ -12,6 +12,7 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace kx {
@@ -36,8 +37,17 @@ struct ExportFrame {
 
 // A file that a frame produces, written under its final name only when whole.
 struct EncodedFile {
+    EncodedFile(QString name, QByteArray first, std::vector<QByteArray> more = {})
+        : fileName(std::move(name))
+        , bytes(std::move(first))
+        , morePieces(std::move(more)) {}
     QString fileName;
     QByteArray bytes;
+    // Written after bytes, each from where it lies, so that a frame's pixels
+    // or a large block need no copy into one buffer. A piece may point into
+    // the ExportFrame (QByteArray::fromRawData): the job writes a frame's
+    // files before it lets the frame go.
+    std::vector<QByteArray> morePieces;
 };
 
 // What a frame produces: files written under their final names only when
@@ -70,6 +80,9 @@ public:
 
     virtual ~FormatWriter() = default;
     virtual Picture picture() const { return Picture::Finished; }
+    // Whether frames gain from the job's workers; false: the job's own
+    // thread encodes and writes them.
+    virtual bool usesWorkers() const { return true; }
     virtual bool begin(const ExportContext& context, QString& error) {
         (void)context;
         (void)error;

@@ -48,4 +48,23 @@ int focalLengthIn35mm(uint32_t frameWidth, double focalLengthMM) {
     }
 }
 
+QByteArray exifDate(const QString& date) {
+    if (date.size() != 10)
+        return QByteArray();
+    const QByteArray d = date.toLatin1();
+    if (d[2] == '.' && d[5] == '.')
+        return d.right(4) + ':' + d.mid(3, 2) + ':' + d.left(2);
+    if (d[4] == '-' && d[7] == '-')
+        return QByteArray(d).replace('-', ':');
+    return QByteArray();
+}
+
+QByteArray exifDateTime(const Telemetry& telemetry) {
+    const QByteArray date = exifDate(telemetry.date);
+    const QByteArray time = telemetry.time.toLatin1().replace('.', ':');
+    if (date.isEmpty() || time.size() != 8)
+        return QByteArray();
+    return date + ' ' + time;
+}
+
 } // namespace kx::geotag

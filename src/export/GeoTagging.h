@@ -2,6 +2,8 @@
 
 #include "base/Telemetry.h"
 
+#include <QByteArray>
+
 #include <cstdint>
 
 // The numbers the TIFF and EXIF writers share, so both files of one frame say
@@ -30,5 +32,13 @@ uint32_t scaledMagnitude(double value, double scale);
 // The 35 mm equivalent focal length by frame width: 324 -> f x 4.2,
 // 336 -> f x 6, 640 -> f x 3.1 (integer parts), any other width 0 (unknown).
 int focalLengthIn35mm(uint32_t frameWidth, double focalLengthMM);
+
+// A telemetry date as "yyyy:MM:dd" from "dd.MM.yyyy" (NMEA, MAVLink) or
+// "yyyy-MM-dd" (downlink); empty for anything else.
+QByteArray exifDate(const QString& date);
+
+// The frame's moment as EXIF and TIFF write it, "yyyy:MM:dd hh:mm:ss"; empty
+// when the telemetry has no date or time of that shape.
+QByteArray exifDateTime(const Telemetry& telemetry);
 
 } // namespace kx::geotag

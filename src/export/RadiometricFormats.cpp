@@ -16,13 +16,11 @@ bool RadiometricJpegFormat::encode(const ExportFrame& frame, const ExportContext
                                    EncodedFrame& out, QString& error) const {
     const QString fileName = frame.frameBase + QStringLiteral(".jpg");
     QString refusal = readOnlyRefusal(fileName);
-    QByteArray bytes;
-    if (refusal.isEmpty()) {
-        bytes = encodeRadiometricJpeg(frame.frame, frame.picture,
-                                      fffKelvinPerCount(context.conversion.radiometryOption),
-                                      context.conversion.rotation, &refusal);
-    }
-    if (bytes.isEmpty()) {
+    RadiometricJpegParts parts;
+    if (!refusal.isEmpty() ||
+        !encodeRadiometricJpegParts(frame.frame, frame.picture,
+                                    fffKelvinPerCount(context.conversion.radiometryOption),
+                                    context.conversion.rotation, parts, &refusal)) {
         error = refusal;
         return false;
     }
@@ -30,8 +28,16 @@ bool RadiometricJpegFormat::encode(const ExportFrame& frame, const ExportContext
     const QSize size = context.conversion.rotation == 90 || context.conversion.rotation == -90
                            ? frame.picture.size().transposed()
                            : frame.picture.size();
-    bytes = jpegWithExif(bytes, frame.frame, size, false, &out.consoleLines);
-    out.files.push_back({fileName, std::move(bytes)});
+    // EXIF right after the JFIF header, then the FLIR segments: written as
+    // pieces, since joining them would copy the 650 kB block once more.
+    const QByteArray exif =
+        exifApp1Segment(compileExifBlock(exifDataForFrame(frame.frame, false, size)));
+    if (exif.isEmpty())
+        out.consoleLines = QStringLiteral("ERROR compiling Exif data block");
+    const QByteArray& jpeg = parts.jpeg;
+    out.files.push_back({fileName,
+                         jpeg.left(parts.insertAt),
+                         {exif, std::move(parts.segments), jpeg.mid(parts.insertAt)}});
     return true;
 }
 

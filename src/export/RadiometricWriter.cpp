@@ -250,10 +250,12 @@ bool checkFff(const DecodedFrame& frame, int rotationDegrees, FffShape& shape, Q
 }
 
 // Hands the block to put(offset, bytes, length) in order: the header and
-// records up to the pixels, then one row of signals at a time.
-template <typename Put>
+// records up to the pixels, then one row of signals at a time. A row goes
+// straight to place(offset, length) instead when that gives room for it
+// (non-null), saving a copy of every signal.
+template <typename Put, typename Place>
 void emitFff(const DecodedFrame& frame, float kelvinPerCount, int rotationDegrees,
-             const FffShape& shape, Put&& put) {
+             const FffShape& shape, Put&& put, Place&& place) {
     uint16_t lowest = 65535;
     uint16_t highest = 0;
     countRange(frame.raw, lowest, highest);
@@ -296,14 +298,17 @@ void emitFff(const DecodedFrame& frame, float kelvinPerCount, int rotationDegree
                            : rotationDegrees == -90 ? W
                            : rotationDegrees == 180 ? -1
                                                     : 1;
-    std::vector<uint16_t> row(shape.width);
+    std::vector<char> row(2 * size_t(shape.width));
+    const size_t rowBytes = row.size();
     size_t offset = kPixelsOffset;
-    for (uint32_t y = 0; y < shape.height; ++y) {
+    for (uint32_t y = 0; y < shape.height; ++y, offset += rowBytes) {
+        char* const direct = place(offset, rowBytes);
+        char* target = direct ? direct : row.data();
         const uint16_t* source = frame.raw.data() + first(ptrdiff_t(y));
-        for (uint32_t x = 0; x < shape.width; ++x, source += step)
-            row[x] = qToLittleEndian(uint16_t(table[*source]));
-        put(offset, reinterpret_cast<const char*>(row.data()), 2 * row.size());
-        offset += 2 * row.size();
+        for (uint32_t x = 0; x < shape.width; ++x, source += step, target += 2)
+            qToLittleEndian(uint16_t(table[*source]), target);
+        if (!direct)
+            put(offset, row.data(), rowBytes);
     }
 }
 
@@ -364,6 +369,19 @@ int app1InsertionPoint(const QByteArray& jpeg) {
     return app0End <= size ? app0End : -1;
 }
 
+// A buffer of size bytes for this thread's next radiometric JPEG: the last
+// one again when nobody holds it any more. A fresh 650 kB block every frame
+// costs more in page faults than filling it does.
+// Fill it through data() before handing out a copy: data() on a shared
+// buffer would copy it.
+QByteArray& recycledBuffer(int size) {
+    thread_local QByteArray spare;
+    if (!spare.isDetached())
+        spare = QByteArray();
+    spare.resize(size);
+    return spare;
+}
+
 } // namespace
 
 QByteArray fffBlock(const DecodedFrame& frame, float kelvinPerCount, int rotationDegrees,
@@ -371,12 +389,15 @@ QByteArray fffBlock(const DecodedFrame& frame, float kelvinPerCount, int rotatio
     FffShape shape;
     if (!checkFff(frame, rotationDegrees, shape, error))
         return QByteArray();
-    std::vector<char> block(shape.bytes);
-    emitFff(frame, kelvinPerCount, rotationDegrees, shape,
-            [&](size_t offset, const char* bytes, size_t length) {
-                std::memcpy(block.data() + offset, bytes, length);
-            });
-    return QByteArray(block.data(), int(block.size()));
+    QByteArray block(int(shape.bytes), Qt::Uninitialized);
+    char* const out = block.data();
+    emitFff(
+        frame, kelvinPerCount, rotationDegrees, shape,
+        [&](size_t offset, const char* bytes, size_t length) {
+            std::memcpy(out + offset, bytes, length);
+        },
+        [&](size_t offset, size_t) { return out + offset; });
+    return block;
 }
 
 QByteArray flirApp1Segments(const QByteArray& fff) {
@@ -404,42 +425,53 @@ QImage turnPicture(const QImage& picture, int rotationDegrees) {
     return FrameRenderer::turned(picture, rotationDegrees);
 }
 
-QByteArray encodeRadiometricJpeg(const DecodedFrame& frame, const QImage& picture,
-                                 float kelvinPerCount, int rotationDegrees, QString* error) {
+bool encodeRadiometricJpegParts(const DecodedFrame& frame, const QImage& picture,
+                                float kelvinPerCount, int rotationDegrees,
+                                RadiometricJpegParts& parts, QString* error) {
     FffShape shape;
     if (!checkFff(frame, rotationDegrees, shape, error))
-        return QByteArray();
+        return false;
     if (app1Pieces(shape.bytes) > kMaxApp1Pieces) {
-        fail(error, QStringLiteral("The frame of %1 x %2 pixels is too large for a radiometric "
-                                   "JPEG")
-                        .arg(frame.width)
-                        .arg(frame.height));
-        return QByteArray();
+        return fail(error, QStringLiteral("The frame of %1 x %2 pixels is too large for a "
+                                          "radiometric JPEG")
+                               .arg(frame.width)
+                               .arg(frame.height));
     }
-    const QByteArray jpeg = encodeJpeg(turnPicture(picture, rotationDegrees), kJpegQuality);
-    if (jpeg.isEmpty()) {
-        fail(error, QStringLiteral("Error while saving image"));
-        return QByteArray();
-    }
-    const int insertAt = app1InsertionPoint(jpeg);
-    if (insertAt < 0) {
-        fail(error, QStringLiteral("Error reading header"));
-        return QByteArray();
-    }
+    parts.jpeg = encodeJpeg(turnPicture(picture, rotationDegrees), kJpegQuality);
+    if (parts.jpeg.isEmpty())
+        return fail(error, QStringLiteral("Error while saving image"));
+    parts.insertAt = app1InsertionPoint(parts.jpeg);
+    if (parts.insertAt < 0)
+        return fail(error, QStringLiteral("Error reading header"));
     // The block goes straight to its places between the segment heads.
-    const size_t segmentBytes = app1Bytes(shape.bytes);
-    QByteArray file;
-    file.resize(int(size_t(jpeg.size()) + segmentBytes));
-    char* const out = file.data();
-    std::memcpy(out, jpeg.constData(), size_t(insertAt));
-    char* const segments = out + insertAt;
+    QByteArray& buffer = recycledBuffer(int(app1Bytes(shape.bytes)));
+    char* const segments = buffer.data();
     putApp1Heads(shape.bytes, segments);
-    emitFff(frame, kelvinPerCount, rotationDegrees, shape,
-            [&](size_t offset, const char* bytes, size_t length) {
-                putInSegments(segments, offset, bytes, length);
-            });
-    std::memcpy(segments + segmentBytes, jpeg.constData() + insertAt,
-                size_t(jpeg.size() - insertAt));
+    emitFff(
+        frame, kelvinPerCount, rotationDegrees, shape,
+        [&](size_t offset, const char* bytes, size_t length) {
+            putInSegments(segments, offset, bytes, length);
+        },
+        [&](size_t offset, size_t length) -> char* {
+            const size_t piece = offset / kApp1PieceBytes;
+            if (offset + length > (piece + 1) * kApp1PieceBytes)
+                return nullptr; // the row crosses into the next segment
+            return segments + offset + (piece + 1) * kApp1HeadBytes;
+        });
+    parts.segments = buffer;
+    return true;
+}
+
+QByteArray encodeRadiometricJpeg(const DecodedFrame& frame, const QImage& picture,
+                                 float kelvinPerCount, int rotationDegrees, QString* error) {
+    RadiometricJpegParts parts;
+    if (!encodeRadiometricJpegParts(frame, picture, kelvinPerCount, rotationDegrees, parts, error))
+        return QByteArray();
+    QByteArray file;
+    file.reserve(parts.jpeg.size() + parts.segments.size());
+    file.append(parts.jpeg.constData(), parts.insertAt)
+        .append(parts.segments)
+        .append(parts.jpeg.constData() + parts.insertAt, parts.jpeg.size() - parts.insertAt);
     return file;
 }
 

@@ -69,6 +69,19 @@ QByteArray insertApp1Segments(const QByteArray& jpeg, const QByteArray& segments
 QByteArray encodeRadiometricJpeg(const DecodedFrame& frame, const QImage& picture,
                                  float kelvinPerCount, int rotationDegrees, QString* error);
 
+// The radiometric JPEG in the pieces that make it, for writers that add
+// segments of their own: the file is jpeg[0, insertAt) + segments +
+// jpeg[insertAt, end); anything placed between the first piece and the
+// segments follows the JFIF header. False, with *error set, on failure.
+struct RadiometricJpegParts {
+    QByteArray jpeg;  // the visible picture, turned
+    int insertAt = 0; // after the start marker and the JFIF header
+    QByteArray segments;
+};
+bool encodeRadiometricJpegParts(const DecodedFrame& frame, const QImage& picture,
+                                float kelvinPerCount, int rotationDegrees,
+                                RadiometricJpegParts& parts, QString* error);
+
 // The picture turned as every consumer turns it (nearest neighbour).
 QImage turnPicture(const QImage& picture, int rotationDegrees);
 

@@ -29,7 +29,7 @@ constexpr uint32_t kEntrySize = 12;
 constexpr uint32_t kRationalSize = 8;
 constexpr uint32_t kMaxSide = 65535;
 constexpr double kMicro = 1000000.0;
-constexpr size_t kMaxTailSize = 512;
+constexpr size_t kMaxTailSize = 1024;
 
 uint32_t ifdSize(uint32_t entries) {
     return 2 + entries * kEntrySize + 4;
@@ -127,7 +127,14 @@ bool encodePieces(const DecodedFrame& frame, TiffPieces& pieces, QString* error)
     const bool gps = geotag::hasUsablePosition(t);
     const bool belowSeaLevel = gps && t.altitude < 0;
     const uint32_t gpsEntries = gps ? (belowSeaLevel ? 7 : 6) : 0;
-    const uint32_t ifd0Entries = gps ? kIfd0Entries : kIfd0Entries - 1;
+    // DateTime and DateTimeOriginal only for a frame whose telemetry has a
+    // date: a made-up moment would mislead the tools that sort by it.
+    const QByteArray dateTime = geotag::exifDateTime(t);
+    const bool dated = !dateTime.isEmpty();
+    const uint32_t ifd0Entries = (gps ? kIfd0Entries : kIfd0Entries - 1) + (dated ? 1 : 0);
+    const uint32_t exifEntries = kExifEntries + (dated ? 1 : 0);
+    uint32_t dateCount = 0;
+    const QByteArray dateText = dated ? tagText(dateTime.constData(), dateCount) : QByteArray();
 
     uint32_t makeCount = 0, modelCount = 0;
     const QByteArray make = tagText(kMake, makeCount);
@@ -137,9 +144,11 @@ bool encodePieces(const DecodedFrame& frame, TiffPieces& pieces, QString* error)
     const uint32_t ifd0At = kHeaderSize + pixelBytes;
     const uint32_t gpsAt = ifd0At + ifdSize(ifd0Entries);
     const uint32_t exifAt = gpsAt + (gps ? ifdSize(gpsEntries) : 0);
-    const uint32_t makeAt = exifAt + ifdSize(kExifEntries);
+    const uint32_t makeAt = exifAt + ifdSize(exifEntries);
     const uint32_t modelAt = makeAt + uint32_t(make.size());
-    const uint32_t rationalsAt = modelAt + uint32_t(model.size());
+    const uint32_t dateAt = modelAt + uint32_t(model.size());
+    const uint32_t dateOriginalAt = dateAt + uint32_t(dateText.size());
+    const uint32_t rationalsAt = dateOriginalAt + uint32_t(dateText.size());
     const uint32_t gpsRationals = gps ? 7 : 0;
     const uint32_t focalAt = rationalsAt + gpsRationals * kRationalSize;
     const uint32_t fileSize = focalAt + 3 * kRationalSize;
@@ -172,6 +181,8 @@ bool encodePieces(const DecodedFrame& frame, TiffPieces& pieces, QString* error)
     w.entry(278, kShort, 1, height);
     w.entry(279, kLong, 1, pixelBytes);
     w.entry(284, kShort, 1, 1);
+    if (dated)
+        w.entry(306, kAscii, dateCount, dateAt);
     w.entry(0x8769, kLong, 1, exifAt);
     if (gps)
         w.entry(0x8825, kLong, 1, gpsAt);
@@ -191,7 +202,9 @@ bool encodePieces(const DecodedFrame& frame, TiffPieces& pieces, QString* error)
         w.u32(0);
     }
 
-    w.u16(uint16_t(kExifEntries));
+    w.u16(uint16_t(exifEntries));
+    if (dated)
+        w.entry(0x9003, kAscii, dateCount, dateOriginalAt);
     w.entry(0x920A, kRational, 1, focalAt);
     w.entry(0xA20E, kRational, 1, focalAt + 8);
     w.entry(0xA20F, kRational, 1, focalAt + 16);
@@ -202,6 +215,8 @@ bool encodePieces(const DecodedFrame& frame, TiffPieces& pieces, QString* error)
 
     w.bytes(make);
     w.bytes(model);
+    w.bytes(dateText);
+    w.bytes(dateText);
     if (gps) {
         for (double angle : {t.latitude, t.longitude}) {
             const geotag::Dms dms = geotag::splitDegrees(angle, kMicro);
@@ -230,14 +245,15 @@ QByteArray encodeTiff(const DecodedFrame& frame, QString* error) {
 bool TiffFormatWriter::encode(const ExportFrame& frame, const ExportContext& context,
                               EncodedFrame& out, QString& error) const {
     QString problem;
-    QByteArray bytes = encodeTiff(frame.frame, &problem);
+    TiffPieces p;
     const QString fileName = frame.frameBase + QLatin1Char('.') + context.extension;
-    if (bytes.isEmpty()) {
+    if (!encodePieces(frame.frame, p, &problem)) {
         error =
             QStringLiteral("Error while writing \"") + fileName + QStringLiteral("\": ") + problem;
         return false;
     }
-    out.files.push_back({fileName, std::move(bytes)});
+    // The pixels piece may be the frame's own vector: written from there.
+    out.files.push_back({fileName, p.header, {p.pixels, p.tail}});
     return true;
 }
 

@@ -32,6 +32,11 @@ QByteArray encodeTiff(const DecodedFrame& frame, QString* error = nullptr);
 class TiffFormatWriter : public FormatWriter {
 public:
     Picture picture() const override { return Picture::None; }
+    // A TIFF frame is little more than creating and filling a file: workers
+    // wait for each other on the folder, where files are created one at a
+    // time, and the hand-over costs more than it overlaps (measured in
+    // bench_mapping, BM_ExportJob/tif).
+    bool usesWorkers() const override { return false; }
     bool encode(const ExportFrame& frame, const ExportContext& context, EncodedFrame& out,
                 QString& error) const override;
 };

@@ -125,6 +125,9 @@ public:
     const std::vector<int32_t>& getFFCFrames() const { return recording->ffcFrames; }
     // 0-based frame indexes that the frame-counter check reported ("Bad FC: ").
     const std::vector<int32_t>& getFrameCounterGaps() const { return recording->frameCounterGaps; }
+    // The counter word of every frame as the index scan read it (see
+    // movieindex::CounterCollector), whether or not the check ran.
+    const std::vector<int32_t>& getFrameCounters() const { return recording->frameCounters; }
     bool isCompressed() const { return recording->compressed; }
     // Whether the frame expanded last carried a side value (its frame number)
     // after an escape; getCurrentFrameNumber keeps an older one otherwise.
@@ -227,6 +230,10 @@ public:
     // ---- Telemetry of the serial data block --------------------------------
     void invokeSerialDataParsing(char* block, uint32_t length, ksDefines::serialContent kind);
     QString getSerialDataString() const;
+    // The serial block of the frame decoded last, every byte of it.
+    QByteArray getSerialDataBytes() const {
+        return QByteArray(serialBuffer.data(), int(serialDataSize));
+    }
     double getCurrentLatitude() const { return telemetry.latitude; }
     double getCurrentLongitude() const { return telemetry.longitude; }
     double getCurrentPitch() const { return telemetry.pitch; }

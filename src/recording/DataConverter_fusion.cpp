@@ -13,6 +13,29 @@ namespace {
 // more than this is a damaged file and is not loaded into memory.
 constexpr int64_t kLargestDaylightBytes = int64_t(64) << 20;
 
+std::pair<bool, QImage> decodeJpeg(const QByteArray& jpeg) {
+    std::pair<bool, QImage> picture;
+    picture.first = !jpeg.isEmpty() && picture.second.loadFromData(jpeg, "JPG");
+    return picture;
+}
+
+// The JPEG of the daylight block at offset with size bytes (the block's
+// header skipped), bounded by what the file holds; empty when there is none.
+QByteArray daylightBlockJpeg(QFile& file, uint64_t blockOffset, int64_t blockSize,
+                             const QString& currentFileName) {
+    const qint64 offset = qint64(blockOffset);
+    const int64_t remaining = file.size() - (offset + fusionindex::kDaylightHeaderBytes);
+    const int64_t length = std::min(blockSize - fusionindex::kDaylightHeaderBytes, remaining);
+    if (length <= 0 || length > kLargestDaylightBytes)
+        return {};
+    if (!file.seek(offset + fusionindex::kDaylightHeaderBytes)) {
+        kx::console(QStringLiteral("Couldn't jump to address ") + QString::number(offset) +
+                    QStringLiteral(" in file ") + currentFileName);
+        return {};
+    }
+    return file.read(length);
+}
+
 } // namespace
 
 uint64_t DataConverter::getDaylightOffset(int blockNumber) const {
@@ -34,8 +57,16 @@ int DataConverter::parseFusionFile(const QString& fileName) {
     if (!scanned)
         return 0;
     QFile& file = *scanned->file;
+    // The window shows the first picture with the first frame: decoding it
+    // on another processor meanwhile takes it off the time to open the file.
+    Recording& r = *scanned;
+    const auto decodeFirst = [&](uint64_t offset, int64_t size) {
+        const QByteArray jpeg = daylightBlockJpeg(file, offset, size, fileName);
+        if (!jpeg.isEmpty())
+            r.firstDaylightPicture = std::async(std::launch::async, decodeJpeg, jpeg);
+    };
     fusionindex::FusionScan scan =
-        fusionindex::scanFusion(file, file.size(), readBlockSize, indexScanHooks());
+        fusionindex::scanFusion(file, file.size(), readBlockSize, indexScanHooks(), decodeFirst);
     scanned->version = scan.version;
 
     for (size_t i = 0; i < scan.daylightOfFrame.size(); ++i) {
@@ -47,6 +78,7 @@ int DataConverter::parseFusionFile(const QString& fileName) {
     for (int32_t index : fusionindex::findFusionFfcFrames(scan))
         scanned->ffcFrames.push_back(index + 1);
 
+    scanned->frameCounters = std::move(scan.counters);
     scanned->frameOffsets = std::move(scan.thermalOffsets);
     scanned->frameSizes = std::move(scan.thermalSizes);
     scanned->daylightOffsets = std::move(scan.daylightOffsets);
@@ -71,27 +103,24 @@ QByteArray DataConverter::daylightJpegBytes(int frame) {
     const int32_t block = r.daylightOfFrame[size_t(frame - 1)];
     if (block == fusionindex::kNoDaylight)
         return {};
-    const qint64 offset = qint64(r.daylightOffsets[size_t(block)]);
     // The block's length already ends at the next signature or the end of
     // the file; the read is bounded by what the file holds all the same.
-    const int64_t remaining = r.file->size() - (offset + fusionindex::kDaylightHeaderBytes);
-    const int64_t length =
-        std::min(r.daylightSizes[size_t(block)] - fusionindex::kDaylightHeaderBytes, remaining);
-    if (length <= 0 || length > kLargestDaylightBytes)
-        return {};
-    if (!r.file->seek(offset + fusionindex::kDaylightHeaderBytes)) {
-        kx::console(QStringLiteral("Couldn't jump to address ") + QString::number(offset) +
-                    QStringLiteral(" in file ") + r.fileName);
-        return {};
-    }
-    return r.file->read(length);
+    return daylightBlockJpeg(*r.file, r.daylightOffsets[size_t(block)],
+                             r.daylightSizes[size_t(block)], r.fileName);
 }
 
 void DataConverter::getDaylightImageFromVideoRawList(int frame, QImage& image, bool& ok) {
-    if (!recording->fusion || frame < 1 || frame > recording->frameCount())
+    Recording& r = *recording;
+    if (!r.fusion || frame < 1 || frame > r.frameCount())
         return;
-    const QByteArray jpeg = daylightJpegBytes(frame);
-    ok = !jpeg.isEmpty() && image.loadFromData(jpeg, "JPG");
+    std::pair<bool, QImage> picture;
+    if (r.daylightOfFrame[size_t(frame - 1)] == 0 && r.firstDaylightPicture.valid())
+        picture = r.firstDaylightPicture.get();
+    else
+        picture = decodeJpeg(daylightJpegBytes(frame));
+    ok = picture.first;
+    if (ok)
+        image = picture.second;
 }
 
 bool DataConverter::splitFile(const QString& fileName, int startFrame, int endFrame) {

@@ -110,6 +110,7 @@ int DataConverter::parseVideoFile(const QString& fileName, bool isCompressed,
         }
     }
 
+    scanned->frameCounters = std::move(scan.counters);
     scanned->frameOffsets = std::move(scan.offsets);
     scanned->frameSizes = std::move(scan.sizes);
     processingState = 0;

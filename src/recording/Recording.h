@@ -1,9 +1,12 @@
 #pragma once
 
 #include <QFile>
+#include <QImage>
 #include <QString>
 #include <cstdint>
+#include <future>
 #include <memory>
+#include <utility>
 #include <vector>
 
 // One open recorder file and its index: what a successful open builds and what
@@ -25,10 +28,17 @@ struct Recording {
     std::vector<int64_t> frameSizes;
     std::vector<int32_t> ffcFrames;        // 1-based
     std::vector<int32_t> frameCounterGaps; // 0-based, as "Bad FC: " reported them
+    // The counter word of every frame as the index scan read it, whether or
+    // not the check ran.
+    std::vector<int32_t> frameCounters;
     // Daylight index of a fusion recording (entry i-1 describes block i).
     std::vector<uint64_t> daylightOffsets;
     std::vector<int64_t> daylightSizes;
     std::vector<int32_t> daylightOfFrame; // per thermal frame, 0-based block or -1
+    // The first daylight block's picture (ok, picture), decoded on another
+    // thread while the scan reads the rest of the file; the first request
+    // for that block takes it.
+    std::future<std::pair<bool, QImage>> firstDaylightPicture;
     std::unique_ptr<QFile> file;
 
     bool isOpen() const { return file && file->isOpen(); }

@@ -92,8 +92,16 @@ int32_t integerToI32(long long value) {
     return static_cast<int32_t>(integerToU32(value));
 }
 
+// Silenced threads: see DownlinkConsoleSilence.
+thread_local int silenceDepth = 0;
+
+void message(const QString& text) {
+    if (silenceDepth == 0)
+        kx::consoleWrite(kx::Stream::Out, text);
+}
+
 void message(const char* text) {
-    kx::consoleWrite(kx::Stream::Out, QString::fromLatin1(text));
+    message(QString::fromLatin1(text));
 }
 
 // Reads the fields of one record, each up to its comma.
@@ -371,6 +379,14 @@ int decodeDownlinkText(const char* text, size_t length, _DLDEC* dec, int* linesA
     return 1;
 }
 
+DownlinkConsoleSilence::DownlinkConsoleSilence() {
+    ++silenceDepth;
+}
+
+DownlinkConsoleSilence::~DownlinkConsoleSilence() {
+    --silenceDepth;
+}
+
 int decodeDownlink(char* text, _DLDEC* dec) {
     if (!text)
         return 1;
@@ -397,8 +413,7 @@ void ECEF_to_WGS84(_DLDEC* dec, double* latitude, double* longitude) {
         *latitude = latDeg;
     if (longitude)
         *longitude = lonDeg;
-    kx::consoleWrite(kx::Stream::Out,
-                     QString::asprintf("ECEF TO WGS84 %f %f %f %f %f\n", x, y, z, lonDeg, latDeg));
+    message(QString::asprintf("ECEF TO WGS84 %f %f %f %f %f\n", x, y, z, lonDeg, latDeg));
 }
 
 void GPS_TIME_to_Date_String(_DLDEC* dec, char* out, int size) {

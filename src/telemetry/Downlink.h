@@ -76,6 +76,17 @@ bool CheckFrameContent(char* line);
 // and returns the position after the comma, or null when no comma follows.
 char* ScanNextString(char* from, char* field, size_t fieldSize);
 
+// Keeps the decoder's console lines (rejections and the position line) off
+// the console on the calling thread while it lives: a reader that walks a
+// whole movie in the background must neither print a line per frame nor
+// write to the console from another thread.
+class DownlinkConsoleSilence {
+public:
+    DownlinkConsoleSilence();
+    ~DownlinkConsoleSilence();
+    DownlinkConsoleSilence(const DownlinkConsoleSilence&) = delete;
+    DownlinkConsoleSilence& operator=(const DownlinkConsoleSilence&) = delete;
+};
 // Earth-centred position (whole metres) to WGS 84 latitude and longitude in
 // degrees (Bowring); prints the inputs and results to standard output.
 void ECEF_to_WGS84(_DLDEC* dec, double* latitude, double* longitude);

@@ -2,6 +2,7 @@
 // the pool must not change a byte or the order of what a run says, and a
 // failure that will repeat must end the run once instead of once per frame.
 #include "export/ExportJob.h"
+#include "export/TiffExporter.h"
 #include "support/TestSupport.h"
 
 #include <QCryptographicHash>
@@ -162,6 +163,24 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("VELM\x06 frames"));
         QVERIFY(!QFileInfo(dir + QStringLiteral("/run_0001.png")).isSymLink());
+    }
+
+    // TIFF goes out as pieces (header, the frame's own pixels, tags) on the
+    // job's thread: every file must still be the whole TIFF of its frame.
+    void tiffFilesAreWholeFrames() {
+        const QString dir = freshDir(QStringLiteral("tiff"));
+        RampSource source;
+        source.frames = 3;
+        kx::ExportContext c = context(dir, QStringLiteral("tif"));
+        c.exportSettings.end = 3;
+        QCOMPARE(kx::ExportJob(source, c, {0, false}).run().written, 3);
+        for (uint32_t n = 1; n <= 3; ++n) {
+            kx::DecodedFrame frame;
+            source.decode(n, frame);
+            QFile file(c.names.frameName(int(n)) + QStringLiteral(".tif"));
+            QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
+            QCOMPARE(file.readAll(), kx::encodeTiff(frame));
+        }
     }
 
     // A file size limit (a full disk as a process sees it) leaves no

@@ -13,6 +13,7 @@
 #include <QtTest>
 #include <cmath>
 #include <cstring>
+#include <sys/stat.h>
 
 using exporttools::runTool;
 
@@ -83,6 +84,11 @@ bool readTiff16(const QByteArray& tiff, int& width, int& height, std::vector<uin
     for (size_t i = 0; i < samples.size(); ++i)
         samples[i] = u16(offset + int(2 * i));
     return true;
+}
+
+unsigned fileMode(const QString& file) {
+    struct stat info {};
+    return ::stat(QFile::encodeName(file).constData(), &info) == 0 ? info.st_mode & 0777u : 0u;
 }
 
 QString scratch(const QString& name) {
@@ -248,6 +254,23 @@ private slots:
         QVERIFY(exporttools::meanDifference(decoded, picture) < 2.0);
     }
 
+    // Rows go straight into their segments (320 x 256: rows cross segment
+    // boundaries), and each thread reuses its segment buffer, but never one
+    // that a caller still holds.
+    void segmentsMatchTheBlockAndSurviveTheNextFrame() {
+        const kx::DecodedFrame first = exporttools::sceneFrame(320, 256, 1);
+        const kx::DecodedFrame second = exporttools::sceneFrame(320, 256, 2);
+        kx::RadiometricJpegParts held, next;
+        QVERIFY(kx::encodeRadiometricJpegParts(first, exporttools::pictureOf(first), 0.04f, 0, held,
+                                               nullptr));
+        const QByteArray before(held.segments.constData(), held.segments.size());
+        QVERIFY(kx::encodeRadiometricJpegParts(second, exporttools::pictureOf(second), 0.04f, 0,
+                                               next, nullptr));
+        QVERIFY(next.segments != before);
+        QCOMPARE(held.segments, before);
+        QCOMPARE(held.segments, kx::flirApp1Segments(kx::fffBlock(first, 0.04f, 0, nullptr)));
+    }
+
     void sequenceReadByExiftool() {
         const QString file = scratch(QStringLiteral("flight.seq"));
         QFile::remove(file);
@@ -257,6 +280,10 @@ private slots:
             QVERIFY(sequence.addFrame(exporttools::sceneFrame(160, 128, n), 0.04f, 0));
         QVERIFY(sequence.close());
         QCOMPARE(QFileInfo(file).size(), 10 * (1308 + 2 * 160 * 128));
+        // The mode of any new file, not the hidden part file's 0600.
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        QCOMPARE(fileMode(file), 0666u & ~unsigned(mask));
 
         // Level 2 of -ee also extracts the raw data of the frames after the
         // first; with the raw data entry first, exiftool found one frame.
@@ -281,16 +308,39 @@ private slots:
         }
         QCOMPARE(widths.size(), 10);
 
+        // Plain -ee walks every block too and reads each frame's camera
+        // information; exiftool reads the raw data record, the only one with
+        // the raw image size, of the frames after the first only at level 2.
+        const auto walk = runTool(QStringLiteral("exiftool"),
+                                  {QStringLiteral("-ee"), QStringLiteral("-G3"),
+                                   QStringLiteral("-j"), QStringLiteral("-n"),
+                                   QStringLiteral("-PlanckR1"), QStringLiteral("-PlanckO"), file});
+        const QJsonObject frames = QJsonDocument::fromJson(walk.out).array().at(0).toObject();
+        int walked = 0;
+        for (auto it = frames.begin(); it != frames.end(); ++it) {
+            if (it.key().endsWith(QLatin1String(":PlanckR1"))) {
+                QCOMPARE(it.value().toDouble(), 366545.0);
+                QCOMPARE(
+                    frames.value(QString(it.key()).replace(QLatin1String("R1"), QLatin1String("O")))
+                        .toInt(),
+                    -342);
+                ++walked;
+            }
+        }
+        QCOMPARE(walked, 10);
+
         // A second export to the same name extends the file; a run that
         // stops half-way leaves it as it was.
         QVERIFY(sequence.open(file));
         QVERIFY(sequence.addFrame(exporttools::sceneFrame(160, 128, 0), 0.04f, 0));
         sequence.discard();
         QCOMPARE(QFileInfo(file).size(), 10 * (1308 + 2 * 160 * 128));
+        QVERIFY(::chmod(QFile::encodeName(file).constData(), 0640) == 0);
         QVERIFY(sequence.open(file));
         QVERIFY(sequence.addFrame(exporttools::sceneFrame(160, 128, 0), 0.04f, 0));
         QVERIFY(sequence.close());
         QCOMPARE(QFileInfo(file).size(), 11 * (1308 + 2 * 160 * 128));
+        QCOMPARE(fileMode(file), 0640u); // an extended sequence keeps its mode
         // The window's per-frame call appends, as earlier versions did.
         const QString appended = scratch(QStringLiteral("appended.seq"));
         QFile::remove(appended);

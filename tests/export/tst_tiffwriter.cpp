@@ -46,6 +46,7 @@ private slots:
     void smallFileByteForByte() {
         kx::DecodedFrame f = withPosition(flightFrame(1, 2, 1), -48.5, 11.25, 100.25);
         f.raw = {0x1234, 0x0ABC};
+        f.telemetry.date.clear(); // undated: the layout without the two date tags
         // Worked out by hand: pixels at 8, IFD0 at 12, GPS IFD at 198, Exif IFD
         // at 276, Make at 342 (19 counted, 20 written), Model at 362, then the
         // rationals: 48/1 30/1 0/1e6 S, 11/1 15/1 0/1e6 E, 10025/100 m, 19000/1000
@@ -146,7 +147,8 @@ private slots:
             file, {"Composite:GPSLatitude", "Composite:GPSLongitude", "EXIF:GPSAltitude",
                    "EXIF:GPSAltitudeRef", "Make", "Model", "FocalLength", "FocalLengthIn35mmFormat",
                    "FocalPlaneXResolution", "FocalPlaneYResolution", "FocalPlaneResolutionUnit",
-                   "ImageWidth", "ImageHeight"});
+                   "ImageWidth", "ImageHeight", "IFD0:ModifyDate", "ExifIFD:DateTimeOriginal",
+                   "Warning"});
         const kx::Telemetry& t = frame.telemetry;
         QVERIFY(std::fabs(tags["GPSLatitude"].toDouble() - t.latitude) < 2e-6);
         QVERIFY(std::fabs(tags["GPSLongitude"].toDouble() - t.longitude) < 2e-6);
@@ -163,6 +165,16 @@ private slots:
                           frame.width * 10.0 / double(frame.sensorWidthMM)) < 1e-3);
         QVERIFY(std::fabs(tags["FocalPlaneYResolution"].toDouble() -
                           frame.height * 10.0 / double(frame.sensorHeightMM)) < 1e-3);
+        QVERIFY2(!tags.contains("Warning"), qPrintable(tags["Warning"].toString()));
+        // The telemetry's moment (NMEA and MAVLink "dd.MM.yyyy", downlink
+        // "yyyy-MM-dd") in both date tags; none without telemetry.
+        QDate day = QDate::fromString(t.date, QStringLiteral("dd.MM.yyyy"));
+        if (!day.isValid())
+            day = QDate::fromString(t.date, QStringLiteral("yyyy-MM-dd"));
+        const QString moment =
+            day.isValid() ? day.toString(QStringLiteral("yyyy:MM:dd ")) + t.time : QString();
+        QCOMPARE(tags["ModifyDate"].toString(), moment);
+        QCOMPARE(tags["DateTimeOriginal"].toString(), moment);
         QCOMPARE(tags["ImageWidth"].toInt(), int(frame.width));
         QCOMPARE(tags["ImageHeight"].toInt(), int(frame.height));
 
@@ -185,7 +197,8 @@ private slots:
         const kx::DecodedFrame f = withPosition(flightFrame(1, 160, 128), latitude, longitude, 5);
         const QString file = mapping::scratchFile(QStringLiteral("nogps.tif"));
         QVERIFY(kx::TiffExporter::writeToFile(file, f));
-        QCOMPARE(QFileInfo(file).size(), 8 + 160 * 128 * 2 + 174 + 66 + 28 + 24);
+        // Two more entries and the date twice: 20 bytes with its NUL.
+        QCOMPARE(QFileInfo(file).size(), 8 + 160 * 128 * 2 + 186 + 78 + 28 + 40 + 24);
         const mapping::ToolRun info = runTool(QStringLiteral("tiffinfo"), {file});
         QCOMPARE(info.err, QString());
         const QJsonObject tags = mapping::exiftool(file, {"GPSLatitude", "Make"});

@@ -17,17 +17,29 @@ ImageViewPane::ImageViewPane(QGraphicsView* view, QAction* dragAction, QObject* 
     : QObject(parent)
     , view(view)
     , dragAction(dragAction)
-    , scene(new QGraphicsScene(this)) {
+    , scene(new QGraphicsScene(this))
+    , measurements(new MeasurementTools(view, this)) {
     view->setScene(scene);
     view->viewport()->installEventFilter(this);
     view->viewport()->setMouseTracking(true);
     connect(dragAction, &QAction::triggered, this, &ImageViewPane::applyDragging);
+    // Placing a tool and dragging the image both take the left button.
+    for (QAction* place :
+         {measurements->spotAction(), measurements->boxAction(), measurements->lineAction()})
+        connect(place, &QAction::toggled, this, [this](bool on) {
+            if (on && this->view->dragMode() == QGraphicsView::ScrollHandDrag)
+                this->dragAction->trigger();
+        });
 }
 
-void ImageViewPane::showCanvas(const QPixmap& canvas) {
+void ImageViewPane::showCanvas(const QPixmap& canvas, const MeasurementTools::View* measured) {
     scene->clear();
     scene->setSceneRect(0, 0, canvas.width(), canvas.height());
     scene->addPixmap(canvas);
+    if (measured)
+        measurements->show(scene, *measured);
+    else
+        measurements->clearFrame();
     view->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
     if (fitToPane)
         fitViewToScene();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "conversion/FusionOverlay.h"
+#include "conversion/ui/MeasurementTools.h"
 
 #include <QObject>
 #include <QPointF>
@@ -25,8 +26,11 @@ public:
     ImageViewPane(QGraphicsView* view, QAction* dragAction, QObject* parent);
 
     // Shows canvas in place of what was shown, fitted when the view follows
-    // the pane.
-    void showCanvas(const QPixmap& canvas);
+    // the pane, with the measurement tools measured over the frame measured
+    // shows (none drawn without one: a picture or no frame).
+    void showCanvas(const QPixmap& canvas, const MeasurementTools::View* measured);
+    // The spot, box and line tools placed on the view.
+    MeasurementTools* measurementTools() const { return measurements; }
     // The view follows the pane again, from the next canvas or resize on.
     void followPane(double zoom = 1.0);
     double zoomFactor() const { return zoom; }
@@ -75,6 +79,7 @@ private:
     QGraphicsView* view;
     QAction* dragAction;
     QGraphicsScene* scene;
+    MeasurementTools* measurements;
     OverlayWidgets overlay{};
     double zoom = 1.0;
     // The view follows its pane until the user zooms by hand.

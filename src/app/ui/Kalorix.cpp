@@ -198,6 +198,7 @@ Kalorix::Kalorix(int argc, char** argv, QWidget* parent)
     connect(ui->actionStart_playing_movie, &QAction::triggered, playback,
             &PlaybackControl::togglePlaying);
     setupFrameNote();
+    setupViewerTools();
 
     // 11. Optional logo of the operator.
     insertCustomLogo();

@@ -4,6 +4,7 @@
 #include "base/DecodedFrame.h"
 #include "base/ksDefines.h"
 #include "conversion/ThermalImageConversionSet.h"
+#include "conversion/ui/MeasurementTools.h"
 
 #include <QImage>
 #include <QMainWindow>
@@ -35,6 +36,7 @@ class BitLaneTest;
 class NucConfiguration;
 class QLineEdit;
 class QProgressBar;
+class TrackPanel;
 
 // The main window: owns the converter, the controller, its panes (image view,
 // file browser, playback, image details) and one instance of every
@@ -292,6 +294,17 @@ private:
     // The pixel of the displayed frame under a point of the composed canvas.
     QPoint canvasToPixel(const QPointF& canvasPoint) const;
     void pointerMoved(const QPointF& canvasPoint);
+
+    // ---- Measurements, timeline marks, flight track (Kalorix_tools.cpp) ------
+    void setupViewerTools();
+    // After a file is opened: the timeline's ticks and the track of a movie.
+    void showViewerToolsForFile();
+    // The frame label (with the telemetry's time) and the track's marker.
+    void showFramePosition();
+    // What the measurement tools measure over the frame on screen: false
+    // when no frame of the recorder is shown.
+    bool measurementView(MeasurementTools::View& view) const;
+    TrackPanel* trackPanel = nullptr;
 
     KalorixController* controller = nullptr;
     RawConvertConfig* rawConvertConfig = nullptr;

@@ -95,6 +95,8 @@ void Kalorix::parseActionTriggered(QAction* action, bool checked) {
         resetDisplayAfterUncheckingParsing();
     }
     setLables();
+    // The track is read with the parser chosen now.
+    showViewerToolsForFile();
 }
 
 void Kalorix::on_actionParse_NMEA_Data_triggered(bool checked) {
@@ -112,7 +114,7 @@ void Kalorix::on_actionParse_MAVLink_data_triggered(bool checked) {
 void Kalorix::on_actionDisplay_Serial_Data_triggered(bool checked) {
     serialDataExplorer->hide();
     if (checked) {
-        serialDataExplorer->setDisplayData(dataConverter->getSerialDataString());
+        serialDataExplorer->setDisplayBlock(dataConverter->getSerialDataBytes());
         serialDataExplorer->show();
     }
 }

@@ -115,9 +115,14 @@ bool Kalorix::openInputFile(const QString& fileName) {
         // recording's picture under the new frames.
         daylightImage = daylight;
         const bool fusion = extensionOf(fileName) == QLatin1String("tfc");
+        const bool wasFusion = dualCamera;
         daylightPixmap =
             fusion && !daylightImage.isNull() ? QPixmap::fromImage(daylightImage) : QPixmap();
         setDualCamControlsVisible(fusion);
+        // The controller had the frame painted before the overlay of this
+        // file (or of the one before) was known.
+        if (fusion || wasFusion)
+            repaintDisplayImage();
         currentFileName = fileName;
         // The controller labels a movie by its frame count; the frame row
         // shows that, so this label names the file.
@@ -132,6 +137,7 @@ bool Kalorix::openInputFile(const QString& fileName) {
         // Every file opens fitted to the pane, whatever the zoom before.
         imageView->zoomFit();
         processPixel(int(pixelX), int(pixelY), nullptr);
+        showViewerToolsForFile();
         ui->actionExport_frames->setEnabled(true);
         ui->btnQuickExport->setEnabled(true);
         return true;
@@ -173,6 +179,7 @@ bool Kalorix::openPicture(const QString& fileName) {
     imageView->followPane(imageView->zoomFactor());
     repaintDisplayImage();
     setLables();
+    showViewerToolsForFile();
     return true;
 }
 
@@ -230,12 +237,13 @@ void Kalorix::repaintDisplayImage() {
         canvas = QPixmap::fromImage(overlay.canvas);
     }
 
-    imageView->showCanvas(canvas);
+    MeasurementTools::View measured;
+    imageView->showCanvas(canvas, measurementView(measured) ? &measured : nullptr);
 
     processPixel(int(pixelX), int(pixelY), nullptr);
 
     if (ui->actionDisplay_Serial_Data->isChecked())
-        serialDataExplorer->setDisplayData(dataConverter->getSerialDataString());
+        serialDataExplorer->setDisplayBlock(dataConverter->getSerialDataBytes());
 }
 
 void Kalorix::paintMarker(QPixmap& pixmap) const {
@@ -383,6 +391,7 @@ unsigned Kalorix::getPlaySpeed() const {
 void Kalorix::showMovieFrame(int frame) {
     bool ok = false;
     getImageFromVideoRawdata(frame, ok, false);
+    showFramePosition();
 }
 
 void Kalorix::setupFrameNote() {

@@ -1,6 +1,7 @@
 #include "app/ui/PlaybackControl.h"
 
 #include "recording/DataConverter.h"
+#include "recording/ui/TimelineMarks.h"
 
 #include <QBoxLayout>
 #include <QCoreApplication>
@@ -24,11 +25,11 @@ PlaybackControl::PlaybackControl(const Widgets& widgets, QWidget* keyParent,
     : QObject(parent)
     , w(widgets)
     , converter(converter)
-    , playable(std::move(playable)) {
+    , playable(std::move(playable))
+    , marks(new TimelineMarks(w.slider)) {
     connect(w.slider, &QSlider::valueChanged, this, [this](int frame) {
         emit frameChosen(frame);
-        w.position->setText(QString::number(frame) + QStringLiteral(" / ") +
-                            QString::number(w.slider->maximum()));
+        showPosition();
     });
     connect(w.frameDown, &QPushButton::clicked, this,
             [this]() { w.slider->setValue(w.slider->value() - 1); });
@@ -50,6 +51,15 @@ PlaybackControl::PlaybackControl(const Widgets& widgets, QWidget* keyParent,
         connect(shortcut, &QShortcut::activated, this,
                 [this, step = delta]() { stepFrames(step); });
     }
+    const std::pair<Qt::Key, bool> ends[] = {{Qt::Key_Home, false}, {Qt::Key_End, true}};
+    for (const auto& [key, last] : ends) {
+        auto* shortcut = new QShortcut(QKeySequence(key), keyParent);
+        connect(shortcut, &QShortcut::activated, this, [this, toLast = last]() {
+            QSlider* slider = w.slider;
+            stepFrames((toLast ? slider->maximum() : slider->minimum()) -
+                       (frameStepQueued ? pendingFrame : slider->value()));
+        });
+    }
     w.start->setValidator(new QIntValidator(0, 100000, w.start));
     w.end->setValidator(new QIntValidator(0, 100000, w.end));
     setupAdaptiveLayout();
@@ -63,8 +73,30 @@ void PlaybackControl::setFrames(int frameCount, int frame) {
     }
     w.start->setText(QString::number(frame));
     w.end->setText(QString::number(frameCount));
-    w.position->setText(QString::number(frame) + QStringLiteral(" / ") +
-                        QString::number(frameCount));
+    frameTime.clear();
+    showPosition();
+}
+
+void PlaybackControl::setFrameTime(const QString& time) {
+    frameTime = time;
+    showPosition();
+}
+
+void PlaybackControl::showPosition() {
+    QString text = QString::number(w.slider->value()) + QStringLiteral(" / ") +
+                   QString::number(w.slider->maximum());
+    if (!frameTime.isEmpty())
+        text += QStringLiteral("  ") + frameTime;
+    w.position->setText(text);
+}
+
+void PlaybackControl::setMarks(const std::vector<int32_t>& ffcFrames,
+                               const std::vector<int32_t>& counterGaps) {
+    marks->setMarks(ffcFrames, counterGaps);
+}
+
+void PlaybackControl::clearMarks() {
+    marks->clearMarks();
 }
 
 void PlaybackControl::setVisible(bool visible) {

@@ -2,7 +2,9 @@
 
 #include <QObject>
 #include <QString>
+#include <cstdint>
 #include <functional>
+#include <vector>
 
 class DataConverter;
 class QBoxLayout;
@@ -11,9 +13,11 @@ class QLineEdit;
 class QPushButton;
 class QSlider;
 class QWidget;
+class TimelineMarks;
 
-// The frame navigation of a movie in the main window: the slider and its
-// position, stepping by buttons and by the Left and Right keys, playback at
+// The frame navigation of a movie in the main window: the slider with its
+// ticks and its position (with the frame's telemetry time), stepping by
+// buttons, by the Left and Right keys and to the ends by Home and End, playback at
 // one, two or three times the recorded rate, and the begin and end of the
 // export range. The widgets belong to the window's form; the control owns
 // their logic and asks the window for a frame through frameChosen.
@@ -57,6 +61,13 @@ public:
     QString startText() const;
     QString endText() const;
     void setRangeTexts(const QString& start, const QString& end);
+    // The time the telemetry gives the frame on show, after its number on the
+    // position label; empty for none.
+    void setFrameTime(const QString& time);
+    // Ticks over the slider: 1-based FFC frames and the 0-based indexes of
+    // the frames after counter gaps.
+    void setMarks(const std::vector<int32_t>& ffcFrames, const std::vector<int32_t>& counterGaps);
+    void clearMarks();
     bool isPlaying() const { return playing; }
     unsigned speed() const { return playSpeed; }
     // Ends a running playback at its next step.
@@ -76,6 +87,7 @@ private:
     // Every press counts: presses that arrive while a frame is decoded move
     // the target on, and the next decode goes straight to it.
     void stepFrames(int delta);
+    void showPosition();
     // The speed button of a running playback shows as pressed.
     void showPlaybackState();
     void setupAdaptiveLayout();
@@ -87,6 +99,8 @@ private:
     Widgets w;
     const DataConverter* converter;
     std::function<bool()> playable;
+    TimelineMarks* marks;
+    QString frameTime;
     bool playing = false;
     unsigned playSpeed = 1;
     bool frameStepQueued = false;

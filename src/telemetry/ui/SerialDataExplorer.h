@@ -17,6 +17,9 @@ public:
     // Replaces the text shown. The block is shown as plain text: serial data
     // is never markup, and '<' in it must not be taken for a tag.
     void setDisplayData(const QString& text);
+    // Shows a serial block: text blocks as text up to their first zero byte,
+    // binary blocks (MAVLink) as a hex and character dump in a fixed-width font.
+    void setDisplayBlock(const QByteArray& block);
     QString displayedText() const;
 
 private:

@@ -276,10 +276,12 @@ private slots:
                 "Toogle_mouse_dragging | Mark_Hotspot Display_Serial_Data "
                 "Check_frame_counter_on_open | Drift_compensation_beta Drift_compensation | "
                 "NUC_Settings | Automatic_Updates View: Zoom_in Zoom_out Zoom_to_original_size "
-                "Zoom_fit | Show_legend Start_playing_movie Help: Help | About_Kalorix Tools: "
-                "Open_File | Export_frames | RAW_conversion_parameters | Zoom_in Zoom_out "
-                "Zoom_to_original_size Zoom_fit | Merge Split_file | Toogle_mouse_dragging "
-                "NUC_Settings"));
+                "Zoom_fit | Show_legend Start_playing_movie | Flight_track &Measure: MeasureSpot "
+                "MeasureBox MeasureLine DeleteMeasurement CopyMeasurements | MeasurePlanck Help: "
+                "Help | About_Kalorix Tools: Open_File | Export_frames | RAW_conversion_parameters "
+                "| Zoom_in Zoom_out Zoom_to_original_size Zoom_fit | Merge Split_file | "
+                "Toogle_mouse_dragging NUC_Settings | MeasureSpot MeasureBox MeasureLine "
+                "DeleteMeasurement"));
     }
 
     void openFromMenuOpensTheFirstFile() {
