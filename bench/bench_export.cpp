@@ -30,7 +30,18 @@ namespace {
 constexpr int kFrames = 500;
 constexpr int kWidth = 640;
 constexpr int kHeight = 512;
-constexpr int kMappingFrames = 200;
+
+// Frames of the mapping flight: 200 unless KALORIX_BENCH_MAPPING_FRAMES says
+// otherwise (a survey flight of a few minutes holds a thousand and more, over
+// which the program's start and index scan weigh less).
+int mappingFrameCount() {
+    static const int frames = [] {
+        bool ok = false;
+        const int n = qEnvironmentVariableIntValue("KALORIX_BENCH_MAPPING_FRAMES", &ok);
+        return ok && n > 0 ? n : 200;
+    }();
+    return frames;
+}
 
 // The folder of every benchmark's inputs and outputs.
 QTemporaryDir& scratch() {
@@ -244,7 +255,7 @@ MappingFixture& mappingFixture() {
         return *f;
     f = std::make_unique<MappingFixture>();
     synth::MovieOptions options;
-    options.frames = kMappingFrames;
+    options.frames = mappingFrameCount();
     options.scene.width = kWidth;
     options.scene.height = kHeight;
     options.telemetry = synth::Telemetry::Nmea;
@@ -261,7 +272,7 @@ MappingFixture& mappingFixture() {
             return *f;
     }
     QDir(out).removeRecursively();
-    f->ok = names.size() == kMappingFrames;
+    f->ok = names.size() == mappingFrameCount();
     return *f;
 }
 
@@ -271,7 +282,7 @@ void runMappingExport(benchmark::State& state, const char* format, const char* s
         [format](const QString& out) {
             return kalorixArguments(mappingFixture().movie, out, format);
         },
-        QString::fromLatin1(suffix), mappingFixture().ok, kMappingFrames);
+        QString::fromLatin1(suffix), mappingFixture().ok, mappingFrameCount());
 }
 
 void BM_KalorixCommandLineTiff(benchmark::State& state) {
