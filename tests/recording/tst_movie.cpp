@@ -242,6 +242,8 @@ private slots:
         QVERIFY(converter.decodeFrame(movie, 2, ksDefines::NMEA, shown));
         QVERIFY(shown.telemetry.latitude != 0.0 && !shown.telemetry.time.isEmpty());
         const QString shownIndex = index(converter);
+        const std::vector<int32_t> shownCounters = converter.getFrameCounters();
+        QCOMPARE(shownCounters.size(), size_t(3));
 
         testsupport::Recorder rec;
         const QString missing = scratch("absent.TMC");
@@ -266,6 +268,7 @@ private slots:
         QCOMPARE(index(converter) + ' ' + converter.getCurrentFileName() +
                      QString::number(converter.getProcessingState()),
                  shownIndex + ' ' + movie + '0');
+        QVERIFY(converter.getFrameCounters() == shownCounters);
         // The frame decoded last and its telemetry are still those of the movie.
         const kx::DecodedFrame kept = converter.currentDecodedFrame(2);
         QVERIFY(kept.raw == shown.raw && kept.width == shown.width);
