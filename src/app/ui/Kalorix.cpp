@@ -245,6 +245,7 @@ void Kalorix::loadSettings() {
     rawConvertConfig->setSliderValues(int(conversion.lowerRawBound), int(conversion.upperRawBound));
     rawConvertConfig->setPercetageChange(conversion.percentageChange);
     rawConvertConfig->setRotation(conversion.rotation);
+    const ksDefines::serialContent shownSerial = currentSerialContent();
     ui->actionParse_NMEA_Data->setChecked(telemetry.serialKind == ksDefines::NMEA);
     ui->actionParse_md_downlink_data->setChecked(telemetry.serialKind == ksDefines::MdDownlink);
     ui->actionParse_MAVLink_data->setChecked(telemetry.serialKind == ksDefines::MAVLink);
@@ -272,6 +273,17 @@ void Kalorix::loadSettings() {
     radiometryChanged(rawConvertConfig->getRadiometryOption());
     automaticUpdatesDisabled = display.automaticUpdates;
     ui->actionAutomatic_Updates->setChecked(automaticUpdatesDisabled);
+    // A stored parse choice that replaces the one an option opened the file
+    // with must also replace what is shown: otherwise the details keep the
+    // first frame's position while later frames go unparsed.
+    if (currentSerialContent() != shownSerial) {
+        reloadCurrentImage();
+        if (currentSerialContent() == ksDefines::NoSerialData)
+            resetDisplayAfterUncheckingParsing();
+        setLables();
+        // The track is read with the parser chosen now.
+        showViewerToolsForFile();
+    }
     settingsLoaded = true;
 }
 

@@ -140,6 +140,30 @@ private slots:
                  kelvinPerCount == 4.0f ? 0 : option.toInt());
     }
 
+    // "-serial nmea" opens the flight parsed; the stored "no parser" then
+    // replaces the option, and the details must not keep frame 1's position
+    // while later frames go unparsed.
+    void storedParseChoiceReplacesTheOptionsOnScreen() {
+        synth::MovieOptions options;
+        options.frames = 4;
+        options.scene.width = 160;
+        options.scene.height = 120;
+        options.telemetry = synth::Telemetry::Nmea;
+        const QString movie = path(QStringLiteral("serial.THM"));
+        QVERIFY(synth::writeFile(movie, synth::makeMovie(options)));
+        start(false);
+        window.reset();
+        QByteArray args[] = {"kalorix", "-i", QFile::encodeName(movie), "-serial", "nmea"};
+        char* argv[] = {args[0].data(), args[1].data(), args[2].data(),
+                        args[3].data(), args[4].data(), nullptr};
+        window = std::make_unique<Kalorix>(5, argv, nullptr);
+        QVERIFY(!checked("actionParse_NMEA_Data"));
+        for (int frame : {1, 3}) {
+            slider()->setValue(frame);
+            QCOMPARE(label("lblLatitude") + label("lblTime") + label("lblDate"), QString());
+        }
+    }
+
     void updateChoiceFollowsItsAction() {
         start(false, {{QStringLiteral("automaticUpdates"), QStringLiteral("true")}});
         trigger("actionAutomatic_Updates");
