@@ -91,9 +91,14 @@ bool DataConverter::calcFrameTempDifferenceMap() {
 // ---- Non-uniformity offsets ---------------------------------------------------
 
 void DataConverter::executeMotionBasedNUC(int firstFrame, int lastFrame) {
-    emit enableProgressBar();
+    // A run refused because another one is under way must leave that run's
+    // progress bar up.
+    const bool othersBar = correctionRunning;
+    if (!othersBar)
+        emit enableProgressBar();
     executeNUC(firstFrame, lastFrame, 50);
-    emit disableProgressBar();
+    if (!othersBar)
+        emit disableProgressBar();
 }
 
 bool DataConverter::executeNUC(int firstFrame, int lastFrame, int blurRadius) {

@@ -13,7 +13,9 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <future>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace framedecoder {
@@ -310,6 +312,10 @@ private:
     std::vector<int64_t> daylightSizes;
     std::vector<int32_t> daylightOfFrame; // per thermal frame, 0-based block or -1
     bool fusionRecording = false;
+    // The first daylight block's picture (ok, picture), decoded on another
+    // thread while the scan reads the rest of the file; the first request
+    // for that block takes it.
+    std::future<std::pair<bool, QImage>> firstDaylightPicture;
     void clearDaylightIndex();
     // Starts an index scan of either kind: refuses while one runs, resets
     // the index and the meta data and opens the file (null, with the console

@@ -14,9 +14,35 @@ namespace {
 // more than this is a damaged file and is not loaded into memory.
 constexpr int64_t kLargestDaylightBytes = int64_t(64) << 20;
 
+std::pair<bool, QImage> decodeJpeg(const QByteArray& jpeg) {
+    std::pair<bool, QImage> picture;
+    picture.first = !jpeg.isEmpty() && picture.second.loadFromData(jpeg, "JPG");
+    return picture;
+}
+
+// The JPEG of the daylight block at offset with size bytes (the block's
+// header skipped), bounded by what the file holds; empty when there is none.
+QByteArray daylightBlockJpeg(QFile& file, uint64_t blockOffset, int64_t blockSize,
+                             const QString& currentFileName) {
+    const qint64 offset = qint64(blockOffset);
+    const int64_t remaining = file.size() - (offset + fusionindex::kDaylightHeaderBytes);
+    const int64_t length = std::min(blockSize - fusionindex::kDaylightHeaderBytes, remaining);
+    if (length <= 0 || length > kLargestDaylightBytes)
+        return {};
+    if (!file.seek(offset + fusionindex::kDaylightHeaderBytes)) {
+        kx::console(QStringLiteral("Couldn't jump to address ") + QString::number(offset) +
+                    QStringLiteral(" in file ") + currentFileName);
+        return {};
+    }
+    return file.read(length);
+}
+
 } // namespace
 
 void DataConverter::clearDaylightIndex() {
+    if (firstDaylightPicture.valid())
+        firstDaylightPicture.wait();
+    firstDaylightPicture = {};
     daylightOffsets.clear();
     daylightSizes.clear();
     daylightOfFrame.clear();
@@ -40,8 +66,16 @@ int DataConverter::parseFusionFile(const QString& fileName) {
     std::unique_ptr<QFile> file = beginIndexScan(fileName, QStringLiteral("parseFusionFile"), true);
     if (!file)
         return 0;
+    // The window shows the first picture with the first frame: decoding it
+    // on another processor meanwhile takes it off the time to open the file.
+    QFile& scanned = *file;
+    const auto decodeFirst = [&](uint64_t offset, int64_t size) {
+        const QByteArray jpeg = daylightBlockJpeg(scanned, offset, size, fileName);
+        if (!jpeg.isEmpty())
+            firstDaylightPicture = std::async(std::launch::async, decodeJpeg, jpeg);
+    };
     fusionindex::FusionScan scan =
-        fusionindex::scanFusion(*file, file->size(), readBlockSize, indexScanHooks());
+        fusionindex::scanFusion(*file, file->size(), readBlockSize, indexScanHooks(), decodeFirst);
     inputFile = std::move(file);
     fileVersion = scan.version;
 
@@ -74,27 +108,23 @@ QByteArray DataConverter::daylightJpegBytes(int frame) {
     const int32_t block = daylightOfFrame[size_t(frame - 1)];
     if (block == fusionindex::kNoDaylight)
         return {};
-    const qint64 offset = qint64(daylightOffsets[size_t(block)]);
     // The block's length already ends at the next signature or the end of
     // the file; the read is bounded by what the file holds all the same.
-    const int64_t remaining = inputFile->size() - (offset + fusionindex::kDaylightHeaderBytes);
-    const int64_t length =
-        std::min(daylightSizes[size_t(block)] - fusionindex::kDaylightHeaderBytes, remaining);
-    if (length <= 0 || length > kLargestDaylightBytes)
-        return {};
-    if (!inputFile->seek(offset + fusionindex::kDaylightHeaderBytes)) {
-        kx::console(QStringLiteral("Couldn't jump to address ") + QString::number(offset) +
-                    QStringLiteral(" in file ") + currentFileName);
-        return {};
-    }
-    return inputFile->read(length);
+    return daylightBlockJpeg(*inputFile, daylightOffsets[size_t(block)],
+                             daylightSizes[size_t(block)], currentFileName);
 }
 
 void DataConverter::getDaylightImageFromVideoRawList(int frame, QImage& image, bool& ok) {
     if (!fusionRecording || frame < 1 || frame > frameCount)
         return;
-    const QByteArray jpeg = daylightJpegBytes(frame);
-    ok = !jpeg.isEmpty() && image.loadFromData(jpeg, "JPG");
+    std::pair<bool, QImage> picture;
+    if (daylightOfFrame[size_t(frame - 1)] == 0 && firstDaylightPicture.valid())
+        picture = firstDaylightPicture.get();
+    else
+        picture = decodeJpeg(daylightJpegBytes(frame));
+    ok = picture.first;
+    if (ok)
+        image = picture.second;
 }
 
 bool DataConverter::splitFile(const QString& fileName, int startFrame, int endFrame) {

@@ -11,9 +11,17 @@
 #include <cstring>
 #include <vector>
 
+#if defined(Q_OS_LINUX)
+#include <unistd.h>
+#endif
+
 namespace {
 
-constexpr qint64 kChunkBytes = 1048576;
+// The portable copy reads and writes through a buffer that stays in the
+// processor's cache (8 MiB measured slower than 1 MiB); the kernel copy moves
+// more per call, still little enough for the event loop to run often.
+constexpr qint64 kChunkBytes = qint64(1) << 20;
+constexpr qint64 kKernelChunkBytes = qint64(32) << 20;
 
 // A new file beside its final name, renamed over it only when complete. Not
 // synced to disk on commit: a merge of gigabytes would otherwise wait for
@@ -48,13 +56,66 @@ QString quoted(const QString& text) {
     return QLatin1Char('"') + text + QLatin1Char('"');
 }
 
-// Copies up to `size` bytes (all that remain when size < 0) from in to out in
-// chunks; false with a cause when a read or a write fails. copied receives
-// the bytes that arrived.
+#if defined(Q_OS_LINUX)
+// Lets the kernel move the bytes from file to file (no copy through this
+// process, and a shared extent where the file system offers one). Copies up
+// to `size` bytes (all that remain when size < 0) from the position of in to
+// the position of out, and leaves both positions after what was copied.
+// Unfinished when the kernel cannot copy between these files or fails half
+// way: the caller then goes on by reading and writing, which either gets past
+// the problem or reports it with the file it concerns.
+enum class KernelCopy { Done, Unfinished, Lost };
+
+KernelCopy kernelCopy(QFile& in, QFile& out, qint64 size, qint64& copied,
+                      const std::function<void()>& afterChunk) {
+    if (!out.flush())
+        return KernelCopy::Unfinished;
+    loff_t inPos = in.pos();
+    loff_t outPos = out.pos();
+    bool whole = true;
+    while (size < 0 || copied < size) {
+        const qint64 want =
+            size < 0 ? kKernelChunkBytes : std::min(kKernelChunkBytes, size - copied);
+        const ssize_t got =
+            ::copy_file_range(in.handle(), &inPos, out.handle(), &outPos, size_t(want), 0);
+        if (got < 0 && errno == EINTR)
+            continue;
+        // A copy that stops short of the end is finished by reading, which
+        // tells a true end of the file from a file system that copies nothing.
+        if (got <= 0) {
+            whole = got == 0 && size < 0 && inPos >= in.size();
+            break;
+        }
+        copied += got;
+        if (afterChunk)
+            afterChunk();
+    }
+    // The kernel copy moved neither file's position.
+    if (!in.seek(inPos) || !out.seek(outPos))
+        return KernelCopy::Lost;
+    return whole ? KernelCopy::Done : KernelCopy::Unfinished;
+}
+#endif
+
+// Copies up to `size` bytes (all that remain when size < 0) from in to out;
+// false with a cause when a read or a write fails. copied receives the bytes
+// that arrived.
 bool copyBytes(QFile& in, StagedFile& out, qint64 size, qint64& copied, QString& cause,
                const std::function<void()>& afterChunk) {
-    std::vector<char> buffer(static_cast<size_t>(kChunkBytes));
     copied = 0;
+#if defined(Q_OS_LINUX)
+    switch (kernelCopy(in, out, size, copied, afterChunk)) {
+    case KernelCopy::Done:
+        return true;
+    case KernelCopy::Lost:
+        cause = QStringLiteral("cannot read ") + quoted(in.fileName()) +
+                QStringLiteral(": the position in the file was lost");
+        return false;
+    case KernelCopy::Unfinished:
+        break;
+    }
+#endif
+    std::vector<char> buffer(static_cast<size_t>(kChunkBytes));
     while (size < 0 || copied < size) {
         const qint64 want = size < 0 ? kChunkBytes : std::min(kChunkBytes, size - copied);
         const qint64 got = in.read(buffer.data(), want);

@@ -50,20 +50,47 @@ std::vector<int32_t> pairDaylight(const std::vector<uint64_t>& thermal,
     return pairs;
 }
 
+namespace {
+
+// The first signature after the first daylight block, once one was found:
+// every position before a signature found so far has been examined.
+int64_t firstDaylightEnd(const FusionScan& scan) {
+    const uint64_t start = scan.daylightOffsets.front();
+    uint64_t end = UINT64_MAX;
+    const auto thermal =
+        std::upper_bound(scan.thermalOffsets.begin(), scan.thermalOffsets.end(), start);
+    if (thermal != scan.thermalOffsets.end())
+        end = *thermal;
+    if (scan.daylightOffsets.size() > 1)
+        end = std::min(end, scan.daylightOffsets[1]);
+    return end == UINT64_MAX ? -1 : int64_t(end);
+}
+
+} // namespace
+
 FusionScan scanFusion(QIODevice& device, int64_t fileSize, uint32_t blockSize,
-                      const movieindex::ScanHooks& hooks) {
+                      const movieindex::ScanHooks& hooks, const FirstDaylightFound& firstDaylight,
+                      movieindex::ScanKernel kernel) {
     FusionScan result;
     result.fileSize = fileSize;
     result.version = movieindex::readVersionByte(device, result.versionRead);
 
-    movieindex::SignatureScanner thermal(movieindex::frameSignature(result.version));
-    movieindex::SignatureScanner daylight(daylightSignature(result.version));
+    movieindex::SignatureScanner scanner(movieindex::frameSignature(result.version),
+                                         daylightSignature(result.version), kernel);
     movieindex::CounterCollector counters(fileSize);
+    bool firstReported = false;
     movieindex::forEachBlock(
         device, fileSize, blockSize, hooks, [&](int64_t position, const uint8_t* block, qint64 n) {
-            thermal.feed(block, size_t(n), result.thermalOffsets);
-            daylight.feed(block, size_t(n), result.daylightOffsets);
+            scanner.feed(block, size_t(n), result.thermalOffsets, result.daylightOffsets);
             counters.feed(uint64_t(position), block, size_t(n), result.thermalOffsets);
+            if (firstDaylight && !firstReported && !result.daylightOffsets.empty()) {
+                const int64_t end = firstDaylightEnd(result);
+                if (end >= 0) {
+                    firstReported = true;
+                    const uint64_t start = result.daylightOffsets.front();
+                    firstDaylight(start, end - int64_t(start));
+                }
+            }
         });
     partSizes(result.thermalOffsets, result.daylightOffsets, fileSize, result.thermalSizes,
               result.daylightSizes);

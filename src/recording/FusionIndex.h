@@ -18,6 +18,7 @@
 
 #include <QIODevice>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace fusionindex {
@@ -51,8 +52,16 @@ void partSizes(const std::vector<uint64_t>& first, const std::vector<uint64_t>& 
 std::vector<int32_t> pairDaylight(const std::vector<uint64_t>& thermal,
                                   const std::vector<uint64_t>& daylight);
 
+// Called once, as soon as the scan has found where the first daylight block
+// ends (the next signature of either kind), so that its picture can be
+// decoded while the rest of the file is scanned; not called when that end is
+// the end of the file.
+using FirstDaylightFound = std::function<void(uint64_t offset, int64_t size)>;
+
 FusionScan scanFusion(QIODevice& device, int64_t fileSize, uint32_t blockSize,
-                      const movieindex::ScanHooks& hooks = {});
+                      const movieindex::ScanHooks& hooks = {},
+                      const FirstDaylightFound& firstDaylight = {},
+                      movieindex::ScanKernel kernel = movieindex::ScanKernel::Best);
 
 // 0-based thermal frames whose counter word carries the FFC mark and ends
 // strictly before the end of the file; only version 6 and later mark them.

@@ -30,17 +30,23 @@ namespace {
 // A position whose first two bytes are "VE" is rare in pixel data (about one
 // in 65,536 for compressed code, never in uncompressed pixel words, whose high
 // bytes are 0xC0 or more), so the kernels compare only those two bytes, many
-// positions at a time, and the other three are compared here.
+// positions at a time, and the other three are compared here. A fusion
+// recording is searched for two signatures in the same pass (Kinds = 2);
+// their first bytes differ, so a candidate belongs to one of them only.
+template <int Kinds>
 struct Candidates {
     const uint8_t* block;
     size_t lastStart; // last position with five bytes in the block
     uint64_t blockStart;
-    const Signature& sig;
-    std::vector<uint64_t>& offsets;
+    const Signature* sig;            // Kinds signatures
+    std::vector<uint64_t>** offsets; // one list per signature
 
     void check(size_t q) const {
-        if (q <= lastStart && std::memcmp(block + q + 2, sig.data() + 2, 3) == 0)
-            offsets.push_back(blockStart + q);
+        if (q > lastStart)
+            return;
+        const int kind = Kinds == 2 && block[q] != sig[0][0] ? 1 : 0;
+        if (std::memcmp(block + q + 1, sig[kind].data() + 1, 4) == 0)
+            offsets[kind]->push_back(blockStart + q);
     }
     void checkMask(size_t base, uint64_t mask) const {
         for (; mask != 0; mask &= mask - 1)
@@ -52,20 +58,25 @@ struct Candidates {
 // stopped; the rest of the block is compared byte by byte. A step reads one
 // byte beyond the positions it covers.
 #if defined(__SSE2__)
-size_t searchSse2(const uint8_t* block, size_t size, const Candidates& c) {
-    const __m128i first = _mm_set1_epi8(char(c.sig[0]));
-    const __m128i second = _mm_set1_epi8(char(c.sig[1]));
+template <int Kinds>
+size_t searchSse2(const uint8_t* block, size_t size, const Candidates<Kinds>& c) {
+    const Signature& other = c.sig[Kinds - 1];
+    const __m128i first = _mm_set1_epi8(char(c.sig[0][0]));
+    const __m128i second = _mm_set1_epi8(char(c.sig[0][1]));
+    const __m128i otherFirst = _mm_set1_epi8(char(other[0]));
+    const __m128i otherSecond = _mm_set1_epi8(char(other[1]));
+    const auto match = [&](const uint8_t* p) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+        __m128i m = _mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, second));
+        if (Kinds == 2)
+            m = _mm_or_si128(
+                m, _mm_and_si128(_mm_cmpeq_epi8(a, otherFirst), _mm_cmpeq_epi8(b, otherSecond)));
+        return uint32_t(_mm_movemask_epi8(m));
+    };
     size_t i = 0;
     for (; i + 33 <= size; i += 32) {
-        const auto* p = block + i;
-        const __m128i a0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const __m128i b0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
-        const __m128i a1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
-        const __m128i b1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 17));
-        const __m128i m0 = _mm_and_si128(_mm_cmpeq_epi8(a0, first), _mm_cmpeq_epi8(b0, second));
-        const __m128i m1 = _mm_and_si128(_mm_cmpeq_epi8(a1, first), _mm_cmpeq_epi8(b1, second));
-        const uint32_t mask =
-            uint32_t(_mm_movemask_epi8(m0)) | (uint32_t(_mm_movemask_epi8(m1)) << 16);
+        const uint32_t mask = match(block + i) | (match(block + i + 16) << 16);
         if (mask != 0)
             c.checkMask(i, mask);
     }
@@ -74,10 +85,14 @@ size_t searchSse2(const uint8_t* block, size_t size, const Candidates& c) {
 #endif
 
 #if defined(KALORIX_SCAN_WIDE)
+template <int Kinds>
 __attribute__((target("avx2"))) size_t searchAvx2(const uint8_t* block, size_t size,
-                                                  const Candidates& c) {
-    const __m256i first = _mm256_set1_epi8(char(c.sig[0]));
-    const __m256i second = _mm256_set1_epi8(char(c.sig[1]));
+                                                  const Candidates<Kinds>& c) {
+    const Signature& other = c.sig[Kinds - 1];
+    const __m256i first = _mm256_set1_epi8(char(c.sig[0][0]));
+    const __m256i second = _mm256_set1_epi8(char(c.sig[0][1]));
+    const __m256i otherFirst = _mm256_set1_epi8(char(other[0]));
+    const __m256i otherSecond = _mm256_set1_epi8(char(other[1]));
     size_t i = 0;
     for (; i + 65 <= size; i += 64) {
         const auto* p = block + i;
@@ -85,10 +100,14 @@ __attribute__((target("avx2"))) size_t searchAvx2(const uint8_t* block, size_t s
         const __m256i b0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 1));
         const __m256i a1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
         const __m256i b1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 33));
-        const __m256i m0 =
-            _mm256_and_si256(_mm256_cmpeq_epi8(a0, first), _mm256_cmpeq_epi8(b0, second));
-        const __m256i m1 =
-            _mm256_and_si256(_mm256_cmpeq_epi8(a1, first), _mm256_cmpeq_epi8(b1, second));
+        __m256i m0 = _mm256_and_si256(_mm256_cmpeq_epi8(a0, first), _mm256_cmpeq_epi8(b0, second));
+        __m256i m1 = _mm256_and_si256(_mm256_cmpeq_epi8(a1, first), _mm256_cmpeq_epi8(b1, second));
+        if (Kinds == 2) {
+            m0 = _mm256_or_si256(m0, _mm256_and_si256(_mm256_cmpeq_epi8(a0, otherFirst),
+                                                      _mm256_cmpeq_epi8(b0, otherSecond)));
+            m1 = _mm256_or_si256(m1, _mm256_and_si256(_mm256_cmpeq_epi8(a1, otherFirst),
+                                                      _mm256_cmpeq_epi8(b1, otherSecond)));
+        }
         const __m256i any = _mm256_or_si256(m0, m1);
         if (_mm256_testz_si256(any, any))
             continue;
@@ -98,19 +117,26 @@ __attribute__((target("avx2"))) size_t searchAvx2(const uint8_t* block, size_t s
     return i;
 }
 
+template <int Kinds>
 __attribute__((target("avx512f,avx512bw"))) size_t searchAvx512(const uint8_t* block, size_t size,
-                                                                const Candidates& c) {
-    const __m512i first = _mm512_set1_epi8(char(c.sig[0]));
-    const __m512i second = _mm512_set1_epi8(char(c.sig[1]));
+                                                                const Candidates<Kinds>& c) {
+    const Signature& other = c.sig[Kinds - 1];
+    const __m512i first = _mm512_set1_epi8(char(c.sig[0][0]));
+    const __m512i second = _mm512_set1_epi8(char(c.sig[0][1]));
+    const __m512i otherFirst = _mm512_set1_epi8(char(other[0]));
+    const __m512i otherSecond = _mm512_set1_epi8(char(other[1]));
+    const auto match = [&](const uint8_t* p) __attribute__((target("avx512f,avx512bw"))) {
+        const __m512i a = _mm512_loadu_si512(p);
+        const __m512i b = _mm512_loadu_si512(p + 1);
+        uint64_t m = _mm512_mask_cmpeq_epi8_mask(_mm512_cmpeq_epi8_mask(a, first), b, second);
+        if (Kinds == 2)
+            m |= _mm512_mask_cmpeq_epi8_mask(_mm512_cmpeq_epi8_mask(a, otherFirst), b, otherSecond);
+        return m;
+    };
     size_t i = 0;
     for (; i + 129 <= size; i += 128) {
-        const auto* p = block + i;
-        const uint64_t m0 =
-            _mm512_mask_cmpeq_epi8_mask(_mm512_cmpeq_epi8_mask(_mm512_loadu_si512(p), first),
-                                        _mm512_loadu_si512(p + 1), second);
-        const uint64_t m1 =
-            _mm512_mask_cmpeq_epi8_mask(_mm512_cmpeq_epi8_mask(_mm512_loadu_si512(p + 64), first),
-                                        _mm512_loadu_si512(p + 65), second);
+        const uint64_t m0 = match(block + i);
+        const uint64_t m1 = match(block + i + 64);
         if ((m0 | m1) == 0)
             continue;
         c.checkMask(i, m0);
@@ -128,12 +154,13 @@ bool cpuHas(ScanKernel kernel) {
 #endif
 
 // Appends the offsets of every signature that starts and ends inside the
-// block.
-void searchBlock(const uint8_t* block, size_t size, uint64_t blockStart, const Signature& sig,
-                 ScanKernel kernel, std::vector<uint64_t>& offsets) {
-    if (size < sig.size())
+// block to the list of its kind.
+template <int Kinds>
+void searchBlock(const uint8_t* block, size_t size, uint64_t blockStart, const Signature* sig,
+                 ScanKernel kernel, std::vector<uint64_t>** offsets) {
+    if (size < sig[0].size())
         return;
-    const Candidates c{block, size - sig.size(), blockStart, sig, offsets};
+    const Candidates<Kinds> c{block, size - sig[0].size(), blockStart, sig, offsets};
     size_t i = 0;
     switch (kernel) {
 #if defined(KALORIX_SCAN_WIDE)
@@ -153,8 +180,9 @@ void searchBlock(const uint8_t* block, size_t size, uint64_t blockStart, const S
         break;
     }
     for (; i <= c.lastStart; ++i) {
-        if (block[i] == sig[0] && block[i + 1] == sig[1])
-            c.check(i);
+        for (int kind = 0; kind < Kinds; ++kind)
+            if (block[i] == sig[kind][0] && block[i + 1] == sig[kind][1])
+                c.check(i);
     }
 }
 
@@ -234,8 +262,14 @@ Signature frameSignature(uint8_t version) {
 }
 
 void SignatureScanner::feed(const uint8_t* block, size_t size, std::vector<uint64_t>& offsets) {
+    feed(block, size, offsets, offsets);
+}
+
+void SignatureScanner::feed(const uint8_t* block, size_t size, std::vector<uint64_t>& offsets,
+                            std::vector<uint64_t>& otherOffsets) {
     if (size == 0)
         return;
+    std::vector<uint64_t>* lists[2] = {&offsets, &otherOffsets};
     // Positions that began in earlier blocks and now have all five bytes.
     if (m_carrySize > 0) {
         uint8_t joined[8];
@@ -243,12 +277,17 @@ void SignatureScanner::feed(const uint8_t* block, size_t size, std::vector<uint6
         std::memcpy(joined, m_carry, m_carrySize);
         std::memcpy(joined + m_carrySize, block, head);
         const size_t joinedSize = m_carrySize + head;
-        for (size_t j = 0; j < m_carrySize && j + m_signature.size() <= joinedSize; ++j) {
-            if (std::memcmp(joined + j, m_signature.data(), m_signature.size()) == 0)
-                offsets.push_back(m_position - m_carrySize + j);
+        for (size_t j = 0; j < m_carrySize && j + sizeof(Signature) <= joinedSize; ++j) {
+            for (int kind = 0; kind < m_kinds; ++kind)
+                if (std::memcmp(joined + j, m_signatures[size_t(kind)].data(), sizeof(Signature)) ==
+                    0)
+                    lists[kind]->push_back(m_position - m_carrySize + j);
         }
     }
-    searchBlock(block, size, m_position, m_signature, m_kernel, offsets);
+    if (m_kinds == 2)
+        searchBlock<2>(block, size, m_position, m_signatures.data(), m_kernel, lists);
+    else
+        searchBlock<1>(block, size, m_position, m_signatures.data(), m_kernel, lists);
 
     // Keep the last four bytes seen: no position among them has five bytes yet.
     if (size >= 4) {

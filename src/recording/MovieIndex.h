@@ -47,15 +47,26 @@ const char* scanKernelName(ScanKernel kernel);
 class SignatureScanner {
 public:
     explicit SignatureScanner(const Signature& signature, ScanKernel kernel = ScanKernel::Best)
-        : m_signature(signature)
+        : m_signatures{signature, signature}
+        , m_kinds(1)
+        , m_kernel(resolvedScanKernel(kernel)) {}
+    // Searches for two signatures in one pass; their first bytes must differ.
+    SignatureScanner(const Signature& signature, const Signature& other,
+                     ScanKernel kernel = ScanKernel::Best)
+        : m_signatures{signature, other}
+        , m_kinds(2)
         , m_kernel(resolvedScanKernel(kernel)) {}
     // Feeds the next block of the file and appends the file offsets of the
-    // matches that end inside it, in file order.
+    // matches that end inside it, in file order (matches of the second
+    // signature to otherOffsets).
     void feed(const uint8_t* block, size_t size, std::vector<uint64_t>& offsets);
+    void feed(const uint8_t* block, size_t size, std::vector<uint64_t>& offsets,
+              std::vector<uint64_t>& otherOffsets);
     uint64_t position() const { return m_position; }
 
 private:
-    Signature m_signature;
+    std::array<Signature, 2> m_signatures;
+    int m_kinds;
     ScanKernel m_kernel;
     uint8_t m_carry[4] = {}; // the last bytes fed, for matches across blocks
     size_t m_carrySize = 0;

@@ -6,6 +6,7 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QSignalSpy>
 #include <QtTest>
 #include <cmath>
 #include <numeric>
@@ -180,6 +181,34 @@ private slots:
         QVERIFY(!dc.executeNUC(first, last, 50));
         QCOMPARE(rec.out, QString("Frame numbers not valid\n"));
         QVERIFY(!dc.isNucActive());
+    }
+
+    void secondNucWhileOneRunsIsRefused() {
+        const QString file = scratch("busy.THM", synth::makeMovie(flight(4)));
+        DataConverter alone;
+        QCOMPARE(alone.parseVideoFile(file, false, false), 4);
+        QVERIFY(alone.executeNUC(1, 4, 50));
+
+        DataConverter dc;
+        QCOMPARE(dc.parseVideoFile(file, false, false), 4);
+        QSignalSpy hidden(&dc, &DataConverter::disableProgressBar);
+        testsupport::Recorder rec;
+        int hiddenDuringSecond = -1;
+        // Runs from the events the first computation lets through.
+        QMetaObject::invokeMethod(
+            &dc,
+            [&] {
+                dc.executeMotionBasedNUC(1, 2);
+                hiddenDuringSecond = hidden.count();
+            },
+            Qt::QueuedConnection);
+        dc.executeMotionBasedNUC(1, 4);
+        QCOMPARE(rec.out, QString("DataConverter::executeNUC busy, refused\n"));
+        // The first run's progress bar stayed up until it ended.
+        QCOMPARE(hiddenDuringSecond, 0);
+        QCOMPARE(hidden.count(), 1);
+        QVERIFY(dc.isNucActive());
+        QVERIFY(dc.getNucOffsets() == alone.getNucOffsets());
     }
 
     void driftOffsets_data() {

@@ -142,6 +142,11 @@ void TestFusion::damagedFiles_data() {
     recordings::row("corrupt JPEG", 1, QStringLiteral("3/3 | 1 none 3 | "));
     recordings::row("dropped block", 2,
                     QStringLiteral("3/2 | 1 none 3 | frame 2 has no daylight picture"));
+    // The first picture is decoded while the scan goes on: the block, not
+    // the frame number, says whose picture it is.
+    recordings::row("corrupt first JPEG", 3, QStringLiteral("3/3 | none 2 3 | "));
+    recordings::row("first block dropped", 4,
+                    QStringLiteral("3/2 | none 2 3 | frame 1 has no daylight picture"));
 }
 
 void TestFusion::damagedFiles() {
@@ -150,10 +155,10 @@ void TestFusion::damagedFiles() {
     synth::FusionOptions o = fusionOptions(6, 3);
     if (damage == 0)
         o.trailingThermal = true;
-    else if (damage == 1)
-        o.corruptJpeg = {2};
+    else if (damage == 1 || damage == 3)
+        o.corruptJpeg = {damage == 1 ? 2 : 1};
     else
-        o.droppedDaylight = {2};
+        o.droppedDaylight = {damage == 2 ? 2 : 1};
     const QByteArray bytes = synth::makeFusion(o);
     QVERIFY(!bytes.isEmpty());
     DataConverter converter;

@@ -149,6 +149,33 @@ private slots:
         }
     }
 
+    void kernelsFindTwoSignatures_data() { kernelRows(); }
+    void kernelsFindTwoSignatures() {
+        // A fusion recording's two signatures in one pass: a daylight
+        // signature at each position in turn, a frame signature where it
+        // does not overlap it, among decoys of both kinds.
+        QFETCH(movieindex::ScanKernel, kernel);
+        if (!movieindex::scanKernelAvailable(kernel))
+            QSKIP("the processor lacks this kernel");
+        const QByteArray decoys = QByteArray("VELM\x07JPEG\x07").repeated(30);
+        const int last = decoys.size() - 5;
+        for (int at = 0; at <= last; ++at) {
+            QByteArray block = QByteArray(decoys).replace(at, 5, "JPEG\x06");
+            std::vector<uint64_t> frames;
+            if (std::abs(last - 2 * at) >= 5) {
+                block.replace(last - at, 5, "VELM\x06");
+                frames.push_back(uint64_t(last - at));
+            }
+            std::vector<uint64_t> thermal, daylight;
+            movieindex::SignatureScanner scanner(movieindex::frameSignature(6),
+                                                 {'J', 'P', 'E', 'G', 6}, kernel);
+            scanner.feed(reinterpret_cast<const uint8_t*>(block.constData()), size_t(block.size()),
+                         thermal, daylight);
+            QVERIFY2(thermal == frames && daylight == std::vector<uint64_t>{uint64_t(at)},
+                     qPrintable(QString::number(at)));
+        }
+    }
+
     void signatureSplitAcrossBlocks_data() { kernelRows(); }
     void signatureSplitAcrossBlocks() {
         // The second frame's signature has `inFirst` of its bytes at the end of

@@ -116,9 +116,14 @@ bool Kalorix::openInputFile(const QString& fileName) {
 
     if (ok) {
         const bool fusion = extensionOf(fileName) == QLatin1String("tfc");
+        const bool wasFusion = dualCamera;
         daylightPixmap =
             fusion && !daylightImage.isNull() ? QPixmap::fromImage(daylightImage) : QPixmap();
         setDualCamControlsVisible(fusion);
+        // The controller had the frame painted before the overlay of this
+        // file (or of the one before) was known.
+        if (fusion || wasFusion)
+            repaintDisplayImage();
         currentFileName = fileName;
         // The controller labels a movie by its frame count; the frame row
         // shows that, so this label names the file.
