@@ -1,7 +1,7 @@
 // kalorix-fuzz-seeds FOLDER: writes the starting inputs of every fuzz target
 // into FOLDER/<target>/, made with the simulator library: every header
 // version, the four camera geometries and the stream faults, compressed code,
-// movies of every type, and every telemetry kind.
+// movies of every type, every telemetry kind, release lists and FFC lists.
 #include "synth/Synth.h"
 
 #include <QDir>
@@ -144,6 +144,53 @@ void telemetry() {
     }
 }
 
+QByteArray release(const char* version, const char* date, const char* news) {
+    return QByteArray("<Kalorix><version>") + version + "</version><date>" + date +
+           "</date><news>" + news + "</news></Kalorix>\n";
+}
+
+// Replies of the maker's server, whole, cut, spoilt and with what XML allows.
+void releaseLists() {
+    const QByteArray head = "<?xml version=\"1.0\"?>\n<releases>\n";
+    const QByteArray list = head + release("2.2.0", "01.08.2017 10:00", "Faster &lt;b&gt;export") +
+                            release("2.0.0", "01.01.2016 09:00", "First release") + "</releases>\n";
+    const QByteArray cut = u16(uint16_t(list.size() / 2));
+    write("release_list", "two-entries", cut + list);
+    QByteArray crlf = list;
+    crlf.replace("\n", "\r\n");
+    write("release_list", "crlf", u16(90) + crlf);
+    write("release_list", "cut-in-entry", cut + list.left(list.size() - 40));
+    write("release_list", "zero-tail", cut + list + QByteArray(1, '\0') + release("9", "x", "y"));
+    write("release_list", "bad-date",
+          cut + head + release("3.1", "31.02.2018 10:00", "When?") + "</releases>");
+    write("release_list", "markup",
+          u16(200) + "<!DOCTYPE releases [<!ENTITY n \"News: \">]>\n<r xmlns:k=\"urn:k\">" +
+              "<k:Kalorix><version><![CDATA[4.0<beta>]]></version><date>02.03.2018 "
+              "11:30</date><news>&n;&#x41;\nline two</news></k:Kalorix><Kalorix/><other>"
+              "<date>01.01.2030 10:00</date></other></r>");
+    write("release_list", "latin1",
+          u16(30) + "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><r>" +
+              release("2.3", "24.12.2019 18:00",
+                      "Gr\xfc\xdf"
+                      "e") +
+              "</r>");
+}
+
+// FFC lists as a user writes them: the marks of a flight, one per line, with
+// either line end, blanks, notes and numbers out of range.
+void ffcLists() {
+    QByteArray lines;
+    for (int frame : {12, 340, 1201, 1999})
+        lines += QByteArray::number(frame) + '\n';
+    write("ffc_list", "flight", u16(7) + lines);
+    QByteArray crlf = lines;
+    crlf.replace("\n", "\r\n");
+    write("ffc_list", "crlf-no-last-end", u16(9) + crlf.left(crlf.size() - 2));
+    write("ffc_list", "notes",
+          u16(20) + " 101 \t\n\nFFC at 5\n+7\n-5\n007\n2147483647\n2147483648\n4294967296\n");
+    write("ffc_list", "zero-byte", u16(3) + QByteArray("12\0x\n34\n", 8));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -157,6 +204,8 @@ int main(int argc, char** argv) {
     compressedCode();
     movies();
     telemetry();
+    releaseLists();
+    ffcLists();
     if (!g_ok) {
         std::fprintf(stderr, "kalorix-fuzz-seeds: cannot write into %s\n", argv[1]);
         return 1;

@@ -128,12 +128,32 @@ bool KalorixController::loadMovie(const QString& fileName, bool compressed,
     // recording before it comes back with its frame.
     DataConverter::Kept kept = converter->keep();
     const int frames = converter->parseVideoFile(fileName, compressed, checkFrameCounter);
-    if (frames > 0 && showFirstMovieFrame(frames, serial, set, thermalImage))
+    QString shrank;
+    if (converter->indexedFileShrankTo() >= 0)
+        shrank = QStringLiteral("The file %1 became shorter while it was indexed (%2 of %3 bytes); "
+                                "only its first %4 frames are read")
+                     .arg(quoted(fileName))
+                     .arg(converter->indexedFileShrankTo())
+                     .arg(converter->indexedFileSize())
+                     .arg(frames);
+    if (frames > 0 && showFirstMovieFrame(frames, serial, set, thermalImage)) {
+        // The frames that were read whole stay usable; a run over them must
+        // still not pass for one over the whole recording.
+        if (!shrank.isEmpty())
+            kx::report(kx::ReportKind::Warning, QStringLiteral("Warning"), shrank);
         return finishMovie(true);
+    }
     if (frames > 0)
         converter->reinstate(std::move(kept));
-    reportUnreadable(QStringLiteral("Error while loading image"),
-                     QStringLiteral("Error while loading file ") + quoted(fileName), fileName);
+    if (shrank.isEmpty()) {
+        reportUnreadable(QStringLiteral("Error while loading image"),
+                         QStringLiteral("Error while loading file ") + quoted(fileName), fileName);
+    } else {
+        kx::console(QStringLiteral("Error while loading image"));
+        kx::console(shrank);
+        kx::reportErrorDetailed(QStringLiteral("Error while loading file ") + quoted(fileName),
+                                shrank);
+    }
     return finishMovie(false);
 }
 

@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QUrl>
+#include <cstddef>
 
 namespace kx {
 
@@ -21,6 +22,11 @@ struct ReleaseList {
 // stops at the end or at the first error of the XML; an entry counts only
 // when its end was read, so a reply cut off or spoilt in the middle of an
 // entry cannot announce that entry's date.
+// The list is the text up to the first zero byte (or all of it), as a reply
+// of the server is taken: UTF-8, a byte outside a UTF-8 sequence read as
+// Latin-1, an encoding declaration not followed. Nothing outside
+// [data, data + size) is read.
+ReleaseList readReleaseList(const char* data, size_t size);
 ReleaseList readReleaseList(const QByteArray& xml);
 
 // Whether the list announces a release newer than the running build.

@@ -1,7 +1,9 @@
 #include "corrections/Drift.h"
 
 #include <QIODevice>
+#include <algorithm>
 #include <climits>
+#include <cstring>
 
 namespace drift {
 
@@ -26,17 +28,56 @@ std::vector<float> computeOffsets(int frameCount, const std::vector<int32_t>& ff
     return offsets;
 }
 
+namespace {
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f' || c == '\n';
+}
+
+} // namespace
+
+int32_t ffcLineValue(const char* data, size_t size) {
+    size_t begin = 0;
+    size_t end = size;
+    while (begin < end && isBlank(data[begin]))
+        ++begin;
+    while (end > begin && isBlank(data[end - 1]))
+        --end;
+    if (begin < end && data[begin] == '+')
+        ++begin;
+    if (begin == end)
+        return 0;
+    // Every byte is looked at: a zero byte or anything else after the digits
+    // makes the line no number, not the number before it.
+    int64_t value = 0;
+    for (size_t i = begin; i < end; ++i) {
+        const char c = data[i];
+        if (c < '0' || c > '9')
+            return 0;
+        value = std::min<int64_t>(value * 10 + (c - '0'), int64_t(INT32_MAX) + 1);
+    }
+    return value <= INT32_MAX ? int32_t(value) : 0;
+}
+
 int32_t ffcLineValue(const QByteArray& line) {
-    bool ok = false;
-    const qulonglong value = line.trimmed().toULongLong(&ok, 10);
-    return ok && value <= qulonglong(INT32_MAX) ? int32_t(value) : 0;
+    return ffcLineValue(line.constData(), size_t(line.size()));
+}
+
+std::vector<int32_t> parseFfcList(const char* data, size_t size) {
+    std::vector<int32_t> frames;
+    size_t start = 0;
+    while (start < size) {
+        const void* feed = std::memchr(data + start, '\n', size - start);
+        const size_t end = feed ? size_t(static_cast<const char*>(feed) - data) : size;
+        frames.push_back(ffcLineValue(data + start, end - start));
+        start = end + 1;
+    }
+    return frames;
 }
 
 std::vector<int32_t> readFfcList(QIODevice& device) {
-    std::vector<int32_t> frames;
-    while (!device.atEnd())
-        frames.push_back(ffcLineValue(device.readLine()));
-    return frames;
+    const QByteArray text = device.readAll();
+    return parseFfcList(text.constData(), size_t(text.size()));
 }
 
 QString ffcListText(const std::vector<int32_t>& frames) {

@@ -24,9 +24,14 @@ using MeanOf = std::function<std::optional<int64_t>(int frame)>;
 std::vector<float> computeOffsets(int frameCount, const std::vector<int32_t>& ffcFrames,
                                   const MeanOf& meanOf);
 
-// Frame numbers of an FFC list file, one per line in the order written. Each
-// line is read without its line end and surrounding blanks; one that is not an
-// unsigned decimal of at most 2,147,483,647 counts as frame 0.
+// Frame numbers of an FFC list file, one per line in the order written: lines
+// end at a line feed, and a last line without one counts too. Each line is read
+// without the blanks around it (a carriage return among them); one that is not
+// an unsigned decimal (digits, a leading '+' allowed) of at most 2,147,483,647
+// counts as frame 0, as does an empty one. Reads nothing outside the span.
+std::vector<int32_t> parseFfcList(const char* data, size_t size);
+int32_t ffcLineValue(const char* data, size_t size);
+// The same for the whole of a device and for one line.
 std::vector<int32_t> readFfcList(QIODevice& device);
 int32_t ffcLineValue(const QByteArray& line);
 

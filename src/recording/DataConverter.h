@@ -118,6 +118,11 @@ public:
 
     // ---- Movies (.THM, .TMC) -----------------------------------------------
     int parseVideoFile(const QString& fileName, bool isCompressed, bool checkFrameCounter);
+    // For a movie that became shorter while it was indexed, the size it had
+    // and the bytes it still held (only the frames within those are indexed);
+    // -1 when the last index scan read the whole file.
+    int64_t indexedFileSize() const { return scanFileSize; }
+    int64_t indexedFileShrankTo() const { return scanShrankTo; }
     void readFromCompressedVideoFileAndParseRAW(int frameNumber, ksDefines::serialContent serial);
     void getThermalImageFromVideoRawList(int frameNumber, QImage& image, bool* ok,
                                          ksDefines::serialContent serial,
@@ -331,6 +336,8 @@ private:
 
     // Reading buffers
     uint32_t readBlockSize = kReadBlockSize;
+    int64_t scanFileSize = 0;
+    int64_t scanShrankTo = -1;
     std::vector<uint8_t> frameBytes;
     int64_t frameWordCount = 0;
 

@@ -9,6 +9,7 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <csignal>
 #include <cstring>
 
 namespace {
@@ -46,6 +47,7 @@ DataConverter::beginIndexScan(const QString& fileName, const QString& operation,
                     QStringLiteral(" already indexing, refused: ") + quotedName(fileName));
         return nullptr;
     }
+    scanShrankTo = -1;
     processingState = 1;
     emit enableProgressBar();
     // The scan builds a recording of its own: the open one stays readable
@@ -79,7 +81,23 @@ movieindex::ScanHooks DataConverter::indexScanHooks() {
         if (QCoreApplication::instance())
             QCoreApplication::processEvents();
     };
-    hooks.progress = [this](int percent) { emit filePercentageChanged(percent); };
+    int stopAt = -1;
+#if defined(Q_OS_UNIX)
+    // A test changes the file at a known point of the scan: the process stops
+    // itself once the scan has passed this percentage and goes on when it is
+    // continued (SIGCONT).
+    if (qEnvironmentVariableIsSet("KALORIX_TEST_STOP_SCAN_AT"))
+        stopAt = qEnvironmentVariableIntValue("KALORIX_TEST_STOP_SCAN_AT");
+#endif
+    hooks.progress = [this, stopAt](int percent) mutable {
+        emit filePercentageChanged(percent);
+#if defined(Q_OS_UNIX)
+        if (stopAt >= 0 && percent >= stopAt) {
+            stopAt = -1;
+            raise(SIGSTOP);
+        }
+#endif
+    };
     return hooks;
 }
 
@@ -92,6 +110,15 @@ int DataConverter::parseVideoFile(const QString& fileName, bool isCompressed,
     QFile& file = *scanned->file;
     movieindex::ScanResult scan =
         movieindex::scanMovie(file, file.size(), readBlockSize, indexScanHooks());
+    // A file cut while it was read ends before the size the scan began with:
+    // the frames past its new end are gone, and the last frame read may be
+    // cut, so only the frames followed by another within the file are kept.
+    scanFileSize = scan.fileSize;
+    const int64_t held = std::min(scan.bytesScanned, int64_t(file.size()));
+    if (held < scan.fileSize) {
+        scanShrankTo = held;
+        movieindex::keepFramesBefore(scan, held);
+    }
     scanned->version = scan.version;
 
     if (checkFrameCounter && !scan.offsets.empty()) {

@@ -350,8 +350,8 @@ uint8_t readVersionByte(QIODevice& device, bool& read) {
     return read ? uint8_t(head[4]) : 0;
 }
 
-void forEachBlock(QIODevice& device, int64_t fileSize, uint32_t blockSize, const ScanHooks& hooks,
-                  const BlockVisitor& visit) {
+int64_t forEachBlock(QIODevice& device, int64_t fileSize, uint32_t blockSize,
+                     const ScanHooks& hooks, const BlockVisitor& visit) {
     const size_t step = std::max<uint32_t>(blockSize, 1);
     // Reads into one buffer, not a map of the file: on virtual machines the
     // first touch of every mapped page costs a fault, which made a mapped scan
@@ -377,7 +377,7 @@ void forEachBlock(QIODevice& device, int64_t fileSize, uint32_t blockSize, const
         if (hooks.progress)
             hooks.progress(scanPercent(position, fileSize));
         if (n < 1)
-            break;
+            return position;
         visit(position, buffer, n);
         position += n;
     }
@@ -391,14 +391,25 @@ ScanResult scanMovie(QIODevice& device, int64_t fileSize, uint32_t blockSize,
 
     SignatureScanner scanner(frameSignature(result.version), kernel);
     CounterCollector counters(fileSize);
-    forEachBlock(device, fileSize, blockSize, hooks,
-                 [&](int64_t position, const uint8_t* block, qint64 n) {
-                     scanner.feed(block, size_t(n), result.offsets);
-                     counters.feed(uint64_t(position), block, size_t(n), result.offsets);
-                 });
+    result.bytesScanned = forEachBlock(
+        device, fileSize, blockSize, hooks, [&](int64_t position, const uint8_t* block, qint64 n) {
+            scanner.feed(block, size_t(n), result.offsets);
+            counters.feed(uint64_t(position), block, size_t(n), result.offsets);
+        });
     result.sizes = frameSizesFromOffsets(result.offsets, fileSize);
     result.counters = counters.finish(result.offsets);
     return result;
+}
+
+void keepFramesBefore(ScanResult& scan, int64_t end) {
+    if (end >= scan.fileSize)
+        return;
+    size_t kept = 0;
+    while (kept + 1 < scan.offsets.size() && int64_t(scan.offsets[kept + 1]) <= end)
+        ++kept;
+    scan.offsets.resize(kept);
+    scan.sizes.resize(std::min(kept, scan.sizes.size()));
+    scan.counters.resize(std::min(kept, scan.counters.size()));
 }
 
 std::vector<int64_t> frameSizesFromOffsets(const std::vector<uint64_t>& offsets, int64_t fileSize) {

@@ -98,6 +98,7 @@ struct ScanResult {
     int64_t fileSize = 0;
     uint8_t version = 0;
     bool versionRead = false; // false: fewer than 5 bytes, nothing was scanned
+    int64_t bytesScanned = 0; // below fileSize when the reads ended early
 };
 
 struct ScanHooks {
@@ -115,15 +116,21 @@ uint8_t readVersionByte(QIODevice& device, bool& read);
 
 // Hands the device's bytes from position 0 to visit in blocks of blockSize
 // (the last one shorter), read into one reused buffer (a file with pread on
-// its descriptor); the hooks run once per block.
+// its descriptor); the hooks run once per block. Returns the number of bytes
+// handed over: fewer than fileSize when the device ended early or failed.
 using BlockVisitor = std::function<void(int64_t position, const uint8_t* block, qint64 size)>;
-void forEachBlock(QIODevice& device, int64_t fileSize, uint32_t blockSize, const ScanHooks& hooks,
-                  const BlockVisitor& visit);
+int64_t forEachBlock(QIODevice& device, int64_t fileSize, uint32_t blockSize,
+                     const ScanHooks& hooks, const BlockVisitor& visit);
 
 // Scans an open device from position 0 in blocks of blockSize. The version
 // byte (the fifth of the file) selects the signature.
 ScanResult scanMovie(QIODevice& device, int64_t fileSize, uint32_t blockSize,
                      const ScanHooks& hooks = {}, ScanKernel kernel = ScanKernel::Best);
+
+// Keeps the frames that end at or before end, for a file that holds only
+// its first end bytes now: the last frame found ends at the file's old end,
+// so it goes, with every frame after the cut.
+void keepFramesBefore(ScanResult& scan, int64_t end);
 
 // Frame lengths from the offsets: distance to the next offset, the last frame
 // to the end of the file.

@@ -9,6 +9,8 @@
 #include <QImage>
 #include <QProcess>
 #include <QtTest>
+#include <csignal>
+#include <unistd.h>
 
 namespace {
 
@@ -31,10 +33,9 @@ QStringList filesIn(const QString& dir) {
     return QDir(dir).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-// Runs kalorix in an empty working directory without a display; the program
-// must choose the offscreen platform itself.
-Run kalorix(const QStringList& arguments) {
-    QProcess process;
+// Sets kalorix up to run in an empty working directory without a display;
+// the program must choose the offscreen platform itself.
+void prepare(QProcess& process) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         env.remove(QLatin1String(name));
@@ -50,12 +51,38 @@ Run kalorix(const QStringList& arguments) {
         env.insert("LSAN_OPTIONS", env.value("LSAN_OPTIONS") + ":print_suppressions=0");
     process.setProcessEnvironment(env);
     process.setWorkingDirectory(scratch(QStringLiteral("cwd")));
-    process.start(QStringLiteral(KALORIX_EXE), arguments);
+}
+
+Run finished(QProcess& process) {
     if (!process.waitForFinished(120000))
         process.kill();
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2,
             QString::fromLocal8Bit(process.readAllStandardOutput()),
             QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
+Run kalorix(const QStringList& arguments) {
+    QProcess process;
+    prepare(process);
+    process.start(QStringLiteral(KALORIX_EXE), arguments);
+    return finished(process);
+}
+
+// Waits until the process has stopped itself; false when it ended instead or
+// did not stop within a minute.
+bool stopped(QProcess& process) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(process.processId()));
+    for (int i = 0; i < 6000 && process.state() == QProcess::Running; ++i) {
+        if (stat.open(QIODevice::ReadOnly)) {
+            const QByteArray line = stat.readAll();
+            stat.close();
+            // The state follows the name, which is in parentheses.
+            if (line.mid(line.lastIndexOf(')') + 2, 1) == "T")
+                return true;
+        }
+        QThread::msleep(10);
+    }
+    return false;
 }
 
 void row(const char* name, const char* args, int exitCode, const char* err, const char* files,
@@ -93,6 +120,7 @@ private slots:
     void runs();
     void filesAsBeforeTheEngine();
     void namesInAnyLanguage();
+    void inputCutWhileIndexed();
     void merges_data();
     void merges();
 };
@@ -325,6 +353,56 @@ void TestCli::namesInAnyLanguage() {
                              "png", "-exsf", "1", "-exef", "1", "-c"});
     QCOMPARE(run.err, "frame 1 of 1: " + out + "/präfix_000_0001.png\n");
     QCOMPARE(filesIn(out), QStringList({QStringLiteral("präfix_000_0001.png")}));
+}
+
+// The input becomes shorter while it is indexed (a copy overwritten, a card
+// pulled): the index ended at the cut but kept the old size, and the frame cut
+// in two was exported from its first half without a word. Now the frames read
+// whole stay, the run says once what happened and does not claim success.
+void TestCli::inputCutWhileIndexed() {
+    const QString dir = freshDir(QStringLiteral("cut"));
+    const QString input = dir + QStringLiteral("/long.THM");
+    synth::MovieOptions options;
+    options.frames = 200;
+    options.scene.width = 160;
+    options.scene.height = 120;
+    const QByteArray bytes = synth::makeMovie(options);
+    QVERIFY(synth::writeFile(input, bytes));
+    // Half-way into frame 101: the scan finds its start, not its end.
+    QList<int> starts;
+    for (int at = 0; starts.size() < 102; ++at)
+        starts << (at = bytes.indexOf("VELM\x06", at));
+    const qint64 cut = (starts[100] + starts[101]) / 2;
+
+    QProcess process;
+    prepare(process);
+    QProcessEnvironment env = process.processEnvironment();
+    // The scan reads 1 MiB at a time: it stops after its second read.
+    env.insert(QStringLiteral("KALORIX_TEST_STOP_SCAN_AT"), QStringLiteral("10"));
+    process.setProcessEnvironment(env);
+    const QString out = freshDir(QStringLiteral("cut-out"));
+    process.start(QStringLiteral(KALORIX_EXE), {"-i", input, "-expa", out, "-exfn", "f", "-exfo",
+                                                "png", "-exsf", "99", "-exef", "100", "-q", "-c"});
+    QVERIFY(process.waitForStarted());
+    QVERIFY2(stopped(process), "the index scan did not stop");
+    QCOMPARE(truncate(QFile::encodeName(input).constData(), cut), 0);
+    QCOMPARE(kill(pid_t(process.processId()), SIGCONT), 0);
+    const Run run = finished(process);
+
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.err, QStringLiteral("Warning: The file \"%1\" became shorter while it was indexed "
+                                     "(%2 of %3 bytes); only its first 100 frames are read\n")
+                          .arg(input)
+                          .arg(cut)
+                          .arg(bytes.size()));
+    QCOMPARE(filesIn(out), QStringList({"f_000_0099.png", "f_000_0100.png"}));
+    for (const QString& name : filesIn(out)) {
+        QFile file(out + QLatin1Char('/') + name);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray png = file.readAll();
+        QVERIFY2(png.endsWith(QByteArray("\0\0\0\0IEND\xae\x42\x60\x82", 12)), qPrintable(name));
+        QCOMPARE(QImage::fromData(png).size(), QSize(160, 120));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -30,6 +30,15 @@ private slots:
                                   << "  |  3.1\n   When?\n\n"
                                   << false;
         QTest::newRow("not a list") << QByteArray("HTTP error 500") << "" << false;
+        // One byte that is not UTF-8 made the reader refuse the whole list.
+        QTest::newRow("Latin-1 news of an older entry")
+            << "<r>" + entry("3.0", "02.03.2018 11:30", "Neu") +
+                   entry("2.0", "01.01.2016 09:00",
+                         "Gr\xfc\xdf"
+                         "e") +
+                   "</r>"
+            << QString::fromUtf8("02.03.2018  |  3.0\n   Neu\n\n01.01.2016  |  2.0\n   Grüße\n\n")
+            << true;
     }
     void read() {
         QFETCH(QByteArray, xml);

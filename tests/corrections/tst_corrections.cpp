@@ -330,6 +330,8 @@ private slots:
             << Ints{0, 0, 0, 0, 2147483647};
         QTest::newRow("empty line in between") << QByteArray("3\n\n4\n") << Ints{3, 0, 4};
         QTest::newRow("empty file") << QByteArray() << Ints{};
+        // A zero byte ended the number: "12" and a stray byte read as frame 12.
+        QTest::newRow("zero byte in a line") << QByteArray("12\0x\n+7", 7) << Ints{0, 7};
     }
     void ffcListFile() {
         QFETCH(QByteArray, text);

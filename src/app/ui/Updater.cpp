@@ -86,9 +86,7 @@ void Updater::fileIsReady(QNetworkReply* finished) {
         finish(Outcome::Failed);
         return;
     }
-    // Whatever follows a zero byte is not text of the list.
-    const int zero = received.indexOf('\0');
-    readFromXml(zero < 0 ? received : received.left(zero));
+    readFromXml(received);
 }
 
 void Updater::readFromXml(const QByteArray& xml) {
