@@ -16,11 +16,12 @@
 ImageViewPane::ImageViewPane(QGraphicsView* view, QAction* dragAction, QObject* parent)
     : QObject(parent)
     , view(view)
+    , viewport(view->viewport())
     , dragAction(dragAction)
     , scene(new QGraphicsScene(this))
     , measurements(new MeasurementTools(view, this)) {
     view->setScene(scene);
-    view->viewport()->installEventFilter(this);
+    viewport->installEventFilter(this);
     view->viewport()->setMouseTracking(true);
     connect(dragAction, &QAction::triggered, this, &ImageViewPane::applyDragging);
     // Placing a tool and dragging the image both take the left button.
@@ -51,7 +52,7 @@ void ImageViewPane::followPane(double zoomFactor) {
 }
 
 bool ImageViewPane::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != view->viewport())
+    if (watched != viewport)
         return QObject::eventFilter(watched, event);
     // The pane gets its size from the splitter only when the window is
     // shown or its panes move, after the window's own resize: a file

@@ -77,6 +77,10 @@ private:
     void fitViewToScene();
 
     QGraphicsView* view;
+    // What the filter watches, kept apart from the view: while the view is
+    // destroyed its viewport still gets events, and the view can no longer be
+    // asked for it.
+    QWidget* viewport;
     QAction* dragAction;
     QGraphicsScene* scene;
     MeasurementTools* measurements;

@@ -126,7 +126,8 @@ MeasurementTools::MeasurementTools(QGraphicsView* view, QObject* parent)
         chooseScale(m_units);
         measureAll();
     });
-    m_view->viewport()->installEventFilter(this);
+    m_viewport = m_view->viewport();
+    m_viewport->installEventFilter(this);
 }
 
 MeasurementTools::~MeasurementTools() {
@@ -300,7 +301,7 @@ void MeasurementTools::offerToolMenu(int index, const QPoint& globalPos) {
 }
 
 bool MeasurementTools::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_view->viewport() && event->type() == QEvent::ContextMenu) {
+    if (watched == m_viewport && event->type() == QEvent::ContextMenu) {
         const auto* context = static_cast<QContextMenuEvent*>(event);
         const int index = toolAt(context->pos());
         if (index < 0)
@@ -309,7 +310,7 @@ bool MeasurementTools::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     const std::optional<Kind> kind = placing();
-    if (watched != m_view->viewport() || !kind || m_raw.empty())
+    if (watched != m_viewport || !kind || m_raw.empty())
         return false;
     const QRect frame(0, 0, int(m_width), int(m_height));
     switch (event->type()) {

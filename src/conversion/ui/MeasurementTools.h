@@ -87,6 +87,10 @@ private:
     void chooseScale(const View& view);
 
     QGraphicsView* m_view;
+    // Compared with what the filter sees instead of asking the view: while the
+    // view is destroyed its viewport still gets events, and the view can no
+    // longer be asked for anything.
+    QWidget* m_viewport = nullptr;
     QActionGroup* m_placing;
     QAction* m_spot;
     QAction* m_box;
