@@ -27,8 +27,6 @@ int main(int argc, char** argv) {
     // Qt has taken its own options (-platform, -style, ...) out of argv.
     kx::installReportHookForRun(kx::commandLineAsksForWork(argc, argv));
     Kalorix window(argc, argv, nullptr);
-    if (const std::optional<int> exitCode = window.commandLineExitCode())
-        return *exitCode;
     window.placeOnScreen();
     window.show();
     return app.exec();

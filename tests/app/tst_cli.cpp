@@ -161,6 +161,10 @@ void TestCli::runs_data() {
         "Error: Error while loading file \"MISSING\"|Error: Error while loading file \"INPUT\"|"
         "Error: Error while loading file \"\"",
         "");
+    // A failed input does not stop the run: the next one is exported under
+    // the file counter of its place on the command line.
+    row("a failed input, then one that opens", "-i MISSING -I MOVIE -exsf 1 -exef 2 -q", 1,
+        "Error: Error while loading file \"MISSING\"", "f_001_0001.png f_001_0002.png");
     row("start frame beyond the recording", "-i MOVIE -exsf 9 -exef 9", 1,
         "Warning: Start frame is higher than frames in dataset", "");
     row("unsupported format", "-i MOVIE -exfo bmp", 1,

@@ -56,6 +56,7 @@ Kalorix::Kalorix(int argc, char** argv, QWidget* parent)
     //    static library, so their registration is asked for by name.
     Q_INIT_RESOURCE(resources);
     ui->setupUi(this);
+    connectActions();
     displayImage = QImage(1, 1, QImage::Format_RGB888);
     daylightImage = QImage(1, 1, QImage::Format_RGB888);
     tLinearResolution = 0.04f;
@@ -203,11 +204,8 @@ Kalorix::Kalorix(int argc, char** argv, QWidget* parent)
     // 11. Optional logo of the operator.
     insertCustomLogo();
 
-    // 12. Command line. When it ends the program, nothing else starts: main
-    //     returns the exit code without showing the window.
+    // 12. Command line: the inputs it names are opened and exported.
     processCommandLineParameters(argc, argv);
-    if (commandLineExitCode())
-        return;
 
     // 13. Stored settings replace what the options set for the window.
     loadSettings();

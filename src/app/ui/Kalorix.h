@@ -149,23 +149,20 @@ protected:
 
 private slots:
     // Viewer
-    void on_actionMark_Hotspot_triggered();
-    void on_actionShow_legend_triggered(bool checked);
-    void on_actionRAW_conversion_parameters_triggered();
-    void on_actionRadiometric_Parameters_triggered();
+    void markHotspotChanged();
+    void showLegend(bool checked);
+    void showRawConversionDialog();
+    void showRadiometricDialog();
 
     // Menus and telemetry actions
-    void on_actionOpen_File_triggered();
-    void on_actionQuit_triggered();
-    void on_actionAbout_Kalorix_triggered();
-    void on_actionDate_Time_settings_triggered();
-    void on_actionParse_NMEA_Data_triggered(bool checked);
-    void on_actionParse_md_downlink_data_triggered(bool checked);
-    void on_actionParse_MAVLink_data_triggered(bool checked);
-    void on_actionDisplay_Serial_Data_triggered(bool checked);
+    void openFileFromDialog();
+    void quitAtOnce();
+    void showAbout();
+    void showDateTimeSettings();
+    void showSerialData(bool checked);
     // Merge dialog and split of the open movie (Kalorix_fusion.cpp)
-    void on_actionMerge_triggered();
-    void on_actionSplit_file_triggered();
+    void showMergeDialog();
+    void splitOpenFile();
 
 signals:
     // The output name and the 0-based first and last frame of a split.
@@ -183,7 +180,7 @@ public:
     Updater* updateCheck() const { return updater; }
 
 private slots:
-    void on_actionBatch_conversion_triggered();
+    void runBatchConversion();
 
 public:
     // ---- Picture export, export driver, command line -------------------------
@@ -203,13 +200,9 @@ public:
     // whole recording; the file counter is appended to the prefix.
     void executeExport(QString path, QString prefix, QString extension, uint start, uint end,
                        uint fileCounter, uint step);
-    // Applies the command line. "-c", "-merge" and "-help" end the program:
-    // the exit code is then set, the constructor stops after the command line
-    // and main returns the code instead of showing the window, so the window
-    // and the application object are taken down in order (no exit() while
-    // the file browser's threads run).
+    // Applies the options of a command line that opens the window; "-c",
+    // "-merge" and "-help" are run by main without any window.
     void processCommandLineParameters(int argc, char** argv);
-    std::optional<int> commandLineExitCode() const { return exitCodeRequested; }
     // Frames and files that an export or a command line could not deliver
     // since the window was built (range refusals, open failures, frames that
     // did not convert or could not be written).
@@ -220,10 +213,10 @@ public slots:
                             uint step);
     void enableProgressBar();
     void disableProgressBar();
-    void on_actionExport_frames_triggered();
+    void showExportDialog();
     // Writes the current frame's raw values as "Test.tif" in the working folder.
-    void on_actionExport_To_Tiff_triggered();
-    void on_btnQuickExport_clicked();
+    void exportToTiff();
+    void quickExport();
 
 public:
     // ---- Corrections: NUC dialog, drift and lens tools (Kalorix_corrections.cpp)
@@ -242,16 +235,16 @@ public slots:
     void compensationFinished();
 
 public:
-    // The buttons of the corrections group, which is built after the form:
-    // plain functions connected by hand, not slots found by name.
-    void on_btnAnalyzeTempDrift_clicked();
-    void on_btnFFCFrame_clicked();
-    void on_btnReadFFCFile_clicked();
-    void on_btnLensCompensation_clicked();
-    void on_btnResetLensCompensation_clicked();
+    // The buttons of the corrections group, which is built after the form
+    // and connected where its buttons are made.
+    void compensateTemperatureDrift();
+    void markFFCFrame();
+    void chooseFFCFile();
+    void useAsLensCompensation();
+    void resetLensCompensation();
 private slots:
-    void on_actionNUC_Settings_triggered();
-    void on_actionDrift_compensation_beta_triggered(bool on);
+    void showNucSettings();
+    void showDriftTools(bool on);
 signals:
     void frameSliderValue(int which, int value);
 
@@ -266,6 +259,10 @@ private:
 
 private:
     // ---- Viewer, menus, controller wiring (window): private ----------------
+    // Every menu and tool-bar action and the form's buttons, connected here
+    // and only here; the handlers' names are chosen so that the form's
+    // connect-by-name finds none of them.
+    void connectActions();
     // The merge dialog and the split action, wired to the converter.
     void setupMergeSplit();
     // The daylight picture of movie frame `frame` of a fusion recording.
@@ -360,7 +357,6 @@ private:
     int exportFailures = 0;
     int lastExportWritten = 0;  // frames the last export from the window wrote
     bool exportRunning = false; // the file browser must not switch files meanwhile
-    std::optional<int> exitCodeRequested;
 
     std::unique_ptr<Ui::Kalorix> ui;
     DataConverter* dataConverter = nullptr; // child of the window

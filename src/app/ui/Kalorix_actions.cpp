@@ -19,9 +19,49 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMimeData>
+#include <QPushButton>
 #include <QUrl>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
+
+void Kalorix::connectActions() {
+    // `triggered` comes only from the user (or a test acting as one), never
+    // from setChecked: settings and options that check an action do their
+    // own follow-up, as before.
+    using Plain = void (Kalorix::*)();
+    const std::pair<QAction*, Plain> plain[] = {
+        {ui->actionOpen_File, &Kalorix::openFileFromDialog},
+        {ui->actionQuit, &Kalorix::quitAtOnce},
+        {ui->actionAbout_Kalorix, &Kalorix::showAbout},
+        {ui->actionDate_Time_settings, &Kalorix::showDateTimeSettings},
+        {ui->actionRadiometric_Parameters, &Kalorix::showRadiometricDialog},
+        {ui->actionRAW_conversion_parameters, &Kalorix::showRawConversionDialog},
+        {ui->actionMark_Hotspot, &Kalorix::markHotspotChanged},
+        {ui->actionMerge, &Kalorix::showMergeDialog},
+        {ui->actionSplit_file, &Kalorix::splitOpenFile},
+        {ui->actionBatch_conversion, &Kalorix::runBatchConversion},
+        {ui->actionExport_frames, &Kalorix::showExportDialog},
+        {ui->actionExport_To_Tiff, &Kalorix::exportToTiff},
+        {ui->actionNUC_Settings, &Kalorix::showNucSettings},
+    };
+    for (const auto& [action, handler] : plain)
+        connect(action, &QAction::triggered, this, handler);
+    // Checkable actions: the handler takes the new state.
+    using Switch = void (Kalorix::*)(bool);
+    const std::pair<QAction*, Switch> switches[] = {
+        {ui->actionShow_legend, &Kalorix::showLegend},
+        {ui->actionDisplay_Serial_Data, &Kalorix::showSerialData},
+        {ui->actionDrift_compensation_beta, &Kalorix::showDriftTools},
+    };
+    for (const auto& [action, handler] : switches)
+        connect(action, &QAction::triggered, this, handler);
+    for (QAction* parse : {ui->actionParse_NMEA_Data, ui->actionParse_md_downlink_data,
+                           ui->actionParse_MAVLink_data})
+        connect(parse, &QAction::triggered, this,
+                [this, parse](bool checked) { parseActionTriggered(parse, checked); });
+    connect(ui->btnQuickExport, &QPushButton::clicked, this, &Kalorix::quickExport);
+}
 
 bool Kalorix::getFileNames() {
     QFileDialog dialog(this, QStringLiteral("Open raw file(s)"));
@@ -38,13 +78,13 @@ bool Kalorix::getFileNames() {
     return !openFileNames.isEmpty();
 }
 
-void Kalorix::on_actionOpen_File_triggered() {
+void Kalorix::openFileFromDialog() {
     // Only the first of several chosen files is opened.
     if (getFileNames())
         openInputFile(openFileNames.first());
 }
 
-void Kalorix::on_actionQuit_triggered() {
+void Kalorix::quitAtOnce() {
     // Quitting ends the process at once: the window is not destroyed, so the
     // settings that its destructor saves are not written on this path. Not
     // std::exit: it would destroy Qt's globals while the file browser's
@@ -61,19 +101,19 @@ void Kalorix::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void Kalorix::on_actionAbout_Kalorix_triggered() {
+void Kalorix::showAbout() {
     infoDialog->show();
     infoDialog->raise();
     infoDialog->activateWindow();
 }
 
-void Kalorix::on_actionDate_Time_settings_triggered() {
+void Kalorix::showDateTimeSettings() {
     dateTimeSettings->show();
     dateTimeSettings->raise();
     dateTimeSettings->activateWindow();
 }
 
-void Kalorix::on_actionRadiometric_Parameters_triggered() {
+void Kalorix::showRadiometricDialog() {
     radiometricConfig->show();
     radiometricConfig->adjustSize();
     radiometricConfig->raise();
@@ -99,19 +139,7 @@ void Kalorix::parseActionTriggered(QAction* action, bool checked) {
     showViewerToolsForFile();
 }
 
-void Kalorix::on_actionParse_NMEA_Data_triggered(bool checked) {
-    parseActionTriggered(ui->actionParse_NMEA_Data, checked);
-}
-
-void Kalorix::on_actionParse_md_downlink_data_triggered(bool checked) {
-    parseActionTriggered(ui->actionParse_md_downlink_data, checked);
-}
-
-void Kalorix::on_actionParse_MAVLink_data_triggered(bool checked) {
-    parseActionTriggered(ui->actionParse_MAVLink_data, checked);
-}
-
-void Kalorix::on_actionDisplay_Serial_Data_triggered(bool checked) {
+void Kalorix::showSerialData(bool checked) {
     serialDataExplorer->hide();
     if (checked) {
         serialDataExplorer->setDisplayBlock(dataConverter->getSerialDataBytes());

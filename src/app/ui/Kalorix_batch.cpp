@@ -35,7 +35,7 @@ QString Kalorix::getBatchTargetFolder() {
     return batchTargetChooser ? batchTargetChooser(this, title) : chooseFolder(this, title);
 }
 
-void Kalorix::on_actionBatch_conversion_triggered() {
+void Kalorix::runBatchConversion() {
     if (exportRunning)
         return;
     QString folder;

@@ -1,7 +1,7 @@
 // The command line of the main window: the options set the dialogs and the
 // actions as a person would, then each input is opened and exported. Runs
 // that end by themselves ("-c", "-merge", "-help") never reach a window: main
-// hands them to the command-line runner, and so does this entry.
+// hands them to the command-line runner before any widget exists.
 #include "app/ui/Kalorix.h"
 
 #include "app/CommandLine.h"
@@ -15,11 +15,6 @@
 
 void Kalorix::processCommandLineParameters(int argc, char** argv) {
     const kx::CommandLineOptions options = kx::parseCommandLine(argc, argv);
-    if (options.helpRequested || options.mergeRequested || options.autoClose) {
-        exitCodeRequested = kx::runCommandLine(options);
-        return;
-    }
-
     kx::Settings settings = currentSettings();
     kx::applyCommandLine(options, settings);
     // The options act on the dialogs in the order of the option table.

@@ -57,27 +57,27 @@ void Kalorix::connectCorrections() {
     auto* driftColumn = new QVBoxLayout(driftTools);
     driftColumn->setContentsMargins(0, 0, 0, 0);
     connect(addButton(driftColumn, "btnReadFFCFile", tr("Read FFC File")), &QPushButton::clicked,
-            this, &Kalorix::on_btnReadFFCFile_clicked);
+            this, &Kalorix::chooseFFCFile);
     connect(addButton(driftColumn, "btnFFCFrame", tr("Mark as FFC Frame")), &QPushButton::clicked,
-            this, &Kalorix::on_btnFFCFrame_clicked);
+            this, &Kalorix::markFFCFrame);
     connect(addButton(driftColumn, "btnAnalyzeTempDrift", tr("Compensate Temp-Drift")),
-            &QPushButton::clicked, this, &Kalorix::on_btnAnalyzeTempDrift_clicked);
+            &QPushButton::clicked, this, &Kalorix::compensateTemperatureDrift);
     leFFCFrames = new QLineEdit;
     leFFCFrames->setObjectName(QStringLiteral("leFFCFrames"));
     leFFCFrames->setReadOnly(true);
     driftColumn->addWidget(leFFCFrames);
     column->addWidget(driftTools);
     connect(addButton(column, "btnLensCompensation", tr("Use as lens compensation")),
-            &QPushButton::clicked, this, &Kalorix::on_btnLensCompensation_clicked);
+            &QPushButton::clicked, this, &Kalorix::useAsLensCompensation);
     connect(addButton(column, "btnResetLensCompensation", tr("Reset lens compensation")),
-            &QPushButton::clicked, this, &Kalorix::on_btnResetLensCompensation_clicked);
+            &QPushButton::clicked, this, &Kalorix::resetLensCompensation);
     compensationProgress = new QProgressBar;
     compensationProgress->setObjectName(QStringLiteral("pbCompensation"));
     column->addWidget(compensationProgress);
     auto* details = qobject_cast<QBoxLayout*>(ui->btnBitLaneTest->parentWidget()->layout());
     if (details)
         details->insertWidget(details->indexOf(ui->btnBitLaneTest) + 1, group);
-    on_actionDrift_compensation_beta_triggered(ui->actionDrift_compensation_beta->isChecked());
+    showDriftTools(ui->actionDrift_compensation_beta->isChecked());
 }
 
 void Kalorix::finishCorrectionsSetup() {
@@ -93,7 +93,7 @@ void Kalorix::finishCorrectionsSetup() {
 
 // ---- Non-uniformity compensation ----------------------------------------------
 
-void Kalorix::on_actionNUC_Settings_triggered() {
+void Kalorix::showNucSettings() {
     nucConfiguration->show();
     nucConfiguration->raise();
     nucConfiguration->activateWindow();
@@ -113,17 +113,17 @@ void Kalorix::disableNUC() {
 
 // ---- Drift and FFC frames --------------------------------------------------------
 
-void Kalorix::on_actionDrift_compensation_beta_triggered(bool on) {
+void Kalorix::showDriftTools(bool on) {
     driftTools->setVisible(on);
     ui->actionDrift_compensation->setChecked(on);
 }
 
-void Kalorix::on_btnAnalyzeTempDrift_clicked() {
+void Kalorix::compensateTemperatureDrift() {
     dataConverter->calcFrameTempDifferenceMap();
     reloadCurrentImage();
 }
 
-void Kalorix::on_btnFFCFrame_clicked() {
+void Kalorix::markFFCFrame() {
     addManualFFCFrame(playback->frame());
 }
 
@@ -137,7 +137,7 @@ QString Kalorix::ffcFramesText() const {
     return drift::ffcListText(dataConverter->getFFCFrames());
 }
 
-void Kalorix::on_btnReadFFCFile_clicked() {
+void Kalorix::chooseFFCFile() {
     const QString fileName = QFileDialog::getOpenFileName(this);
     if (!fileName.isEmpty())
         readFFCFile(fileName);
@@ -168,7 +168,7 @@ void Kalorix::compensationFinished() {
 
 // ---- Lens ------------------------------------------------------------------------
 
-void Kalorix::on_btnLensCompensation_clicked() {
+void Kalorix::useAsLensCompensation() {
     // The working frame may be another one than the frame on screen (after
     // an export or a file test): the reference is the frame the user sees.
     if (isMovieFile(currentFileName) && dataConverter->isMovieOpen())
@@ -176,6 +176,6 @@ void Kalorix::on_btnLensCompensation_clicked() {
     dataConverter->lensCorrection();
 }
 
-void Kalorix::on_btnResetLensCompensation_clicked() {
+void Kalorix::resetLensCompensation() {
     dataConverter->resetLensCorrection();
 }

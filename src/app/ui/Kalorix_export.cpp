@@ -83,7 +83,7 @@ void Kalorix::exportDaylightImage(const QString& base, int frame, bool refresh,
                              record);
 }
 
-void Kalorix::on_actionExport_To_Tiff_triggered() {
+void Kalorix::exportToTiff() {
     // A failed write is said, not ignored: the user chose this file.
     QString error;
     if (!kx::TiffExporter::writeToFile(QStringLiteral("Test.tif"),
@@ -176,13 +176,13 @@ void Kalorix::executeExport(QString path, QString prefix, QString extension, uin
                        step == 0 ? 1 : step);
 }
 
-void Kalorix::on_actionExport_frames_triggered() {
+void Kalorix::showExportDialog() {
     videoExportSettings->setFrames(playback->startText().toInt(), playback->endText().toInt());
     videoExportSettings->show();
     videoExportSettings->adjustSize();
 }
 
-void Kalorix::on_btnQuickExport_clicked() {
+void Kalorix::quickExport() {
     const QString path = videoExportSettings->getPath();
     if (path.isEmpty()) {
         kx::report(kx::ReportKind::Information, QStringLiteral("No folder selected"),

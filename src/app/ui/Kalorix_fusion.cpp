@@ -26,13 +26,13 @@ void Kalorix::fetchDaylightPicture(int frame) {
     daylightPixmap = ok ? QPixmap::fromImage(picture) : QPixmap();
 }
 
-void Kalorix::on_actionMerge_triggered() {
+void Kalorix::showMergeDialog() {
     fileMergeSplit->show();
     fileMergeSplit->raise();
     fileMergeSplit->activateWindow();
 }
 
-void Kalorix::on_actionSplit_file_triggered() {
+void Kalorix::splitOpenFile() {
     const QString name = QFileDialog::getSaveFileName(this, QStringLiteral("Save file"));
     if (name.isEmpty())
         return;

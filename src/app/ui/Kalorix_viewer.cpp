@@ -345,7 +345,7 @@ void Kalorix::updateMarkerPosition(uint x, uint y, uint value) {
     markerValue = value;
 }
 
-void Kalorix::on_actionMark_Hotspot_triggered() {
+void Kalorix::markHotspotChanged() {
     repaintDisplayImage();
 }
 
@@ -452,7 +452,7 @@ void Kalorix::rawParametersChanged() {
         repaintDisplayImage();
 }
 
-void Kalorix::on_actionShow_legend_triggered(bool checked) {
+void Kalorix::showLegend(bool checked) {
     // The dialog's switch is the one the settings and exports read; it tells
     // the window back through legendChanged.
     rawConvertConfig->setLegendVisibility(checked);
@@ -489,7 +489,7 @@ void Kalorix::planckR2ValueChanged(int value) {
     planckR2 = value / 10000.0;
 }
 
-void Kalorix::on_actionRAW_conversion_parameters_triggered() {
+void Kalorix::showRawConversionDialog() {
     rawConvertConfig->show();
     rawConvertConfig->adjustSize();
     rawConvertConfig->raise();

@@ -16,6 +16,20 @@ RawConvertConfig::RawConvertConfig(QWidget* parent)
     : QDialog(parent)
     , ui(std::make_unique<Ui::RawConvertConfig>()) {
     ui->setupUi(this);
+    // Connected before anything else, in the order the form's connect-by-name
+    // used to make them.
+    connect(ui->slLowerBound, &QSlider::valueChanged, this, &RawConvertConfig::lowerBoundMoved);
+    connect(ui->slUpperBound, &QSlider::valueChanged, this, &RawConvertConfig::upperBoundMoved);
+    connect(ui->slMiddleTemperature, &QSlider::valueChanged, this, &RawConvertConfig::middleMoved);
+    connect(ui->dsbGainLow, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
+            &RawConvertConfig::gainLowTyped);
+    connect(ui->dsbGainHigh, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
+            &RawConvertConfig::gainHighTyped);
+    connect(ui->slBiColorLow, &QSlider::valueChanged, this, &RawConvertConfig::biColorLowMoved);
+    connect(ui->slBiColorHigh, &QSlider::valueChanged, this, &RawConvertConfig::biColorHighMoved);
+    connect(ui->cbRadiometry, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &RawConvertConfig::radiometryChosen);
+    connect(ui->cbBiColorEnabled, &QCheckBox::toggled, this, &RawConvertConfig::biColorSwitched);
     kx::alignCaptionColumn({ui->lblColor, ui->lblBiColor, ui->lblBiColorLow, ui->lblBiColorHigh,
                             ui->lblAutoGain, ui->lblPercentageChange, ui->lblGainLow,
                             ui->lblGainHigh, ui->lblGainMid},
@@ -162,8 +176,8 @@ void RawConvertConfig::setSliderValues(int lower, int upper) {
     const QSignalBlocker blockUpper(ui->slUpperBound);
     ui->slLowerBound->setValue(lower);
     ui->slUpperBound->setValue(upper);
-    on_slLowerBound_valueChanged(ui->slLowerBound->value());
-    on_slUpperBound_valueChanged(ui->slUpperBound->value());
+    lowerBoundMoved(ui->slLowerBound->value());
+    upperBoundMoved(ui->slUpperBound->value());
 }
 
 int RawConvertConfig::calcDeltaT() const {
@@ -253,7 +267,7 @@ void RawConvertConfig::checkSliderPositions() {
     ui->lblBiColorHighValue->setText(getLabelText(biHigh));
 }
 
-void RawConvertConfig::on_slLowerBound_valueChanged(int) {
+void RawConvertConfig::lowerBoundMoved(int) {
     checkSliderPositions();
     // Left unblocked on purpose: in a TLinear mode the field rounds to one
     // decimal, and its handler moves the slider onto the count that the shown
@@ -262,13 +276,13 @@ void RawConvertConfig::on_slLowerBound_valueChanged(int) {
     ui->slMiddleTemperature->setValue(calcMiddleTemp());
 }
 
-void RawConvertConfig::on_slUpperBound_valueChanged(int) {
+void RawConvertConfig::upperBoundMoved(int) {
     checkSliderPositions();
     ui->dsbGainHigh->setValue(getDSBValue(ui->slUpperBound->value()));
     ui->slMiddleTemperature->setValue(calcMiddleTemp());
 }
 
-void RawConvertConfig::on_slMiddleTemperature_valueChanged(int value) {
+void RawConvertConfig::middleMoved(int value) {
     checkSliderPositions();
     const int delta = value - middleValue;
     middleValue = value;
@@ -290,34 +304,34 @@ void RawConvertConfig::on_slMiddleTemperature_valueChanged(int value) {
     showMiddleValue(value);
 }
 
-void RawConvertConfig::on_dsbGainLow_valueChanged(double value) {
+void RawConvertConfig::gainLowTyped(double value) {
     ui->slLowerBound->setValue(getSliderValueFromSpinBox(value));
 }
 
-void RawConvertConfig::on_dsbGainHigh_valueChanged(double value) {
+void RawConvertConfig::gainHighTyped(double value) {
     ui->slUpperBound->setValue(getSliderValueFromSpinBox(value));
 }
 
 // Both bi-colour handlers only need the ordering: it refreshes the value labels.
-void RawConvertConfig::on_slBiColorLow_valueChanged(int) {
+void RawConvertConfig::biColorLowMoved(int) {
     checkSliderPositions();
 }
-void RawConvertConfig::on_slBiColorHigh_valueChanged(int) {
+void RawConvertConfig::biColorHighMoved(int) {
     checkSliderPositions();
 }
 
-void RawConvertConfig::on_cbRadiometry_currentIndexChanged(int index) {
-    on_slLowerBound_valueChanged(ui->slLowerBound->value());
-    on_slUpperBound_valueChanged(ui->slUpperBound->value());
-    on_slBiColorLow_valueChanged(ui->slBiColorLow->value());
-    on_slBiColorHigh_valueChanged(ui->slBiColorHigh->value());
+void RawConvertConfig::radiometryChosen(int index) {
+    lowerBoundMoved(ui->slLowerBound->value());
+    upperBoundMoved(ui->slUpperBound->value());
+    biColorLowMoved(ui->slBiColorLow->value());
+    biColorHighMoved(ui->slBiColorHigh->value());
     // The "Gain mid" handler rewrites the middle field only when that slider
     // moves, which it need not do here.
     showMiddleValue(ui->slMiddleTemperature->value());
     emit radiometryChanged(index);
 }
 
-void RawConvertConfig::on_cbBiColorEnabled_toggled(bool enabled) {
+void RawConvertConfig::biColorSwitched(bool enabled) {
     enableBiColorControls(enabled);
 }
 

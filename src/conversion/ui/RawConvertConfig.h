@@ -67,18 +67,16 @@ signals:
     void legendChanged(bool visible);
     void parametersChanged();
 
-private slots:
-    void on_slLowerBound_valueChanged(int value);
-    void on_slUpperBound_valueChanged(int value);
-    void on_slMiddleTemperature_valueChanged(int value);
-    void on_dsbGainLow_valueChanged(double value);
-    void on_dsbGainHigh_valueChanged(double value);
-    void on_slBiColorLow_valueChanged(int value);
-    void on_slBiColorHigh_valueChanged(int value);
-    void on_cbRadiometry_currentIndexChanged(int index);
-    void on_cbBiColorEnabled_toggled(bool enabled);
-
 private:
+    void lowerBoundMoved(int value);
+    void upperBoundMoved(int value);
+    void middleMoved(int value);
+    void gainLowTyped(double value);
+    void gainHighTyped(double value);
+    void biColorLowMoved(int value);
+    void biColorHighMoved(int value);
+    void radiometryChosen(int index);
+    void biColorSwitched(bool enabled);
     void checkSliderPositions();
     void enableBiColorControls(bool enabled);
     void showMiddleValue(int raw);

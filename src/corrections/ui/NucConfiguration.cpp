@@ -2,10 +2,16 @@
 
 #include "ui_NucConfiguration.h"
 
+#include <QPushButton>
+
 NucConfiguration::NucConfiguration(QWidget* parent)
     : QDialog(parent)
     , ui(std::make_unique<Ui::NucConfiguration>()) {
     ui->setupUi(this);
+    connect(ui->btnOk, &QPushButton::clicked, this, &NucConfiguration::startChosenCompensation);
+    connect(ui->btnCancel, &QPushButton::clicked, this, &QDialog::close);
+    connect(ui->btnStartCF, &QPushButton::clicked, this, [this]() { emit getFrameSliderValue(0); });
+    connect(ui->btnEndCF, &QPushButton::clicked, this, [this]() { emit getFrameSliderValue(1); });
 }
 
 NucConfiguration::~NucConfiguration() = default;
@@ -30,7 +36,7 @@ void NucConfiguration::setFrameSliderValue(int which, int value) {
         ui->sbEndFrame->setValue(value);
 }
 
-void NucConfiguration::on_btnOk_clicked() {
+void NucConfiguration::startChosenCompensation() {
     // Closed first: the computation lets events run while the dialog would
     // still offer "Ok" for a second one.
     close();
@@ -38,16 +44,4 @@ void NucConfiguration::on_btnOk_clicked() {
         emit executeMotionBasedNUC(ui->sbStartFrame->value(), ui->sbEndFrame->value());
     else if (ui->rbNone->isChecked())
         emit disableNUC();
-}
-
-void NucConfiguration::on_btnCancel_clicked() {
-    close();
-}
-
-void NucConfiguration::on_btnStartCF_clicked() {
-    emit getFrameSliderValue(0);
-}
-
-void NucConfiguration::on_btnEndCF_clicked() {
-    emit getFrameSliderValue(1);
 }

@@ -31,12 +31,8 @@ signals:
     void enableProgressBar();
     void disableProgressBar();
 
-private slots:
-    void on_btnOk_clicked();
-    void on_btnCancel_clicked();
-    void on_btnStartCF_clicked();
-    void on_btnEndCF_clicked();
-
 private:
+    // "Ok": the chosen compensation is run, or switched off.
+    void startChosenCompensation();
     std::unique_ptr<Ui::NucConfiguration> ui;
 };

@@ -19,12 +19,22 @@ VideoExportSettings::VideoExportSettings(QWidget* parent)
                                                  QFileDialog::ShowDirsOnly);
     }) {
     ui->setupUi(this);
+    connect(ui->cbAutomaticFrameDetection, &QCheckBox::toggled, this,
+            &VideoExportSettings::applyAutomaticDetectionRule);
+    connect(ui->cbMetaCSV, &QCheckBox::toggled, ui->cbMetaType, &QWidget::setEnabled);
+    connect(ui->cbExtension, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            [this]() { showNamePreview(ui->cbExtension->currentText()); });
+    connect(ui->leFilename, &QLineEdit::textChanged, this,
+            [this]() { showNamePreview(ui->cbExtension->currentText()); });
+    connect(ui->btnChooseDirectory, &QPushButton::clicked, this,
+            &VideoExportSettings::chooseDirectory);
+    connect(ui->btnExport, &QPushButton::clicked, this, &VideoExportSettings::startExport);
     kx::alignCaptionColumn({ui->lblStartFrame, ui->lblEndFrame, ui->lblSkip, ui->lblPath,
                             ui->lblFilename, ui->lblPreview, ui->lblExtension, ui->lblDelimiter,
                             ui->lblMetaType},
                            Qt::AlignRight);
     ui->cbMetaType->setEnabled(ui->cbMetaCSV->isChecked());
-    on_cbExtension_currentIndexChanged(ui->cbExtension->currentText());
+    showNamePreview(ui->cbExtension->currentText());
     ui->lePath->setText(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
     applyAutomaticDetectionRule(ui->cbAutomaticFrameDetection->isChecked());
     ui->btnExport->setFocus();
@@ -89,21 +99,13 @@ void VideoExportSettings::setDirectoryChooser(DirectoryChooser chooser) {
     directoryChooser = std::move(chooser);
 }
 
-void VideoExportSettings::on_cbAutomaticFrameDetection_toggled(bool checked) {
-    applyAutomaticDetectionRule(checked);
-}
-
 void VideoExportSettings::applyAutomaticDetectionRule(bool automatic) {
     ui->sbSkip->setEnabled(!automatic);
     ui->sbOverlap->setEnabled(automatic);
     ui->sbHeightOverGround->setEnabled(automatic);
 }
 
-void VideoExportSettings::on_cbMetaCSV_toggled(bool checked) {
-    ui->cbMetaType->setEnabled(checked);
-}
-
-void VideoExportSettings::on_cbExtension_currentIndexChanged(const QString& extension) {
+void VideoExportSettings::showNamePreview(const QString& extension) {
     const QString suffix = extension.toLower();
     const int perFrameIndex = ui->cbMetaType->findText(kOneCsvPerFrame);
     if (suffix == QLatin1String("avi")) {
@@ -120,15 +122,11 @@ void VideoExportSettings::on_cbExtension_currentIndexChanged(const QString& exte
     ui->leDelimiter->setVisible(csv);
 }
 
-void VideoExportSettings::on_leFilename_textChanged(const QString&) {
-    on_cbExtension_currentIndexChanged(ui->cbExtension->currentText());
-}
-
-void VideoExportSettings::on_btnChooseDirectory_clicked() {
+void VideoExportSettings::chooseDirectory() {
     ui->lePath->setText(directoryChooser(this, ui->lePath->text()));
 }
 
-void VideoExportSettings::on_btnExport_clicked() {
+void VideoExportSettings::startExport() {
     close();
     emit executeExport(ui->lePath->text(), ui->leFilename->text(),
                        ui->cbExtension->currentText().toLower(), uint(ui->sbStartFrame->value()),

@@ -46,15 +46,12 @@ signals:
     void executeExport(QString path, QString prefix, QString extension, uint start, uint end,
                        uint step);
 
-public slots:
-    void on_cbAutomaticFrameDetection_toggled(bool checked);
-    void on_cbMetaCSV_toggled(bool checked);
-    void on_cbExtension_currentIndexChanged(const QString& extension);
-    void on_leFilename_textChanged(const QString& name);
-    void on_btnChooseDirectory_clicked();
-    void on_btnExport_clicked();
-
 private:
+    // The name of the first file for the chosen extension, and the choices
+    // that depend on it.
+    void showNamePreview(const QString& extension);
+    void chooseDirectory();
+    void startExport();
     void applyAutomaticDetectionRule(bool automatic);
 
     std::unique_ptr<Ui::VideoExportSettings> ui;

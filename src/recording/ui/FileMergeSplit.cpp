@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QFileDialog>
+#include <utility>
 
 FileMergeSplitWorker::FileMergeSplitWorker(QWidget* parent)
     : QWidget(parent) {
@@ -28,6 +29,15 @@ FileMergeSplit::FileMergeSplit(QWidget* parent)
     , ui(std::make_unique<Ui::FileMergeSplit>())
     , worker(new FileMergeSplitWorker(this)) {
     ui->setupUi(this);
+    const std::pair<QPushButton*, void (FileMergeSplit::*)()> buttons[] = {
+        {ui->btnAddFileMerge, &FileMergeSplit::addMergeFiles},
+        {ui->btnRemoveMerge, &FileMergeSplit::removeMergeFile},
+        {ui->btnMoveUpMerge, &FileMergeSplit::moveMergeFileUp},
+        {ui->btnMoveDownMerge, &FileMergeSplit::moveMergeFileDown},
+        {ui->btnExecuteMerge, &FileMergeSplit::startMerge},
+    };
+    for (const auto& [button, handler] : buttons)
+        connect(button, &QPushButton::clicked, this, handler);
     ui->pbMerge->hide();
     // Same thread: the merge runs inside the emit.
     connect(this, &FileMergeSplit::DoExecuteMerge, worker, &FileMergeSplitWorker::executeMerge,
@@ -86,7 +96,7 @@ void FileMergeSplit::setButtonsEnabled(bool enabled) {
     ui->lwMergeFiles->setEnabled(enabled);
 }
 
-void FileMergeSplit::on_btnAddFileMerge_clicked() {
+void FileMergeSplit::addMergeFiles() {
     const QStringList chosen = QFileDialog::getOpenFileNames(this, QStringLiteral("Open file(s)"));
     QStringList present = mergeList();
     for (const QString& path : chosen) {
@@ -97,7 +107,7 @@ void FileMergeSplit::on_btnAddFileMerge_clicked() {
     }
 }
 
-void FileMergeSplit::on_btnRemoveMerge_clicked() {
+void FileMergeSplit::removeMergeFile() {
     if (merging)
         return;
     qDeleteAll(ui->lwMergeFiles->selectedItems());
@@ -115,15 +125,15 @@ void FileMergeSplit::moveCurrent(int step) {
     ui->lwMergeFiles->setCurrentRow(target);
 }
 
-void FileMergeSplit::on_btnMoveUpMerge_clicked() {
+void FileMergeSplit::moveMergeFileUp() {
     moveCurrent(-1);
 }
 
-void FileMergeSplit::on_btnMoveDownMerge_clicked() {
+void FileMergeSplit::moveMergeFileDown() {
     moveCurrent(1);
 }
 
-void FileMergeSplit::on_btnExecuteMerge_clicked() {
+void FileMergeSplit::startMerge() {
     if (merging)
         return;
     const QString suffix = outputSuffix();

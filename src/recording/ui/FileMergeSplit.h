@@ -51,14 +51,12 @@ public slots:
     void updateMergeProgress(int percent);
     void mergeFinished();
 
-private slots:
-    void on_btnAddFileMerge_clicked();
-    void on_btnRemoveMerge_clicked();
-    void on_btnMoveUpMerge_clicked();
-    void on_btnMoveDownMerge_clicked();
-    void on_btnExecuteMerge_clicked();
-
 private:
+    void addMergeFiles();
+    void removeMergeFile();
+    void moveMergeFileUp();
+    void moveMergeFileDown();
+    void startMerge();
     void moveCurrent(int step);
     void setButtonsEnabled(bool enabled);
 

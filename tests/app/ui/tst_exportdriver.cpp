@@ -239,7 +239,7 @@ private slots:
         VideoExportSettings* settings = window->exportSettings();
         auto* folder = settings->findChild<QLineEdit*>(QStringLiteral("lePath"));
         folder->clear();
-        QMetaObject::invokeMethod(window.get(), "on_btnQuickExport_clicked");
+        click("btnQuickExport");
         QCOMPARE(reports(), QStringList{"I|No folder selected|Please open export dialog once and "
                                         "select a folder to store the frames into"});
         recorder->clear();
@@ -248,7 +248,7 @@ private slots:
         auto* extension = settings->findChild<QComboBox*>(QStringLiteral("cbExtension"));
         extension->setCurrentIndex(extension->findText(QStringLiteral("JPG")));
         slider()->setValue(7);
-        QMetaObject::invokeMethod(window.get(), "on_btnQuickExport_clicked");
+        click("btnQuickExport");
         // Lower-case suffix: the JPEG tagging step opens frame name + ".jpg".
         QCOMPARE(filesIn(dir), QStringList({"q_0007.jpg"}));
         QCOMPARE(reports(), QStringList());
@@ -268,24 +268,6 @@ private slots:
             window->executeFrameExport(out, QStringLiteral("one"), QStringLiteral("png"), 1, 2, 1);
             QCOMPARE(reports(), QStringList{"W||End frame is higher than frames in dataset"});
         }
-    }
-
-    // A failed input is reported and counted; the next one is still
-    // exported, under the file counter of its place on the command line.
-    void commandLineGoesOnAfterAFailedInput() {
-        const QString missing = testsupport::scratchDir() + QStringLiteral("/missing.TMC");
-        QList<QByteArray> bytes;
-        for (const QString& arg : expand("kalorix -i " + missing + " -I " + movieFile() +
-                                             " -exsf 1 -exef 2 -expa DIR -exfn f -exfo PNG -c",
-                                         dir, ' '))
-            bytes << arg.toLocal8Bit();
-        std::vector<char*> argv;
-        for (QByteArray& arg : bytes)
-            argv.push_back(arg.data());
-        window->processCommandLineParameters(int(argv.size()), argv.data());
-        QCOMPARE(window->commandLineExitCode(), std::optional<int>(1));
-        QCOMPARE(reports(), QStringList{"E|Error|Error while loading file \"" + missing + "\""});
-        QCOMPARE(filesIn(dir), QStringList({"f_001_0001.png", "f_001_0002.png"}));
     }
 };
 

@@ -311,7 +311,7 @@ private slots:
         settings->findChild<QLineEdit*>(QStringLiteral("lePath"))->setText(out);
         settings->findChild<QLineEdit*>(QStringLiteral("leFilename"))->setText(QStringLiteral("q"));
         slider()->setValue(7);
-        QMetaObject::invokeMethod(window.get(), "on_btnQuickExport_clicked");
+        click("btnQuickExport");
         // The dialog starts on the radiometric JPEG.
         QVERIFY(QFileInfo::exists(out + QStringLiteral("/q_0007.jpg")));
         QCOMPARE(window->statusBar()->currentMessage(),
