@@ -59,18 +59,23 @@ QImage FrameRenderer::legendFor(int height, const ConversionSettings& settings,
         stripMode = settings.colorMode;
         stripInverted = settings.inverted;
     }
+    const bool biColor = settings.biColorEnabled;
+    return labelledLegend(strip, height, radiometry::showsTemperatures(settings.kelvinPerCount),
+                          settings.kelvinPerCount, biColor ? settings.biColorLow : used.lower,
+                          biColor ? settings.biColorHigh : used.upper);
+}
+
+QImage FrameRenderer::labelledLegend(const QImage& strip, int height, bool temperatures,
+                                     float kelvinPerCount, uint32_t lower, uint32_t upper) {
     if (strip.isNull() || height <= 0)
         return QImage();
     QImage legendImage =
         strip.scaled(strip.width(), height, Qt::IgnoreAspectRatio, Qt::FastTransformation);
     QString top = QStringLiteral("high");
     QString bottom = QStringLiteral("low");
-    const float kelvinPerCount = settings.kelvinPerCount;
-    if (radiometry::showsTemperatures(kelvinPerCount)) {
-        const bool biColor = settings.biColorEnabled;
-        top = legend::temperatureLabel(biColor ? settings.biColorHigh : used.upper, kelvinPerCount);
-        bottom =
-            legend::temperatureLabel(biColor ? settings.biColorLow : used.lower, kelvinPerCount);
+    if (temperatures) {
+        top = legend::temperatureLabel(upper, kelvinPerCount);
+        bottom = legend::temperatureLabel(lower, kelvinPerCount);
     }
     legend::paintLabels(legendImage, top, bottom);
     return legendImage;

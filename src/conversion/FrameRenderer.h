@@ -55,6 +55,11 @@ public:
     // The legend strip for a picture of the given height, labelled with the
     // window used (or the bi-colour window while bi-colour is on).
     QImage legendFor(int height, const ConversionSettings& settings, autorange::RawWindow used);
+    // A legend strip squeezed to `height` rows and labelled: the bounds in
+    // degrees Celsius at kelvinPerCount when temperatures are shown, else
+    // "high" and "low". Null when the strip or the height is.
+    static QImage labelledLegend(const QImage& strip, int height, bool temperatures,
+                                 float kelvinPerCount, uint32_t lower, uint32_t upper);
 
 private:
     RGBCalculations palette;
