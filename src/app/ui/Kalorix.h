@@ -280,11 +280,11 @@ private:
     bool openPicture(const QString& fileName);
     bool openDroppedOrSelected(const QString& fileName);
     void parseActionTriggered(QAction* action, bool checked);
+    // The hot-spot marker at (markerX, markerY), drawn onto the unturned frame.
+    void paintMarker(QPixmap& pixmap) const;
     // The settings of the picture on show (the converter's palette and
     // windows) and the raw window it was converted with: what the renderer
     // needs to mark, turn and label it as an export would.
-    // The hot-spot marker at (markerX, markerY), drawn onto the unturned frame.
-    void paintMarker(QPixmap& pixmap) const;
     kx::ConversionSettings shownConversion() const;
     autorange::RawWindow shownWindow() const;
     bool isMovieFile(const QString& fileName) const;
