@@ -59,49 +59,66 @@ QImage FrameRenderer::legendFor(int height, const ConversionSettings& settings,
         stripMode = settings.colorMode;
         stripInverted = settings.inverted;
     }
+    const bool biColor = settings.biColorEnabled;
+    return labelledLegend(strip, height, radiometry::showsTemperatures(settings.kelvinPerCount),
+                          settings.kelvinPerCount, biColor ? settings.biColorLow : used.lower,
+                          biColor ? settings.biColorHigh : used.upper);
+}
+
+QImage FrameRenderer::labelledLegend(const QImage& strip, int height, bool temperatures,
+                                     float kelvinPerCount, uint32_t lower, uint32_t upper) {
     if (strip.isNull() || height <= 0)
         return QImage();
     QImage legendImage =
         strip.scaled(strip.width(), height, Qt::IgnoreAspectRatio, Qt::FastTransformation);
     QString top = QStringLiteral("high");
     QString bottom = QStringLiteral("low");
-    const float kelvinPerCount = settings.kelvinPerCount;
-    if (radiometry::showsTemperatures(kelvinPerCount)) {
-        const bool biColor = settings.biColorEnabled;
-        top = legend::temperatureLabel(biColor ? settings.biColorHigh : used.upper, kelvinPerCount);
-        bottom =
-            legend::temperatureLabel(biColor ? settings.biColorLow : used.lower, kelvinPerCount);
+    if (temperatures) {
+        top = legend::temperatureLabel(upper, kelvinPerCount);
+        bottom = legend::temperatureLabel(lower, kelvinPerCount);
     }
     legend::paintLabels(legendImage, top, bottom);
     return legendImage;
 }
 
-bool FrameRenderer::convertMarked(const DecodedFrame& frame, const ConversionSettings& settings,
-                                  bool markHotspot, QImage& image, autorange::RawWindow& used) {
-    if (!convert(frame, settings, image, used))
-        return false;
-    // The decoder counts the hot spot's column and row from 1; the marker is
-    // centred on that pixel itself, as in the viewer.
-    if (markHotspot)
-        paintHotspotMarker(image, int(frame.hotspotColumn) - 1, int(frame.hotspotRow) - 1);
-    return true;
+QPoint FrameRenderer::hotspotCentre(uint32_t column, uint32_t row) {
+    return QPoint(int(column) - 1, int(row) - 1);
+}
+
+QImage FrameRenderer::finish(QImage converted, const ConversionSettings& settings,
+                             autorange::RawWindow used, const std::optional<QPoint>& marker) {
+    // The marker goes on before the turn so that it stays on the hot pixel,
+    // the legend after it so that it stands upright beside the picture.
+    if (marker)
+        paintHotspotMarker(converted, marker->x(), marker->y());
+    QImage picture = turned(converted, settings.rotation);
+    if (settings.legendVisible)
+        picture = legend::appendLegend(picture, legendFor(picture.height(), settings, used));
+    return picture;
 }
 
 bool FrameRenderer::renderConverted(const DecodedFrame& frame, const ConversionSettings& settings,
                                     bool markHotspot, QImage& picture) {
     autorange::RawWindow used;
-    return convertMarked(frame, settings, markHotspot, picture, used);
+    if (!convert(frame, settings, picture, used))
+        return false;
+    if (markHotspot) {
+        const QPoint centre = hotspotCentre(frame.hotspotColumn, frame.hotspotRow);
+        paintHotspotMarker(picture, centre.x(), centre.y());
+    }
+    return true;
 }
 
 bool FrameRenderer::render(const DecodedFrame& frame, const ConversionSettings& settings,
                            bool markHotspot, QImage& picture) {
     QImage image;
     autorange::RawWindow used;
-    if (!convertMarked(frame, settings, markHotspot, image, used))
+    if (!convert(frame, settings, image, used))
         return false;
-    picture = turned(image, settings.rotation);
-    if (settings.legendVisible)
-        picture = legend::appendLegend(picture, legendFor(picture.height(), settings, used));
+    std::optional<QPoint> marker;
+    if (markHotspot)
+        marker = hotspotCentre(frame.hotspotColumn, frame.hotspotRow);
+    picture = finish(std::move(image), settings, used, marker);
     return true;
 }
 

@@ -1,3 +1,4 @@
+#include "conversion/FrameRenderer.h"
 #include "conversion/Legend.h"
 #include "recording/DataConverter.h"
 
@@ -11,21 +12,11 @@ QImage DataConverter::generateLegendForImage(QImage& image, bool showTemperature
         legendStripInverted = inverted;
         legendStripLoaded = true;
     }
-    if (legendStrip.isNull() || image.isNull())
+    if (image.isNull())
         return QImage();
-
-    QImage legendImage = legendStrip.scaled(legendStrip.width(), image.height(),
-                                            Qt::IgnoreAspectRatio, Qt::FastTransformation);
-    QString top = QStringLiteral("high");
-    QString bottom = QStringLiteral("low");
-    if (showTemperatures) {
-        const uint32_t upper = useBiColorBounds ? conversionParameters.upperBiColorRawValueBound
-                                                : conversionParameters.upperRawValueBound;
-        const uint32_t lower = useBiColorBounds ? conversionParameters.lowerBiColorRawValueBound
-                                                : conversionParameters.lowerRawValueBound;
-        top = legend::temperatureLabel(upper, resolution);
-        bottom = legend::temperatureLabel(lower, resolution);
-    }
-    legend::paintLabels(legendImage, top, bottom);
-    return legendImage;
+    const ConversionParameters& window = conversionParameters;
+    return kx::FrameRenderer::labelledLegend(
+        legendStrip, image.height(), showTemperatures, resolution,
+        useBiColorBounds ? window.lowerBiColorRawValueBound : window.lowerRawValueBound,
+        useBiColorBounds ? window.upperBiColorRawValueBound : window.upperRawValueBound);
 }

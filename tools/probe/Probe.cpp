@@ -1,7 +1,7 @@
 #include "Probe.h"
 
 #include "base/Report.h"
-#include "conversion/Legend.h"
+#include "conversion/FrameRenderer.h"
 #include "corrections/BitLaneTest.h"
 #include "corrections/Drift.h"
 #include "recording/DataConverter.h"
@@ -299,12 +299,18 @@ Result probeFile(const Options& options) {
     if (!isMovie(type))
         ok = ok && converter.checkImageParameters();
     if (!options.pngOut.isEmpty() && ok) {
-        // As the window's addLegend does: temperatures only for a T-linear mode.
-        if (options.legend) {
-            const QImage strip = converter.generateLegendForImage(image, options.resolution < 1.0,
-                                                                  float(options.resolution), false);
-            image = legend::appendLegend(image, strip);
-        }
+        // Finished as the window finishes the frame it shows: the legend of
+        // the converter's palette and window, temperatures only for a
+        // T-linear step, not turned and not marked.
+        kx::ConversionSettings shown;
+        shown.colorMode = int(converter.getColorMode());
+        shown.inverted = converter.getInverted();
+        shown.rotation = 0;
+        shown.legendVisible = options.legend;
+        shown.kelvinPerCount = float(options.resolution);
+        const autorange::RawWindow used{converter.getLowerRawValueBound(),
+                                        converter.getUpperRawValueBound()};
+        image = kx::FrameRenderer().finish(image, shown, used, std::nullopt);
         if (!image.save(options.pngOut, "PNG"))
             return failure(options.file,
                            QStringLiteral("kalorix-probe: cannot write ") + options.pngOut);

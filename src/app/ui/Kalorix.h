@@ -3,6 +3,7 @@
 #include "app/Settings.h"
 #include "base/DecodedFrame.h"
 #include "base/ksDefines.h"
+#include "conversion/FrameRenderer.h"
 #include "conversion/ThermalImageConversionSet.h"
 #include "conversion/ui/MeasurementTools.h"
 
@@ -70,7 +71,8 @@ public:
     // Opens a recorder file with the current settings and selects it in the
     // file browser. A failure keeps the recording or picture shown before.
     bool openInputFile(const QString& fileName);
-    // Widens the argument by the legend strip of the current conversion.
+    // Widens the argument by the legend of the picture on show (the
+    // renderer's legend, labelled with the converter's window).
     void addLegend(QImage& image);
     void addLegend(QPixmap& pixmap);
     QString parse_Tau_Partnumber(const QString& partNumber) const;
@@ -275,12 +277,13 @@ private:
     bool openPicture(const QString& fileName);
     bool openDroppedOrSelected(const QString& fileName);
     void parseActionTriggered(QAction* action, bool checked);
-    // The hot-spot marker at (markerX, markerY), drawn onto the unrotated frame.
+    // The hot-spot marker at (markerX, markerY), drawn onto the unturned frame.
     void paintMarker(QPixmap& pixmap) const;
-    // The decoder counts the hot spot's column and row from 1; the marker of
-    // the viewer and of exported pictures is centred on that pixel itself.
-    int markerCentreX() const { return int(markerX) - 1; }
-    int markerCentreY() const { return int(markerY) - 1; }
+    // The settings of the picture on show (the converter's palette and
+    // windows) and the raw window it was converted with: what the renderer
+    // needs to mark, turn and label it as an export would.
+    kx::ConversionSettings shownConversion() const;
+    autorange::RawWindow shownWindow() const;
     bool isMovieFile(const QString& fileName) const;
     void setupFrameNote();
     // The frame the navigation asks for.
@@ -316,7 +319,7 @@ private:
     PlaybackControl* playback = nullptr;
     ImageViewPane* imageView = nullptr;
 
-    QPixmap thermalPixmap;
+    kx::FrameRenderer frameRenderer; // the view's picture and "saveImageToFile"
     QPixmap daylightPixmap;
     QString currentFileName;
     QString lastDirectory;

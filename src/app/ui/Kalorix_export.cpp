@@ -67,12 +67,8 @@ kx::Settings Kalorix::currentSettings() const {
 bool Kalorix::saveImageToFile(const QString& fileName, const QString& format, const QImage* image) {
     if (fileName.isEmpty() || image == nullptr)
         return false;
-    const kx::ConversionSettings conversion = currentSettings().conversion;
-    QImage picture = kx::FrameRenderer::turned(*image, conversion.rotation);
-    // The legend goes on after the turn so that it stays upright beside the
-    // turned picture.
-    if (conversion.legendVisible)
-        addLegend(picture);
+    const QImage picture =
+        frameRenderer.finish(*image, shownConversion(), shownWindow(), std::nullopt);
     return kx::writePictureFile(fileName, format, picture);
 }
 

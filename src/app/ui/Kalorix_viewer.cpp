@@ -1,5 +1,6 @@
 // The display side of the main window: opening files, composing the frame
-// (hot-spot marker, turn, legend, fusion overlay) for the image view, the
+// for the image view (the export's renderer marks, turns and labels it; the
+// fusion overlay and the measurements are the view's own), the
 // pointer read-out, and what the panes ask for. The view and its zoom, the
 // file browser, the frame navigation and the image details are panes of
 // their own (ImageViewPane, FileBrowserPane, PlaybackControl, TelemetryPanel).
@@ -205,36 +206,49 @@ void Kalorix::openChosenFile(const QString& fileName) {
 
 // ---- Composing the display ------------------------------------------------------
 
+kx::ConversionSettings Kalorix::shownConversion() const {
+    // The converter made the picture on show: its palette, inversion and
+    // bi-colour window are the ones the legend must describe, even while the
+    // dialog already holds values it has not been converted with.
+    kx::ConversionSettings shown = currentSettings().conversion;
+    shown.colorMode = int(dataConverter->getColorMode());
+    shown.inverted = dataConverter->getInverted();
+    shown.biColorLow = dataConverter->getLowerBiColorRawValueBound();
+    shown.biColorHigh = dataConverter->getUpperBiColorRawValueBound();
+    return shown;
+}
+
+autorange::RawWindow Kalorix::shownWindow() const {
+    return autorange::RawWindow{dataConverter->getLowerRawValueBound(),
+                                dataConverter->getUpperRawValueBound()};
+}
+
 void Kalorix::repaintDisplayImage() {
     if (!imageLoadOk)
         return;
-    thermalPixmap = QPixmap::fromImage(displayImage);
-    // The hot spot belongs to a recording; a picture has none.
-    if (ui->actionMark_Hotspot->isChecked() && currentFileType == ksDefines::RawRecording)
-        paintMarker(thermalPixmap);
-
-    QTransform rotation;
-    rotation.rotate(rawConvertConfig->getRotation());
-    thermalPixmap = thermalPixmap.transformed(rotation, Qt::FastTransformation);
-    QPixmap daylight;
-    if (dualCamera && !daylightPixmap.isNull())
-        daylight = daylightPixmap.transformed(rotation, Qt::FastTransformation);
-
-    if (legendVisible && currentFileType == ksDefines::RawRecording)
-        addLegend(thermalPixmap);
+    // The hot spot and the legend belong to a recording; a picture is only
+    // turned.
+    const bool recording = currentFileType == ksDefines::RawRecording;
+    kx::ConversionSettings shown = shownConversion();
+    shown.legendVisible = legendVisible && recording;
+    std::optional<QPoint> marker;
+    if (recording && ui->actionMark_Hotspot->isChecked())
+        marker = kx::FrameRenderer::hotspotCentre(markerX, markerY);
+    const QImage thermal = frameRenderer.finish(displayImage, shown, shownWindow(), marker);
 
     QPixmap canvas;
-    if (daylight.isNull()) {
-        canvas = QPixmap(thermalPixmap.size());
-        canvas.fill(Qt::transparent);
-        QPainter painter(&canvas);
-        painter.drawPixmap(0, 0, thermalPixmap);
-    } else {
-        const kx::FusionOverlay overlay = kx::composeFusionOverlay(
-            thermalPixmap.toImage(), daylight.toImage(), imageView->overlayControls());
+    if (dualCamera && !daylightPixmap.isNull()) {
+        const QImage daylight = kx::FrameRenderer::turned(daylightPixmap.toImage(), shown.rotation);
+        const kx::FusionOverlay overlay =
+            kx::composeFusionOverlay(thermal, daylight, imageView->overlayControls());
         fusionOffsetX = overlay.thermalOffset.x();
         fusionOffsetY = overlay.thermalOffset.y();
         canvas = QPixmap::fromImage(overlay.canvas);
+    } else {
+        canvas = QPixmap(thermal.size());
+        canvas.fill(Qt::transparent);
+        QPainter painter(&canvas);
+        painter.drawImage(0, 0, thermal);
     }
 
     MeasurementTools::View measured;
@@ -247,25 +261,24 @@ void Kalorix::repaintDisplayImage() {
 }
 
 void Kalorix::paintMarker(QPixmap& pixmap) const {
-    kx::paintHotspotMarker(pixmap, markerCentreX(), markerCentreY());
-}
-
-void Kalorix::resizeEvent(QResizeEvent* event) {
-    QMainWindow::resizeEvent(event);
-    repaintDisplayImage();
+    const QPoint centre = kx::FrameRenderer::hotspotCentre(markerX, markerY);
+    kx::paintHotspotMarker(pixmap, centre.x(), centre.y());
 }
 
 void Kalorix::addLegend(QImage& image) {
-    const QImage strip =
-        dataConverter->generateLegendForImage(image, tLinearResolution < 1.0f, tLinearResolution,
-                                              rawConvertConfig->getBiColorModeEnabled());
-    image = legend::appendLegend(image, strip);
+    image = legend::appendLegend(
+        image, frameRenderer.legendFor(image.height(), shownConversion(), shownWindow()));
 }
 
 void Kalorix::addLegend(QPixmap& pixmap) {
     QImage image = pixmap.toImage();
     addLegend(image);
     pixmap = QPixmap::fromImage(image);
+}
+
+void Kalorix::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    repaintDisplayImage();
 }
 
 // ---- Pointer read-out ----------------------------------------------------------

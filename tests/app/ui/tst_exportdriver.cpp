@@ -3,7 +3,9 @@
 #include "conversion/ui/RawConvertConfig.h"
 #include "export/ui/VideoExportSettings.h"
 
+#include <QCheckBox>
 #include <QImageReader>
+#include <QSlider>
 
 using namespace windowtest;
 
@@ -194,6 +196,41 @@ private slots:
         kx::paintHotspotMarker(expected, int(window->getMarkerX()) - 1,
                                int(window->getMarkerY()) - 1);
         QCOMPARE(picture, expected);
+    }
+
+    // The window and the export finish a frame with one renderer: the
+    // picture on screen is the picture written, marker, turn and legend
+    // labels included.
+    void shownIsExported_data() {
+        QTest::addColumn<int>("rotation");
+        QTest::addColumn<int>("radiometry");
+        QTest::addColumn<bool>("biColor");
+        QTest::newRow("90 counts") << 90 << 0 << false;
+        QTest::newRow("270 high gain") << 270 << 1 << false;
+        QTest::newRow("180 low gain bi-colour") << 180 << 2 << true;
+    }
+    void shownIsExported() {
+        QFETCH(int, rotation);
+        QFETCH(int, radiometry);
+        QFETCH(bool, biColor);
+        RawConvertConfig* config = window->rawConfig();
+        config->setRadiometryOption(radiometry);
+        config->setColorMode(1);
+        config->findChild<QSlider*>(QStringLiteral("slBiColorLow"))->setValue(7000);
+        config->findChild<QSlider*>(QStringLiteral("slBiColorHigh"))->setValue(7600);
+        config->findChild<QCheckBox*>(QStringLiteral("cbBiColorEnabled"))->setChecked(biColor);
+        config->setRotation(rotation);
+        config->setLegendVisibility(true);
+        get<QAction>("actionMark_Hotspot")->setChecked(true);
+        slider()->setValue(5);
+        const QImage shown = shownImage();
+        const QImage written = exportOne(5).convertToFormat(QImage::Format_RGB32);
+        get<QAction>("actionMark_Hotspot")->setChecked(false);
+        config->findChild<QCheckBox*>(QStringLiteral("cbBiColorEnabled"))->setChecked(false);
+        config->setColorMode(0);
+        config->setRadiometryOption(0);
+        QCOMPARE(shown.size(), rotation == 180 ? QSize(701, 512) : QSize(573, 640));
+        QCOMPARE(written, shown);
     }
 
     void saveImageToFile_data() {
