@@ -274,14 +274,8 @@ void Kalorix::loadSettings() {
     // A stored parse choice that replaces the one an option opened the file
     // with must also replace what is shown: otherwise the details keep the
     // first frame's position while later frames go unparsed.
-    if (currentSerialContent() != shownSerial) {
-        reloadCurrentImage();
-        if (currentSerialContent() == ksDefines::NoSerialData)
-            resetDisplayAfterUncheckingParsing();
-        setLables();
-        // The track is read with the parser chosen now.
-        showViewerToolsForFile();
-    }
+    if (currentSerialContent() != shownSerial)
+        showParseChoice();
     settingsLoaded = true;
 }
 

@@ -277,6 +277,8 @@ private:
     bool openPicture(const QString& fileName);
     bool openDroppedOrSelected(const QString& fileName);
     void parseActionTriggered(QAction* action, bool checked);
+    // The shown frame, its details and the track follow the parse choice now in force.
+    void showParseChoice();
     // The hot-spot marker at (markerX, markerY), drawn onto the unturned frame.
     void paintMarker(QPixmap& pixmap) const;
     // The settings of the picture on show (the converter's palette and

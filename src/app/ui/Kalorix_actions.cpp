@@ -130,10 +130,15 @@ void Kalorix::parseActionTriggered(QAction* action, bool checked) {
             if (other != action)
                 other->setChecked(false);
         }
-        reloadCurrentImage();
-    } else {
-        resetDisplayAfterUncheckingParsing();
     }
+    showParseChoice();
+}
+
+void Kalorix::showParseChoice() {
+    if (currentSerialContent() == ksDefines::NoSerialData)
+        resetDisplayAfterUncheckingParsing();
+    else
+        reloadCurrentImage();
     setLables();
     // The track is read with the parser chosen now.
     showViewerToolsForFile();

@@ -48,8 +48,7 @@ void Kalorix::processCommandLineParameters(int argc, char** argv) {
         ui->actionParse_NMEA_Data->setChecked(kind == ksDefines::NMEA);
         ui->actionParse_MAVLink_data->setChecked(kind == ksDefines::MAVLink);
         ui->actionParse_md_downlink_data->setChecked(kind == ksDefines::MdDownlink);
-        reloadCurrentImage();
-        setLables();
+        showParseChoice();
     }
     if (options.thresholdsSet) {
         rawConvertConfig->setLowerTemperatureThreshold(options.lowerThreshold);
