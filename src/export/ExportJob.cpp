@@ -196,7 +196,7 @@ ExportJob::Outcome ExportJob::run(const Progress& progress) {
         exportFrameSequence(settings.start, settings.end, settings.step);
     const int total = int(frames.size());
     const int maximum = exportProgressMaximum(settings.start, settings.end, settings.step);
-    const int workers = writer->usesWorkers() ? workerCount(options.threads) : 0;
+    const int workers = std::min(workerCount(options.threads), writer->maxWorkers());
     std::unique_ptr<WorkerPool> pool =
         workers > 0 ? std::make_unique<WorkerPool>(workers) : nullptr;
     FrameRenderer ownRenderer;

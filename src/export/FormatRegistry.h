@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -80,9 +81,9 @@ public:
 
     virtual ~FormatWriter() = default;
     virtual Picture picture() const { return Picture::Finished; }
-    // Whether frames gain from the job's workers; false: the job's own
-    // thread encodes and writes them.
-    virtual bool usesWorkers() const { return true; }
+    // How many of the job's workers a format's frames gain from at most;
+    // 0: the job's own thread encodes and writes them.
+    virtual int maxWorkers() const { return std::numeric_limits<int>::max(); }
     virtual bool begin(const ExportContext& context, QString& error) {
         (void)context;
         (void)error;

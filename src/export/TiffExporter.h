@@ -32,11 +32,12 @@ QByteArray encodeTiff(const DecodedFrame& frame, QString* error = nullptr);
 class TiffFormatWriter : public FormatWriter {
 public:
     Picture picture() const override { return Picture::None; }
-    // A TIFF frame is little more than creating and filling a file: workers
-    // wait for each other on the folder, where files are created one at a
-    // time, and the hand-over costs more than it overlaps (measured in
-    // bench_mapping, BM_ExportJob/tif).
-    bool usesWorkers() const override { return false; }
+    // A TIFF frame is little more than creating and filling a file, and a
+    // folder creates its files one at a time: two writers only wait for each
+    // other (measured in bench_mapping, BM_ExportJob/tif). One writer beside
+    // the job's thread overlaps the writing with the decoding of the next
+    // frames.
+    int maxWorkers() const override { return 1; }
     bool encode(const ExportFrame& frame, const ExportContext& context, EncodedFrame& out,
                 QString& error) const override;
 };
