@@ -29,8 +29,7 @@ inline QByteArray singleFrame(int width, int height, int version) {
 }
 
 inline QString makeBatchFolder(const QString& name) {
-    const QString dir = testsupport::scratchDir() + QLatin1Char('/') + name;
-    QDir(dir).removeRecursively();
+    const QString dir = testsupport::freshDir(name);
     const bool made = QDir().mkpath(dir + QStringLiteral("/x.THR")) &&
                       synth::writeFile(dir + "/D.tHr", singleFrame(336, 256, 6)) &&
                       synth::writeFile(dir + "/c.THR", singleFrame(324, 256, 5)) &&

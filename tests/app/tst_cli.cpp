@@ -19,15 +19,8 @@ struct Run {
     QString out, err;
 };
 
-QString scratch(const QString& name) {
-    return testsupport::scratchDir() + QLatin1Char('/') + name;
-}
-
-QString freshDir(const QString& name) {
-    QDir(scratch(name)).removeRecursively();
-    QDir().mkpath(scratch(name));
-    return scratch(name);
-}
+using testsupport::freshDir;
+using testsupport::scratchPath;
 
 QStringList filesIn(const QString& dir) {
     return QDir(dir).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
@@ -42,15 +35,15 @@ void prepare(QProcess& process) {
     // Qt warns on standard error when the runtime directory is not set, as it
     // is not for root in CI; give it one so that standard error holds only
     // what the program says.
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), scratch(QStringLiteral("runtime")));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), scratchPath(QStringLiteral("runtime")));
     // The user's settings store is never read or written by a test.
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), scratch(QStringLiteral("config")));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), scratchPath(QStringLiteral("config")));
     // In sanitizer builds the leak checker lists the suppressions it used
     // (Qt's and fontconfig's caches) on standard error at exit.
     if (env.contains(QStringLiteral("LSAN_OPTIONS")))
         env.insert("LSAN_OPTIONS", env.value("LSAN_OPTIONS") + ":print_suppressions=0");
     process.setProcessEnvironment(env);
-    process.setWorkingDirectory(scratch(QStringLiteral("cwd")));
+    process.setWorkingDirectory(scratchPath(QStringLiteral("cwd")));
 }
 
 Run finished(QProcess& process) {
@@ -95,13 +88,13 @@ void row(const char* name, const char* args, int exitCode, const char* err, cons
 
 class TestCli : public QObject {
     Q_OBJECT
-    const QString movie = scratch(QStringLiteral("input/flight.TMC"));
+    const QString movie = scratchPath(QStringLiteral("input/flight.TMC"));
 private slots:
     void initTestCase() {
         const QString runtime = freshDir(QStringLiteral("runtime"));
         QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                            QFileDevice::ExeOwner);
-        QDir().mkpath(scratch(QStringLiteral("input")));
+        QDir().mkpath(scratchPath(QStringLiteral("input")));
         synth::MovieOptions options;
         options.frames = 5;
         options.compressed = true;
@@ -111,8 +104,8 @@ private slots:
     void init() { freshDir(QStringLiteral("cwd")); }
     void cleanup() {
         // Nothing is ever written beside the input or into the working directory.
-        QCOMPARE(filesIn(scratch(QStringLiteral("cwd"))), QStringList());
-        QCOMPARE(filesIn(scratch(QStringLiteral("input"))), QStringList({"flight.TMC"}));
+        QCOMPARE(filesIn(scratchPath(QStringLiteral("cwd"))), QStringList());
+        QCOMPARE(filesIn(scratchPath(QStringLiteral("input"))), QStringList({"flight.TMC"}));
     }
     void helpText();
     void runsLeaveTheStoreAlone();
@@ -184,8 +177,8 @@ void TestCli::runs() {
     auto paths = [&](QString text) {
         return text.replace("OUT", out)
             .replace("MOVIE", movie)
-            .replace("MISSING", scratch("input/missing.TMC"))
-            .replace("INPUT", scratch("input"));
+            .replace("MISSING", scratchPath("input/missing.TMC"))
+            .replace("INPUT", scratchPath("input"));
     };
     const QStringList head = {"-expa", out, "-exfn", "f", "-exfo", "png", "-c"};
     const Run run = kalorix(head + paths(args).split(' '));
@@ -218,8 +211,7 @@ void TestCli::runsLeaveTheStoreAlone() {
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(stored) == stored.size());
         file.close();
         QCOMPARE(kalorix(args).exitCode, 0);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), stored);
+        QCOMPARE(testsupport::fileBytes(store), stored);
     }
 }
 
@@ -244,9 +236,7 @@ void TestCli::filesAsBeforeTheEngine() {
     QStringList hashes;
     for (const char* name : {"scan_000_0001.png", "scan_000_0002.png", "roof_000_0007.jpg",
                              "roof_000_0010.jpg", "b_000_0004.jpeg"}) {
-        QFile file(out + QLatin1Char('/') + QLatin1String(name));
-        QVERIFY2(file.open(QIODevice::ReadOnly), name);
-        QByteArray bytes = file.readAll();
+        QByteArray bytes = testsupport::fileBytes(out + QLatin1Char('/') + QLatin1String(name));
         // JPEG frames gained their EXIF segment since, right after JFIF.
         if (bytes.mid(20, 2) == QByteArray("\xFF\xE1"))
             bytes.remove(20, 2 + (uchar(bytes[22]) << 8 | uchar(bytes[23])));
@@ -315,7 +305,7 @@ void TestCli::merges() {
         const QString script = "trap '' XFSZ; ulimit -f 64; exec '" + QStringLiteral(KALORIX_EXE) +
                                "' " + quoted.join(' ');
         QProcess process;
-        process.setWorkingDirectory(scratch(QStringLiteral("cwd")));
+        process.setWorkingDirectory(scratchPath(QStringLiteral("cwd")));
         process.start(QStringLiteral("/bin/sh"), {"-c", script});
         QVERIFY(process.waitForFinished(120000));
         run = {process.exitCode(), QString(),
@@ -329,17 +319,12 @@ void TestCli::merges() {
     if (err.isEmpty())
         QCOMPARE(run.err, QString());
     const QString merged = out + (args.contains("m.TMC") ? "/m.TMC" : "/m");
-    QFile file(merged);
-    if (output == "-") {
-        QVERIFY(!file.exists());
-    } else {
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Md5),
-                 QCryptographicHash::hash(a + b, QCryptographicHash::Md5));
-    }
+    if (output == "-")
+        QVERIFY(!QFile::exists(merged));
+    else
+        QVERIFY(testsupport::fileBytes(merged) == a + b);
     // The inputs stay as they were, and no temporary file is left behind.
-    QFile input(out + "/a.TMC");
-    QVERIFY(input.open(QIODevice::ReadOnly) && input.readAll() == a);
+    QVERIFY(testsupport::fileBytes(out + "/a.TMC") == a);
     const QStringList expectedFiles =
         output == "-" ? QStringList{"B.tfc", "a.TMC", "b.txt"}
                       : QStringList{"B.tfc", "a.TMC", "b.txt", QFileInfo(merged).fileName()};
@@ -401,9 +386,7 @@ void TestCli::inputCutWhileIndexed() {
                           .arg(bytes.size()));
     QCOMPARE(filesIn(out), QStringList({"f_000_0099.png", "f_000_0100.png"}));
     for (const QString& name : filesIn(out)) {
-        QFile file(out + QLatin1Char('/') + name);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray png = file.readAll();
+        const QByteArray png = testsupport::fileBytes(out + QLatin1Char('/') + name);
         QVERIFY2(png.endsWith(QByteArray("\0\0\0\0IEND\xae\x42\x60\x82", 12)), qPrintable(name));
         QCOMPARE(QImage::fromData(png).size(), QSize(160, 120));
     }

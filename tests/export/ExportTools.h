@@ -1,7 +1,7 @@
 #pragma once
 
 // Frames and picture makers for the export tests, and the tools users read
-// exported files with (exiftool, ffprobe, ffmpeg). scripts/install-deps
+// exported files with (exiftool, exiv2, tiffinfo, ffprobe, ffmpeg, python3). scripts/install-deps
 // installs the tools; a missing one fails the test.
 
 #include "base/DecodedFrame.h"
@@ -9,8 +9,12 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QStringList>
+#include <QtEndian>
 #include <QtTest>
 
 namespace exporttools {
@@ -35,6 +39,26 @@ inline ToolResult runTool(const QString& program, const QStringList& arguments) 
     result.out = process.readAllStandardOutput();
     result.err = process.readAllStandardError();
     return result;
+}
+
+// The tags exiftool reads from file with -n (numbers as stored, signed
+// composite GPS values), as one JSON object.
+inline QJsonObject exiftool(const QString& file, const QStringList& tags) {
+    QStringList args{QStringLiteral("-n"), QStringLiteral("-j")};
+    for (const QString& tag : tags)
+        args << QLatin1Char('-') + tag;
+    const ToolResult run = runTool(QStringLiteral("exiftool"), args << file);
+    if (!run.started)
+        qFatal("exiftool is missing (scripts/install-deps installs it)");
+    return QJsonDocument::fromJson(run.out).array().at(0).toObject();
+}
+
+// Little-endian fields of a written file.
+inline uint16_t le16(const QByteArray& bytes, int at) {
+    return qFromLittleEndian<quint16>(bytes.constData() + at);
+}
+inline uint32_t le32(const QByteArray& bytes, int at) {
+    return qFromLittleEndian<quint32>(bytes.constData() + at);
 }
 
 // A frame of the simulator's scene (14-bit counts around 7400, about 23 °C

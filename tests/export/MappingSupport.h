@@ -1,60 +1,17 @@
 #pragma once
 
-// Frames of a simulated flight and the third-party tools that check the
-// mapping exports (exiftool, exiv2, tiffinfo, python3). A missing tool fails
-// the test: scripts/install-deps installs them.
+// Frames of a simulated flight for the mapping exports; the tools that
+// check them are in ExportTools.h.
 
+#include "ExportTools.h"
 #include "base/DecodedFrame.h"
 #include "recording/DataConverter.h"
 #include "support/TestSupport.h"
 #include "synth/Synth.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QtTest>
 
 namespace mapping {
-
-struct ToolRun {
-    bool started = false;
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-inline ToolRun runTool(const QString& program, const QStringList& arguments,
-                       const QByteArray& input = QByteArray()) {
-    ToolRun run;
-    if (QStandardPaths::findExecutable(program).isEmpty())
-        return run;
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForStarted())
-        return run;
-    process.write(input);
-    process.closeWriteChannel();
-    process.waitForFinished(60000);
-    run.started = true;
-    run.exitCode = process.exitCode();
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
-
-// The tags exiftool reads from file with -n (numbers as stored, signed
-// composite GPS values), as one JSON object.
-inline QJsonObject exiftool(const QString& file, const QStringList& tags) {
-    QStringList args{QStringLiteral("-n"), QStringLiteral("-j")};
-    for (const QString& tag : tags)
-        args << QLatin1Char('-') + tag;
-    const ToolRun run = runTool(QStringLiteral("exiftool"), args << file);
-    if (!run.started)
-        qFatal("exiftool is missing (scripts/install-deps installs it)");
-    return QJsonDocument::fromJson(run.out.toUtf8()).array().at(0).toObject();
-}
 
 // Frame n (1-based) of a simulated flight over the synthesiser's field: its
 // scene as raw values and its telemetry as the parsers give it, with the
@@ -104,7 +61,7 @@ inline std::vector<kx::DecodedFrame> decodedFlight(synth::Telemetry kind, int co
     o.telemetry = kind;
     o.partNumber = "4664001900sr000"; // 640 sensor, 19 mm
     const QString name = QStringLiteral("flight%1.TMC").arg(int(kind));
-    const QString path = testsupport::scratchDir() + QLatin1Char('/') + name;
+    const QString path = testsupport::scratchPath(name);
     std::vector<kx::DecodedFrame> frames;
     if (!synth::writeFile(path, synth::makeMovie(o)))
         return frames;
@@ -126,7 +83,7 @@ inline std::vector<kx::DecodedFrame> decodedFlight(synth::Telemetry kind, int co
 }
 
 inline QString scratchFile(const QString& name) {
-    const QString path = testsupport::scratchDir() + QLatin1Char('/') + name;
+    const QString path = testsupport::scratchPath(name);
     QFile::remove(path);
     return path;
 }

@@ -16,22 +16,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using exporttools::le32;
 using exporttools::runTool;
+using testsupport::fileBytes;
+using testsupport::scratchPath;
 
 namespace {
-
-uint32_t le32(const QByteArray& bytes, int at) {
-    return qFromLittleEndian<quint32>(bytes.constData() + at);
-}
-
-QString scratch(const QString& name) {
-    return testsupport::scratchDir() + QLatin1Char('/') + name;
-}
-
-QByteArray readAll(const QString& name) {
-    QFile file(name);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // Files in the scratch folder whose name contains part (hidden ones too).
 QStringList filesLike(const QString& part) {
@@ -46,13 +36,13 @@ class TestAvi : public QObject {
 private slots:
     void layout() {
         // Not JPEG data: the size given at open stays.
-        const QString file = scratch(QStringLiteral("layout.avi"));
+        const QString file = scratchPath(QStringLiteral("layout.avi"));
         kx::AviWriter avi;
         QVERIFY(avi.kavi_open(file, 640, 512, kx::AviWriter::kMotionJpeg, 9));
         QVERIFY(avi.addFrame(QByteArray(10001, 'x')));
         QVERIFY(avi.addFrame(QByteArray(8, 'y')));
         QVERIFY(avi.closeFile());
-        const QByteArray bytes = readAll(file);
+        const QByteArray bytes = fileBytes(file);
         QCOMPARE(bytes.size(), 4108 + (8 + 10004) + (8 + 8) + 8 + 2 * 16);
         QCOMPARE(bytes.left(4) + bytes.mid(8, 4), QByteArray("RIFFAVI "));
         QCOMPARE(le32(bytes, 4), uint32_t(bytes.size() - 8));
@@ -97,13 +87,13 @@ private slots:
     }
     void emptyAndLongMovies() {
         QFETCH(int, frames);
-        const QString file = scratch(QStringLiteral("count.avi"));
+        const QString file = scratchPath(QStringLiteral("count.avi"));
         kx::AviWriter avi;
         QVERIFY(avi.kavi_open(file, 4, 4, kx::AviWriter::kMotionJpeg, 9));
         for (int i = 0; i < frames; ++i)
             QVERIFY(avi.addFrame(QByteArray(4, char(i))));
         QVERIFY(avi.closeFile());
-        const QByteArray bytes = readAll(file);
+        const QByteArray bytes = fileBytes(file);
         QCOMPARE(le32(bytes, 4100), uint32_t(4 + 12 * frames)); // movie list
         QCOMPARE(le32(bytes, 48), uint32_t(frames));
         const int index = 4108 + 12 * frames;
@@ -122,7 +112,7 @@ private slots:
     }
     void readByFfmpeg() {
         QFETCH(int, degrees);
-        const QString file = scratch(QStringLiteral("movie_%1.avi").arg(degrees));
+        const QString file = scratchPath(QStringLiteral("movie_%1.avi").arg(degrees));
         kx::AviWriter avi;
         QVERIFY(avi.kavi_open(file, 320, 256, kx::AviWriter::kMotionJpeg,
                               kx::AviWriter::kDefaultFramesPerSecond));
@@ -162,7 +152,7 @@ private slots:
         QCOMPARE(decode.exitCode, 0);
         QCOMPARE(decode.out + decode.err, QByteArray());
 
-        const QString single = scratch(QStringLiteral("fifth_%1.jpg").arg(degrees));
+        const QString single = scratchPath(QStringLiteral("fifth_%1.jpg").arg(degrees));
         QFile jpegFile(single);
         QVERIFY(jpegFile.open(QIODevice::WriteOnly));
         jpegFile.write(fifth);
@@ -173,7 +163,7 @@ private slots:
     }
 
     void unwritableTargets() {
-        const QString readOnly = scratch(QStringLiteral("readonly.avi"));
+        const QString readOnly = scratchPath(QStringLiteral("readonly.avi"));
         QFile existing(readOnly);
         QVERIFY(existing.open(QIODevice::WriteOnly));
         existing.write("keep");
@@ -184,17 +174,17 @@ private slots:
         QCOMPARE(avi.errorString(), "Cannot write " + readOnly + ": the file is read-only");
         QVERIFY(!avi.addFrame(QByteArray(4, 'x')));
         QVERIFY(!avi.closeFile());
-        QCOMPARE(readAll(readOnly), QByteArray("keep"));
+        QCOMPARE(fileBytes(readOnly), QByteArray("keep"));
         existing.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 
-        const QString missing = scratch(QStringLiteral("no-such-folder/movie.avi"));
+        const QString missing = scratchPath(QStringLiteral("no-such-folder/movie.avi"));
         QVERIFY(!avi.kavi_open(missing, 4, 4, "MJPG", 9));
         QVERIFY(avi.errorString().startsWith("Cannot write " + missing + ": "));
 
         // A run that stops before closeFile leaves nothing behind.
         {
             kx::AviWriter stopped;
-            QVERIFY(stopped.kavi_open(scratch(QStringLiteral("stopped.avi")), 4, 4, "MJPG", 9));
+            QVERIFY(stopped.kavi_open(scratchPath(QStringLiteral("stopped.avi")), 4, 4, "MJPG", 9));
             QVERIFY(stopped.addFrame(QByteArray(4, 'x')));
         }
         QCOMPARE(filesLike(QStringLiteral("stopped")), QStringList());
@@ -204,7 +194,7 @@ private slots:
         // A child process whose files may grow to about eight frames: with
         // SIGXFSZ ignored, the write that passes the limit fails like a full
         // disk.
-        const QString file = scratch(QStringLiteral("full.avi"));
+        const QString file = scratchPath(QStringLiteral("full.avi"));
         const QByteArray frame =
             kx::encodeJpeg(exporttools::pictureOf(exporttools::sceneFrame(320, 256)));
         const rlim_t bytes = rlim_t(8 * frame.size());

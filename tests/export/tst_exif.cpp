@@ -25,18 +25,14 @@ QByteArray plainJpeg(QSize size) {
     return bytes;
 }
 
-QByteArray fileBytes(const QString& name) {
-    QFile file(name);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // exiv2's plain values by key.
 QMap<QString, QString> exiv2(const QString& file) {
-    const mapping::ToolRun run = mapping::runTool(QStringLiteral("exiv2"), {"-Pkv", file});
+    const exporttools::ToolResult run =
+        exporttools::runTool(QStringLiteral("exiv2"), {"-Pkv", file});
     if (!run.started)
         qFatal("exiv2 is missing (scripts/install-deps installs it)");
     QMap<QString, QString> values;
-    for (const QString& line : run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+    for (const QString& line : QString::fromUtf8(run.out).split('\n', Qt::SkipEmptyParts)) {
         const int space = line.indexOf(QLatin1Char(' '));
         values[line.left(space)] = line.mid(space + 1).trimmed();
     }
@@ -110,7 +106,7 @@ private slots:
         QVERIFY2(kx::addExifToJpg(file, frame, daylight, &messages), qPrintable(messages));
         QCOMPARE(messages, QString());
 
-        const QJsonObject tool = mapping::exiftool(
+        const QJsonObject tool = exporttools::exiftool(
             file,
             {"Composite:GPSLatitude", "Composite:GPSLongitude", "Composite:GPSAltitude",
              "GPSAltitudeRef", "GPSVersionID", "ExifVersion", "Make", "Model", "FocalLength",
@@ -149,7 +145,7 @@ private slots:
 
         // The picture itself is untouched.
         const QImage before = QImage::fromData(plain, "JPG");
-        const QImage after = QImage::fromData(fileBytes(file), "JPG");
+        const QImage after = QImage::fromData(testsupport::fileBytes(file), "JPG");
         QVERIFY(!after.isNull());
         QCOMPARE(after, before);
     }
@@ -171,8 +167,8 @@ private slots:
         const QString file = mapping::scratchFile(QStringLiteral("nogps.jpg"));
         QVERIFY(synth::writeFile(file, plainJpeg(QSize(160, 128))));
         QVERIFY(kx::addExifToJpg(file, f, false));
-        const QJsonObject tool =
-            mapping::exiftool(file, {"GPSLatitude", "GPSLongitude", "Make", "DateTimeOriginal"});
+        const QJsonObject tool = exporttools::exiftool(
+            file, {"GPSLatitude", "GPSLongitude", "Make", "DateTimeOriginal"});
         QVERIFY(!tool.contains("GPSLatitude"));
         QVERIFY(!tool.contains("GPSLongitude"));
         QCOMPARE(tool["DateTimeOriginal"].toString(), QStringLiteral("2016:05:31 14:24:23"));
@@ -206,7 +202,7 @@ private slots:
             kx::exifDataForFrame(flightFrame(1, 32, 16), false, QSize(32, 16)), file, &lines);
         QCOMPARE(lines, messages);
         QCOMPARE(ok, messages.isEmpty());
-        const QByteArray after = fileBytes(file);
+        const QByteArray after = testsupport::fileBytes(file);
         if (!ok) {
             QCOMPARE(after, jpeg); // the plain file stays
             return;
@@ -214,7 +210,7 @@ private slots:
         QCOMPARE(after.left(4), QByteArray::fromHex("ffd8ffe1"));
         QCOMPARE(after.size(), jpeg.size() + access.exifBlock().size() + 4);
         QCOMPARE(QImage::fromData(after, "JPG"), QImage::fromData(jpeg, "JPG"));
-        QVERIFY(mapping::exiftool(file, {"GPSLatitude"}).contains("GPSLatitude"));
+        QVERIFY(exporttools::exiftool(file, {"GPSLatitude"}).contains("GPSLatitude"));
     }
 
     void inMemory() {
@@ -258,7 +254,7 @@ private slots:
         QString lines;
         kx::FileManipulation::insertIntoFile(file, "abc", position, &lines);
         QTEST(lines, "message");
-        QTEST(fileBytes(file), "result");
+        QTEST(testsupport::fileBytes(file), "result");
     }
 };
 

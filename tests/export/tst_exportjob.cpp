@@ -42,13 +42,6 @@ public:
     }
 };
 
-QString freshDir(const QString& name) {
-    const QString dir = testsupport::scratchDir() + QLatin1Char('/') + name;
-    QDir(dir).removeRecursively();
-    QDir().mkpath(dir);
-    return dir;
-}
-
 kx::ExportContext context(const QString& dir, const QString& format) {
     kx::ExportContext c;
     c.exportSettings.path = dir;
@@ -69,10 +62,10 @@ QStringList hashes(const QString& dir) {
     QStringList list;
     for (const QFileInfo& file :
          QDir(dir).entryInfoList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name)) {
-        QFile f(file.filePath());
-        f.open(QIODevice::ReadOnly);
         list << file.fileName() + QLatin1Char(' ') +
-                    QCryptographicHash::hash(f.readAll(), QCryptographicHash::Md5).toHex();
+                    QCryptographicHash::hash(testsupport::fileBytes(file.filePath()),
+                                             QCryptographicHash::Md5)
+                        .toHex();
     }
     return list;
 }
@@ -97,7 +90,7 @@ private slots:
         QStringList files[2];
         QString lines[2];
         for (int threads : {1, 3}) {
-            const QString dir = freshDir(QStringLiteral("t%1").arg(threads));
+            const QString dir = testsupport::freshDir(QStringLiteral("t%1").arg(threads));
             RampSource source;
             testsupport::Recorder rec;
             QList<int> progress;
@@ -127,7 +120,7 @@ private slots:
     // The target folder disappears half-way: one message naming the cause,
     // the run ends, the files already written stay whole.
     void lastingFailureEndsTheRunOnce() {
-        const QString dir = freshDir(QStringLiteral("vanishing"));
+        const QString dir = testsupport::freshDir(QStringLiteral("vanishing"));
         RampSource source;
         source.beforeDecode = [&dir](uint32_t n) {
             if (n == 6)
@@ -149,7 +142,7 @@ private slots:
     // A link at an output name was followed: the recording it pointed to was
     // overwritten with a picture. The link is replaced, its target stays.
     void linkAtAnOutputNameIsReplaced() {
-        const QString dir = freshDir(QStringLiteral("link"));
+        const QString dir = testsupport::freshDir(QStringLiteral("link"));
         const QString recording = dir + QStringLiteral("/flight.TMC");
         QFile file(recording);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write("VELM\x06 frames") == 12);
@@ -160,15 +153,14 @@ private slots:
         kx::ExportContext c = context(dir, QStringLiteral("png"));
         c.exportSettings.end = 1;
         QCOMPARE(kx::ExportJob(source, c, {1, false}).run().written, 1);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), QByteArray("VELM\x06 frames"));
+        QCOMPARE(testsupport::fileBytes(recording), QByteArray("VELM\x06 frames"));
         QVERIFY(!QFileInfo(dir + QStringLiteral("/run_0001.png")).isSymLink());
     }
 
     // TIFF goes out as pieces (header, the frame's own pixels, tags) on the
     // job's thread: every file must still be the whole TIFF of its frame.
     void tiffFilesAreWholeFrames() {
-        const QString dir = freshDir(QStringLiteral("tiff"));
+        const QString dir = testsupport::freshDir(QStringLiteral("tiff"));
         RampSource source;
         source.frames = 3;
         kx::ExportContext c = context(dir, QStringLiteral("tif"));
@@ -177,16 +169,15 @@ private slots:
         for (uint32_t n = 1; n <= 3; ++n) {
             kx::DecodedFrame frame;
             source.decode(n, frame);
-            QFile file(c.names.frameName(int(n)) + QStringLiteral(".tif"));
-            QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
-            QCOMPARE(file.readAll(), kx::encodeTiff(frame));
+            QCOMPARE(testsupport::fileBytes(c.names.frameName(int(n)) + QStringLiteral(".tif")),
+                     kx::encodeTiff(frame));
         }
     }
 
     // A file size limit (a full disk as a process sees it) leaves no
     // truncated picture: the last name written is complete or absent.
     void fileSizeLimitLeavesNoPartialFile() {
-        const QString dir = freshDir(QStringLiteral("limit"));
+        const QString dir = testsupport::freshDir(QStringLiteral("limit"));
         const pid_t child = fork();
         if (child == 0) {
             std::signal(SIGXFSZ, SIG_IGN);

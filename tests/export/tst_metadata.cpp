@@ -32,18 +32,13 @@ const char* const kHeader = "Date;Time;Latitude;Longitude;Pitch;Roll;Yaw;Altitud
                             "TrackHeading;MagneticHeading;TempHousing;TempFPA\n";
 
 QStringList lines(const QString& name) {
-    QFile file(name);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    return QString::fromUtf8(testsupport::fileBytes(name)).split(QLatin1Char('\n'));
 }
 
 // Frames 1 to 3 of a flight, the second the known frame, through one writer.
 QString exportThree(const QString& prefix, kx::MetaDataOptions options,
                     const QString& extension = QStringLiteral("tif")) {
-    const QString dir = testsupport::scratchDir() + QStringLiteral("/meta");
-    QDir(dir).removeRecursively();
-    QDir().mkpath(dir);
+    const QString dir = testsupport::freshDir(QStringLiteral("meta"));
     const kx::ExportNames names(dir, prefix);
     kx::MetaDataWriter writer(names, options);
     writer.start();
@@ -113,9 +108,7 @@ private slots:
 
     void kmlReadByXmlParser() {
         const QString prefix = QStringLiteral("a&b<c>\"d");
-        const QString dir = testsupport::scratchDir() + QStringLiteral("/kml");
-        QDir(dir).removeRecursively();
-        QDir().mkpath(dir);
+        const QString dir = testsupport::freshDir(QStringLiteral("kml"));
         const kx::ExportNames names(dir, prefix);
         std::vector<kx::DecodedFrame> frames;
         {
@@ -138,11 +131,11 @@ private slots:
                              "ns['k']):\n"
                              "    print(p.find('k:name', ns).text + '|' + "
                              "p.find('k:Point/k:coordinates', ns).text.strip())\n";
-        const mapping::ToolRun run =
-            mapping::runTool(QStringLiteral("python3"), {"-c", script, names.kmlFile()});
+        const exporttools::ToolResult run =
+            exporttools::runTool(QStringLiteral("python3"), {"-c", script, names.kmlFile()});
         QVERIFY2(run.started, "python3 is missing (scripts/install-deps installs it)");
-        QCOMPARE(run.err, QString());
-        const QStringList placemarks = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(run.err, QByteArray());
+        const QStringList placemarks = QString::fromUtf8(run.out).split('\n', Qt::SkipEmptyParts);
         QCOMPARE(placemarks.size(), 3);
         QCOMPARE(placemarks[1], names.frameName(2) + "|11.516667,48.117300,545.400024");
         for (int i = 0; i < 3; ++i) {
@@ -161,9 +154,7 @@ private slots:
         const QString dir = testsupport::scratchDir();
         kx::MetaDataWriter writer(kx::ExportNames(dir, "raw"), {false, kx::MetaType::Kml, true});
         QVERIFY(writer.writeMetaData(dir + "/raw_0001", "tif", f));
-        QFile file(dir + "/raw_0001_metaRAW.dat");
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), f.serialBlock);
+        QCOMPARE(testsupport::fileBytes(dir + "/raw_0001_metaRAW.dat"), f.serialBlock);
 
         testsupport::Recorder recorder;
         QVERIFY(!writer.writeMetaData(dir + "/missing/raw_0001", "tif", f));

@@ -82,11 +82,9 @@ private slots:
         for (int y = 0; y < size.height(); ++y)
             for (int x = 0; x < size.width(); ++x)
                 image.setPixel(x, y, qRgb((x * 7 + y) & 255, (x ^ y) & 255, (x * y + 3) & 255));
-        const QString file = testsupport::scratchDir() + QStringLiteral("/roundtrip.png");
+        const QString file = testsupport::scratchPath(QStringLiteral("roundtrip.png"));
         QVERIFY(kx::writeStoredPng(image, file));
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        const QByteArray bytes = f.readAll();
+        const QByteArray bytes = testsupport::fileBytes(file);
         // IDAT follows the signature, IHDR (25 bytes) and pHYs (21 bytes); IEND
         // (12 bytes) follows it.
         QCOMPARE(bytes.mid(54, 8).toHex() + ' ' + QByteArray::number(bytes.size()),

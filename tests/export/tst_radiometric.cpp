@@ -15,30 +15,18 @@
 #include <cstring>
 #include <sys/stat.h>
 
+using exporttools::le16;
+using exporttools::le32;
 using exporttools::runTool;
+using testsupport::scratchPath;
 
 namespace {
 
-uint32_t le32(const QByteArray& bytes, int at) {
-    return qFromLittleEndian<quint32>(bytes.constData() + at);
-}
-uint16_t le16(const QByteArray& bytes, int at) {
-    return qFromLittleEndian<quint16>(bytes.constData() + at);
-}
 float leFloat(const QByteArray& bytes, int at) {
     const uint32_t bits = le32(bytes, at);
     float value;
     std::memcpy(&value, &bits, sizeof value);
     return value;
-}
-
-// exiftool's tags of a file as one JSON object (numbers unformatted).
-QJsonObject exifTags(const QString& file) {
-    const auto result =
-        runTool(QStringLiteral("exiftool"), {QStringLiteral("-j"), QStringLiteral("-n"), file});
-    if (!result.started || result.exitCode != 0)
-        return QJsonObject();
-    return QJsonDocument::fromJson(result.out).array().at(0).toObject();
 }
 
 // The 16-bit samples of the single-strip TIFF that exiftool makes of the raw
@@ -89,10 +77,6 @@ bool readTiff16(const QByteArray& tiff, int& width, int& height, std::vector<uin
 unsigned fileMode(const QString& file) {
     struct stat info {};
     return ::stat(QFile::encodeName(file).constData(), &info) == 0 ? info.st_mode & 0777u : 0u;
-}
-
-QString scratch(const QString& name) {
-    return testsupport::scratchDir() + QLatin1Char('/') + name;
 }
 
 } // namespace
@@ -192,13 +176,13 @@ private slots:
         kx::DecodedFrame frame = exporttools::sceneFrame(width, height);
         frame.raw[0] = 16383; // a hot pixel: 382 °C
         const QString file =
-            scratch(QStringLiteral("frame_%1x%2_%3.jpg").arg(width).arg(height).arg(degrees));
+            scratchPath(QStringLiteral("frame_%1x%2_%3.jpg").arg(width).arg(height).arg(degrees));
         QImage picture = exporttools::pictureOf(frame);
         kx::RadiometricWriter writer;
         QVERIFY(writer.saveRJpeg(file, frame, picture, 0.04f, degrees));
 
-        const QJsonObject tags = exifTags(file);
-        QVERIFY2(!tags.isEmpty(), "exiftool did not run");
+        const QJsonObject tags = exporttools::exiftool(file, {});
+        QVERIFY2(!tags.isEmpty(), "exiftool read nothing");
         QVERIFY2(!tags.contains(QStringLiteral("Warning")),
                  qPrintable(tags.value(QStringLiteral("Warning")).toString()));
         const bool sideways = degrees == 90 || degrees == -90;
@@ -272,7 +256,7 @@ private slots:
     }
 
     void sequenceReadByExiftool() {
-        const QString file = scratch(QStringLiteral("flight.seq"));
+        const QString file = scratchPath(QStringLiteral("flight.seq"));
         QFile::remove(file);
         kx::FffSequenceWriter sequence;
         QVERIFY(sequence.open(file));
@@ -342,15 +326,13 @@ private slots:
         QCOMPARE(QFileInfo(file).size(), 11 * (1308 + 2 * 160 * 128));
         QCOMPARE(fileMode(file), 0640u); // an extended sequence keeps its mode
         // The window's per-frame call appends, as earlier versions did.
-        const QString appended = scratch(QStringLiteral("appended.seq"));
+        const QString appended = scratchPath(QStringLiteral("appended.seq"));
         QFile::remove(appended);
         kx::RadiometricWriter writer;
         const kx::DecodedFrame frame = exporttools::sceneFrame(16, 8);
         QVERIFY(writer.storeFFF(appended, frame, 0.04f, 180));
         QVERIFY(writer.storeFFF(appended, frame, 0.04f, 180));
-        QFile both(appended);
-        QVERIFY(both.open(QIODevice::ReadOnly));
-        QCOMPARE(both.readAll(), writer.fffData() + writer.fffData());
+        QCOMPARE(testsupport::fileBytes(appended), writer.fffData() + writer.fffData());
         QCOMPARE(QDir(testsupport::scratchDir())
                      .entryList({QStringLiteral("*flight*")}, QDir::Files | QDir::Hidden),
                  QStringList{QStringLiteral("flight.seq")});
@@ -375,43 +357,42 @@ private slots:
             exporttools::frameOf(uint32_t(width), 1, std::vector<uint16_t>(size_t(width), 7500));
         frame.partNumber = partNumber;
         testsupport::Recorder recorder;
-        const QString file = scratch(QStringLiteral("refused.jpg"));
+        const QString file = scratchPath(QStringLiteral("refused.jpg"));
         QImage picture(4, 1, QImage::Format_RGB888);
         kx::RadiometricWriter writer;
         QVERIFY(!writer.saveRJpeg(file, frame, picture, 0.04f, degrees));
-        QVERIFY(!writer.storeFFF(scratch(QStringLiteral("refused.seq")), frame, 0.04f, degrees));
+        QVERIFY(
+            !writer.storeFFF(scratchPath(QStringLiteral("refused.seq")), frame, 0.04f, degrees));
         QCOMPARE(int(recorder.reports.size()), 2);
         QTEST(recorder.reports[0].text, "message");
         QVERIFY(!QFile::exists(file));
-        QVERIFY(!QFile::exists(scratch(QStringLiteral("refused.seq"))));
+        QVERIFY(!QFile::exists(scratchPath(QStringLiteral("refused.seq"))));
     }
 
     void unwritableTargets() {
         const kx::DecodedFrame frame = exporttools::sceneFrame(16, 8);
         QImage picture = exporttools::pictureOf(frame);
-        const QString readOnly = scratch(QStringLiteral("readonly.jpg"));
+        const QString readOnly = scratchPath(QStringLiteral("readonly.jpg"));
         QFile::remove(readOnly);
         QFile existing(readOnly);
         QVERIFY(existing.open(QIODevice::WriteOnly));
         existing.write("keep");
         existing.close();
         QVERIFY(existing.setPermissions(QFileDevice::ReadOwner));
-        const QString missingFolder = scratch(QStringLiteral("no-such-folder/frame.jpg"));
+        const QString missingFolder = scratchPath(QStringLiteral("no-such-folder/frame.jpg"));
 
         testsupport::Recorder recorder;
         kx::RadiometricWriter writer;
         QVERIFY(!writer.saveRJpeg(readOnly, frame, picture, 0.04f, 0));
         QVERIFY(!writer.saveRJpeg(missingFolder, frame, picture, 0.04f, 0));
         kx::FffSequenceWriter sequence;
-        QVERIFY(!sequence.open(scratch(QStringLiteral("no-such-folder/flight.seq"))));
+        QVERIFY(!sequence.open(scratchPath(QStringLiteral("no-such-folder/flight.seq"))));
         QCOMPARE(int(recorder.reports.size()), 2);
         QCOMPARE(recorder.reports[0].text, "Cannot write " + readOnly + ": the file is read-only");
         QVERIFY(recorder.reports[1].text.startsWith("Cannot write " + missingFolder + ": "));
         QVERIFY(sequence.errorString().startsWith(QStringLiteral("Cannot write ")));
-        QFile kept(readOnly);
-        QVERIFY(kept.open(QIODevice::ReadOnly));
-        QCOMPARE(kept.readAll(), QByteArray("keep"));
-        kept.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        QCOMPARE(testsupport::fileBytes(readOnly), QByteArray("keep"));
+        existing.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     }
 };
 

@@ -35,9 +35,7 @@ private slots:
         const QString name = testsupport::scratchDir() + QStringLiteral("/frame_0001.csv");
         QString error;
         QVERIFY(kx::writeTemperatureCsv(name, frame, 0.04f, QStringLiteral(";"), &error));
-        QFile file(name);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QList<QByteArray> lines = file.readAll().split('\n');
+        const QList<QByteArray> lines = testsupport::fileBytes(name).split('\n');
         QCOMPARE(lines.size(), 513); // 512 lines, each ended
         QVERIFY(lines.last().isEmpty());
         for (int row = 0; row < 512; ++row)

@@ -6,8 +6,8 @@
 #include <cmath>
 #include <tiffio.h>
 
+using exporttools::runTool;
 using mapping::flightFrame;
-using mapping::runTool;
 
 Q_DECLARE_METATYPE(kx::DecodedFrame)
 
@@ -137,13 +137,14 @@ private slots:
         QString error;
         QVERIFY2(kx::TiffExporter::writeToFile(file, frame, &error), qPrintable(error));
 
-        const mapping::ToolRun info = runTool(QStringLiteral("tiffinfo"), {file});
+        const exporttools::ToolResult info = runTool(QStringLiteral("tiffinfo"), {file});
         QVERIFY2(info.started, "tiffinfo is missing (scripts/install-deps installs it)");
         QCOMPARE(info.exitCode, 0);
-        QCOMPARE(info.err, QString());
-        QVERIFY(!info.out.contains(QLatin1String("Warning"), Qt::CaseInsensitive));
+        QCOMPARE(info.err, QByteArray());
+        QVERIFY(
+            !QString::fromUtf8(info.out).contains(QLatin1String("Warning"), Qt::CaseInsensitive));
 
-        const QJsonObject tags = mapping::exiftool(
+        const QJsonObject tags = exporttools::exiftool(
             file, {"Composite:GPSLatitude", "Composite:GPSLongitude", "EXIF:GPSAltitude",
                    "EXIF:GPSAltitudeRef", "Make", "Model", "FocalLength", "FocalLengthIn35mmFormat",
                    "FocalPlaneXResolution", "FocalPlaneYResolution", "FocalPlaneResolutionUnit",
@@ -199,9 +200,8 @@ private slots:
         QVERIFY(kx::TiffExporter::writeToFile(file, f));
         // Two more entries and the date twice: 20 bytes with its NUL.
         QCOMPARE(QFileInfo(file).size(), 8 + 160 * 128 * 2 + 186 + 78 + 28 + 40 + 24);
-        const mapping::ToolRun info = runTool(QStringLiteral("tiffinfo"), {file});
-        QCOMPARE(info.err, QString());
-        const QJsonObject tags = mapping::exiftool(file, {"GPSLatitude", "Make"});
+        QCOMPARE(runTool(QStringLiteral("tiffinfo"), {file}).err, QByteArray());
+        const QJsonObject tags = exporttools::exiftool(file, {"GPSLatitude", "Make"});
         QVERIFY(!tags.contains("GPSLatitude"));
         QCOMPARE(tags["Make"].toString(), QStringLiteral("Velmora Technology"));
         QVERIFY(readPixels(file) == f.raw);
@@ -243,11 +243,8 @@ private slots:
         QString message;
         QVERIFY(!kx::TiffExporter::writeToFile(target, f, &message));
         QCOMPARE(message, error);
-        if (earlier) {
-            QFile file(target);
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            QCOMPARE(file.readAll(), QByteArray("earlier"));
-        }
+        if (earlier)
+            QCOMPARE(testsupport::fileBytes(target), QByteArray("earlier"));
         // No temporary file is left behind.
         const QStringList rest =
             QDir(testsupport::scratchDir()).entryList({".*.tmp"}, QDir::Files | QDir::Hidden);

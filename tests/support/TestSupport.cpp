@@ -1,6 +1,7 @@
 #include "support/TestSupport.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QtGlobal>
 
@@ -37,6 +38,26 @@ QString scratchDir() {
         dir = QDir::tempPath() + QStringLiteral("/kalorix-test");
     QDir().mkpath(dir);
     return dir;
+}
+
+QString scratchPath(const QString& name) {
+    return scratchDir() + QLatin1Char('/') + name;
+}
+
+QString freshDir(const QString& name) {
+    const QString dir = scratchPath(name);
+    QDir(dir).removeRecursively();
+    QDir().mkpath(dir);
+    return dir;
+}
+
+QStringList filesIn(const QString& dir) {
+    return QDir(dir).entryList(QDir::Files, QDir::Name);
+}
+
+QByteArray fileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QString sharedTestData(const QString& subfolder) {

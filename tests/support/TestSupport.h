@@ -36,6 +36,14 @@ private:
 
 // The test's private scratch folder (created by CTest for each test program).
 QString scratchDir();
+// The path of name in the scratch folder.
+QString scratchPath(const QString& name);
+// The folder name in the scratch folder, emptied or created.
+QString freshDir(const QString& name);
+// The file names in dir (no folders), in name order.
+QStringList filesIn(const QString& dir);
+// The bytes of a file; empty when it cannot be read.
+QByteArray fileBytes(const QString& path);
 // A folder of ../shared/testdata, or an empty string when it is absent.
 QString sharedTestData(const QString& subfolder);
 

@@ -88,11 +88,6 @@ QString decode(const QByteArray& bytes, MAVFramingState& state) {
            found.join(' ');
 }
 
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // A downlink record line with its checksum: 255 minus the 8-bit byte sum
 // through the last comma.
 QByteArray line(const QByteArray& upToLastComma) {
@@ -307,13 +302,14 @@ private slots:
         if (dir.isEmpty())
             QSKIP("shared/testdata/nmea is absent: the eight real receiver logs were not parsed");
         // A JSON number loses the sign of -0.0: keep it as a text.
-        const QString json = QString::fromUtf8(readFile(dir + "/expected.json"))
+        const QString json = QString::fromUtf8(testsupport::fileBytes(dir + "/expected.json"))
                                  .replace(QRegularExpression(": -0\\.0+(?=[\\s,}])"), ": \"-0\"");
         const QJsonObject files = QJsonDocument::fromJson(json.toUtf8())["files"].toObject();
         DataConverter dc;
         int compared = 0;
         for (auto file = files.begin(); file != files.end(); ++file) {
-            const QList<QByteArray> lines = readFile(dir + '/' + file.key()).split('\n');
+            const QList<QByteArray> lines =
+                testsupport::fileBytes(dir + '/' + file.key()).split('\n');
             const QJsonObject byLine = file.value().toObject();
             for (auto e = byLine.begin(); e != byLine.end(); ++e, ++compared) {
                 const QJsonObject w = e.value().toObject();
@@ -388,9 +384,10 @@ private slots:
         if (dir.isEmpty())
             QSKIP("shared/testdata/mavlink is absent: the library-made MAVLink blocks were not "
                   "parsed");
-        const QJsonDocument expected = QJsonDocument::fromJson(readFile(dir + "/expected.json"));
+        const QJsonDocument expected =
+            QJsonDocument::fromJson(testsupport::fileBytes(dir + "/expected.json"));
         const auto read = [&dir](const QJsonValue& name) {
-            return readFile(dir + '/' + name.toString());
+            return testsupport::fileBytes(dir + '/' + name.toString());
         };
         QMap<QString, QJsonArray> framesOf;
         for (const QJsonValue& block : expected["blocks"].toArray()) {

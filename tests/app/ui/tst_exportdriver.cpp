@@ -8,23 +8,10 @@
 #include <QSlider>
 
 using namespace windowtest;
+using testsupport::filesIn;
+using testsupport::freshDir;
 
 namespace {
-
-QString movieFile() {
-    return testsupport::scratchDir() + QStringLiteral("/drive.THM");
-}
-
-QStringList filesIn(const QString& dir) {
-    return QDir(dir).entryList(QDir::Files, QDir::Name);
-}
-
-QString freshDir(const QString& name) {
-    const QString dir = testsupport::scratchDir() + QLatin1Char('/') + name;
-    QDir(dir).removeRecursively();
-    QDir().mkpath(dir);
-    return dir;
-}
 
 QImage readPicture(const QString& file) {
     return QImage(file).convertToFormat(QImage::Format_RGB888);
@@ -61,7 +48,8 @@ private slots:
         options.frames = 12;
         options.version = 6;
         options.scene.objects = 3;
-        QVERIFY(synth::writeFile(movieFile(), synth::makeMovie(options)));
+        QVERIFY(synth::writeFile(testsupport::scratchPath(QStringLiteral("drive.THM")),
+                                 synth::makeMovie(options)));
         // Written before any window lists their folder: a file appearing in
         // the folder the browser shows makes the browser select (and open) again.
         const QString singles = freshDir(QStringLiteral("singles"));
@@ -76,7 +64,7 @@ private slots:
 
     void init() {
         start(false);
-        QVERIFY(window->openInputFile(movieFile()));
+        QVERIFY(window->openInputFile(testsupport::scratchPath(QStringLiteral("drive.THM"))));
         window->rawConfig()->setLegendVisibility(false);
         window->rawConfig()->setRotation(0);
         recorder->clear();
@@ -295,7 +283,8 @@ private slots:
         // A single frame has no movie index: it exports as a recording of one
         // frame, converted from the file itself, not from the movie opened before.
         for (const char* name : {"single.THR", "single.thc"}) {
-            QVERIFY(window->openInputFile(testsupport::scratchDir() + "/singles/" + name));
+            QVERIFY(
+                window->openInputFile(testsupport::scratchPath(QStringLiteral("singles/") + name)));
             const QString out = freshDir(QStringLiteral("out"));
             window->executeExport(out, QStringLiteral("one"), QStringLiteral("png"), 0, 0, 0, 1);
             QCOMPARE(filesIn(out), QStringList({"one_000_0001.png"}));

@@ -178,10 +178,8 @@ private slots:
         start(false);
         window.reset();
         const QString fileName = kx::SettingsStore().fileName();
-        QFile file(fileName);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray before = file.readAll();
-        file.close();
+        const QByteArray before = testsupport::fileBytes(fileName);
+        QVERIFY(!before.isEmpty());
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("KALORIX_QUIT_CHILD"), QStringLiteral("1"));
         QProcess child;
@@ -190,9 +188,7 @@ private slots:
         QVERIFY(child.waitForFinished(60000));
         QCOMPARE(child.readAllStandardOutput() + QByteArray::number(child.exitCode()),
                  QByteArray("before quit\n0"));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), before);
-        file.close();
+        QCOMPARE(testsupport::fileBytes(fileName), before);
 
         window = makeWindow();
         window->rawConfig()->setColorMode(2);
