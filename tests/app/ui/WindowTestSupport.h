@@ -11,6 +11,8 @@
 
 #include <QtTest>
 #include <QtWidgets>
+#include <cstdio>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -61,6 +63,42 @@ inline std::unique_ptr<Kalorix> makeWindow() {
     static char program[] = "kalorix";
     static char* argv[] = {program, nullptr};
     return std::make_unique<Kalorix>(1, argv, nullptr);
+}
+
+// The window test's own process started again as the "Quit" child (see
+// windowTestMain): what it printed, its exit code, " crashed" if it did.
+inline QByteArray runQuitChild() {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("KALORIX_QUIT_CHILD"), QStringLiteral("1"));
+    QProcess child;
+    child.setProcessEnvironment(environment);
+    child.start(QCoreApplication::applicationFilePath(), QStringList());
+    if (!child.waitForFinished(60000))
+        return "did not finish";
+    return child.readAllStandardOutput() + QByteArray::number(child.exitCode()) +
+           (child.exitStatus() == QProcess::NormalExit ? "" : " crashed");
+}
+
+// main() of a window test, in the private environment (QTEST_MAIN would
+// let the window clear and save the user's own store). With `quitChild`,
+// the process started by runQuitChild opens a window, lets quitChild
+// change it, says "before quit" and triggers "Quit", which must end the
+// process before "after quit".
+template <typename Test>
+int windowTestMain(int argc, char** argv, std::function<void(Kalorix&)> quitChild = {}) {
+    usePrivateEnvironment();
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    if (quitChild && qEnvironmentVariableIsSet("KALORIX_QUIT_CHILD")) {
+        const std::unique_ptr<Kalorix> window = makeWindow();
+        quitChild(*window);
+        std::puts("before quit");
+        std::fflush(stdout);
+        window->findChild<QAction*>(QStringLiteral("actionQuit"))->trigger();
+        return std::puts("after quit");
+    }
+    Test test;
+    return QTest::qExec(&test, argc, argv);
 }
 
 // A fresh window and report recorder for every test function; the window
@@ -149,3 +187,8 @@ struct Fixture {
 };
 
 } // namespace windowtest
+
+#define KALORIX_WINDOW_TEST_MAIN(Test)                                                             \
+    int main(int argc, char** argv) {                                                              \
+        return windowtest::windowTestMain<Test>(argc, argv);                                       \
+    }

@@ -80,12 +80,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv) {
-    usePrivateEnvironment();
-    QApplication app(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    TestBatchWindow test;
-    return QTest::qExec(&test, argc, argv);
-}
+KALORIX_WINDOW_TEST_MAIN(TestBatchWindow)
 
 #include "tst_batchwindow.moc"

@@ -297,11 +297,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv) {
-    usePrivateEnvironment();
-    QApplication app(argc, argv);
-    TestExportDriver test;
-    return QTest::qExec(&test, argc, argv);
-}
+KALORIX_WINDOW_TEST_MAIN(TestExportDriver)
 
 #include "tst_exportdriver.moc"

@@ -82,12 +82,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv) {
-    usePrivateEnvironment();
-    QApplication app(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    TestFusionWindow test;
-    return QTest::qExec(&test, argc, argv);
-}
+KALORIX_WINDOW_TEST_MAIN(TestFusionWindow)
 
 #include "tst_fusionwindow.moc"

@@ -180,14 +180,7 @@ private slots:
         const QString fileName = kx::SettingsStore().fileName();
         const QByteArray before = testsupport::fileBytes(fileName);
         QVERIFY(!before.isEmpty());
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("KALORIX_QUIT_CHILD"), QStringLiteral("1"));
-        QProcess child;
-        child.setProcessEnvironment(environment);
-        child.start(QCoreApplication::applicationFilePath(), QStringList());
-        QVERIFY(child.waitForFinished(60000));
-        QCOMPARE(child.readAllStandardOutput() + QByteArray::number(child.exitCode()),
-                 QByteArray("before quit\n0"));
+        QCOMPARE(runQuitChild(), QByteArray("before quit\n0"));
         QCOMPARE(testsupport::fileBytes(fileName), before);
 
         window = makeWindow();
@@ -199,19 +192,8 @@ private slots:
 };
 
 int main(int argc, char** argv) {
-    usePrivateEnvironment();
-    QApplication app(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    if (qEnvironmentVariableIsSet("KALORIX_QUIT_CHILD")) {
-        const std::unique_ptr<Kalorix> window = makeWindow();
-        window->rawConfig()->setColorMode(2);
-        std::puts("before quit");
-        std::fflush(stdout);
-        window->findChild<QAction*>(QStringLiteral("actionQuit"))->trigger();
-        return std::puts("after quit");
-    }
-    TestSettingsWindow test;
-    return QTest::qExec(&test, argc, argv);
+    return windowTestMain<TestSettingsWindow>(
+        argc, argv, [](Kalorix& window) { window.rawConfig()->setColorMode(2); });
 }
 
 #include "tst_settingswindow.moc"

@@ -135,12 +135,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv) {
-    usePrivateEnvironment();
-    QApplication app(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    TestUpdater test;
-    return QTest::qExec(&test, argc, argv);
-}
+KALORIX_WINDOW_TEST_MAIN(TestUpdater)
 
 #include "tst_updater.moc"

@@ -338,12 +338,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv) {
-    usePrivateEnvironment();
-    QApplication app(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    TestViewerMends test;
-    return QTest::qExec(&test, argc, argv);
-}
+KALORIX_WINDOW_TEST_MAIN(TestViewerMends)
 
 #include "tst_viewermends.moc"

@@ -206,5 +206,7 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestViewerTools)
+// QTEST_MAIN ran it in the user's own environment: each window cleared the
+// user's settings store and saved its own into it.
+KALORIX_WINDOW_TEST_MAIN(TestViewerTools)
 #include "tst_viewertools.moc"

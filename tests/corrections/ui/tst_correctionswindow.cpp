@@ -110,10 +110,5 @@ private slots:
     }
 };
 
-int main(int argc, char** argv) {
-    usePrivateEnvironment();
-    QApplication app(argc, argv);
-    TestCorrectionsWindow test;
-    return QTest::qExec(&test, argc, argv);
-}
+KALORIX_WINDOW_TEST_MAIN(TestCorrectionsWindow)
 #include "tst_correctionswindow.moc"
