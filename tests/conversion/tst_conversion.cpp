@@ -1,3 +1,4 @@
+#include "base/PartNumber.h"
 #include "conversion/AutoRange.h"
 #include "conversion/RGBCalculations.h"
 #include "recording/DataConverter.h"
@@ -255,28 +256,34 @@ private slots:
 
     void partNumbers_data() {
         QTest::addColumn<QString>("part");
-        QTest::addColumn<QString>("decoded"); // Tau 2, focal length, sensor size (-1: unchanged)
+        // Tau 2, focal length, sensor size (-1: unchanged) | the window's
+        // description (lines joined by "/"), which only 15 characters have.
+        QTest::addColumn<QString>("decoded");
         auto row = [](const QString& part, const char* decoded) {
             QTest::newRow(qPrintable(part.left(20))) << part << QString(decoded);
         };
-        row("4664001900SR000", "1 19 10.88x8.704");
-        row("4833602500SR00", "1 25 5.712x4.352"); // 14 characters
-        row("4632401300SR0000", "1 13 8.1x6.4");   // 16 characters
-        row("4616000900SR000", "1 9 -1x-1");
-        row("4764001900SR000", "0 1 -1x-1");
-        row("46640x1900SR000", "1 0 10.88x8.704");
-        row("4664001", "1 0 10.88x8.704"); // the focal length cut short
+        row("4664001900SR000", "1 19 10.88x8.704 | KS 640, 19mm/slow video/radiometric");
+        row("4833602500SR00", "1 25 5.712x4.352 | "); // 14 characters
+        row("4632401300SR0000", "1 13 8.1x6.4 | ");   // 16 characters
+        row("4632402500sr000", "1 25 8.1x6.4 | KS 324, 25mm/slow video/radiometric");
+        row("4833600900FN000", "1 9 5.712x4.352 | KS 336, 9mm/fast video/non radiometric");
+        row("4616000900SR000", "1 9 -1x-1 | KS 160, 9mm/slow video/radiometric");
+        row("4764001900SR000", "0 1 -1x-1 | KS 640, 19mm/slow video/radiometric");
+        row("46640x1900SR000", "1 0 10.88x8.704 | KS 640, 0mm/slow video/radiometric");
+        row("4664001", "1 0 10.88x8.704 | "); // the focal length cut short
         row(QString::fromUtf8("46\xc3\xbc"
                               "4001900SR000"),
-            "1 19 -1x-1");
+            "1 19 -1x-1 | KS \xc3\xbc"
+            "40, 19mm/slow video/radiometric");
     }
     void partNumbers() {
         QFETCH(QString, part);
         float w = -1.0f, h = -1.0f;
         DataConverter::sensorSizeMMFromPartNumber(part, w, h);
-        QTEST(QString::asprintf("%d %d %.7gx%.7g", DataConverter::isTau2(part),
+        QTEST(QString::asprintf("%d %d %.7gx%.7g | ", DataConverter::isTau2(part),
                                 DataConverter::focalLengthFromPartNumber(part), double(w),
-                                double(h)),
+                                double(h)) +
+                  kx::partnumber::describe(part).replace('\n', '/'),
               "decoded");
     }
 };

@@ -1,5 +1,4 @@
 #include "app/ui/WindowTestSupport.h"
-#include "conversion/HotspotMarker.h"
 #include "conversion/ui/RawConvertConfig.h"
 #include "export/ui/VideoExportSettings.h"
 
@@ -77,6 +76,8 @@ private slots:
         for (const char* name : {"/run.kml", "/run_meta.csv", "/other_meta.csv"})
             QVERIFY(QFile(dir + name).open(QIODevice::WriteOnly));
         window->executeFrameExport(dir, QStringLiteral("run"), QStringLiteral("png"), 1, 10, 3);
+        QCOMPARE(window->statusBar()->currentMessage(),
+                 "4 frames written to " + QDir::toNativeSeparators(dir));
         window->executeExport(dir, QStringLiteral("all"), QStringLiteral("png"), 0, 0, 2, 11);
         window->executeExport(dir, QStringLiteral("part"), QStringLiteral("png"), 11, 12, 0, 0);
         // An empty directory, prefix or format does nothing.
@@ -109,8 +110,8 @@ private slots:
             QTest::newRow(tag) << start << end << QString(format) << report;
         };
         row("end before start", 6, 5, "png", "W||Start frame must be lower than end frame");
-        row("start beyond", 13, 13, "png", "W||Start frame is higher than frames in dataset");
-        row("end beyond", 1, 13, "png", "W||End frame is higher than frames in dataset");
+        // The other range checks' texts: tst_exportplan; through the window:
+        // singleFrameFiles.
         row("bmp", 1, 5, "bmp",
             "E|Error|Unsupported image format selected. Available are .png, .jpg, .jpeg");
         row("missing folder", 1, 4, "png",
@@ -122,12 +123,13 @@ private slots:
         QFETCH(uint, end);
         QFETCH(QString, format);
         QFETCH(QString, report);
-        // Side files of an earlier export survive a refused one.
+        // Side files of an earlier export survive a refused one, also one
+        // that would have written them again.
         for (const char* name : {"/run.kml", "/run_meta.csv"})
             QVERIFY(QFile(dir + name).open(QIODevice::WriteOnly));
         const QString tag = QLatin1String(QTest::currentDataTag());
         const QString target = tag == "missing folder" ? dir + "/missing" : dir;
-        window->exportSettings()->setMetaCsvSelection(tag == "meta data");
+        window->exportSettings()->setMetaCsvSelection(true);
         window->exportSettings()->setMetaTypeSelection(1);
         window->executeFrameExport(target, QStringLiteral("run"), format, start, end, 1);
         // One message for the whole range, before any file is touched.
@@ -175,20 +177,9 @@ private slots:
         }
     }
 
-    void hotspotMarker() {
-        QImage expected = shownFrame(6);
-        get<QAction>("actionMark_Hotspot")->setChecked(true);
-        const QImage picture = exportOne(6);
-        // Centred on the hot pixel, as in the viewer (the decoder counts its
-        // column and row from 1).
-        kx::paintHotspotMarker(expected, int(window->getMarkerX()) - 1,
-                               int(window->getMarkerY()) - 1);
-        QCOMPARE(picture, expected);
-    }
-
     // The window and the export finish a frame with one renderer: the
     // picture on screen is the picture written, marker, turn and legend
-    // labels included.
+    // labels included (where the marker sits on screen: tst_mainwindow).
     void shownIsExported_data() {
         QTest::addColumn<int>("rotation");
         QTest::addColumn<int>("radiometry");
@@ -277,6 +268,8 @@ private slots:
         // Lower-case suffix: the JPEG tagging step opens frame name + ".jpg".
         QCOMPARE(filesIn(dir), QStringList({"q_0007.jpg"}));
         QCOMPARE(reports(), QStringList());
+        QCOMPARE(window->statusBar()->currentMessage(),
+                 "Quick export: " + QDir::toNativeSeparators(dir + QStringLiteral("/q_0007.jpg")));
     }
 
     void singleFrameFiles() {

@@ -5,7 +5,6 @@
 #include "app/ui/WindowTestSupport.h"
 #include "base/Report.h"
 #include "conversion/ui/RawConvertConfig.h"
-#include "export/ui/VideoExportSettings.h"
 
 using namespace windowtest;
 
@@ -132,10 +131,13 @@ private slots:
         const QString file = path(QStringLiteral("counters.TMC"));
         QVERIFY(synth::writeFile(file, synth::makeMovie(options)));
         QVERIFY(window->openInputFile(file));
+        slider()->setValue(2);
         recorder->clear();
         get<QAction>("actionTest_TMC_file")->trigger();
         QCOMPARE(recorder->outLines(), lines);
         QCOMPARE(reports(), QStringList{"I|Test TMC file|" + lines.last()});
+        // The test walked to the last frame; the window shows frame 2 again.
+        QVERIFY(showsMovieFrame(options, 2));
     }
 
     void readoutAndSelectionFollowTheScreen_data() {
@@ -297,25 +299,6 @@ private slots:
         click("btnPlayDoubleSpeed");
         QCOMPARE(during + ' ' + pressed(), QStringLiteral("-x- ---"));
         QVERIFY(!window->isPlaying() && slider()->value() < 20);
-    }
-
-    void exportsSayWhatTheyWrote() {
-        QVERIFY(window->openInputFile(path("twenty.TMC")));
-        const QString out = path(QStringLiteral("out"));
-        QDir(out).removeRecursively();
-        QVERIFY(QDir().mkpath(out));
-        window->executeFrameExport(out, QStringLiteral("run"), QStringLiteral("png"), 2, 4, 1);
-        QCOMPARE(window->statusBar()->currentMessage(),
-                 "3 frames written to " + QDir::toNativeSeparators(out));
-        auto* settings = window->exportSettings();
-        settings->findChild<QLineEdit*>(QStringLiteral("lePath"))->setText(out);
-        settings->findChild<QLineEdit*>(QStringLiteral("leFilename"))->setText(QStringLiteral("q"));
-        slider()->setValue(7);
-        click("btnQuickExport");
-        // The dialog starts on the radiometric JPEG.
-        QVERIFY(QFileInfo::exists(out + QStringLiteral("/q_0007.jpg")));
-        QCOMPARE(window->statusBar()->currentMessage(),
-                 "Quick export: " + QDir::toNativeSeparators(out + QStringLiteral("/q_0007.jpg")));
     }
 
     void cutLastFrameIsNamed() {
