@@ -1,8 +1,11 @@
+#include "export/PictureWriter.h"
 #include "export/PngWriter.h"
 #include "support/TestSupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QImageReader>
 #include <QtTest>
 
 class TestPngWriter : public QObject {
@@ -92,6 +95,49 @@ private slots:
                      QByteArray::number(8 + 25 + 21 + 12 + idatLength + 12));
         QCOMPARE(QImage(file).convertToFormat(QImage::Format_RGB32),
                  image.convertToFormat(QImage::Format_RGB32));
+    }
+
+    // The window's and the batch's single pictures: the file as the image
+    // library reads it back; refused or failed writes leave no file.
+    void pictureFiles_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QString>("report");     // "DIR" for the target folder
+        QTest::addColumn<QByteArray>("written"); // format of the file on disk, empty: none
+        const auto row = [](const char* name, const char* format, const char* report,
+                            const char* written) {
+            QTest::newRow(name) << QString(name) << QString(format) << QString(report)
+                                << QByteArray(written);
+        };
+        row("a.png", "png", "", "png");
+        row("b.JPG", "JPG", "", "jpeg");
+        row("c.tiff", "tiff", "", "tiff");
+        row("d.csv", "csv", "", "");
+        row("e.bmp", "bmp", "Unsupported image format selected. Available are .png, .jpg, .jpeg",
+            "");
+        row("", "png", "", "");
+        row("missing/f.png", "png",
+            "Error while writing image \"DIR/missing/f.png\" with format png", "");
+    }
+    void pictureFiles() {
+        QFETCH(QString, name);
+        QFETCH(QString, format);
+        QFETCH(QString, report);
+        QFETCH(QByteArray, written);
+        const QString dir = testsupport::freshDir(QStringLiteral("pictures"));
+        const QString file = name.isEmpty() ? QString() : dir + QLatin1Char('/') + name;
+        QImage image(40, 30, QImage::Format_RGB888);
+        image.fill(QColor(10, 200, 30));
+        testsupport::Recorder recorder;
+        QCOMPARE(kx::writePictureFile(file, format, image), !written.isEmpty());
+        QStringList reports;
+        for (const testsupport::Report& r : recorder.reports)
+            reports << r.title + '|' + r.text;
+        QCOMPARE(reports, report.isEmpty() ? QStringList()
+                                           : QStringList("Error|" + report.replace("DIR", dir)));
+        QCOMPARE(testsupport::filesIn(dir).size(), written.isEmpty() ? 0 : 1);
+        QCOMPARE(QImageReader(file).format(), written);
+        QCOMPARE(QImageReader(file).size(), written.isEmpty() ? QSize() : QSize(40, 30));
     }
 
     void refusals() {

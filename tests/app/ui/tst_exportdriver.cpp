@@ -3,7 +3,6 @@
 #include "export/ui/VideoExportSettings.h"
 
 #include <QCheckBox>
-#include <QImageReader>
 #include <QSlider>
 
 using namespace windowtest;
@@ -210,45 +209,6 @@ private slots:
         config->setRadiometryOption(0);
         QCOMPARE(shown.size(), rotation == 180 ? QSize(701, 512) : QSize(573, 640));
         QCOMPARE(written, shown);
-    }
-
-    void saveImageToFile_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("format");
-        QTest::addColumn<bool>("result");
-        QTest::addColumn<QString>("report");
-        QTest::addColumn<QByteArray>("written"); // format of the file on disk, empty: none
-        const auto row = [](const char* name, const char* format, bool result, const char* report,
-                            const char* written) {
-            QTest::newRow(name) << QString(name) << QString(format) << result << QString(report)
-                                << QByteArray(written);
-        };
-        row("a.png", "png", true, "", "png");
-        row("b.JPG", "JPG", true, "", "jpeg");
-        row("c.tiff", "tiff", true, "", "tiff");
-        row("d.csv", "csv", false, "", "");
-        row("e.bmp", "bmp", false,
-            "E|Error|Unsupported image format selected. Available are .png, .jpg, .jpeg", "");
-        row("", "png", false, "", "");
-        row("missing/f.png", "png", false,
-            "E|Error|Error while writing image \"DIR/missing/f.png\" with format png", "");
-    }
-
-    void saveImageToFile() {
-        QFETCH(QString, name);
-        QFETCH(QString, format);
-        QFETCH(QString, report);
-        QFETCH(QByteArray, written);
-        const QString file = name.isEmpty() ? QString() : dir + QLatin1Char('/') + name;
-        QImage image(40, 30, QImage::Format_RGB888);
-        image.fill(QColor(10, 200, 30));
-        const QImage before = image;
-        QTEST(window->saveImageToFile(file, format, &image), "result");
-        QCOMPARE(image, before);
-        QCOMPARE(reports(), expand(report, dir));
-        QCOMPARE(filesIn(dir).size(), written.isEmpty() ? 0 : 1);
-        QCOMPARE(QImageReader(file).format(), written);
-        QCOMPARE(QImageReader(file).size(), written.isEmpty() ? QSize() : QSize(40, 30));
     }
 
     void quickExport() {

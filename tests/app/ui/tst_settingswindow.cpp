@@ -127,7 +127,6 @@ private slots:
         QTest::addColumn<QString>("option");
         QTest::addColumn<float>("kelvinPerCount");
         QTest::newRow("high gain") << "1" << 0.04f;
-        QTest::newRow("low gain") << "2" << 0.4f;
         // An option the dialog lacks leaves both at the form's "none".
         QTest::newRow("unknown") << "7" << 4.0f;
     }
