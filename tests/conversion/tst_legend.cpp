@@ -1,3 +1,4 @@
+#include "conversion/FrameRenderer.h"
 #include "conversion/Legend.h"
 #include "recording/DataConverter.h"
 
@@ -107,6 +108,52 @@ private slots:
                 shown += QString::asprintf(" %x", result.pixel(p));
         QTEST(shown, "shown");
         QVERIFY(result.isNull() || result.format() == QImage::Format_RGB888);
+    }
+    // The rendered picture of a 64 x 48 frame: where its top-right pixel and
+    // pixel (23, 5) land, as x, y, x, y (positive angles clockwise), and
+    // every pixel as Qt turns the unturned picture. The 61-pixel legend
+    // strip is added after the turn, beside the picture, upright.
+    void turnedPicture_data() {
+        QTest::addColumn<int>("rotation");
+        QTest::addColumn<bool>("legend");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QList<int>>("landing");
+        QTest::newRow("90") << 90 << false << QSize(48, 64) << QList<int>{47, 63, 42, 23};
+        QTest::newRow("-90") << -90 << false << QSize(48, 64) << QList<int>{0, 0, 5, 40};
+        QTest::newRow("180") << 180 << false << QSize(64, 48) << QList<int>{0, 47, 40, 42};
+        QTest::newRow("0 legend") << 0 << true << QSize(125, 48) << QList<int>{63, 0, 23, 5};
+        QTest::newRow("90 legend") << 90 << true << QSize(109, 64) << QList<int>{47, 63, 42, 23};
+    }
+    void turnedPicture() {
+        QFETCH(int, rotation);
+        QFETCH(bool, legend);
+        QFETCH(QList<int>, landing);
+        kx::DecodedFrame frame;
+        frame.width = 64;
+        frame.height = 48;
+        for (uint32_t i = 0; i < 64 * 48; ++i) // neighbours far apart in the palette
+            frame.raw.push_back(uint16_t(6000 + (i % 64 * 37 + i / 64 * 101) % 2000));
+        kx::ConversionSettings settings;
+        settings.colorMode = 3;
+        settings.rotation = rotation;
+        settings.legendVisible = legend;
+        kx::FrameRenderer renderer;
+        QImage plain, picture;
+        QVERIFY(renderer.renderConverted(frame, settings, false, plain));
+        QVERIFY(renderer.render(frame, settings, false, picture));
+        QTEST(picture.size(), "size");
+        QCOMPARE(QList<QRgb>({picture.pixel(landing[0], landing[1]),
+                              picture.pixel(landing[2], landing[3])}),
+                 QList<QRgb>({plain.pixel(63, 0), plain.pixel(23, 5)}));
+        const QImage turned = plain.transformed(QTransform().rotate(rotation));
+        QCOMPARE(picture.copy(turned.rect()), turned);
+        if (legend) {
+            // The colour bar runs top to bottom 5 pixels into the strip; the
+            // strip is black between the labels.
+            const int bar = picture.width() - 61 + 5;
+            QVERIFY(picture.pixel(bar, 20) != picture.pixel(bar, 44));
+            QCOMPARE(picture.pixel(bar + 25, 22), qRgb(0, 0, 0));
+        }
     }
 };
 

@@ -138,44 +138,6 @@ private slots:
         QCOMPARE(window->exportFailureCount(), 1);
     }
 
-    // Where the top-right pixel and pixel (123, 45) of the 640 x 512 frame
-    // land, as x, y, x, y: nearest neighbour, positive angles clockwise.
-    void rotationAndLegend_data() {
-        QTest::addColumn<int>("rotation");
-        QTest::addColumn<bool>("legend");
-        QTest::addColumn<QSize>("size");
-        QTest::addColumn<QList<int>>("landing");
-        QTest::newRow("90") << 90 << false << QSize(512, 640) << QList<int>{511, 639, 466, 123};
-        QTest::newRow("-90") << 270 << false << QSize(512, 640) << QList<int>{0, 0, 45, 516};
-        QTest::newRow("180") << 180 << false << QSize(640, 512) << QList<int>{0, 511, 516, 466};
-        // The 61-pixel legend strip is added after the turn, beside the picture.
-        QTest::newRow("0 legend") << 0 << true << QSize(701, 512) << QList<int>{639, 0, 123, 45};
-        QTest::newRow("90 legend")
-            << 90 << true << QSize(573, 640) << QList<int>{511, 639, 466, 123};
-    }
-
-    void rotationAndLegend() {
-        QFETCH(int, rotation);
-        QFETCH(bool, legend);
-        QFETCH(QSize, size);
-        QFETCH(QList<int>, landing);
-        const QImage frame = shownFrame(4);
-        window->rawConfig()->setRotation(rotation);
-        window->rawConfig()->setLegendVisibility(legend);
-        const QImage picture = exportOne(4);
-        QCOMPARE(picture.size(), size);
-        QCOMPARE(QList<QRgb>({picture.pixel(landing[0], landing[1]),
-                              picture.pixel(landing[2], landing[3])}),
-                 QList<QRgb>({frame.pixel(639, 0), frame.pixel(123, 45)}));
-        if (legend) {
-            // The legend stands upright: its colour bar runs top to bottom 5
-            // pixels into the strip, the rest of the strip is black.
-            const int bar = size.width() - 61 + 5;
-            QVERIFY(picture.pixel(bar, 300) != picture.pixel(bar, 400));
-            QCOMPARE(picture.pixel(bar + 25, 300), qRgb(0, 0, 0));
-        }
-    }
-
     // The window and the export finish a frame with one renderer: the
     // picture on screen is the picture written, marker, turn and legend
     // labels included (where the marker sits on screen: tst_mainwindow).
