@@ -154,8 +154,7 @@ void TestCommandLine::parsing() {
 }
 
 void TestCommandLine::folder() {
-    const QString dir = testsupport::scratchDir() + QStringLiteral("/folder-option");
-    QDir(dir).removeRecursively();
+    const QString dir = testsupport::freshDir(QStringLiteral("folder-option"));
     QVERIFY(QDir().mkpath(dir + QStringLiteral("/sub.TMC")));
     for (const char* name : {"b.TMC", "a.TMC", "c.tmc", "d.THM", "e.TMC.txt"})
         QVERIFY(QFile(dir + QLatin1Char('/') + QLatin1String(name)).open(QIODevice::WriteOnly));

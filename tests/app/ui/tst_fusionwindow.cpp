@@ -43,8 +43,7 @@ class TestFusionWindow : public QObject, Fixture {
 
 private slots:
     void initTestCase() {
-        dir = testsupport::scratchDir() + QStringLiteral("/fusionwindow");
-        QDir().mkpath(dir);
+        dir = testsupport::freshDir(QStringLiteral("fusionwindow"));
         QVERIFY(synth::writeFile(path("flight.TFC"), synth::makeFusion(flight())));
         QVERIFY(synth::writeFile(path("flight.TMC"), synth::makeMovie(flight().thermal)));
     }

@@ -45,8 +45,7 @@ class TestViewerMends : public QObject, Fixture {
 
 private slots:
     void initTestCase() {
-        dir = testsupport::scratchDir() + QStringLiteral("/mends");
-        QDir().mkpath(dir);
+        dir = testsupport::freshDir(QStringLiteral("mends"));
         QVERIFY(
             synth::writeFile(path("single.THR"), synth::makeSingleFrameFile(smallMovie(1, false))));
         synth::MovieOptions warm = smallMovie(5, true);

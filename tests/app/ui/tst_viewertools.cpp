@@ -40,8 +40,7 @@ class TestViewerTools : public QObject, Fixture {
 
 private slots:
     void initTestCase() {
-        dir = testsupport::scratchDir() + QStringLiteral("/tools");
-        QDir().mkpath(dir);
+        dir = testsupport::freshDir(QStringLiteral("tools"));
         QVERIFY(synth::writeFile(path("ramp.THR"), rampFrame(80, 60, 9000)));
         synth::MovieOptions marked = smallMovie(10, true);
         marked.version = 5;

@@ -31,8 +31,7 @@ class TestCorrectionsWindow : public QObject, Fixture {
 
 private slots:
     void initTestCase() {
-        dir = testsupport::scratchDir() + QStringLiteral("/corrections");
-        QDir().mkpath(dir);
+        dir = testsupport::freshDir(QStringLiteral("corrections"));
         QVERIFY(synth::writeFile(path("flight.THM"), synth::makeMovie(flight())));
         QVERIFY(synth::writeFile(path("ffc.txt"), "12\r\n340\r\n"));
     }
