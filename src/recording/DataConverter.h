@@ -36,7 +36,7 @@ struct ScanHooks;
 class DataConverter : public QObject {
     Q_OBJECT
 public:
-    static constexpr uint32_t kReadBlockSize = 1048576;         // one read, one movie frame buffer
+    static constexpr uint32_t kReadBlockSize = 1048576;         // one read of an index scan
     static constexpr uint32_t kSingleFrameBufferSize = 2097152; // a whole .THR/.THC file
     static constexpr uint32_t kRawBufferCapacity = 655360;      // 640 x 1024 values
     static constexpr uint32_t kSerialBufferSize = 8192;         // holds the largest block whole
