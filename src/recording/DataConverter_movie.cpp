@@ -167,13 +167,12 @@ void DataConverter::readFromCompressedVideoFileAndParseRAW(int frameNumber,
     options.serial = serial;
     options.hourOffset = hourOffset;
     options.corrections = decoderCorrections();
-    if (!recording->read(frameNumber, options, readScratch, frame)) {
-        rawBuffer = std::move(frame.raw);
-        markFrameUndecodable();
-        return;
-    }
+    // A frame refused leaves the working frame without values (and without
+    // the position of another frame when its header was cut).
+    const bool decoded = recording->read(frameNumber, options, readScratch, frame);
     installFrame(std::move(frame));
-    emit hotspotAt(hotspotColumn, hotspotRow, hotspotValue);
+    if (decoded)
+        emit hotspotAt(hotspotColumn, hotspotRow, hotspotValue);
 }
 
 void DataConverter::getThermalImageFromVideoRawList(int frameNumber, QImage& image, bool* ok,

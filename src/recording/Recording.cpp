@@ -54,16 +54,17 @@ qint64 Recording::readFrame(int n, std::vector<uint8_t>& buffer) const {
 
 bool Recording::read(int n, const FrameReadOptions& options, FrameReadScratch& scratch,
                      kx::DecodedFrame& frame) const {
-    FrameHeader header;
-    const qint64 got = frameSize(n) > kLargestFrameBytes ? -1 : readFrame(n, scratch.bytes);
-    if (got < 1 || !frameheader::parse(version, scratch.bytes.data(), size_t(got), header)) {
+    const auto refuse = [&frame] {
         frame.raw.clear();
         frame.width = 0;
         frame.height = 0;
         return false;
-    }
-    const FrameHeaderLayout& layout = header.layout;
-
+    };
+    const qint64 got = frameSize(n) > kLargestFrameBytes ? -1 : readFrame(n, scratch.bytes);
+    if (got < 1)
+        return refuse();
+    // What the header and its serial block state is cleared before they are
+    // read, so a frame whose header is cut shows no position of another.
     kx::Telemetry& telemetry = frame.telemetry;
     telemetry.latitude = 0.0;
     telemetry.longitude = 0.0;
@@ -72,6 +73,13 @@ bool Recording::read(int n, const FrameReadOptions& options, FrameReadScratch& s
     telemetry.pitch = 0.0;
     telemetry.roll = 0.0;
     telemetry.yaw = 0.0;
+    frame.tempFPACelsius = 0.0;
+    frame.tempHousingCelsius = 0.0;
+    FrameHeader header;
+    if (!frameheader::parse(version, scratch.bytes.data(), size_t(got), header))
+        return refuse();
+    const FrameHeaderLayout& layout = header.layout;
+
     // The parsers rewrite the block in place; it lies in the header, before
     // any word that is decoded, and the stored copy is taken after them.
     if (layout.serialLength > 0) {
@@ -80,8 +88,6 @@ bool Recording::read(int n, const FrameReadOptions& options, FrameReadScratch& s
                                telemetry);
         frame.serialBlock = QByteArray(block, int(layout.serialLength));
     }
-    frame.tempFPACelsius = 0.0;
-    frame.tempHousingCelsius = 0.0;
     if (layout.hasCameraData) {
         frame.partNumber = QString::fromLatin1(header.partNumber);
         frame.tempFPACelsius = header.tempFPACelsius;

@@ -87,11 +87,14 @@ struct Recording {
     // value: telemetry fields the chosen parser leaves alone, the part number
     // under a header without one, the stream frame number of a frame without
     // a side value, the serial block of version 0 and the mean of an
-    // undecodable frame. False, with no raw values in frame and nothing else
-    // changed, when frame n is outside the index or larger than
-    // kLargestFrameBytes, or when its bytes do not hold its whole header;
-    // true when the decoder ran, which may still leave an undecodable frame
-    // (isValid() false).
+    // undecodable frame. False, with no raw values and no size in frame, when
+    // frame n is outside the index or larger than kLargestFrameBytes (nothing
+    // else changed), or when its bytes do not hold its whole header (its
+    // position, time, attitude and temperatures cleared); true when the
+    // decoder ran, which may still leave an undecodable frame
+    // (isValid() false). It seeks the recording's one file handle, and
+    // MAVLink blocks go through the program's framing state: one thread at a
+    // time.
     bool read(int n, const FrameReadOptions& options, FrameReadScratch& scratch,
               kx::DecodedFrame& frame) const;
     // The same for one read from a blank frame, in buffers of its own; a
