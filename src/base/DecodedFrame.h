@@ -32,6 +32,9 @@ struct DecodedFrame {
     double tempFPACelsius = 0.0;
     double tempHousingCelsius = 0.0;
     uint32_t streamFrameNumber = 0; // the counter a compressed frame carries (FFC mark above 8192)
+    // Whether this frame carried that counter; streamFrameNumber is an
+    // earlier frame's otherwise.
+    bool streamFrameNumberSeen = false;
     int32_t focalLengthMM = 0;
     float sensorWidthMM = 0.0f;
     float sensorHeightMM = 0.0f;

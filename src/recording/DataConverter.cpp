@@ -63,9 +63,13 @@ void DataConverter::changedHourOffset(int hours) {
 }
 
 kx::DecodedFrame DataConverter::currentDecodedFrame(int frameNumber) const {
+    return workingFrame(frameNumber, rawBuffer);
+}
+
+kx::DecodedFrame DataConverter::workingFrame(int frameNumber, std::vector<uint16_t> raw) const {
     kx::DecodedFrame frame;
     frame.frameNumber = frameNumber;
-    frame.raw = rawBuffer;
+    frame.raw = std::move(raw);
     frame.width = imageWidth;
     frame.height = imageHeight;
     frame.minRaw = frameMinRaw;
@@ -78,6 +82,7 @@ kx::DecodedFrame DataConverter::currentDecodedFrame(int frameNumber) const {
     frame.tempFPACelsius = tempFPA;
     frame.tempHousingCelsius = tempHousing;
     frame.streamFrameNumber = currentFrameNumber;
+    frame.streamFrameNumberSeen = streamFrameNumberSeen;
     frame.focalLengthMM = kx::partnumber::focalLengthMM(partNumber);
     kx::partnumber::sensorSizeMM(partNumber, frame.sensorWidthMM, frame.sensorHeightMM);
     frame.timeToNextImageMs = timeToNextImage;
@@ -114,7 +119,6 @@ DataConverter::Kept DataConverter::keep() const {
     kept.recording = recording;
     kept.frame = currentDecodedFrame(0);
     kept.chunk = currentChunk;
-    kept.streamFrameNumberSeen = streamFrameNumberSeen;
     kept.lastMovieFrame = lastMovieFrame;
     kept.lastMovieSerial = lastMovieSerial;
     kept.driftOffsets = driftOffsets;
@@ -123,9 +127,7 @@ DataConverter::Kept DataConverter::keep() const {
     return kept;
 }
 
-void DataConverter::reinstate(Kept kept) {
-    recording = std::move(kept.recording);
-    kx::DecodedFrame& frame = kept.frame;
+void DataConverter::installFrame(kx::DecodedFrame&& frame) {
     rawBuffer = std::move(frame.raw);
     imageWidth = frame.width;
     imageHeight = frame.height;
@@ -139,13 +141,21 @@ void DataConverter::reinstate(Kept kept) {
     tempFPA = frame.tempFPACelsius;
     tempHousing = frame.tempHousingCelsius;
     currentFrameNumber = frame.streamFrameNumber;
+    streamFrameNumberSeen = frame.streamFrameNumberSeen;
     timeToNextImage = frame.timeToNextImageMs;
+    // The buffer past the block stays zero, as the serial text reads up to
+    // the first zero byte of the whole buffer.
     serialDataSize = uint32_t(std::min<qsizetype>(frame.serialBlock.size(), serialBuffer.size()));
     std::copy_n(frame.serialBlock.constData(), serialDataSize, serialBuffer.begin());
-    telemetry = frame.telemetry;
+    std::fill(serialBuffer.begin() + serialDataSize, serialBuffer.end(), '\0');
+    telemetry = std::move(frame.telemetry);
+}
+
+void DataConverter::reinstate(Kept kept) {
+    recording = std::move(kept.recording);
+    installFrame(std::move(kept.frame));
     currentChunk = kept.chunk;
     currentChunk.serialData = serialBuffer.data();
-    streamFrameNumberSeen = kept.streamFrameNumberSeen;
     lastMovieFrame = kept.lastMovieFrame;
     lastMovieSerial = kept.lastMovieSerial;
     driftOffsets = std::move(kept.driftOffsets);

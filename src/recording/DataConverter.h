@@ -36,7 +36,7 @@ struct ScanHooks;
 class DataConverter : public QObject {
     Q_OBJECT
 public:
-    static constexpr uint32_t kReadBlockSize = 1048576;         // one read, one movie frame buffer
+    static constexpr uint32_t kReadBlockSize = 1048576;         // one read of an index scan
     static constexpr uint32_t kSingleFrameBufferSize = 2097152; // a whole .THR/.THC file
     static constexpr uint32_t kRawBufferCapacity = 655360;      // 640 x 1024 values
     static constexpr uint32_t kSerialBufferSize = 8192;         // holds the largest block whole
@@ -72,7 +72,6 @@ public:
         std::shared_ptr<Recording> recording;
         kx::DecodedFrame frame;
         rawVideoChunk chunk;
-        bool streamFrameNumberSeen = false;
         int32_t lastMovieFrame = 0;
         ksDefines::serialContent lastMovieSerial = ksDefines::NoSerialData;
         std::vector<float> driftOffsets;
@@ -299,6 +298,11 @@ private:
                                    ksDefines::serialContent serial, bool* ok,
                                    ThermalImageConversionSet& set, bool compressed);
     void fillCurrentChunk(bool withCameraData);
+    // The working frame as a value, with raw as its values; and a frame made
+    // the working frame (its raw values moved in), as a frame read or a kept
+    // frame put back.
+    kx::DecodedFrame workingFrame(int frameNumber, std::vector<uint16_t> raw) const;
+    void installFrame(kx::DecodedFrame&& frame);
     // Reads and decodes a .THR or .THC file into the working frame, with the
     // loaders' console lines; false when it fails or is too small to convert.
     bool loadSingleFrame(const QString& fileName, ksDefines::serialContent serial, bool compressed);
@@ -346,9 +350,8 @@ private:
     uint32_t bitPos = 0;
     int32_t decodedCount = 0;
     bool streamFrameNumberSeen = false;
-    // Reused per frame: the expansion output and the uncompressed word stream.
-    std::vector<uint16_t> expandedWords;
-    std::vector<uint16_t> movieWords;
+    // Reused per frame: a movie frame's bytes and every frame's word stream.
+    FrameReadScratch readScratch;
     int64_t availableCodeWords() const;
     void markFrameUndecodable();
 

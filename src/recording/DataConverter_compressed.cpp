@@ -67,10 +67,11 @@ bool DataConverter::readCompressedFrameFile(const QString& fileName,
                         std::min<qint64>(codeBytes, qint64(frameBytes.size())));
     frameWordCount = std::max<qint64>(got, 0) / 2;
 
-    expandedWords.resize(compressed::kMaxExpandedWords);
+    std::vector<uint16_t>& words = readScratch.words;
+    words.resize(compressed::kMaxExpandedWords);
     unsigned int count = 0;
-    processCompressedDataChunk(expandedWords.data(), count);
-    processDataChunk(expandedWords.data(), int64_t(count), 0);
+    processCompressedDataChunk(words.data(), count);
+    processDataChunk(words.data(), int64_t(count), 0);
 
     if (imageWidth == 0 || imageHeight == 0) {
         kx::console(QStringLiteral("DataConverter::loadFromRawFile no frame decoded from: ") +

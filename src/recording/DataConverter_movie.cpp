@@ -1,32 +1,19 @@
 // Movies (.THM, .TMC): the index scan with the frame-counter check and the FFC
 // list, and frame access by number.
 #include "base/Report.h"
-#include "recording/CompressedStream.h"
 #include "recording/DataConverter.h"
 #include "recording/MovieIndex.h"
 
 #include <QCoreApplication>
-#include <QtEndian>
 
 #include <algorithm>
 #include <csignal>
-#include <cstring>
 
 namespace {
 
 QString quotedName(const QString& name) {
     return QLatin1Char('"') + name + QLatin1Char('"');
 }
-
-// A frame of this recorder is well below 1 MiB; a "frame" of more than this is
-// a file without further signatures (a damaged or foreign file) and is not
-// loaded into memory.
-constexpr int64_t kLargestFrameBytes = int64_t(64) << 20;
-
-// Compressed code starts after the 2,048-byte header of versions 4 to 6. The
-// longer headers of versions 1 and 2 hold serial data where byte 2048 falls,
-// so there the code is taken to start right after the header.
-constexpr uint32_t kCompressedCodeStart = 2048;
 
 } // namespace
 
@@ -165,58 +152,27 @@ void DataConverter::readFromCompressedVideoFileAndParseRAW(int frameNumber,
     }
     lastMovieFrame = frameNumber;
     lastMovieSerial = serial;
-    const qint64 offset = qint64(recording->frameOffset(frameNumber));
     const int64_t frameSize = recording->frameSize(frameNumber);
-    if (frameSize > kLargestFrameBytes) {
+    if (frameSize > Recording::kLargestFrameBytes) {
         kx::console(QStringLiteral("DataConverter::readFromCompressedVideoFileAndParseRAW frame ") +
                     QString::number(frameNumber) + QStringLiteral(" too large: ") +
                     QString::number(frameSize) + QStringLiteral(" bytes"));
         markFrameUndecodable();
         return;
     }
-
-    // The whole frame, however long; the buffer keeps at least its usual size.
-    const size_t wanted = size_t(std::max<int64_t>(frameSize, 0));
-    if (frameBytes.size() < std::max<size_t>(wanted, size_t(2) * readBlockSize))
-        frameBytes.resize(std::max<size_t>(wanted, size_t(2) * readBlockSize));
-    const qint64 got = recording->readFrame(frameNumber, frameBytes);
-    if (got < 1) {
-        markFrameUndecodable();
-        return;
-    }
-
-    const uint32_t headerLength = readHeader(offset, recording->version, serial);
-    if (headerLength == 0) {
-        markFrameUndecodable();
-        return;
-    }
-    // rawBuffer is not emptied here: the decoder sizes and fills it whole, and
-    // keeping its storage spares zeroing a frame's worth of values each time.
-    frameWordCount = got / 2;
-
-    if (recording->compressed) {
-        const uint32_t codeStart = std::max(kCompressedCodeStart, headerLength);
-        bitWordIndex = codeStart / 2;
-        bitPos = 0;
-        expandedWords.resize(compressed::kMaxExpandedWords);
-        unsigned int count = 0;
-        processCompressedDataChunk(expandedWords.data(), count);
-        processDataChunk(expandedWords.data(), int64_t(count), frameNumber - 1);
-        return;
-    }
-
-    // The stream starts 2H bytes into the frame and is decoded for as many
-    // words as the whole frame holds, so its last 2H bytes' worth of words lie
-    // past the frame: they read as 0, separators that close an open last row.
-    streamFrameNumberSeen = false;
-    const size_t count = size_t(frameWordCount);
-    const size_t start = size_t(2) * headerLength;
-    const size_t heldBytes = size_t(got) > start ? size_t(got) - start : 0;
-    const size_t heldWords = std::min(heldBytes / 2, count);
-    movieWords.resize(count);
-    qFromLittleEndian<quint16>(frameBytes.data() + start, qsizetype(heldWords), movieWords.data());
-    std::fill(movieWords.begin() + qsizetype(heldWords), movieWords.end(), uint16_t(0));
-    processDataChunk(movieWords.data(), int64_t(count), frameNumber - 1);
+    // The working frame goes in as the frame before this one: it lends its raw
+    // storage, and what this frame does not state keeps its value.
+    kx::DecodedFrame frame = workingFrame(frameNumber, std::move(rawBuffer));
+    FrameReadOptions options;
+    options.serial = serial;
+    options.hourOffset = hourOffset;
+    options.corrections = decoderCorrections();
+    // A frame refused leaves the working frame without values (and without
+    // the position of another frame when its header was cut).
+    const bool decoded = recording->read(frameNumber, options, readScratch, frame);
+    installFrame(std::move(frame));
+    if (decoded)
+        emit hotspotAt(hotspotColumn, hotspotRow, hotspotValue);
 }
 
 void DataConverter::getThermalImageFromVideoRawList(int frameNumber, QImage& image, bool* ok,

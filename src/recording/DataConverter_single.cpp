@@ -1,5 +1,5 @@
-// Single raw frames (.THR), the frame header reader and the frame decoder entry
-// point shared by every frame reader of the converter.
+// Single raw frames (.THR), and the header reader and decoder entry point of
+// the single-frame readers (movie frames are read by Recording::read).
 #include "base/FileKind.h"
 #include "base/Report.h"
 #include "recording/DataConverter.h"

@@ -1,9 +1,23 @@
 #include "recording/Recording.h"
 
 #include "base/FileKind.h"
+#include "base/PartNumber.h"
+#include "recording/CompressedStream.h"
+#include "recording/FrameHeader.h"
+#include "telemetry/SerialTelemetry.h"
 
+#include <QtEndian>
 #include <algorithm>
 #include <climits>
+
+namespace {
+
+// Compressed code starts after the 2,048-byte header of versions 4 to 6. The
+// longer headers of versions 1 and 2 hold serial data where byte 2048 falls,
+// so there the code is taken to start right after the header.
+constexpr uint32_t kCompressedCodeStart = 2048;
+
+} // namespace
 
 Recording::Recording(const QString& fileName)
     : fileName(fileName)
@@ -36,4 +50,100 @@ qint64 Recording::readFrame(int n, std::vector<uint8_t>& buffer) const {
     if (!file->seek(qint64(frameOffset(n))))
         return -1;
     return file->read(reinterpret_cast<char*>(buffer.data()), qint64(wanted));
+}
+
+bool Recording::read(int n, const FrameReadOptions& options, FrameReadScratch& scratch,
+                     kx::DecodedFrame& frame) const {
+    const auto refuse = [&frame] {
+        frame.raw.clear();
+        frame.width = 0;
+        frame.height = 0;
+        return false;
+    };
+    const qint64 got = frameSize(n) > kLargestFrameBytes ? -1 : readFrame(n, scratch.bytes);
+    if (got < 1)
+        return refuse();
+    // What the header and its serial block state is cleared before they are
+    // read, so a frame whose header is cut shows no position of another.
+    kx::Telemetry& telemetry = frame.telemetry;
+    telemetry.latitude = 0.0;
+    telemetry.longitude = 0.0;
+    telemetry.date.clear();
+    telemetry.time.clear();
+    telemetry.pitch = 0.0;
+    telemetry.roll = 0.0;
+    telemetry.yaw = 0.0;
+    frame.tempFPACelsius = 0.0;
+    frame.tempHousingCelsius = 0.0;
+    FrameHeader header;
+    if (!frameheader::parse(version, scratch.bytes.data(), size_t(got), header))
+        return refuse();
+    const FrameHeaderLayout& layout = header.layout;
+
+    // The parsers rewrite the block in place; it lies in the header, before
+    // any word that is decoded, and the stored copy is taken after them.
+    if (layout.serialLength > 0) {
+        char* block = reinterpret_cast<char*>(scratch.bytes.data()) + layout.serialOffset;
+        serialtelemetry::parse(block, layout.serialLength, options.serial, options.hourOffset,
+                               telemetry);
+        frame.serialBlock = QByteArray(block, int(layout.serialLength));
+    }
+    if (layout.hasCameraData) {
+        frame.partNumber = QString::fromLatin1(header.partNumber);
+        frame.tempFPACelsius = header.tempFPACelsius;
+        frame.tempHousingCelsius = header.tempHousingCelsius;
+    }
+    frame.focalLengthMM = kx::partnumber::focalLengthMM(frame.partNumber);
+    frame.sensorWidthMM = 0.0f;
+    frame.sensorHeightMM = 0.0f;
+    kx::partnumber::sensorSizeMM(frame.partNumber, frame.sensorWidthMM, frame.sensorHeightMM);
+
+    const size_t frameWords = size_t(got) / 2;
+    size_t count = 0;
+    if (compressed) {
+        const uint32_t codeStart = std::max(kCompressedCodeStart, layout.headerLength);
+        scratch.words.resize(compressed::kMaxExpandedWords);
+        const compressed::ExpansionResult expansion = compressed::expand(
+            scratch.bytes.data(), int64_t(frameWords), {codeStart / 2, 0}, scratch.words.data());
+        count = expansion.count;
+        frame.streamFrameNumberSeen = expansion.sideValueSeen;
+        if (expansion.sideValueSeen)
+            frame.streamFrameNumber = expansion.sideValue;
+    } else {
+        // The stream starts 2H bytes into the frame and is decoded for as many
+        // words as the whole frame holds, so its last 2H bytes' worth of words
+        // lie past the frame: they read as 0, separators that close an open
+        // last row.
+        const size_t start = size_t(2) * layout.headerLength;
+        const size_t heldBytes = size_t(got) > start ? size_t(got) - start : 0;
+        const size_t heldWords = std::min(heldBytes / 2, frameWords);
+        count = frameWords;
+        scratch.words.resize(count);
+        if (heldWords > 0)
+            qFromLittleEndian<quint16>(scratch.bytes.data() + start, qsizetype(heldWords),
+                                       scratch.words.data());
+        std::fill(scratch.words.begin() + qsizetype(heldWords), scratch.words.end(), uint16_t(0));
+        frame.streamFrameNumberSeen = false;
+    }
+
+    const framedecoder::Result r =
+        framedecoder::decode(scratch.words.data(), count, n - 1, options.corrections, frame.raw);
+    frame.frameNumber = n;
+    frame.width = r.width;
+    frame.height = r.height;
+    frame.minRaw = r.minRaw;
+    frame.maxRaw = r.maxRaw;
+    if (r.decodable())
+        frame.meanRaw = r.meanRaw;
+    frame.hotspotColumn = r.hotspotColumn;
+    frame.hotspotRow = r.hotspotRow;
+    frame.hotspotValue = r.hotspotValue;
+    return true;
+}
+
+kx::DecodedFrame Recording::read(int n, const FrameReadOptions& options) const {
+    FrameReadScratch scratch;
+    kx::DecodedFrame frame;
+    read(n, options, scratch, frame);
+    return frame;
 }

@@ -1,6 +1,7 @@
 #include "Recordings.h"
 #include "recording/DataConverter.h"
 #include "recording/MovieIndex.h"
+#include "recording/Recording.h"
 
 #include <QBuffer>
 #include <QSignalSpy>
@@ -64,6 +65,20 @@ QString index(const DataConverter& converter) {
     for (int32_t n : converter.getFFCFrames())
         text += QLatin1Char(' ') + QString::number(n);
     return text;
+}
+
+// Everything of a decoded frame but its raw values and serial block.
+QString summary(const kx::DecodedFrame& f) {
+    const kx::Telemetry& t = f.telemetry;
+    return QString::asprintf(
+        "#%d %ux%u min=%u max=%u mean=%u hot=%u,%u,%u %s %.9g %.9g %u%d "
+        "%d %.9g %.9g | %.12g %.12g %.9g %d %.9g %.9g %.9g %.9g %.9g %s %s",
+        f.frameNumber, f.width, f.height, f.minRaw, f.maxRaw, f.meanRaw, f.hotspotColumn,
+        f.hotspotRow, f.hotspotValue, qPrintable(f.partNumber), f.tempFPACelsius,
+        f.tempHousingCelsius, f.streamFrameNumber, f.streamFrameNumberSeen, f.focalLengthMM,
+        double(f.sensorWidthMM), double(f.sensorHeightMM), t.latitude, t.longitude, t.altitude,
+        t.satellites, double(t.magneticHeading), double(t.trackHeading), t.roll, t.pitch, t.yaw,
+        qPrintable(t.date), qPrintable(t.time));
 }
 
 } // namespace
@@ -279,6 +294,60 @@ private slots:
         QVERIFY(converter.decodeFrame(movie, 2, ksDefines::NMEA, again));
         QVERIFY(again.raw == shown.raw);
         QCOMPARE(again.telemetry.date, shown.telemetry.date);
+    }
+
+    void recordingReadsFrames_data() {
+        QTest::addColumn<int>("version");
+        QTest::addColumn<bool>("compressed");
+        recordings::row("compressed, version 6", 6, true);
+        recordings::row("uncompressed, version 6", 6, false);
+        recordings::row("uncompressed, version 4", 4, false);
+    }
+
+    void recordingReadsFrames() {
+        QFETCH(int, version);
+        QFETCH(bool, compressed);
+        synth::MovieOptions o = recordings::options(version, compressed, 3);
+        o.telemetry = synth::Telemetry::Nmea;
+        const QString path = scratch(compressed ? "read.TMC" : "read.THM", synth::makeMovie(o));
+        DataConverter converter;
+        QCOMPARE(converter.parseVideoFile(path, compressed, false), 3);
+        converter.changedHourOffset(2);
+        Recording recording(path);
+        recording.version = version;
+        recording.compressed = compressed;
+        for (int n = 1; n <= 3; ++n) {
+            recording.frameOffsets.push_back(converter.getFrameOffset(n));
+            recording.frameSizes.push_back(converter.getFrameSize(n));
+        }
+        FrameReadOptions options;
+        options.serial = ksDefines::NMEA;
+        options.hourOffset = 2;
+        for (int n : {2, 3, 1}) {
+            const kx::DecodedFrame frame = recording.read(n, options);
+            kx::DecodedFrame expected;
+            QVERIFY(converter.decodeFrame(path, n, ksDefines::NMEA, expected));
+            QVERIFY(frame.raw == recordings::decoded(o, n) && frame.raw == expected.raw);
+            QCOMPARE(summary(frame), summary(expected));
+            QCOMPARE(frame.serialBlock, expected.serialBlock);
+            const synth::FlightState state = synth::flightStateAt(o.flight, (n - 1) / 9.0);
+            QVERIFY(std::abs(frame.telemetry.latitude - state.latitude) < 2e-6);
+            QCOMPARE(frame.telemetry.date + ' ' + frame.telemetry.time, "31.05.2016 16:24:23");
+        }
+        // Outside the index, larger than a frame may be, cut inside its header
+        // although the file holds the rest: refused; the frame before stays
+        // but for its values, and for its position after a cut header.
+        recording.frameSizes[0] = Recording::kLargestFrameBytes + 1;
+        recording.frameSizes[1] = 2047;
+        FrameReadScratch scratch;
+        kx::DecodedFrame frame;
+        QVERIFY(recording.read(3, options, scratch, frame) && frame.isValid());
+        const double latitude = frame.telemetry.latitude;
+        for (int n : {0, 4, 1, 2}) {
+            QVERIFY2(!recording.read(n, options, scratch, frame), qPrintable(QString::number(n)));
+            QVERIFY(frame.raw.empty() && !frame.isValid());
+            QCOMPARE(frame.telemetry.latitude, n == 2 ? 0.0 : latitude);
+        }
     }
 
     void sixtyThousandFramesOpenWhole() {
