@@ -1,5 +1,6 @@
 #include "Recordings.h"
 #include "recording/FlightTrack.h"
+#include "recording/FusionIndex.h"
 #include "recording/MovieIndex.h"
 
 #include <QBuffer>
@@ -14,7 +15,10 @@ struct Movie {
     movieindex::ScanResult scan;
 };
 
-Movie flight(synth::Telemetry telemetry, bool compressed, bool split = false, int frames = 24) {
+// A fusion recording is read through its thermal index: the daylight blocks
+// between the frames must not shift a frame's serial block.
+Movie flight(synth::Telemetry telemetry, bool compressed, bool split = false, int frames = 24,
+             bool fusion = false) {
     Movie movie;
     movie.options = recordings::options(6, compressed, frames);
     movie.options.telemetry = telemetry;
@@ -22,10 +26,22 @@ Movie flight(synth::Telemetry telemetry, bool compressed, bool split = false, in
     // Fast enough that neighbouring frames lie metres apart.
     movie.options.flight.speedMS = 40.0;
     movie.options.frameIntervalS = 0.5;
-    movie.bytes = synth::makeMovie(movie.options);
+    synth::FusionOptions fusionOptions;
+    fusionOptions.thermal = movie.options;
+    fusionOptions.daylightWidth = 64;
+    fusionOptions.daylightHeight = 48;
+    movie.bytes = fusion ? synth::makeFusion(fusionOptions) : synth::makeMovie(movie.options);
     QBuffer buffer(&movie.bytes);
     buffer.open(QIODevice::ReadOnly);
-    movie.scan = movieindex::scanMovie(buffer, movie.bytes.size(), 1 << 16);
+    if (!fusion) {
+        movie.scan = movieindex::scanMovie(buffer, movie.bytes.size(), 1 << 16);
+        return movie;
+    }
+    const fusionindex::FusionScan scan =
+        fusionindex::scanFusion(buffer, movie.bytes.size(), 1 << 16);
+    movie.scan.offsets = scan.thermalOffsets;
+    movie.scan.sizes = scan.thermalSizes;
+    movie.scan.version = scan.version;
     return movie;
 }
 
@@ -54,17 +70,21 @@ void TestFlightTrack::everyFrameHasItsPosition_data() {
     QTest::addColumn<ksDefines::serialContent>("kind");
     QTest::addColumn<bool>("compressed");
     QTest::addColumn<bool>("split");
+    QTest::addColumn<bool>("fusion");
     QTest::addColumn<double>("toleranceDeg");
     // NMEA carries four decimals of minutes, the downlink whole metres.
-    QTest::newRow("nmea") << synth::Telemetry::Nmea << ksDefines::NMEA << false << false << 2e-6;
+    QTest::newRow("nmea") << synth::Telemetry::Nmea << ksDefines::NMEA << false << false << false
+                          << 2e-6;
     QTest::newRow("nmea compressed")
-        << synth::Telemetry::Nmea << ksDefines::NMEA << true << false << 2e-6;
+        << synth::Telemetry::Nmea << ksDefines::NMEA << true << false << false << 2e-6;
+    QTest::newRow("nmea fusion") << synth::Telemetry::Nmea << ksDefines::NMEA << true << false
+                                 << true << 2e-6;
     QTest::newRow("mavlink") << synth::Telemetry::MAVLink << ksDefines::MAVLink << true << false
-                             << 1e-7;
+                             << false << 1e-7;
     QTest::newRow("mavlink split")
-        << synth::Telemetry::MAVLink << ksDefines::MAVLink << false << true << 1e-7;
+        << synth::Telemetry::MAVLink << ksDefines::MAVLink << false << true << false << 1e-7;
     QTest::newRow("md downlink") << synth::Telemetry::MdDownlink << ksDefines::MdDownlink << false
-                                 << false << 2e-5;
+                                 << false << false << 2e-5;
 }
 
 void TestFlightTrack::everyFrameHasItsPosition() {
@@ -72,8 +92,9 @@ void TestFlightTrack::everyFrameHasItsPosition() {
     QFETCH(ksDefines::serialContent, kind);
     QFETCH(bool, compressed);
     QFETCH(bool, split);
+    QFETCH(bool, fusion);
     QFETCH(double, toleranceDeg);
-    Movie movie = flight(telemetry, compressed, split);
+    Movie movie = flight(telemetry, compressed, split, 24, fusion);
     QCOMPARE(movie.scan.offsets.size(), size_t(24));
     testsupport::Recorder recorder;
     std::vector<flighttrack::Position> track;
