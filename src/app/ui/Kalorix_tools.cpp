@@ -54,7 +54,7 @@ void Kalorix::setupViewerTools() {
         if (!on || trackPanel->isFloating() || needed <= width())
             return;
         QWidget* browser = ui->splitter->widget(0);
-        const QSize size(std::max(browser->width(), 220), std::min(320, browser->height()));
+        const QSize size(browser->width(), std::min(320, browser->height()));
         trackPanel->setFloating(true);
         trackPanel->resize(size);
         trackPanel->move(browser->mapToGlobal(QPoint(0, browser->height() - size.height())));

@@ -9,6 +9,8 @@
 #include "recording/ui/TrackPanel.h"
 #include "telemetry/ui/SerialDataExplorer.h"
 
+#include <QSplitter>
+
 using namespace windowtest;
 
 class TestViewerTools : public QObject, Fixture {
@@ -202,6 +204,28 @@ private slots:
         QVERIFY(serial->displayedText().contains(QStringLiteral("zero bytes follow")));
         trigger("actionDisplay_Serial_Data");
         trigger("actionParse_MAVLink_data");
+    }
+
+    void trackFloatsOverTheBrowserOnASmallScreen() {
+        QVERIFY(window->openInputFile(path("nmea.TMC")));
+        auto* panel = window->findChild<TrackPanel*>();
+        auto* showTrack = get<QAction>("actionFlight_track");
+        if (showTrack->isChecked())
+            showTrack->trigger();
+        panel->setFloating(false);
+        window->resize(1024, 700);
+        QCoreApplication::processEvents();
+        showTrack->trigger();
+        QVERIFY(panel->isFloating());
+        // Wider than the browser it would hide the image pane's controls.
+        const QWidget* browser = window->findChild<QSplitter*>("splitter")->widget(0);
+        QCOMPARE(panel->frameGeometry().left(), browser->mapToGlobal(QPoint(0, 0)).x());
+        QVERIFY2(panel->width() <= browser->width(),
+                 qPrintable(QStringLiteral("%1 px wide beside a %2 px browser")
+                                .arg(panel->width())
+                                .arg(browser->width())));
+        showTrack->trigger();
+        window->resize(1280, 800);
     }
 };
 
