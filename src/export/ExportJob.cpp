@@ -57,6 +57,11 @@ public:
         }
         wake.notify_one();
     }
+    // Tasks given and not yet taken by a worker.
+    size_t waiting() {
+        const std::lock_guard<std::mutex> lock(mutex);
+        return tasks.size();
+    }
 
 private:
     void work() {
@@ -140,10 +145,8 @@ ExportJob::ExportJob(FrameSource& source, ExportContext context, Options options
     , context(std::move(context))
     , options(options) {}
 
-int ExportJob::workerCount(int threads) {
-    if (threads == 1)
-        return 0;
-    if (threads > 1)
+int ExportJob::threadCount(int threads) {
+    if (threads >= 1)
         return threads;
     return std::clamp(QThread::idealThreadCount(), 1, 4);
 }
@@ -196,7 +199,16 @@ ExportJob::Outcome ExportJob::run(const Progress& progress) {
         exportFrameSequence(settings.start, settings.end, settings.step);
     const int total = int(frames.size());
     const int maximum = exportProgressMaximum(settings.start, settings.end, settings.step);
-    const int workers = std::min(workerCount(options.threads), writer->maxWorkers());
+    // The job's thread is one of the threads: it encodes a frame itself
+    // whenever the workers already have one waiting. That frame is the one
+    // it has just decoded, still in its core's cache, and a core is never
+    // shared by three busy threads. A format that gains from one writer only
+    // gets that worker, beside the decoding.
+    const int threads = threadCount(options.threads);
+    const bool helping = writer->maxWorkers() > 1;
+    const int workers = threads <= 1 ? 0
+                        : helping    ? std::min(threads - 1, writer->maxWorkers() - 1)
+                                     : 1;
     std::unique_ptr<WorkerPool> pool =
         workers > 0 ? std::make_unique<WorkerPool>(workers) : nullptr;
     FrameRenderer ownRenderer;
@@ -264,7 +276,7 @@ ExportJob::Outcome ExportJob::run(const Progress& progress) {
             progress(item.index, maximum);
     };
 
-    const size_t inFlight = size_t(std::max(1, workers) * 2);
+    const size_t inFlight = size_t((workers + 1) * 2);
     for (int i = 0; i < total && !stopped; ++i) {
         const uint32_t frameNumber = frames[size_t(i)];
         auto frame = std::make_shared<ExportFrame>();
@@ -291,7 +303,7 @@ ExportJob::Outcome ExportJob::run(const Progress& progress) {
         auto task = [promise, frame, extras, &constWriter, &constContext](FrameRenderer& renderer) {
             promise->set_value(processFrame(renderer, constWriter, constContext, *frame, *extras));
         };
-        if (pool)
+        if (pool && !(helping && pool->waiting() > 0))
             pool->submit(task);
         else
             task(ownRenderer);

@@ -46,7 +46,9 @@ public:
 class ExportJob {
 public:
     struct Options {
-        int threads = 0;            // 0: one per processor core (at most four); 1: no pool
+        // Threads that encode, the job's own included. 0: one per processor
+        // core (at most four); 1: the job's thread alone.
+        int threads = 0;
         bool progressLines = false; // "frame n of N: <file>" on standard error
     };
     // Called on the job's thread after every frame with the running counter;
@@ -62,8 +64,9 @@ public:
     ExportJob(FrameSource& source, ExportContext context, Options options);
     Outcome run(const Progress& progress = Progress());
 
-    // The number of workers a job with `threads` would start.
-    static int workerCount(int threads);
+    // The number of threads, the job's own included, a job with `threads`
+    // would use.
+    static int threadCount(int threads);
 
 private:
     bool canStart();

@@ -69,7 +69,7 @@ struct MetaDataCall {
     QString pointName;
 };
 
-// One output format. encode runs on the job's worker threads, for several
+// One output format. encode runs on the job's threads, for several
 // frames at once: it must keep no state between calls. begin, append and
 // finish run on the job's thread in frame order, for formats that gather
 // frames into one file.
@@ -81,8 +81,8 @@ public:
 
     virtual ~FormatWriter() = default;
     virtual Picture picture() const { return Picture::Finished; }
-    // How many of the job's workers a format's frames gain from at most;
-    // 0: the job's own thread encodes and writes them.
+    // How many threads a format's frames gain from encoding at once. With 1,
+    // one worker encodes and writes while the job's thread decodes.
     virtual int maxWorkers() const { return std::numeric_limits<int>::max(); }
     virtual bool begin(const ExportContext& context, QString& error) {
         (void)context;
