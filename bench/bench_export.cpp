@@ -276,9 +276,20 @@ MappingFixture& mappingFixture() {
     return *f;
 }
 
-void runMappingExport(benchmark::State& state, const char* format, const char* suffix) {
+// Another build of the program, for a before and after in one run:
+// KALORIX_BENCH_OTHER_EXE names it; its benchmarks are skipped without it.
+QString otherProgram() {
+    return qEnvironmentVariable("KALORIX_BENCH_OTHER_EXE");
+}
+
+void runMappingExport(benchmark::State& state, const char* format, const char* suffix,
+                      const QString& program = QStringLiteral(KALORIX_EXE)) {
+    if (program.isEmpty()) {
+        state.SkipWithError("KALORIX_BENCH_OTHER_EXE is not set");
+        return;
+    }
     runExport(
-        state, QStringLiteral(KALORIX_EXE),
+        state, program,
         [format](const QString& out) {
             return kalorixArguments(mappingFixture().movie, out, format);
         },
@@ -287,6 +298,10 @@ void runMappingExport(benchmark::State& state, const char* format, const char* s
 
 void BM_KalorixCommandLineTiff(benchmark::State& state) {
     runMappingExport(state, "tif", "tiff");
+}
+
+void BM_OtherCommandLineTiff(benchmark::State& state) {
+    runMappingExport(state, "tif", "tiff", otherProgram());
 }
 
 void BM_KalorixCommandLineJpegExif(benchmark::State& state) {
@@ -352,6 +367,7 @@ void BM_LibtiffSingleStrip(benchmark::State& state) {
 
 BENCHMARK(BM_LibtiffSingleStrip)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_KalorixCommandLineTiff)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_OtherCommandLineTiff)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_KalorixCommandLineJpegPlain)
     ->Iterations(3)
     ->Unit(benchmark::kMillisecond)

@@ -32,12 +32,11 @@ QByteArray encodeTiff(const DecodedFrame& frame, QString* error = nullptr);
 class TiffFormatWriter : public FormatWriter {
 public:
     Picture picture() const override { return Picture::None; }
-    // A TIFF frame is little more than creating and filling a file, and a
-    // folder creates its files one at a time: two writers only wait for each
-    // other (measured in bench_mapping, BM_ExportJob/tif). One writer beside
-    // the job's thread overlaps the writing with the decoding of the next
-    // frames.
-    int maxWorkers() const override { return 1; }
+    // A TIFF frame is little more than creating and filling a file. A folder
+    // creates its files one at a time, but one thread can fill a file while
+    // the other creates the next; more threads would only queue for the
+    // folder.
+    int maxWorkers() const override { return 2; }
     bool encode(const ExportFrame& frame, const ExportContext& context, EncodedFrame& out,
                 QString& error) const override;
 };
