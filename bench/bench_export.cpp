@@ -169,6 +169,12 @@ void runExport(benchmark::State& state, const QString& program,
     state.counters["frames_per_cpu_s"] = double(state.iterations()) * frames / cpu;
 }
 
+// Another build of the program, for a before and after in one run:
+// KALORIX_BENCH_OTHER_EXE names it; its benchmarks are skipped without it.
+QString otherProgram() {
+    return qEnvironmentVariable("KALORIX_BENCH_OTHER_EXE");
+}
+
 void BM_KalorixCommandLinePng(benchmark::State& state) {
     runExport(
         state, QStringLiteral(KALORIX_EXE),
@@ -192,6 +198,25 @@ void BM_KalorixCommandLinePngOneThread(benchmark::State& state) {
 
 void BM_KalorixCommandLineJpegOneThread(benchmark::State& state) {
     runOneThread(state, "jpg");
+}
+
+void runOther(benchmark::State& state, const char* format) {
+    if (otherProgram().isEmpty()) {
+        state.SkipWithError("KALORIX_BENCH_OTHER_EXE is not set");
+        return;
+    }
+    runExport(
+        state, otherProgram(),
+        [format](const QString& out) { return kalorixArguments(fixture().movie, out, format); },
+        QString::fromLatin1(format));
+}
+
+void BM_OtherCommandLinePng(benchmark::State& state) {
+    runOther(state, "png");
+}
+
+void BM_OtherCommandLineJpeg(benchmark::State& state) {
+    runOther(state, "jpg");
 }
 
 // ffmpeg reading the same frames as raw RGB, one thread, with the encoder
@@ -274,12 +299,6 @@ MappingFixture& mappingFixture() {
     QDir(out).removeRecursively();
     f->ok = names.size() == mappingFrameCount();
     return *f;
-}
-
-// Another build of the program, for a before and after in one run:
-// KALORIX_BENCH_OTHER_EXE names it; its benchmarks are skipped without it.
-QString otherProgram() {
-    return qEnvironmentVariable("KALORIX_BENCH_OTHER_EXE");
 }
 
 void runMappingExport(benchmark::State& state, const char* format, const char* suffix,
@@ -382,12 +401,14 @@ BENCHMARK(BM_KalorixCommandLinePngOneThread)
     ->Iterations(3)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+BENCHMARK(BM_OtherCommandLinePng)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_FfmpegPngLevel0)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_KalorixCommandLineJpeg)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_KalorixCommandLineJpegOneThread)
     ->Iterations(3)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+BENCHMARK(BM_OtherCommandLineJpeg)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_FfmpegJpegQ2)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char** argv) {

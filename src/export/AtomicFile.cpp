@@ -29,14 +29,17 @@ bool fail(const QString& name, int code, QString* error, int* errorNumber) {
 }
 
 // Hidden, in the same folder (a rename never crosses file systems), and
-// unique per process and call so that parallel writers never meet. The mode
-// lets the umask decide, as for any file the user creates.
-int openBeside(const QString& name, QByteArray& temporaryPath) {
+// unique per process and call so that parallel writers never meet.
+QByteArray pathBeside(const QString& name) {
     const QFileInfo info(name);
-    const QString temporary =
+    return QFile::encodeName(
         info.absolutePath() + QStringLiteral("/.") + info.fileName() +
-        QStringLiteral(".%1.%2.tmp").arg(::getpid()).arg(temporaryCounter.fetch_add(1));
-    temporaryPath = QFile::encodeName(temporary);
+        QStringLiteral(".%1.%2.tmp").arg(::getpid()).arg(temporaryCounter.fetch_add(1)));
+}
+
+// The mode lets the umask decide, as for any file the user creates.
+int openBeside(const QString& name, QByteArray& temporaryPath) {
+    temporaryPath = pathBeside(name);
     return ::open(temporaryPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
 }
 
@@ -50,14 +53,8 @@ bool renameOver(const QByteArray& temporaryPath, const QString& name, QString* e
     return true;
 }
 
-// The pieces in order into a new file beside name, renamed over it when all
-// are written.
-bool writePieces(const QString& name, const QByteArray* const* pieces, size_t count, QString* error,
-                 int* errorNumber) {
-    QByteArray temporaryPath;
-    const int fd = openBeside(name, temporaryPath);
-    if (fd < 0)
-        return fail(name, errno, error, errorNumber);
+// Every byte of the pieces, in order; the errno value on failure.
+int writeAll(int fd, const QByteArray* const* pieces, size_t count) {
     // One system call for all pieces where the kernel takes them whole.
     std::vector<iovec> left;
     left.reserve(count);
@@ -71,12 +68,8 @@ bool writePieces(const QString& name, const QByteArray* const* pieces, size_t co
         const ssize_t written = ::writev(fd, left.data() + first, batch);
         if (written < 0 && errno == EINTR)
             continue;
-        if (written <= 0) {
-            const int code = written < 0 ? errno : ENOSPC;
-            ::close(fd);
-            ::unlink(temporaryPath.constData());
-            return fail(name, code, error, errorNumber);
-        }
+        if (written <= 0)
+            return written < 0 ? errno : ENOSPC;
         for (size_t done = size_t(written); done > 0;) {
             iovec& piece = left[first];
             const size_t taken = std::min(done, piece.iov_len);
@@ -87,8 +80,93 @@ bool writePieces(const QString& name, const QByteArray* const* pieces, size_t co
                 ++first;
         }
     }
+    return 0;
+}
+
+// A file without a name in name's folder. Creating it leaves the folder
+// unlocked: ext4 can take long to find a free inode right after many files
+// were deleted, and parallel writers would queue for the folder all that
+// time. A crash leaves nothing behind. -1 where the file system has no such
+// files or /proc is not there to give it a name.
+int openNameless(const QString& name) {
+#ifdef O_TMPFILE
+    static std::atomic<bool> unavailable{::access("/proc/self/fd", F_OK) != 0};
+    if (unavailable.load(std::memory_order_relaxed))
+        return -1;
+    const int fd = ::open(QFile::encodeName(QFileInfo(name).absolutePath()).constData(),
+                          O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL))
+        unavailable.store(true, std::memory_order_relaxed);
+    return fd;
+#else
+    (void)name;
+    return -1;
+#endif
+}
+
+bool linkNameless(int fd, const QByteArray& path) {
+    char self[32];
+    std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
+    return ::linkat(AT_FDCWD, self, AT_FDCWD, path.constData(), AT_SYMLINK_FOLLOW) == 0;
+}
+
+enum class Written { Done, Failed, NotHere };
+
+// Through a nameless file, linked under name when nothing stands there, else
+// linked beside it and renamed over it (a link is never followed). NotHere,
+// with nothing written, where there are no nameless files.
+Written writeNameless(const QString& name, const QByteArray* const* pieces, size_t count,
+                      int& code) {
+    const int fd = openNameless(name);
+    if (fd < 0)
+        return Written::NotHere;
+    code = writeAll(fd, pieces, count);
+    if (code == 0 && !linkNameless(fd, QFile::encodeName(name))) {
+        code = errno;
+        if (code == EEXIST) {
+            const QByteArray temporaryPath = pathBeside(name);
+            if (!linkNameless(fd, temporaryPath)) {
+                code = errno;
+            } else if (std::rename(temporaryPath.constData(),
+                                   QFile::encodeName(name).constData()) != 0) {
+                code = errno;
+                ::unlink(temporaryPath.constData());
+            } else {
+                code = 0;
+            }
+        }
+    }
+    // File systems with nameless files report a failed write at the write,
+    // not at the close.
+    ::close(fd);
+    return code == 0 ? Written::Done : Written::Failed;
+}
+
+// The pieces in order into a new file that takes name only when all are
+// written.
+bool writePieces(const QString& name, const QByteArray* const* pieces, size_t count, QString* error,
+                 int* errorNumber) {
+    int code = 0;
+    switch (writeNameless(name, pieces, count, code)) {
+    case Written::Done:
+        return true;
+    case Written::Failed:
+        return fail(name, code, error, errorNumber);
+    case Written::NotHere:
+        break;
+    }
+    QByteArray temporaryPath;
+    const int fd = openBeside(name, temporaryPath);
+    if (fd < 0)
+        return fail(name, errno, error, errorNumber);
+    code = writeAll(fd, pieces, count);
+    if (code != 0) {
+        ::close(fd);
+        ::unlink(temporaryPath.constData());
+        return fail(name, code, error, errorNumber);
+    }
     if (::close(fd) != 0) {
-        const int code = errno;
+        code = errno;
         ::unlink(temporaryPath.constData());
         return fail(name, code, error, errorNumber);
     }

@@ -4,12 +4,14 @@
 #include "export/ExportJob.h"
 #include "export/TiffExporter.h"
 #include "support/TestSupport.h"
+#include "synth/Synth.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QtTest>
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -140,21 +142,34 @@ private slots:
     }
 
     // A link at an output name was followed: the recording it pointed to was
-    // overwritten with a picture. The link is replaced, its target stays.
-    void linkAtAnOutputNameIsReplaced() {
+    // overwritten with a picture. The link is replaced, its target stays; an
+    // earlier file is replaced; new files get the mode the umask leaves, and
+    // no part file stays behind.
+    void outputNamesAreReplacedWhole() {
         const QString dir = testsupport::freshDir(QStringLiteral("link"));
         const QString recording = dir + QStringLiteral("/flight.TMC");
-        QFile file(recording);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("VELM\x06 frames") == 12);
-        file.close();
+        QVERIFY(synth::writeFile(recording, "VELM\x06 frames"));
         QVERIFY(QFile::link(recording, dir + QStringLiteral("/run_0001.png")));
+        QVERIFY(synth::writeFile(dir + QStringLiteral("/run_0002.png"), "earlier"));
         RampSource source;
-        source.frames = 1;
+        source.frames = 3;
         kx::ExportContext c = context(dir, QStringLiteral("png"));
-        c.exportSettings.end = 1;
-        QCOMPARE(kx::ExportJob(source, c, {1, false}).run().written, 1);
+        c.exportSettings.end = 3;
+        const mode_t mask = ::umask(027);
+        const int written = kx::ExportJob(source, c, {0, false}).run().written;
+        ::umask(mask);
+        QCOMPARE(written, 3);
         QCOMPARE(testsupport::fileBytes(recording), QByteArray("VELM\x06 frames"));
         QVERIFY(!QFileInfo(dir + QStringLiteral("/run_0001.png")).isSymLink());
+        QCOMPARE(QDir(dir).entryList(QDir::Files | QDir::Hidden),
+                 QStringList({"flight.TMC", "run_0001.png", "run_0002.png", "run_0003.png"}));
+        for (int n = 1; n <= 3; ++n) {
+            const QString name = dir + QStringLiteral("/run_000%1.png").arg(n);
+            QVERIFY(testsupport::fileBytes(name).startsWith("\x89PNG\r\n\x1a\n"));
+            struct stat info {};
+            QCOMPARE(::stat(QFile::encodeName(name).constData(), &info), 0);
+            QCOMPARE(info.st_mode & 0777, mode_t(0640));
+        }
     }
 
     // TIFF goes out as pieces (header, the frame's own pixels, tags) on the
