@@ -112,8 +112,16 @@ Fixture& fixture() {
     return *f;
 }
 
+// The output folder of one run: emptied before each run, or, with
+// KALORIX_BENCH_KEEP_OUTPUT set, a new folder every time, all removed at the
+// end. Without deletions during the benchmark every run finds the file
+// system as a fresh export does; ext4 without a journal otherwise searches
+// past every inode freed in the minutes before.
 QString freshOutput(const QString& name) {
-    const QString out = scratch().filePath(name);
+    static int runs = 0;
+    const QString out = qEnvironmentVariableIsSet("KALORIX_BENCH_KEEP_OUTPUT")
+                            ? scratch().filePath(name + QString::number(++runs))
+                            : scratch().filePath(name);
     QDir(out).removeRecursively();
     QDir().mkpath(out);
     return out;
@@ -296,7 +304,8 @@ MappingFixture& mappingFixture() {
         if (!readTiffFrame(out + QLatin1Char('/') + names[i], f->frames[size_t(i)]))
             return *f;
     }
-    QDir(out).removeRecursively();
+    if (!qEnvironmentVariableIsSet("KALORIX_BENCH_KEEP_OUTPUT"))
+        QDir(out).removeRecursively();
     f->ok = names.size() == mappingFrameCount();
     return *f;
 }

@@ -1,5 +1,6 @@
 #include "export/RecordingSource.h"
 
+#include "base/FileKind.h"
 #include "export/DaylightPicture.h"
 #include "recording/DataConverter.h"
 
@@ -10,10 +11,25 @@ RecordingSource::RecordingSource(DataConverter& converter, QString fileName,
     : converter(converter)
     , fileName(std::move(fileName))
     , serial(serial)
-    , frames(frames) {}
+    , frames(frames)
+    , movie(!isSingleFrameKind(fileKindOf(this->fileName))) {}
 
 bool RecordingSource::decode(uint32_t frameNumber, DecodedFrame& frame) {
-    return converter.decodeFrame(fileName, int(frameNumber), serial, frame);
+    if (!movie)
+        return converter.decodeFrame(fileName, int(frameNumber), serial, frame);
+    // The frames go straight into the export's own values: no copy of each
+    // into the converter's working frame and back out.
+    if (!started) {
+        previous = converter.currentDecodedFrame(0);
+        previous.raw = std::vector<uint16_t>();
+        started = true;
+    }
+    frame = previous;
+    const bool decoded = converter.readMovieFrame(int(frameNumber), serial, frame);
+    std::vector<uint16_t> raw = std::move(frame.raw);
+    previous = frame;
+    frame.raw = std::move(raw);
+    return decoded;
 }
 
 QString RecordingSource::conversionFailureText(size_t rawValues) const {

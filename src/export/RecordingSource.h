@@ -25,6 +25,11 @@ private:
     QString fileName;
     ksDefines::serialContent serial;
     int frames;
+    bool movie;
+    // The values of the movie frame read last, without its raw values; the
+    // first frame starts from the converter's working frame.
+    DecodedFrame previous;
+    bool started = false;
 };
 
 } // namespace kx

@@ -55,6 +55,12 @@ public:
     // access; the converter's working frame holds the frame afterwards.
     bool decodeFrame(const QString& fileName, int frameNumber, ksDefines::serialContent serial,
                      kx::DecodedFrame& out);
+    // Decodes frame n (1-based) of the open movie into frame for an export,
+    // false as decodeFrame. frame comes in holding the values of the frame
+    // read before it, which stand where frame n states none. The working
+    // frame stays as it is: the window goes on showing and measuring its own
+    // frame while a range is exported.
+    bool readMovieFrame(int frameNumber, ksDefines::serialContent serial, kx::DecodedFrame& frame);
     int getNumberOfVideoFrames() const { return recording->frameCount(); }
     bool getProcessingState() const { return processingState != 0; }
     void resetProcessingParameters();

@@ -1,12 +1,12 @@
 #include "conversion/AutoRange.h"
+#include "conversion/FrameRenderer.h"
 #include "recording/DataConverter.h"
 
 #include <algorithm>
 #include <cstring>
 
 namespace {
-// Frames smaller than this in either direction are not converted.
-constexpr uint32_t kMinimumFrameSide = 10;
+constexpr uint32_t kMinimumFrameSide = kx::FrameRenderer::kMinimumFrameSide;
 } // namespace
 
 void DataConverter::setRawFrame(std::vector<uint16_t> values, uint32_t width, uint32_t height) {

@@ -1,6 +1,7 @@
 // Movies (.THM, .TMC): the index scan with the frame-counter check and the FFC
 // list, and frame access by number.
 #include "base/Report.h"
+#include "conversion/FrameRenderer.h"
 #include "recording/DataConverter.h"
 #include "recording/MovieIndex.h"
 
@@ -173,6 +174,32 @@ void DataConverter::readFromCompressedVideoFileAndParseRAW(int frameNumber,
     installFrame(std::move(frame));
     if (decoded)
         emit hotspotAt(hotspotColumn, hotspotRow, hotspotValue);
+}
+
+bool DataConverter::readMovieFrame(int frameNumber, ksDefines::serialContent serial,
+                                   kx::DecodedFrame& frame) {
+    frame.frameNumber = frameNumber;
+    frame.timeToNextImageMs = kTimeToNextImageMs;
+    const bool known = frameNumber >= 1 && frameNumber <= recording->frameCount();
+    const int64_t frameSize = known ? recording->frameSize(frameNumber) : 0;
+    if (known && frameSize > Recording::kLargestFrameBytes) {
+        kx::console(QStringLiteral("DataConverter::readFromCompressedVideoFileAndParseRAW frame ") +
+                    QString::number(frameNumber) + QStringLiteral(" too large: ") +
+                    QString::number(frameSize) + QStringLiteral(" bytes"));
+    }
+    FrameReadOptions options;
+    options.serial = serial;
+    options.hourOffset = hourOffset;
+    options.corrections = decoderCorrections();
+    if (!known || !recording->isOpen() ||
+        !recording->read(frameNumber, options, readScratch, frame)) {
+        frame.raw.clear();
+        frame.width = 0;
+        frame.height = 0;
+        return false;
+    }
+    return frame.width >= kx::FrameRenderer::kMinimumFrameSide &&
+           frame.height >= kx::FrameRenderer::kMinimumFrameSide;
 }
 
 void DataConverter::getThermalImageFromVideoRawList(int frameNumber, QImage& image, bool* ok,

@@ -74,6 +74,9 @@ private slots:
         // on disk, the whole recording when start and end are 0, the pictures.
         for (const char* name : {"/run.kml", "/run_meta.csv", "/other_meta.csv"})
             QVERIFY(QFile(dir + name).open(QIODevice::WriteOnly));
+        // The values under the pointer stay those of the frame shown.
+        slider()->setValue(9);
+        const std::vector<uint16_t> shownRaw = window->converter()->getRawBuffer();
         window->executeFrameExport(dir, QStringLiteral("run"), QStringLiteral("png"), 1, 10, 3);
         QCOMPARE(window->statusBar()->currentMessage(),
                  "4 frames written to " + QDir::toNativeSeparators(dir));
@@ -83,6 +86,7 @@ private slots:
         window->executeExport(dir, QString(), QStringLiteral("png"), 0, 0, 0, 1);
         window->executeExport(dir, QStringLiteral("x"), QString(), 0, 0, 0, 1);
         window->executeExport(QString(), QStringLiteral("x"), QStringLiteral("png"), 0, 0, 0, 1);
+        QVERIFY(window->converter()->getRawBuffer() == shownRaw);
         // The side files of an earlier export with the same prefix are gone.
         // Step 11 over the whole recording of 12 frames: its first and last frame.
         QCOMPARE(filesIn(dir), expand("all_002_0001.png all_002_0012.png other_meta.csv "
