@@ -88,15 +88,19 @@ int writeAll(int fd, const QByteArray* const* pieces, size_t count) {
 // were deleted, and parallel writers would queue for the folder all that
 // time. A crash leaves nothing behind. -1 where the file system has no such
 // files or /proc is not there to give it a name.
+std::atomic<bool>& namelessUnavailable() {
+    static std::atomic<bool> unavailable{::access("/proc/self/fd", F_OK) != 0};
+    return unavailable;
+}
+
 int openNameless(const QString& name) {
 #ifdef O_TMPFILE
-    static std::atomic<bool> unavailable{::access("/proc/self/fd", F_OK) != 0};
-    if (unavailable.load(std::memory_order_relaxed))
+    if (namelessUnavailable().load(std::memory_order_relaxed))
         return -1;
     const int fd = ::open(QFile::encodeName(QFileInfo(name).absolutePath()).constData(),
                           O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
     if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL))
-        unavailable.store(true, std::memory_order_relaxed);
+        namelessUnavailable().store(true, std::memory_order_relaxed);
     return fd;
 #else
     (void)name;
@@ -114,7 +118,8 @@ enum class Written { Done, Failed, NotHere };
 
 // Through a nameless file, linked under name when nothing stands there, else
 // linked beside it and renamed over it (a link is never followed). NotHere,
-// with nothing written, where there are no nameless files.
+// with nothing left behind, where there are no nameless files or they
+// cannot be named.
 Written writeNameless(const QString& name, const QByteArray* const* pieces, size_t count,
                       int& code) {
     const int fd = openNameless(name);
@@ -139,7 +144,16 @@ Written writeNameless(const QString& name, const QByteArray* const* pieces, size
     // File systems with nameless files report a failed write at the write,
     // not at the close.
     ::close(fd);
-    return code == 0 ? Written::Done : Written::Failed;
+    if (code == 0)
+        return Written::Done;
+    // A link refused for reasons of its own (a security module, a file system
+    // that makes nameless files but cannot name them) says nothing about the
+    // folder: this file and every later one go the other way.
+    if (code == EPERM || code == EXDEV || code == EINVAL || code == EOPNOTSUPP || code == ENOSYS) {
+        namelessUnavailable().store(true, std::memory_order_relaxed);
+        return Written::NotHere;
+    }
+    return Written::Failed;
 }
 
 // The pieces in order into a new file that takes name only when all are
