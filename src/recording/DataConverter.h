@@ -360,6 +360,9 @@ private:
     FrameReadScratch readScratch;
     int64_t availableCodeWords() const;
     void markFrameUndecodable();
+    // True, with a console line, for a frame larger than any frame can be.
+    bool frameTooLarge(int frameNumber) const;
+    FrameReadOptions movieReadOptions(ksDefines::serialContent serial) const;
 
     // Working frame
     std::vector<uint16_t> rawBuffer;

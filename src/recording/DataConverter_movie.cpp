@@ -153,27 +153,37 @@ void DataConverter::readFromCompressedVideoFileAndParseRAW(int frameNumber,
     }
     lastMovieFrame = frameNumber;
     lastMovieSerial = serial;
-    const int64_t frameSize = recording->frameSize(frameNumber);
-    if (frameSize > Recording::kLargestFrameBytes) {
-        kx::console(QStringLiteral("DataConverter::readFromCompressedVideoFileAndParseRAW frame ") +
-                    QString::number(frameNumber) + QStringLiteral(" too large: ") +
-                    QString::number(frameSize) + QStringLiteral(" bytes"));
+    if (frameTooLarge(frameNumber)) {
         markFrameUndecodable();
         return;
     }
     // The working frame goes in as the frame before this one: it lends its raw
     // storage, and what this frame does not state keeps its value.
     kx::DecodedFrame frame = workingFrame(frameNumber, std::move(rawBuffer));
+    // A frame refused leaves the working frame without values (and without
+    // the position of another frame when its header was cut).
+    const bool decoded = recording->read(frameNumber, movieReadOptions(serial), readScratch, frame);
+    installFrame(std::move(frame));
+    if (decoded)
+        emit hotspotAt(hotspotColumn, hotspotRow, hotspotValue);
+}
+
+bool DataConverter::frameTooLarge(int frameNumber) const {
+    const int64_t frameSize = recording->frameSize(frameNumber);
+    if (frameSize <= Recording::kLargestFrameBytes)
+        return false;
+    kx::console(QStringLiteral("DataConverter::readFromCompressedVideoFileAndParseRAW frame ") +
+                QString::number(frameNumber) + QStringLiteral(" too large: ") +
+                QString::number(frameSize) + QStringLiteral(" bytes"));
+    return true;
+}
+
+FrameReadOptions DataConverter::movieReadOptions(ksDefines::serialContent serial) const {
     FrameReadOptions options;
     options.serial = serial;
     options.hourOffset = hourOffset;
     options.corrections = decoderCorrections();
-    // A frame refused leaves the working frame without values (and without
-    // the position of another frame when its header was cut).
-    const bool decoded = recording->read(frameNumber, options, readScratch, frame);
-    installFrame(std::move(frame));
-    if (decoded)
-        emit hotspotAt(hotspotColumn, hotspotRow, hotspotValue);
+    return options;
 }
 
 bool DataConverter::readMovieFrame(int frameNumber, ksDefines::serialContent serial,
@@ -181,18 +191,8 @@ bool DataConverter::readMovieFrame(int frameNumber, ksDefines::serialContent ser
     frame.frameNumber = frameNumber;
     frame.timeToNextImageMs = kTimeToNextImageMs;
     const bool known = frameNumber >= 1 && frameNumber <= recording->frameCount();
-    const int64_t frameSize = known ? recording->frameSize(frameNumber) : 0;
-    if (known && frameSize > Recording::kLargestFrameBytes) {
-        kx::console(QStringLiteral("DataConverter::readFromCompressedVideoFileAndParseRAW frame ") +
-                    QString::number(frameNumber) + QStringLiteral(" too large: ") +
-                    QString::number(frameSize) + QStringLiteral(" bytes"));
-    }
-    FrameReadOptions options;
-    options.serial = serial;
-    options.hourOffset = hourOffset;
-    options.corrections = decoderCorrections();
-    if (!known || !recording->isOpen() ||
-        !recording->read(frameNumber, options, readScratch, frame)) {
+    if (!known || frameTooLarge(frameNumber) || !recording->isOpen() ||
+        !recording->read(frameNumber, movieReadOptions(serial), readScratch, frame)) {
         frame.raw.clear();
         frame.width = 0;
         frame.height = 0;
