@@ -117,11 +117,14 @@ Fixture& fixture() {
 // end. Without deletions during the benchmark every run finds the file
 // system as a fresh export does; ext4 without a journal otherwise searches
 // past every inode freed in the minutes before.
+bool keepOutput() {
+    return qEnvironmentVariableIsSet("KALORIX_BENCH_KEEP_OUTPUT");
+}
+
 QString freshOutput(const QString& name) {
     static int runs = 0;
-    const QString out = qEnvironmentVariableIsSet("KALORIX_BENCH_KEEP_OUTPUT")
-                            ? scratch().filePath(name + QString::number(++runs))
-                            : scratch().filePath(name);
+    const QString out = keepOutput() ? scratch().filePath(name + QString::number(++runs))
+                                     : scratch().filePath(name);
     QDir(out).removeRecursively();
     QDir().mkpath(out);
     return out;
@@ -149,6 +152,11 @@ double childCpuSeconds() {
 void runExport(benchmark::State& state, const QString& program,
                const std::function<QStringList(const QString& out)>& arguments,
                const QString& suffix, bool ready = fixture().ok, int frames = kFrames) {
+    // Only the other build's program can be missing.
+    if (program.isEmpty()) {
+        state.SkipWithError("KALORIX_BENCH_OTHER_EXE is not set");
+        return;
+    }
     if (!ready) {
         state.SkipWithError("fixture could not be built");
         return;
@@ -209,10 +217,6 @@ void BM_KalorixCommandLineJpegOneThread(benchmark::State& state) {
 }
 
 void runOther(benchmark::State& state, const char* format) {
-    if (otherProgram().isEmpty()) {
-        state.SkipWithError("KALORIX_BENCH_OTHER_EXE is not set");
-        return;
-    }
     runExport(
         state, otherProgram(),
         [format](const QString& out) { return kalorixArguments(fixture().movie, out, format); },
@@ -304,7 +308,7 @@ MappingFixture& mappingFixture() {
         if (!readTiffFrame(out + QLatin1Char('/') + names[i], f->frames[size_t(i)]))
             return *f;
     }
-    if (!qEnvironmentVariableIsSet("KALORIX_BENCH_KEEP_OUTPUT"))
+    if (!keepOutput())
         QDir(out).removeRecursively();
     f->ok = names.size() == mappingFrameCount();
     return *f;
@@ -312,10 +316,6 @@ MappingFixture& mappingFixture() {
 
 void runMappingExport(benchmark::State& state, const char* format, const char* suffix,
                       const QString& program = QStringLiteral(KALORIX_EXE)) {
-    if (program.isEmpty()) {
-        state.SkipWithError("KALORIX_BENCH_OTHER_EXE is not set");
-        return;
-    }
     runExport(
         state, program,
         [format](const QString& out) {

@@ -5,10 +5,6 @@
 #include <algorithm>
 #include <cstring>
 
-namespace {
-constexpr uint32_t kMinimumFrameSide = kx::FrameRenderer::kMinimumFrameSide;
-} // namespace
-
 void DataConverter::setRawFrame(std::vector<uint16_t> values, uint32_t width, uint32_t height) {
     rawBuffer = std::move(values);
     imageWidth = width;
@@ -71,7 +67,8 @@ void DataConverter::createHistogram(const std::vector<uint16_t>* raw) {
 }
 
 bool DataConverter::checkImageParameters() const {
-    return imageHeight >= kMinimumFrameSide && imageWidth >= kMinimumFrameSide;
+    return imageHeight >= kx::FrameRenderer::kMinimumFrameSide &&
+           imageWidth >= kx::FrameRenderer::kMinimumFrameSide;
 }
 
 float DataConverter::scaleF(float value, float inLow, float inHigh, float outLow, float outHigh) {

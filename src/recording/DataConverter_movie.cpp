@@ -190,15 +190,11 @@ bool DataConverter::readMovieFrame(int frameNumber, ksDefines::serialContent ser
                                    kx::DecodedFrame& frame) {
     frame.frameNumber = frameNumber;
     frame.timeToNextImageMs = kTimeToNextImageMs;
-    const bool known = frameNumber >= 1 && frameNumber <= recording->frameCount();
-    if (!known || frameTooLarge(frameNumber) || !recording->isOpen() ||
-        !recording->read(frameNumber, movieReadOptions(serial), readScratch, frame)) {
-        frame.raw.clear();
-        frame.width = 0;
-        frame.height = 0;
-        return false;
-    }
-    return frame.width >= kx::FrameRenderer::kMinimumFrameSide &&
+    // read refuses a frame too large, like one outside the index or of a
+    // closed file, leaving no raw values and no size; only this says why.
+    (void)frameTooLarge(frameNumber);
+    return recording->read(frameNumber, movieReadOptions(serial), readScratch, frame) &&
+           frame.width >= kx::FrameRenderer::kMinimumFrameSide &&
            frame.height >= kx::FrameRenderer::kMinimumFrameSide;
 }
 
