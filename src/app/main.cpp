@@ -31,8 +31,13 @@ int main(int argc, char** argv) {
     if (kx::commandLineWantsOffscreen(argc, argv, !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     if (kx::commandLineRunsWithoutWindow(argc, argv)) {
-        // Pictures and fonts need the GUI application, widgets do not.
-        QGuiApplication app(argc, argv);
+        // Pictures and fonts need the GUI application, widgets do not. It is
+        // left for the process's end to take down: its destructor would load
+        // the whole font configuration (the platform's font database asks
+        // for it on the way out), which a run that wrote no text never did.
+        // Qt keeps a reference to the count, which must outlive main.
+        static int appArgc = argc;
+        new QGuiApplication(appArgc, argv);
         kx::installCommandLineReportHook();
         return kx::runCommandLine(kx::parseCommandLine(argc, argv));
     }

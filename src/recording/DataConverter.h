@@ -318,6 +318,12 @@ public:
     // single-frame files name their loader and the file, movies (any other
     // name, or none) the frame access.
     QString processRawDataFailureText(const QString& fileName) const;
+    // Gives image the frame's size. The pixels are all written by the
+    // conversion that follows, so a new size gets a black canvas instead of
+    // a stretched copy of the last picture (stretching an RGB picture goes
+    // through a painter, which loads the font configuration on its first use:
+    // several milliseconds of every command-line run that needs no text).
+    static void sizeCanvas(QImage& image, int width, int height);
     QString processRawDataFailureText(const QString& fileName, size_t rawValues) const;
 
 private:

@@ -11,6 +11,16 @@ void DataConverter::setRawFrame(std::vector<uint16_t> values, uint32_t width, ui
     imageHeight = height;
 }
 
+void DataConverter::sizeCanvas(QImage& image, int width, int height) {
+    if (!image.isNull() && image.width() == width && image.height() == height)
+        return;
+    image = QImage(width, height, QImage::Format_RGB888);
+    // Zero bytes are black; fill() with a colour paints 24-bit pictures
+    // through a painter too.
+    if (!image.isNull())
+        std::memset(image.bits(), 0, size_t(image.sizeInBytes()));
+}
+
 bool DataConverter::processRawData(QImage& image) {
     if (conversionParameters.lowerRawValueBound >= conversionParameters.upperRawValueBound)
         return false;
@@ -100,12 +110,7 @@ bool DataConverter::convertDecodedFrame(QImage& image, ThermalImageConversionSet
         return false;
     const int width = int(imageWidth);
     const int height = int(imageHeight);
-    if (image.isNull()) {
-        image = QImage(width, height, QImage::Format_RGB888);
-        image.fill(Qt::black);
-    } else if (image.width() != width || image.height() != height) {
-        image = image.scaled(width, height, Qt::IgnoreAspectRatio, Qt::FastTransformation);
-    }
+    sizeCanvas(image, width, height);
     if (image.format() != QImage::Format_RGB888)
         image = image.convertToFormat(QImage::Format_RGB888);
 

@@ -217,11 +217,7 @@ void DataConverter::getThermalImageFromVideoRawList(int frameNumber, QImage& ima
     }
 
     fillCurrentChunk(true);
-    if (image.isNull())
-        image = QImage(int(imageWidth), int(imageHeight), QImage::Format_RGB32);
-    else
-        image = image.scaled(int(imageWidth), int(imageHeight), Qt::IgnoreAspectRatio,
-                             Qt::FastTransformation);
+    sizeCanvas(image, int(imageWidth), int(imageHeight));
 
     const bool converted = convertDecodedFrame(image, set, true);
     if (!converted) {

@@ -282,12 +282,7 @@ void DataConverter::loadAndConvertSingleFrame(const QString& fileName, QImage& i
     bool loaded = loadSingleFrame(fileName, serial, compressed);
     fillCurrentChunk(false);
 
-    if (image.isNull()) {
-        image = QImage(int(imageWidth), int(imageHeight), QImage::Format_RGB888);
-        image.fill(Qt::black);
-    } else
-        image = image.scaled(int(imageWidth), int(imageHeight), Qt::IgnoreAspectRatio,
-                             Qt::FastTransformation);
+    sizeCanvas(image, int(imageWidth), int(imageHeight));
 
     if (loaded) {
         loaded = convertDecodedFrame(image, set, false);
