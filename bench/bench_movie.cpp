@@ -30,6 +30,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -210,7 +211,23 @@ void BM_IndexScan_MappedInPlace(benchmark::State& state) {
 }
 BENCHMARK(BM_IndexScan_MappedInPlace)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// The scan alone (no events, no progress) with each kernel the processor has.
+// Baseline of the split scan: the whole file in one pass on one thread.
+void BM_IndexScan_OnePassBaseline(benchmark::State& state) {
+    QFile file(moviePath());
+    if (!openWarmMovie(state, file))
+        return;
+    size_t frames = 0;
+    for (auto _ : state)
+        frames = movieindex::scanMovie(file, file.size(), kBlock, {}, movieindex::ScanKernel::Best,
+                                       std::numeric_limits<int64_t>::max())
+                     .offsets.size();
+    state.counters["frames"] = double(frames);
+    state.SetBytesProcessed(int64_t(state.iterations()) * file.size());
+}
+BENCHMARK(BM_IndexScan_OnePassBaseline)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The scan alone (no events, no progress) with each kernel the processor has,
+// in two halves at once when the processor has two cores.
 void BM_IndexScan_Kernel(benchmark::State& state) {
     const auto kernel = movieindex::ScanKernel(state.range(0));
     if (!movieindex::scanKernelAvailable(kernel)) {

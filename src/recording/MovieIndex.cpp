@@ -4,10 +4,15 @@
 #include <QString>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <functional>
+#include <future>
 #include <memory>
+#include <system_error>
+#include <thread>
 
 #if defined(Q_OS_UNIX)
 #include <unistd.h>
@@ -350,32 +355,49 @@ uint8_t readVersionByte(QIODevice& device, bool& read) {
     return read ? uint8_t(head[4]) : 0;
 }
 
-int64_t forEachBlock(QIODevice& device, int64_t fileSize, uint32_t blockSize,
-                     const ScanHooks& hooks, const BlockVisitor& visit) {
-    const size_t step = std::max<uint32_t>(blockSize, 1);
-    // Reads into one buffer, not a map of the file: on virtual machines the
-    // first touch of every mapped page costs a fault, which made a mapped scan
-    // several times slower than copying from the page cache. The buffer stays
-    // in the processor's cache between the read and the search.
-    int fd = -1;
+namespace {
+
+// One reused block buffer, aligned to a cache line so that the vector loads
+// split no line.
+class BlockBuffer {
+public:
+    explicit BlockBuffer(size_t size)
+        : m_storage(new uint8_t[size + kAlign])
+        , m_data(m_storage.get() +
+                 (kAlign - reinterpret_cast<uintptr_t>(m_storage.get()) % kAlign) % kAlign) {}
+    uint8_t* data() const { return m_data; }
+
+private:
+    static constexpr size_t kAlign = 64;
+    std::unique_ptr<uint8_t[]> m_storage;
+    uint8_t* m_data;
+};
+
+int descriptorOf(QIODevice& device) {
     if (auto* file = qobject_cast<QFileDevice*>(&device))
-        fd = file->handle();
-    // Aligned to a cache line, so that the vector loads split no line.
-    constexpr size_t kAlign = 64;
-    const std::unique_ptr<uint8_t[]> storage(new uint8_t[step + kAlign]);
-    uint8_t* const buffer =
-        storage.get() + (kAlign - reinterpret_cast<uintptr_t>(storage.get()) % kAlign) % kAlign;
-    int64_t position = 0;
+        return file->handle();
+    return -1;
+}
+
+// Reads [begin, end) in blocks of step into buffer (a device without a
+// descriptor: from begin until it ends) and hands each block to visit;
+// beforeBlock runs before every read, afterRead after it with the position
+// the read started at. Returns the position reached.
+int64_t readBlocks(QIODevice& device, int fd, int64_t begin, int64_t end, size_t step,
+                   uint8_t* buffer, const std::function<void()>& beforeBlock,
+                   const std::function<void(int64_t position)>& afterRead,
+                   const BlockVisitor& visit) {
+    int64_t position = begin;
     for (;;) {
-        if (hooks.beforeBlock)
-            hooks.beforeBlock();
+        if (beforeBlock)
+            beforeBlock();
         // A file is scanned up to the size it had when the scan began, even
         // while a recorder still appends to it.
         const size_t wanted =
-            fd >= 0 ? size_t(std::clamp<int64_t>(fileSize - position, 0, int64_t(step))) : step;
+            fd >= 0 ? size_t(std::clamp<int64_t>(end - position, 0, int64_t(step))) : step;
         const qint64 n = wanted > 0 ? readAt(device, fd, position, buffer, wanted) : 0;
-        if (hooks.progress)
-            hooks.progress(scanPercent(position, fileSize));
+        if (afterRead)
+            afterRead(position);
         if (n < 1)
             return position;
         visit(position, buffer, n);
@@ -383,21 +405,125 @@ int64_t forEachBlock(QIODevice& device, int64_t fileSize, uint32_t blockSize,
     }
 }
 
+struct PartScan {
+    std::vector<uint64_t> offsets;
+    std::vector<int32_t> counters;
+    int64_t end = 0; // the position the reads reached
+};
+
+// The second half of a split scan, from four bytes before its start so that
+// a signature across the split is found here and only here (the first half
+// finds the matches that end within it).
+PartScan scanSecondHalf(QIODevice& device, int fd, int64_t from, int64_t fileSize, size_t step,
+                        const Signature& signature, ScanKernel kernel,
+                        std::atomic<int64_t>& bytesRead) {
+    PartScan part;
+    SignatureScanner scanner(signature, kernel);
+    scanner.startAt(uint64_t(from));
+    CounterCollector counters(fileSize);
+    BlockBuffer buffer(step);
+    part.end = readBlocks(
+        device, fd, from, fileSize, step, buffer.data(), {},
+        [&](int64_t position) { bytesRead.store(position - from, std::memory_order_relaxed); },
+        [&](int64_t position, const uint8_t* block, qint64 n) {
+            scanner.feed(block, size_t(n), part.offsets);
+            counters.feed(uint64_t(position), block, size_t(n), part.offsets);
+        });
+    part.counters = counters.finish(part.offsets);
+    return part;
+}
+
+} // namespace
+
+int64_t forEachBlock(QIODevice& device, int64_t fileSize, uint32_t blockSize,
+                     const ScanHooks& hooks, const BlockVisitor& visit) {
+    const size_t step = std::max<uint32_t>(blockSize, 1);
+    // Reads into one buffer, not a map of the file: on virtual machines the
+    // first touch of every mapped page costs a fault, which made a mapped scan
+    // several times slower than copying from the page cache. The buffer stays
+    // in the processor's cache between the read and the search.
+    const BlockBuffer buffer(step);
+    return readBlocks(
+        device, descriptorOf(device), 0, fileSize, step, buffer.data(), hooks.beforeBlock,
+        [&](int64_t position) {
+            if (hooks.progress)
+                hooks.progress(scanPercent(position, fileSize));
+        },
+        visit);
+}
+
 ScanResult scanMovie(QIODevice& device, int64_t fileSize, uint32_t blockSize,
-                     const ScanHooks& hooks, ScanKernel kernel) {
+                     const ScanHooks& hooks, ScanKernel kernel, int64_t splitFrom) {
     ScanResult result;
     result.fileSize = fileSize;
     result.version = readVersionByte(device, result.versionRead);
+    const Signature signature = frameSignature(result.version);
+    const size_t step = std::max<uint32_t>(blockSize, 1);
+    const int fd = descriptorOf(device);
+    // The halves meet at a block boundary, so that the first half reads the
+    // blocks a single pass reads.
+    const int64_t split = fileSize / 2 / int64_t(step) * int64_t(step);
+    bool splitScan = fd >= 0 && fileSize >= splitFrom && split >= int64_t(sizeof(Signature)) &&
+                     std::thread::hardware_concurrency() >= 2;
+    const int64_t from = split - int64_t(sizeof(Signature) - 1);
+    std::atomic<int64_t> secondRead{0};
+    std::future<PartScan> second;
+    if (splitScan) {
+        try {
+            second = std::async(std::launch::async, scanSecondHalf, std::ref(device), fd, from,
+                                fileSize, step, signature, kernel, std::ref(secondRead));
+        } catch (const std::system_error&) {
+            splitScan = false; // no thread to be had: one pass
+        }
+    }
 
-    SignatureScanner scanner(frameSignature(result.version), kernel);
+    SignatureScanner scanner(signature, kernel);
     CounterCollector counters(fileSize);
-    result.bytesScanned = forEachBlock(
-        device, fileSize, blockSize, hooks, [&](int64_t position, const uint8_t* block, qint64 n) {
-            scanner.feed(block, size_t(n), result.offsets);
-            counters.feed(uint64_t(position), block, size_t(n), result.offsets);
-        });
-    result.sizes = frameSizesFromOffsets(result.offsets, fileSize);
+    const BlockVisitor visit = [&](int64_t position, const uint8_t* block, qint64 n) {
+        scanner.feed(block, size_t(n), result.offsets);
+        counters.feed(uint64_t(position), block, size_t(n), result.offsets);
+    };
+    if (!splitScan) {
+        result.bytesScanned = forEachBlock(device, fileSize, blockSize, hooks, visit);
+        result.sizes = frameSizesFromOffsets(result.offsets, fileSize);
+        result.counters = counters.finish(result.offsets);
+        return result;
+    }
+
+    const BlockBuffer buffer(step);
+    const int64_t firstEnd = readBlocks(
+        device, fd, 0, split, step, buffer.data(), hooks.beforeBlock,
+        [&](int64_t position) {
+            if (hooks.progress)
+                hooks.progress(scanPercent(
+                    position + std::max<int64_t>(secondRead.load(std::memory_order_relaxed) -
+                                                     (split - from),
+                                                 0),
+                    fileSize));
+        },
+        visit);
+    PartScan rest = second.get();
+    if (firstEnd < split) {
+        // The file ended inside the first half: a single pass stops there too.
+        result.bytesScanned = firstEnd;
+    } else {
+        // The counter words of the first half's last frames may lie past the
+        // split.
+        uint8_t tail[kCounterEnd];
+        const qint64 n = readAt(device, fd, split, tail,
+                                size_t(std::min<int64_t>(kCounterEnd, fileSize - split)));
+        if (n > 0)
+            counters.feed(uint64_t(split), tail, size_t(n), result.offsets);
+        result.bytesScanned = rest.end;
+    }
     result.counters = counters.finish(result.offsets);
+    if (firstEnd >= split) {
+        result.offsets.insert(result.offsets.end(), rest.offsets.begin(), rest.offsets.end());
+        result.counters.insert(result.counters.end(), rest.counters.begin(), rest.counters.end());
+    }
+    result.sizes = frameSizesFromOffsets(result.offsets, fileSize);
+    if (hooks.progress)
+        hooks.progress(scanPercent(result.bytesScanned, fileSize));
     return result;
 }
 
