@@ -41,12 +41,12 @@ int64_t Recording::frameSize(int n) const {
     return (n >= 1 && n <= frameCount()) ? frameSizes[size_t(n - 1)] : 0;
 }
 
-qint64 Recording::readFrame(int n, std::vector<uint8_t>& buffer) const {
+qint64 Recording::readFrame(int n, std::vector<uint16_t>& buffer) const {
     if (n < 1 || n > frameCount() || !isOpen())
         return -1;
     const size_t wanted = size_t(std::max<int64_t>(frameSize(n), 0));
-    if (buffer.size() < wanted)
-        buffer.resize(wanted);
+    if (buffer.size() * 2 < wanted)
+        buffer.resize((wanted + 1) / 2);
     if (!file->seek(qint64(frameOffset(n))))
         return -1;
     return file->read(reinterpret_cast<char*>(buffer.data()), qint64(wanted));
@@ -60,7 +60,7 @@ bool Recording::read(int n, const FrameReadOptions& options, FrameReadScratch& s
         frame.height = 0;
         return false;
     };
-    const qint64 got = frameSize(n) > kLargestFrameBytes ? -1 : readFrame(n, scratch.bytes);
+    const qint64 got = frameSize(n) > kLargestFrameBytes ? -1 : readFrame(n, scratch.frame);
     if (got < 1)
         return refuse();
     // What the header and its serial block state is cleared before they are
@@ -75,15 +75,16 @@ bool Recording::read(int n, const FrameReadOptions& options, FrameReadScratch& s
     telemetry.yaw = 0.0;
     frame.tempFPACelsius = 0.0;
     frame.tempHousingCelsius = 0.0;
+    uint8_t* const bytes = reinterpret_cast<uint8_t*>(scratch.frame.data());
     FrameHeader header;
-    if (!frameheader::parse(version, scratch.bytes.data(), size_t(got), header))
+    if (!frameheader::parse(version, bytes, size_t(got), header))
         return refuse();
     const FrameHeaderLayout& layout = header.layout;
 
     // The parsers rewrite the block in place; it lies in the header, before
     // any word that is decoded, and the stored copy is taken after them.
     if (layout.serialLength > 0) {
-        char* block = reinterpret_cast<char*>(scratch.bytes.data()) + layout.serialOffset;
+        char* block = reinterpret_cast<char*>(bytes) + layout.serialOffset;
         serialtelemetry::parse(block, layout.serialLength, options.serial, options.hourOffset,
                                telemetry);
         frame.serialBlock = QByteArray(block, int(layout.serialLength));
@@ -100,12 +101,14 @@ bool Recording::read(int n, const FrameReadOptions& options, FrameReadScratch& s
 
     const size_t frameWords = size_t(got) / 2;
     size_t count = 0;
+    const uint16_t* stream = scratch.words.data();
     if (compressed) {
         const uint32_t codeStart = std::max(kCompressedCodeStart, layout.headerLength);
         scratch.words.resize(compressed::kMaxExpandedWords);
         const compressed::ExpansionResult expansion = compressed::expand(
-            scratch.bytes.data(), int64_t(frameWords), {codeStart / 2, 0}, scratch.words.data());
+            bytes, int64_t(frameWords), {codeStart / 2, 0}, scratch.words.data());
         count = expansion.count;
+        stream = scratch.words.data();
         frame.streamFrameNumberSeen = expansion.sideValueSeen;
         if (expansion.sideValueSeen)
             frame.streamFrameNumber = expansion.sideValue;
@@ -118,16 +121,27 @@ bool Recording::read(int n, const FrameReadOptions& options, FrameReadScratch& s
         const size_t heldBytes = size_t(got) > start ? size_t(got) - start : 0;
         const size_t heldWords = std::min(heldBytes / 2, frameWords);
         count = frameWords;
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+        // The words are decoded where they lie; only the zeros past the frame
+        // are written (the buffer keeps its size from frame to frame).
+        const size_t first = start / 2;
+        if (scratch.frame.size() < first + count)
+            scratch.frame.resize(first + count);
+        std::fill(scratch.frame.begin() + qsizetype(first + heldWords),
+                  scratch.frame.begin() + qsizetype(first + count), uint16_t(0));
+        stream = scratch.frame.data() + first;
+#else
         scratch.words.resize(count);
         if (heldWords > 0)
-            qFromLittleEndian<quint16>(scratch.bytes.data() + start, qsizetype(heldWords),
-                                       scratch.words.data());
+            qFromLittleEndian<quint16>(bytes + start, qsizetype(heldWords), scratch.words.data());
         std::fill(scratch.words.begin() + qsizetype(heldWords), scratch.words.end(), uint16_t(0));
+        stream = scratch.words.data();
+#endif
         frame.streamFrameNumberSeen = false;
     }
 
     const framedecoder::Result r =
-        framedecoder::decode(scratch.words.data(), count, n - 1, options.corrections, frame.raw);
+        framedecoder::decode(stream, count, n - 1, options.corrections, frame.raw);
     frame.frameNumber = n;
     frame.width = r.width;
     frame.height = r.height;

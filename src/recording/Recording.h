@@ -26,8 +26,10 @@ struct FrameReadOptions {
 // stream the decoder reads. The caller keeps them from frame to frame, so that
 // reading 640 x 512 frames at a thousand a second allocates nothing.
 struct FrameReadScratch {
-    std::vector<uint8_t> bytes;
-    std::vector<uint16_t> words;
+    // The frame's bytes, held in 16-bit words: on a little-endian host the
+    // pixel words of an uncompressed frame are decoded where they were read.
+    std::vector<uint16_t> frame;
+    std::vector<uint16_t> words; // the expanded stream of a compressed frame
 };
 
 // One open recorder file and its index: what a successful open builds and what
@@ -77,7 +79,7 @@ struct Recording {
     int64_t frameSize(int n) const;
     // Reads the stored bytes of frame n (1-based) into the start of buffer,
     // which grows to hold them; the bytes read, or -1.
-    qint64 readFrame(int n, std::vector<uint8_t>& buffer) const;
+    qint64 readFrame(int n, std::vector<uint16_t>& buffer) const;
 
     // Reads frame n (1-based) of a movie or fusion recording: its stored
     // bytes once, the header and serial block from those bytes, the pixel

@@ -371,6 +371,16 @@ private slots:
             QVERIFY(std::abs(frame.telemetry.latitude - state.latitude) < 2e-6);
             QCOMPARE(frame.telemetry.date + ' ' + frame.telemetry.time, "31.05.2016 16:24:23");
         }
+        // A frame cut inside its pixels, read after a whole one into the same
+        // scratch, decodes as it does alone: nothing of the frame before
+        // stands in for the words past its end.
+        FrameReadScratch shared;
+        kx::DecodedFrame whole, cut;
+        QVERIFY(recording.read(1, options, shared, whole));
+        recording.frameSizes[1] -= 3001;
+        QVERIFY(recording.read(2, options, shared, cut));
+        const kx::DecodedFrame alone = recording.read(2, options);
+        QVERIFY(!cut.raw.empty() && cut.raw == alone.raw && cut.height == alone.height);
         // Outside the index, larger than a frame may be, cut inside its header
         // although the file holds the rest: refused; the frame before stays
         // but for its values, and for its position after a cut header.
