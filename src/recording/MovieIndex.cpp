@@ -496,9 +496,8 @@ ScanResult scanMovie(QIODevice& device, int64_t fileSize, uint32_t blockSize,
         [&](int64_t position) {
             if (hooks.progress)
                 hooks.progress(scanPercent(
-                    position + std::max<int64_t>(secondRead.load(std::memory_order_relaxed) -
-                                                     (split - from),
-                                                 0),
+                    position + std::max<int64_t>(
+                                   secondRead.load(std::memory_order_relaxed) - (split - from), 0),
                     fileSize));
         },
         visit);

@@ -222,23 +222,24 @@ private slots:
         // 10,000 bytes in 1,000-byte reads split at 5,000. Frame 2 starts so
         // that its counter word (2947 to 2951) or its signature (4994 to 5001)
         // lies across the split.
-        for (int second : {2947, 2948, 2949, 2950, 2951, 4994, 4995, 4996, 4997, 4998, 4999, 5000,
-                           5001}) {
-            const QString path =
-                scratch("halves.TMC", indexFrame(6, 0x0100, second) +
-                                          indexFrame(6, 0x0101, 6000 - second) +
-                                          indexFrame(6, 0x0102, 4000));
+        for (int second :
+             {2947, 2948, 2949, 2950, 2951, 4994, 4995, 4996, 4997, 4998, 4999, 5000, 5001}) {
+            const QString path = scratch("halves.TMC", indexFrame(6, 0x0100, second) +
+                                                           indexFrame(6, 0x0101, 6000 - second) +
+                                                           indexFrame(6, 0x0102, 4000));
             QFile file(path);
             QVERIFY(file.open(QIODevice::ReadOnly));
             QList<int> percents;
             movieindex::ScanHooks hooks;
             hooks.progress = [&](int percent) { percents << percent; };
-            const movieindex::ScanResult one = movieindex::scanMovie(
-                file, file.size(), 1000, {}, movieindex::ScanKernel::Best, std::numeric_limits<int64_t>::max());
-            const movieindex::ScanResult two =
-                movieindex::scanMovie(file, file.size(), 1000, hooks, movieindex::ScanKernel::Best, 0);
+            const movieindex::ScanResult one =
+                movieindex::scanMovie(file, file.size(), 1000, {}, movieindex::ScanKernel::Best,
+                                      std::numeric_limits<int64_t>::max());
+            const movieindex::ScanResult two = movieindex::scanMovie(
+                file, file.size(), 1000, hooks, movieindex::ScanKernel::Best, 0);
             const QString at = QStringLiteral("frame 2 at %1").arg(second);
-            QVERIFY2(one.offsets == (std::vector<uint64_t>{0, uint64_t(second), 6000}), qPrintable(at));
+            QVERIFY2(one.offsets == (std::vector<uint64_t>{0, uint64_t(second), 6000}),
+                     qPrintable(at));
             // A frame 2 shorter than 2,052 bytes has its word inside frame 3's zeros.
             const int32_t secondCounter = second + 2052 <= 6000 ? 0x0101 : 0;
             QVERIFY2(one.counters == (std::vector<int32_t>{0x0100, secondCounter, 0x0102}),
