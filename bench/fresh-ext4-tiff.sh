@@ -6,6 +6,9 @@
 # off while it runs and set back at the end.
 #
 #   bench/fresh-ext4-tiff.sh BUILD_DIR [FRAMES] [ROUNDS] [OTHER_KALORIX]
+#
+# BENCHMARKS="KalorixCommandLineJpegPlain KalorixCommandLineJpegExif ..."
+# runs other benchmarks of bench_export the same way.
 set -euo pipefail
 build=$(realpath "$1")
 frames=${2:-200}
@@ -32,8 +35,8 @@ trap restore EXIT
 sysctl -q vm.dirty_background_ratio=60 vm.dirty_ratio=70 vm.dirty_expire_centisecs=360000 \
     vm.dirty_writeback_centisecs=0
 
-benchmarks=(LibtiffSingleStrip KalorixCommandLineTiff)
-[ -n "$other" ] && benchmarks+=(OtherCommandLineTiff)
+read -r -a benchmarks <<<"${BENCHMARKS:-LibtiffSingleStrip KalorixCommandLineTiff}"
+[ -n "$other" ] && [ -z "${BENCHMARKS:-}" ] && benchmarks+=(OtherCommandLineTiff)
 for round in $(seq "$rounds"); do
     for benchmark in "${benchmarks[@]}"; do
         umountFresh
