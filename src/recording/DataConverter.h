@@ -293,11 +293,17 @@ signals:
 
 private:
     // Frame conversion step shared by every frame loader: copies the style of
-    // the set into the conversion state, rescales the image to the frame,
+    // the set into the conversion state, gives the image the frame's size,
     // applies the manual or automatic window (smoothed only for movie frames),
     // converts, and writes the used window back into the set.
     void applyConversionStyle(const ThermalImageConversionSet& set);
     bool convertDecodedFrame(QImage& image, ThermalImageConversionSet& set, bool movieFrame);
+    // Gives image the frame's size. The pixels are all written by the
+    // conversion that follows, so a new size gets a black canvas instead of
+    // a stretched copy of the last picture (stretching an RGB picture goes
+    // through a painter, which loads the font configuration on its first use:
+    // several milliseconds of every command-line run that needs no text).
+    static void sizeCanvas(QImage& image, int width, int height);
     // getImageFromRAW and getImageFromCompressedRAW: the same steps around
     // their own loader and with their own name in the messages.
     void loadAndConvertSingleFrame(const QString& fileName, QImage& image,
@@ -318,12 +324,6 @@ public:
     // single-frame files name their loader and the file, movies (any other
     // name, or none) the frame access.
     QString processRawDataFailureText(const QString& fileName) const;
-    // Gives image the frame's size. The pixels are all written by the
-    // conversion that follows, so a new size gets a black canvas instead of
-    // a stretched copy of the last picture (stretching an RGB picture goes
-    // through a painter, which loads the font configuration on its first use:
-    // several milliseconds of every command-line run that needs no text).
-    static void sizeCanvas(QImage& image, int width, int height);
     QString processRawDataFailureText(const QString& fileName, size_t rawValues) const;
 
 private:
