@@ -20,8 +20,7 @@ bool RecordingSource::decode(uint32_t frameNumber, DecodedFrame& frame) {
     // The frames go straight into the export's own values: no copy of each
     // into the converter's working frame and back out.
     if (!started) {
-        previous = converter.currentDecodedFrame(0);
-        previous.raw = std::vector<uint16_t>();
+        previous = converter.workingFrame(0, {});
         started = true;
     }
     frame = previous;

@@ -49,6 +49,9 @@ public:
     bool getCurrentRawVideoChunk(rawVideoChunk& out);
     // The frame decoded last as a value that owns its serial block.
     kx::DecodedFrame currentDecodedFrame(int frameNumber) const;
+    // The same with raw as its values (none, for a caller that needs only
+    // the frame's other values and not a copy of its pixels).
+    kx::DecodedFrame workingFrame(int frameNumber, std::vector<uint16_t> raw) const;
     // Decodes frame n (1-based) of the open movie, or the single-frame file
     // fileName, without converting it; false when the frame cannot be read or
     // is too small to convert. The console lines are those of the frame
@@ -310,10 +313,8 @@ private:
                                    ksDefines::serialContent serial, bool* ok,
                                    ThermalImageConversionSet& set, bool compressed);
     void fillCurrentChunk(bool withCameraData);
-    // The working frame as a value, with raw as its values; and a frame made
-    // the working frame (its raw values moved in), as a frame read or a kept
-    // frame put back.
-    kx::DecodedFrame workingFrame(int frameNumber, std::vector<uint16_t> raw) const;
+    // A frame made the working frame (its raw values moved in), as a frame
+    // read or a kept frame put back.
     void installFrame(kx::DecodedFrame&& frame);
     // Reads and decodes a .THR or .THC file into the working frame, with the
     // loaders' console lines; false when it fails or is too small to convert.

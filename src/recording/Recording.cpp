@@ -101,7 +101,7 @@ bool Recording::read(int n, const FrameReadOptions& options, FrameReadScratch& s
 
     const size_t frameWords = size_t(got) / 2;
     size_t count = 0;
-    const uint16_t* stream = scratch.words.data();
+    const uint16_t* stream = nullptr; // the word stream the decoder takes
     if (compressed) {
         const uint32_t codeStart = std::max(kCompressedCodeStart, layout.headerLength);
         scratch.words.resize(compressed::kMaxExpandedWords);
